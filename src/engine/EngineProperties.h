@@ -1,0 +1,31 @@
+#pragma once
+
+// Custom QTextFormat properties: the engine's vocabulary for what Qt's
+// formats have no property of their own. Filters (RTF, Word, HTML, native)
+// read and write these, so keep the numbers stable: the native file format
+// stores them. Each area owns a range; add new ones at the end of its range.
+
+#include <QTextFormat>
+
+namespace tamapiko::engine {
+
+enum EngineProperty : int {
+    // Paragraph frame (borders drawn around a paragraph): 0x100000..
+    ParagraphFrameStyle = QTextFormat::UserProperty + 0x100000,  // int, FrameStyle bits
+    ParagraphFrameLineWidth,                                     // int, twips
+    ParagraphFrameDistance,                                      // int, twips
+
+    // Pictures and objects: 0x100100..
+    ImageOriginalData = QTextFormat::UserProperty + 0x100100,    // QByteArray, bytes as read
+    ImageOriginalFormat,                                         // QString: "png", "jpeg", "wmf", "emf", "dib"...
+    ImageLinkedPath,                                             // QString, when linked rather than embedded
+
+    // Paragraph layout extras: 0x100200..
+    ParagraphKeepWithNext = QTextFormat::UserProperty + 0x100200, // bool
+    ParagraphPageBreakBefore,                                     // bool (Qt's PageBreakPolicy also set)
+
+    // Filter-specific preserved data: 0x100300..
+    RtfUnknownDestination = QTextFormat::UserProperty + 0x100300, // QByteArray
+};
+
+} // namespace tamapiko::engine

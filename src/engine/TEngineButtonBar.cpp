@@ -1,0 +1,8 @@
+#include "engine/TEngineButtonBar.h"
+
+TEngineButtonBar::TEngineButtonBar(QWidget *parent)
+    : QWidget(parent)
+{
+}
+
+TEngineButtonBar::~TEngineButtonBar() = default;

@@ -1,0 +1,8 @@
+#include "engine/TEngineStatusBar.h"
+
+TEngineStatusBar::TEngineStatusBar(QWidget *parent)
+    : QStatusBar(parent)
+{
+}
+
+TEngineStatusBar::~TEngineStatusBar() = default;

@@ -1,0 +1,21 @@
+#pragma once
+
+// Helpers shared by the test programs.
+
+#include <QString>
+#include <QtTest>
+
+namespace tamapiko::test {
+
+// The shared material beside the repository (../shared), or an empty string
+// when this clone has none.
+QString sharedDir();
+
+// sharedDir() + "/" + relative, or QSKIP when the shared material is absent.
+#define TAMAPIKO_REQUIRE_SHARED(var, relative)                                          \
+    const QString var = tamapiko::test::sharedDir().isEmpty()                           \
+        ? QString() : tamapiko::test::sharedDir() + QLatin1Char('/') + (relative);      \
+    if (var.isEmpty() || !QFileInfo::exists(var))                                       \
+        QSKIP("shared material not present: " relative);
+
+} // namespace tamapiko::test
