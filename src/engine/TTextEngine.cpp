@@ -551,3 +551,33 @@ bool TTextEngine::event(QEvent *event)
 {
     return QAbstractScrollArea::event(event);
 }
+
+double TTextEngine::pixelsPerTwip() const
+{
+    return 1.0 / 15.0;
+}
+
+int TTextEngine::pageOriginX() const
+{
+    return 0;
+}
+
+int TTextEngine::CurrentPage() const
+{
+    return 1;
+}
+
+int TTextEngine::CaretLine() const
+{
+    return 1;
+}
+
+int TTextEngine::CaretColumn() const
+{
+    return 1;
+}
+
+bool TTextEngine::OverwriteMode() const
+{
+    return false;
+}

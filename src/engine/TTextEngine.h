@@ -158,6 +158,14 @@ public:
 
     QString errorString() const;
 
+    // For the companions (ruler, status bar): where things are on screen.
+    double pixelsPerTwip() const;        // zoom and screen resolution together
+    int pageOriginX() const;             // viewport x of the page's left edge, pixels
+    int CurrentPage() const;             // page of the caret, from 1
+    int CaretLine() const;               // line of the caret on its page, from 1
+    int CaretColumn() const;             // character column of the caret, from 1
+    bool OverwriteMode() const;          // Insert toggles it
+
     // For the engine's companions, dialogs and tests: the model behind the view.
     tamapiko::engine::DocumentModel *model() const;
     QTextDocument *document() const;
@@ -168,6 +176,11 @@ signals:
     void OnChange(QObject *sender);          // text or format changed
     void OnPosChange(QObject *sender);       // caret or selection moved
     void OnParagraphChange(QObject *sender); // caret entered another paragraph
+
+    // For the companions: the zoom, scroll position, page or view mode changed.
+    void viewGeometryChanged();
+    // The input mode (insert or overwrite) changed.
+    void overwriteModeChanged(bool overwrite);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
