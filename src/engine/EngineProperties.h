@@ -4,6 +4,13 @@
 // formats have no property of their own. Filters (RTF, Word, HTML, native)
 // read and write these, so keep the numbers stable: the native file format
 // stores them. Each area owns a range; add new ones at the end of its range.
+//
+// Units inside the model: every length kept in a QTextFormat (block margins
+// and text indent, tab positions, spacing above and below, fixed line
+// heights, table column widths, cell padding, image width and height, border
+// widths) is in points (1 pt = 20 twips), whatever Qt's own documentation
+// calls the unit. Font sizes are points as usual. The page set-up in
+// DocumentModel is in twips. Filters convert at the file boundary.
 
 #include <QTextFormat>
 
