@@ -1,0 +1,8 @@
+#include "app/TOptionForm.h"
+
+TOptionForm::TOptionForm(QWidget *parent)
+    : QDialog(parent)
+{
+}
+
+TOptionForm::~TOptionForm() = default;

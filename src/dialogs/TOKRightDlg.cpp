@@ -1,0 +1,8 @@
+#include "dialogs/TOKRightDlg.h"
+
+TOKRightDlg::TOKRightDlg(QWidget *parent)
+    : QDialog(parent)
+{
+}
+
+TOKRightDlg::~TOKRightDlg() = default;

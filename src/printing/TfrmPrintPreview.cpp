@@ -1,0 +1,8 @@
+#include "printing/TfrmPrintPreview.h"
+
+TfrmPrintPreview::TfrmPrintPreview(QWidget *parent)
+    : QDialog(parent)
+{
+}
+
+TfrmPrintPreview::~TfrmPrintPreview() = default;
