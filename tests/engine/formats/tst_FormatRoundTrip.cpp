@@ -1,0 +1,120 @@
+// The rich test document and its comparison: every filter's round-trip test
+// leans on them, so a comparison that overlooks a difference would let a
+// lossy filter pass.
+
+#include "engine/DocumentModel.h"
+#include "support/RichDocumentBuilder.h"
+
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextTable>
+#include <QtTest>
+
+using namespace tamapiko::engine;
+using namespace tamapiko::test;
+
+namespace {
+
+QTextBlock blockContaining(QTextDocument *doc, const QString &text)
+{
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+        if (block.text().contains(text))
+            return block;
+    }
+    return {};
+}
+
+} // namespace
+
+class tst_FormatRoundTrip : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void richDocumentHoldsEveryPart()
+    {
+        QTemporaryDir dir;
+        DocumentModel model;
+        RichDocumentBuilder(dir.path()).build(model);
+        QTextDocument *doc = model.document();
+        QVERIFY(doc->toPlainText().contains(RichDocumentParts::japaneseParagraph()));
+        QVERIFY(QFileInfo::exists(dir.filePath(QStringLiteral("linked.png"))));
+        QCOMPARE(QTextCursor(blockContaining(doc, QStringLiteral("縦結合"))).currentTable()->rows(), 3);
+        QVERIFY(!doc->resource(QTextDocument::ImageResource, QUrl(RichDocumentParts::jpegName())).isNull());
+        QCOMPARE(doc->rootFrame()->childFrames().size(), 2); // the table and the floating frame
+    }
+
+    void identicalDocumentsMatchUnderEveryProfile()
+    {
+        DocumentModel model;
+        RichDocumentBuilder().build(model);
+        DocumentModel copy; // the builder is deterministic: a second build is a copy
+        RichDocumentBuilder().build(copy);
+        QCOMPARE(firstDifference(model, copy, ComparisonProfile::everything()), QString());
+        QCOMPARE(firstDifference(model, copy, ComparisonProfile::richText()), QString());
+    }
+
+    void differencesAreFoundAndNamed_data()
+    {
+        QTest::addColumn<int>("change");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("font size") << 0 << QStringLiteral("font size 10.5 != 11");
+        QTest::newRow("cell span") << 1 << QStringLiteral("span 2x1");
+        QTest::newRow("picture pixels") << 2 << QStringLiteral("other pixels");
+        QTest::newRow("page") << 3 << QStringLiteral("page 12240x15840");
+        QTest::newRow("indent") << 4 << QStringLiteral("left indent 36 != 40");
+    }
+
+    void differencesAreFoundAndNamed()
+    {
+        QFETCH(int, change);
+        QFETCH(QString, expected);
+        DocumentModel model;
+        RichDocumentBuilder().build(model);
+        DocumentModel copy; // the builder is deterministic: a second build is a copy
+        RichDocumentBuilder().build(copy);
+        QTextDocument *doc = copy.document();
+        switch (change) {
+        case 0: {
+            const QTextBlock block = blockContaining(doc, QStringLiteral("太字"));
+            QTextCursor cursor(block);
+            cursor.setPosition(block.position() + block.text().indexOf(QStringLiteral("太字")));
+            cursor.setPosition(cursor.position() + 2, QTextCursor::KeepAnchor);
+            QTextCharFormat bigger;
+            bigger.setFontPointSize(11);
+            cursor.mergeCharFormat(bigger);
+            break;
+        }
+        case 1:
+            QTextCursor(blockContaining(doc, QStringLiteral("縦結合"))).currentTable()->splitCell(1, 2, 1, 1);
+            break;
+        case 2: {
+            QImage image(32, 20, QImage::Format_RGB32);
+            image.fill(Qt::green);
+            doc->addResource(QTextDocument::ImageResource, QUrl(RichDocumentParts::pngName()), image);
+            break;
+        }
+        case 3: {
+            PageSetup page = copy.pageSetup();
+            page.marginLeft += 1;
+            copy.setPageSetup(page);
+            break;
+        }
+        case 4: {
+            QTextCursor cursor(blockContaining(doc, QStringLiteral("右寄せ")));
+            QTextBlockFormat format = cursor.blockFormat();
+            format.setLeftMargin(40);
+            cursor.setBlockFormat(format);
+            break;
+        }
+        }
+        const QString difference = firstDifference(model, copy, ComparisonProfile::richText());
+        QVERIFY2(difference.contains(expected), qPrintable(difference));
+    }
+};
+
+QTEST_MAIN(tst_FormatRoundTrip)
+#include "tst_FormatRoundTrip.moc"
