@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QVariantMap>
 
 class QTextDocument;
@@ -48,6 +49,7 @@ public:
     // (for example "text/encoding" = "Shift_JIS", "text/lineEnd" = "\r\n").
     QVariant sourceProperty(const QString &key) const { return m_sourceProperties.value(key); }
     void setSourceProperty(const QString &key, const QVariant &value) { m_sourceProperties.insert(key, value); }
+    QStringList sourcePropertyKeys() const { return m_sourceProperties.keys(); }
     void clearSourceProperties() { m_sourceProperties.clear(); }
 
     // Empties the document (text, formats, resources, undo history) and

@@ -1,0 +1,582 @@
+#include "engine/formats/NativeFilter.h"
+
+#include "engine/DocumentModel.h"
+#include "engine/EngineProperties.h"
+#include "engine/formats/NativeChunks.h"
+#include "engine/formats/NativeValues.h"
+
+#include <QBuffer>
+#include <QIODevice>
+#include <QImage>
+#include <QPixmap>
+#include <QSet>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextFrame>
+#include <QTextTable>
+#include <QUrl>
+
+#include <functional>
+
+namespace tamapiko::engine {
+
+namespace {
+
+using namespace native;
+
+const FilterRegistration<NativeFilter> registration;
+
+// Records of the TEXT chunk. The numbers are part of the file format.
+enum class Op : quint8 {
+    Block = 1,       // block format, block char format: a paragraph starts
+    Fragment = 2,    // char format, text
+    FrameBegin = 3,  // frame format; the frame's contents follow
+    FrameEnd = 4,
+    TableBegin = 5,  // table format, rows, columns; cells follow
+    Cell = 6,        // row, column, row span, column span, cell format; contents follow
+    TableEnd = 7,
+};
+
+constexpr int kMaxNesting = 32;
+constexpr qint64 kMaxTableCells = 2'000'000;
+
+QByteArray streamed(const std::function<void(QDataStream &)> &fill)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    prepareStream(out);
+    fill(out);
+    return bytes;
+}
+
+// ---------------------------------------------------------------------------
+// Writing
+
+class DocumentEncoder
+{
+public:
+    explicit DocumentEncoder(const DocumentModel &model) : m_model(model), m_doc(model.document()) {}
+
+    QByteArray encode()
+    {
+        ChunkWriter chunks;
+        chunks.add("HEAD", streamed([](QDataStream &out) {
+            out << NativeFilter::MajorVersion << NativeFilter::MinorVersion;
+        }));
+        chunks.add("PAGE", streamed([this](QDataStream &out) {
+            const PageSetup &page = m_model.pageSetup();
+            out << qint32(page.width) << qint32(page.height) << qint32(page.marginLeft)
+                << qint32(page.marginTop) << qint32(page.marginRight) << qint32(page.marginBottom);
+        }));
+        chunks.add("DOCP", streamed([this](QDataStream &out) { writeDocumentProperties(out); }));
+        chunks.add("SRCP", streamed([this](QDataStream &out) { writeSourceProperties(out); }));
+        chunks.add("FMTS", streamed([this](QDataStream &out) {
+            const QList<QTextFormat> formats = m_doc->allFormats();
+            out << quint32(formats.size());
+            for (const QTextFormat &format : formats)
+                writeFormat(out, format);
+        }));
+        chunks.add("RSRC", streamed([this](QDataStream &out) { writeResources(out); }));
+        chunks.add("TEXT", streamed([this](QDataStream &out) {
+            writeItems(m_doc->rootFrame()->begin(), out);
+        }));
+        chunks.add("END ", QByteArray());
+        return chunks.bytes();
+    }
+
+private:
+    void writeDocumentProperties(QDataStream &out)
+    {
+        out << qint32(m_doc->rootFrame()->formatIndex()) << m_doc->defaultFont().toString()
+            << double(m_doc->documentMargin()) << double(m_doc->indentWidth())
+            << m_doc->metaInformation(QTextDocument::DocumentTitle);
+    }
+
+    void writeSourceProperties(QDataStream &out)
+    {
+        QByteArray entries;
+        quint32 count = 0;
+        {
+            QDataStream body(&entries, QIODevice::WriteOnly);
+            prepareStream(body);
+            for (const QString &key : m_model.sourcePropertyKeys()) {
+                QByteArray value;
+                QDataStream valueStream(&value, QIODevice::WriteOnly);
+                prepareStream(valueStream);
+                if (!writeValue(valueStream, m_model.sourceProperty(key)))
+                    continue; // a type the format cannot hold
+                body << key;
+                body.writeRawData(value.constData(), value.size());
+                ++count;
+            }
+        }
+        out << count;
+        out.writeRawData(entries.constData(), entries.size());
+    }
+
+
+    // Pictures whose bytes are not already kept in their format: stored once
+    // by name as PNG.
+    void writeResources(QDataStream &out)
+    {
+        QList<QPair<QString, QByteArray>> resources;
+        QSet<QString> seen;
+        for (const QTextFormat &format : m_doc->allFormats()) {
+            if (!format.isImageFormat())
+                continue;
+            const QTextImageFormat image = format.toImageFormat();
+            if (image.hasProperty(ImageOriginalData) || image.hasProperty(ImageLinkedPath)
+                || seen.contains(image.name()))
+                continue;
+            seen.insert(image.name());
+            const QVariant resource = m_doc->resource(QTextDocument::ImageResource, QUrl(image.name()));
+            QImage pixels;
+            if (resource.metaType() == QMetaType::fromType<QImage>())
+                pixels = resource.value<QImage>();
+            else if (resource.metaType() == QMetaType::fromType<QPixmap>())
+                pixels = resource.value<QPixmap>().toImage();
+            else if (resource.metaType() == QMetaType::fromType<QByteArray>())
+                pixels = QImage::fromData(resource.toByteArray());
+            if (pixels.isNull())
+                continue;
+            QByteArray png;
+            QBuffer buffer(&png);
+            buffer.open(QIODevice::WriteOnly);
+            pixels.save(&buffer, "PNG");
+            resources.append({image.name(), png});
+        }
+        out << quint32(resources.size());
+        for (const auto &[name, bytes] : std::as_const(resources))
+            out << name << bytes;
+    }
+
+    void writeItems(QTextFrame::iterator it, QDataStream &out)
+    {
+        for (; !it.atEnd(); ++it) {
+            if (QTextFrame *child = it.currentFrame()) {
+                if (auto *table = qobject_cast<QTextTable *>(child)) {
+                    writeTable(table, out);
+                } else {
+                    out << quint8(Op::FrameBegin) << qint32(child->formatIndex());
+                    writeItems(child->begin(), out);
+                    out << quint8(Op::FrameEnd);
+                }
+            } else {
+                writeBlock(it.currentBlock(), out);
+            }
+        }
+    }
+
+    void writeTable(QTextTable *table, QDataStream &out)
+    {
+        out << quint8(Op::TableBegin) << qint32(table->formatIndex()) << qint32(table->rows())
+            << qint32(table->columns());
+        for (int row = 0; row < table->rows(); ++row) {
+            for (int column = 0; column < table->columns(); ++column) {
+                const QTextTableCell cell = table->cellAt(row, column);
+                if (cell.row() != row || cell.column() != column)
+                    continue; // covered by a merged cell
+                out << quint8(Op::Cell) << qint32(row) << qint32(column) << qint32(cell.rowSpan())
+                    << qint32(cell.columnSpan()) << qint32(cell.tableCellFormatIndex());
+                writeItems(cell.begin(), out);
+            }
+        }
+        out << quint8(Op::TableEnd);
+    }
+
+    void writeBlock(const QTextBlock &block, QDataStream &out)
+    {
+        out << quint8(Op::Block) << qint32(block.blockFormatIndex()) << qint32(block.charFormatIndex());
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (fragment.isValid())
+                out << quint8(Op::Fragment) << qint32(fragment.charFormatIndex()) << fragment.text();
+        }
+    }
+
+    const DocumentModel &m_model;
+    QTextDocument *m_doc;
+};
+
+// ---------------------------------------------------------------------------
+// Reading
+
+class DocumentDecoder
+{
+public:
+    DocumentDecoder(DocumentModel &model) : m_model(model), m_doc(model.document()) {}
+
+    bool decode(const QByteArray &bytes, QString *error)
+    {
+        QList<Chunk> chunks;
+        if (!ChunkReader().split(bytes, &chunks, error))
+            return false;
+        if (chunks.isEmpty() || chunks.first().tag != "HEAD")
+            return fail(error, QStringLiteral("Not a tamapiko document: the header chunk is missing."));
+
+        const Chunk *text = nullptr;
+        for (const Chunk &chunk : std::as_const(chunks)) {
+            if (chunk.tag == "TEXT")
+                text = &chunk;
+        }
+        if (!readChunk(chunks.first(), error))
+            return false;
+        if (!text)
+            return fail(error, QStringLiteral("The document is damaged: it has no text chunk."));
+
+        // Everything is checked and the version is one we read: only now is
+        // the open document replaced.
+        m_model.clear();
+        m_doc->setUndoRedoEnabled(false);
+        m_cursor = QTextCursor(m_doc);
+        m_cursor.beginEditBlock();
+        bool ok = true;
+        for (const Chunk &chunk : std::as_const(chunks)) {
+            if (chunk.tag != "HEAD" && chunk.tag != "TEXT" && !readChunk(chunk, error)) {
+                ok = false;
+                break;
+            }
+        }
+        if (ok)
+            ok = readChunk(*text, error);
+        m_cursor.endEditBlock();
+        m_doc->setUndoRedoEnabled(true);
+        if (!ok)
+            m_model.clear();
+        return ok;
+    }
+
+private:
+    static bool fail(QString *error, const QString &reason)
+    {
+        if (error)
+            *error = reason;
+        return false;
+    }
+
+    bool damaged(QString *error, const QByteArray &tag)
+    {
+        return fail(error, QStringLiteral("The document is damaged: chunk %1 does not decode.")
+                               .arg(QString::fromLatin1(tag)));
+    }
+
+    bool readChunk(const Chunk &chunk, QString *error)
+    {
+        QDataStream in(chunk.payload);
+        prepareStream(in);
+        bool ok = true;
+        if (chunk.tag == "HEAD")
+            return readHeader(in, error);
+        if (chunk.tag == "PAGE")
+            ok = readPage(in);
+        else if (chunk.tag == "DOCP")
+            readDocumentProperties(in);
+        else if (chunk.tag == "SRCP")
+            readSourceProperties(in);
+        else if (chunk.tag == "FMTS")
+            ok = readFormats(in);
+        else if (chunk.tag == "RSRC")
+            readResources(in);
+        else if (chunk.tag == "TEXT")
+            ok = readText(in);
+        else
+            return true; // a later version's chunk: skipped
+        if (!ok || in.status() != QDataStream::Ok)
+            return damaged(error, chunk.tag);
+        return true;
+    }
+
+    bool readHeader(QDataStream &in, QString *error)
+    {
+        quint16 major = 0;
+        quint16 minor = 0;
+        in >> major >> minor;
+        if (in.status() != QDataStream::Ok)
+            return damaged(error, "HEAD");
+        if (major > NativeFilter::MajorVersion)
+            return fail(error, QStringLiteral("The document was written by a newer version of the program "
+                                              "(format %1.%2); this version reads format %3.x.")
+                                   .arg(major)
+                                   .arg(minor)
+                                   .arg(NativeFilter::MajorVersion));
+        return true;
+    }
+
+    bool readPage(QDataStream &in)
+    {
+        qint32 values[6] = {};
+        for (qint32 &value : values)
+            in >> value;
+        PageSetup page;
+        page.width = values[0];
+        page.height = values[1];
+        page.marginLeft = values[2];
+        page.marginTop = values[3];
+        page.marginRight = values[4];
+        page.marginBottom = values[5];
+        const bool sane = page.width > 0 && page.height > 0 && page.marginLeft >= 0 && page.marginTop >= 0
+            && page.marginRight >= 0 && page.marginBottom >= 0 && page.textWidth() > 0 && page.textHeight() > 0;
+        if (sane)
+            m_model.setPageSetup(page);
+        return sane;
+    }
+
+    void readDocumentProperties(QDataStream &in)
+    {
+        qint32 rootFormat = -1;
+        QString font;
+        double margin = 0;
+        double indent = 0;
+        QString title;
+        in >> rootFormat >> font >> margin >> indent >> title;
+        if (in.status() != QDataStream::Ok)
+            return;
+        m_rootFormat = rootFormat;
+        QFont defaultFont;
+        if (defaultFont.fromString(font))
+            m_doc->setDefaultFont(defaultFont);
+        if (margin >= 0 && margin < 1e4)
+            m_doc->setDocumentMargin(margin);
+        if (indent > 0 && indent < 1e4)
+            m_doc->setIndentWidth(indent);
+        m_doc->setMetaInformation(QTextDocument::DocumentTitle, title);
+    }
+
+    void readSourceProperties(QDataStream &in)
+    {
+        quint32 count = 0;
+        in >> count;
+        for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
+            QString key;
+            in >> key;
+            const QVariant value = readValue(in);
+            if (in.status() == QDataStream::Ok)
+                m_model.setSourceProperty(key, value);
+        }
+    }
+
+    bool readFormats(QDataStream &in)
+    {
+        quint32 count = 0;
+        in >> count;
+        if (qint64(count) * 8 > in.device()->bytesAvailable())
+            return false;
+        m_formats.reserve(count);
+        for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i)
+            m_formats.append(readFormat(in));
+        if (m_rootFormat >= 0 && m_rootFormat < m_formats.size() && m_formats.at(m_rootFormat).isFrameFormat())
+            m_doc->rootFrame()->setFrameFormat(m_formats.at(m_rootFormat).toFrameFormat());
+        restorePictures();
+        return in.status() == QDataStream::Ok;
+    }
+
+    // Embedded pictures carry their file bytes in their format; linked ones
+    // are loaded from their path when the file is there.
+    void restorePictures()
+    {
+        for (const QTextFormat &format : std::as_const(m_formats)) {
+            if (!format.isImageFormat())
+                continue;
+            const QTextImageFormat image = format.toImageFormat();
+            const QUrl name(image.name());
+            if (!m_doc->resource(QTextDocument::ImageResource, name).isNull())
+                continue;
+            QImage pixels;
+            if (image.hasProperty(ImageOriginalData))
+                pixels = QImage::fromData(image.property(ImageOriginalData).toByteArray());
+            else if (image.hasProperty(ImageLinkedPath))
+                pixels = QImage(image.stringProperty(ImageLinkedPath));
+            if (!pixels.isNull())
+                m_doc->addResource(QTextDocument::ImageResource, name, pixels);
+        }
+    }
+
+    void readResources(QDataStream &in)
+    {
+        quint32 count = 0;
+        in >> count;
+        for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
+            QString name;
+            QByteArray bytes;
+            in >> name >> bytes;
+            const QImage pixels = QImage::fromData(bytes, "PNG");
+            if (in.status() == QDataStream::Ok && !pixels.isNull())
+                m_doc->addResource(QTextDocument::ImageResource, QUrl(name), pixels);
+        }
+    }
+
+    // --- the TEXT chunk
+
+    template<typename Format>
+    bool formatAt(qint32 index, Format *format, bool (QTextFormat::*is)() const) const
+    {
+        if (index < 0 || index >= m_formats.size() || !(m_formats.at(index).*is)())
+            return false;
+        *format = static_cast<const Format &>(m_formats.at(index));
+        return true;
+    }
+
+    bool readText(QDataStream &in)
+    {
+        m_cursor.setPosition(0);
+        Op end = Op::FrameEnd;
+        return readItems(in, 0, &end) && in.atEnd();
+    }
+
+    // Reads a frame's or a cell's contents up to the record that ends them
+    // (which is left unread for the caller except at the end of the data).
+    bool readItems(QDataStream &in, int depth, Op *terminator)
+    {
+        if (depth > kMaxNesting)
+            return false;
+        bool freshBlock = true; // the cursor sits in an empty block Qt made for us
+        while (!in.atEnd()) {
+            quint8 op = 0;
+            in >> op;
+            switch (Op(op)) {
+            case Op::Block: {
+                qint32 blockIndex = -1;
+                qint32 charIndex = -1;
+                in >> blockIndex >> charIndex;
+                QTextFormat block;
+                QTextFormat chars;
+                if (!formatAt(blockIndex, &block, &QTextFormat::isBlockFormat)
+                    || !formatAt(charIndex, &chars, &QTextFormat::isCharFormat))
+                    return false;
+                if (freshBlock) {
+                    m_cursor.setBlockFormat(block.toBlockFormat());
+                    m_cursor.setBlockCharFormat(chars.toCharFormat());
+                } else {
+                    m_cursor.insertBlock(block.toBlockFormat(), chars.toCharFormat());
+                }
+                freshBlock = false;
+                break;
+            }
+            case Op::Fragment: {
+                qint32 charIndex = -1;
+                QString text;
+                in >> charIndex >> text;
+                QTextFormat chars;
+                if (!formatAt(charIndex, &chars, &QTextFormat::isCharFormat) || in.status() != QDataStream::Ok)
+                    return false;
+                m_cursor.insertText(text, chars.toCharFormat());
+                freshBlock = false;
+                break;
+            }
+            case Op::FrameBegin: {
+                qint32 frameIndex = -1;
+                in >> frameIndex;
+                QTextFormat frame;
+                if (!formatAt(frameIndex, &frame, &QTextFormat::isFrameFormat) || frame.isTableFormat()
+                    || frame.isTableCellFormat())
+                    return false;
+                QTextFrame *inserted = m_cursor.insertFrame(frame.toFrameFormat());
+                Op end = Op::Block;
+                if (!readItems(in, depth + 1, &end) || end != Op::FrameEnd)
+                    return false;
+                m_cursor.setPosition(inserted->lastPosition() + 1);
+                freshBlock = true;
+                break;
+            }
+            case Op::TableBegin:
+                if (!readTable(in, depth))
+                    return false;
+                freshBlock = true;
+                break;
+            case Op::FrameEnd:
+            case Op::Cell:
+            case Op::TableEnd:
+                *terminator = Op(op);
+                return depth > 0 && in.status() == QDataStream::Ok;
+            default:
+                return false;
+            }
+            if (in.status() != QDataStream::Ok)
+                return false;
+        }
+        return depth == 0;
+    }
+
+    bool readTable(QDataStream &in, int depth)
+    {
+        qint32 tableIndex = -1;
+        qint32 rows = 0;
+        qint32 columns = 0;
+        in >> tableIndex >> rows >> columns;
+        QTextFormat format;
+        if (!formatAt(tableIndex, &format, &QTextFormat::isTableFormat) || rows < 1 || columns < 1)
+            return false;
+        // Every table has at least one cell record; more cells than the data
+        // could plausibly describe are damage, not a reason to allocate.
+        const qint64 cells = qint64(rows) * columns;
+        if (cells > kMaxTableCells || cells > qMax<qint64>(4096, 64 * in.device()->bytesAvailable()))
+            return false;
+        QTextTable *table = m_cursor.insertTable(rows, columns, format.toTableFormat());
+
+        quint8 op = 0;
+        in >> op;
+        while (Op(op) == Op::Cell) {
+            qint32 row = -1, column = -1, rowSpan = 0, columnSpan = 0, cellIndex = -1;
+            in >> row >> column >> rowSpan >> columnSpan >> cellIndex;
+            QTextFormat cellFormat;
+            if (in.status() != QDataStream::Ok || row < 0 || row >= rows || column < 0 || column >= columns
+                || rowSpan < 1 || columnSpan < 1 || rowSpan > rows - row || columnSpan > columns - column
+                || !formatAt(cellIndex, &cellFormat, &QTextFormat::isCharFormat))
+                return false;
+            QTextTableCell cell = table->cellAt(row, column);
+            if (cell.row() != row || cell.column() != column)
+                return false; // inside a cell merged earlier
+            if (rowSpan > 1 || columnSpan > 1)
+                table->mergeCells(row, column, rowSpan, columnSpan);
+            cell = table->cellAt(row, column);
+            cell.setFormat(cellFormat.toCharFormat());
+            m_cursor = cell.firstCursorPosition();
+            Op end = Op::Block;
+            if (!readItems(in, depth + 1, &end))
+                return false;
+            op = quint8(end);
+        }
+        if (Op(op) != Op::TableEnd)
+            return false;
+        m_cursor.setPosition(table->lastPosition() + 1);
+        return true;
+    }
+
+    DocumentModel &m_model;
+    QTextDocument *m_doc;
+    QTextCursor m_cursor;
+    QList<QTextFormat> m_formats;
+    qint32 m_rootFormat = -1;
+};
+
+} // namespace
+
+QByteArray NativeFilter::encode(const DocumentModel &model)
+{
+    return DocumentEncoder(model).encode();
+}
+
+bool NativeFilter::decode(const QByteArray &bytes, DocumentModel &model, QString *error)
+{
+    return DocumentDecoder(model).decode(bytes, error);
+}
+
+bool NativeFilter::read(QIODevice &in, DocumentModel &model, const FilterContext &, QString *error)
+{
+    const QByteArray bytes = in.readAll();
+    return decode(bytes, model, error);
+}
+
+bool NativeFilter::write(QIODevice &out, const DocumentModel &model, const FilterContext &, QString *error)
+{
+    const QByteArray bytes = encode(model);
+    if (out.write(bytes) != bytes.size()) {
+        if (error)
+            *error = out.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace tamapiko::engine
