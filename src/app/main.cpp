@@ -1,11 +1,11 @@
-#include "engine/TTextEngine.h"
-
-#include <QApplication>
+#include "app/TApplication.h"
+#include "app/TMainForm.h"
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    TTextEngine engine;
-    engine.show();
+    TApplication app(argc, argv);
+    TMainForm frame(QApplication::arguments().mid(1));
+    frame.createStartupDialogs();
+    frame.show();
     return app.exec();
 }

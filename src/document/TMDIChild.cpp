@@ -1,0 +1,517 @@
+#include "document/TMDIChild.h"
+
+#include "app/ErrorReporting.h"
+#include "app/MessageBoxes.h"
+#include "app/TMainForm.h"
+#include "app/TOptionForm.h"
+#include "document/DefaultPage.h"
+#include "document/DocumentPrompts.h"
+#include "document/DocumentSaving.h"
+#include "document/WinColour.h"
+#include "engine/TEngineButtonBar.h"
+#include "engine/TEngineRuler.h"
+#include "engine/TEngineStatusBar.h"
+#include "engine/TTextEngine.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QFrame>
+#include <QMdiArea>
+#include <QMenu>
+#include <QToolButton>
+
+using tamapiko::app::Answer;
+
+namespace {
+constexpr int RulerHeight = 30;
+constexpr int EngineTopAfterRulerToggle = 32;
+constexpr int ZoomSteps[7] = {25, 50, 75, 100, 150, 200, 300};
+} // namespace
+
+TMDIChild::TMDIChild(TMainForm *frame)
+    : QMdiSubWindow(nullptr)
+    , m_frame(frame)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowFlags(Qt::SubWindow | Qt::WindowSystemMenuHint | Qt::WindowTitleHint | Qt::WindowMinMaxButtonsHint
+                   | Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint);
+
+    auto *area = new QWidget;
+    area->setObjectName(QStringLiteral("ChildClient"));
+    area->setAutoFillBackground(true);
+    QPalette background = area->palette();
+    background.setColor(QPalette::Window, background.color(QPalette::Dark));
+    area->setPalette(background);
+    QFont font(QStringLiteral("ＭＳ 明朝"));
+    font.setPixelSize(15);
+    area->setFont(font);
+    setWidget(area);
+
+    EngineRuler1 = new TEngineRuler(area);
+    EngineRuler1->setObjectName(QStringLiteral("EngineRuler1"));
+    EngineRuler1->setGeometry(0, 0, area->width(), RulerHeight);
+    createPopupMenu();
+    ColorDialog1 = new QColorDialog(this);
+    ColorDialog1->setObjectName(QStringLiteral("ColorDialog1"));
+    createMenus();
+    OpenDialog1 = new QFileDialog(this);
+    OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
+    SaveDialog1 = new QFileDialog(this);
+    SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
+    SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+    TextEngine1 = new TTextEngine(area);
+    TextEngine1->setObjectName(QStringLiteral("TextEngine1"));
+    TextEngine1->move(0, RulerHeight);
+
+    using tamapiko::app::guarded;
+    connect(TextEngine1, &TTextEngine::OnChange, this, guarded([this] { TextEngine1Change(); }));
+    connect(TextEngine1, &TTextEngine::OnPosChange, this, guarded([this] { TextEngine1PosChange(); }));
+    connect(TextEngine1, &TTextEngine::OnParagraphChange, this, guarded([this] { TextEngine1ParagraphChange(); }));
+    TextEngine1->viewport()->installEventFilter(this);
+    TextEngine1->installEventFilter(this);
+    area->installEventFilter(this);
+
+    FormCreate();
+}
+
+TMDIChild::~TMDIChild() = default;
+
+QList<QMenu *> TMDIChild::menus() const
+{
+    return {File1, Edit1, Show1, Insert1, Format1, Table1};
+}
+
+// -- Lifecycle ---------------------------------------------------------------
+
+void TMDIChild::FormCreate()
+{
+    TextEngine1->setButtonBarHandle(m_frame->EngineButtonBar1);
+    TextEngine1->setRulerHandle(EngineRuler1);
+    TextEngine1->setStatusBarHandle(m_frame->EngineStatusBar1);
+    // Double-clicks reach the engine as double-clicks: Qt delivers them so.
+    Modified = false;
+    TextEngine1->setViewMode(1);
+    TextEngine1->setFormatSelection(true);
+
+    // Shown inside the frame's MDI area, it becomes the active document.
+    QMdiArea *area = m_frame->MDIClient;
+    area->addSubWindow(this);
+    const QSize space = area->viewport()->size();
+    resize(qMax(320, space.width() * 3 / 4), qMax(240, space.height() * 3 / 4));
+    show();
+    area->setActiveSubWindow(this);
+
+    FormResize();
+    TextEngine1->setScrollBars(3);
+    applyDefaultPage();
+    // Japanese input: the engine takes input-method events; whether the
+    // input method is switched on is the desktop's decision.
+    TextEngine1->setAttribute(Qt::WA_InputMethodEnabled, true);
+}
+
+void TMDIChild::FormShow()
+{
+    TextEngine1->setStatusBarHandle(m_frame->EngineStatusBar1);
+    TextEngine1->setRulerHandle(EngineRuler1);
+    TextEngine1->setScrollBars(3);
+    TextEngine1->setViewMode(1);
+    TextEngine1->setFormatSelection(true);
+    TextEngine1->setPageWidth(11900);
+    TextEngine1->setPageHeight(16838);
+    applyDefaultPage();
+}
+
+void TMDIChild::applyDefaultPage()
+{
+    const DefaultPage page = defaultPageForLanguage(TextEngine1->Language());
+    m_frame->MeasureUnit = page.measureUnit;
+    TextEngine1->setPageWidth(page.pageWidth);
+    TextEngine1->setPageHeight(page.pageHeight);
+}
+
+void TMDIChild::FormResize()
+{
+    QWidget *area = client();
+    if (!area || !EngineRuler1 || !TextEngine1)
+        return;
+    const int width = area->width();
+    EngineRuler1->resize(width, EngineRuler1->height());
+    const int rulerHeight = EngineRuler1->isVisibleTo(area) ? EngineRuler1->height() : 0;
+    TextEngine1->resize(width, qMax(0, area->height() - rulerHeight));
+}
+
+void TMDIChild::FormActivate()
+{
+    m_frame->CobZoom1->setEditText(QString::number(TextEngine1->ZoomFactor()));
+}
+
+void TMDIChild::showEvent(QShowEvent *event)
+{
+    QMdiSubWindow::showEvent(event);
+    if (!event->spontaneous())
+        tamapiko::app::runGuarded([this] { FormShow(); });
+}
+
+bool TMDIChild::eventFilter(QObject *watched, QEvent *event)
+{
+    if (!TextEngine1) // still being built
+        return QMdiSubWindow::eventFilter(watched, event);
+    if (watched == client() && event->type() == QEvent::Resize) {
+        FormResize();
+    } else if ((watched == TextEngine1 || watched == TextEngine1->viewport())
+               && event->type() == QEvent::ContextMenu) {
+        PopupMenu1->popup(static_cast<QContextMenuEvent *>(event)->globalPos());
+        return true;
+    }
+    return QMdiSubWindow::eventFilter(watched, event);
+}
+
+// -- Closing -----------------------------------------------------------------
+
+bool TMDIChild::FormCloseQuery()
+{
+    if (!Modified)
+        return true;
+    const QString question = QStringLiteral("%1 は変更されています。保存しますか？").arg(windowTitle());
+    switch (tamapiko::app::askYesNoCancel(this, question)) {
+    case Answer::Yes:
+        // A document that could not be saved stays open: closing it would
+        // throw the changes away.
+        return SaveDocument();
+    case Answer::No:
+        return true;
+    case Answer::Cancel:
+        break;
+    }
+    return false;
+}
+
+void TMDIChild::closeApproved()
+{
+    m_closeApproved = true;
+    close();
+}
+
+void TMDIChild::closeEvent(QCloseEvent *event)
+{
+    bool mayClose = m_closeApproved;
+    if (!mayClose) {
+        try {
+            mayClose = FormCloseQuery();
+        } catch (...) {
+            tamapiko::app::reportException(std::current_exception());
+            mayClose = false;
+        }
+    }
+    if (!mayClose) {
+        event->ignore();
+        return;
+    }
+    // From here on the window no longer counts as open: the frame's
+    // controls are updated while it is still being taken down.
+    m_closing = true;
+    QMdiSubWindow::closeEvent(event);
+    QMetaObject::invokeMethod(m_frame, [frame = m_frame] { frame->UpdateMenuItems(); }, Qt::QueuedConnection);
+}
+
+bool TMDIChild::SaveDocument()
+{
+    return tamapiko::document::saveDocument(*this);
+}
+
+// -- File menu ---------------------------------------------------------------
+
+void TMDIChild::Close1Click()
+{
+    close();
+}
+
+void TMDIChild::New1Click()
+{
+    m_frame->New1Click();
+}
+
+void TMDIChild::Open1Click()
+{
+    m_frame->Open1Click();
+}
+
+void TMDIChild::Exit1Click()
+{
+    m_frame->Close1Click();
+}
+
+void TMDIChild::Save1Click()
+{
+    SaveDocument();
+}
+
+void TMDIChild::SaveAs1Click()
+{
+    tamapiko::document::saveDocumentAs(*this);
+}
+
+void TMDIChild::PageSetup1Click()
+{
+    // The page set-up dialog is filled from the engine when it comes.
+}
+
+void TMDIChild::PrintPreview1Click()
+{
+    // The preview window arrives with printing.
+}
+
+void TMDIChild::Print1Click()
+{
+    // Printing arrives with the print dialog.
+}
+
+// -- Edit menu and context menu -----------------------------------------------
+
+void TMDIChild::Bakuset1Click()
+{
+    m_frame->Bakuset1Click();
+}
+
+void TMDIChild::Ritarn1Click()
+{
+    m_frame->Ritarn1Click();
+}
+
+void TMDIChild::Cut1Click()
+{
+    TextEngine1->ClipboardAction(1);
+}
+
+void TMDIChild::Copy1Click()
+{
+    TextEngine1->ClipboardAction(2);
+}
+
+void TMDIChild::Paste1Click()
+{
+    TextEngine1->ClipboardAction(3);
+}
+
+void TMDIChild::Delete1Click()
+{
+    TextEngine1->ClipboardAction(4);
+}
+
+void TMDIChild::SelectAll1Click()
+{
+    const int pointer = TextEngine1->MousePointer();
+    TextEngine1->setMousePointer(11);
+    TextEngine1->setSelStart(0);
+    TextEngine1->setSelLength(-1);
+    TextEngine1->setMousePointer(pointer);
+}
+
+void TMDIChild::SearRep1Click()
+{
+    TextEngine1->FindReplaceDialog(1);
+}
+
+void TMDIChild::SearRep2Click()
+{
+    TextEngine1->FindReplaceDialog(2);
+}
+
+void TMDIChild::PopupMenu1Popup()
+{
+    const int undo = TextEngine1->CanUndo();
+    const int redo = TextEngine1->CanRedo();
+    const QString undoCaption = undo >= 1 && undo <= 3 ? QStringLiteral("元に戻す(&U)") : QStringLiteral("元に戻せません");
+    const QString redoCaption = redo >= 10 && redo <= 12 ? QStringLiteral("やり直し(&R)") : QStringLiteral("やり直せません");
+    for (QAction *item : {Bakuset1, Bakuset2}) {
+        item->setText(undoCaption);
+        item->setEnabled(undo != 0);
+    }
+    for (QAction *item : {Ritarn1, Ritarn2}) {
+        item->setText(redoCaption);
+        item->setEnabled(redo != 0);
+    }
+    m_frame->BtnBakuset1->setEnabled(undo != 0);
+    m_frame->BtnRitarn1->setEnabled(redo != 0);
+
+    const bool inTable = TextEngine1->TableCanChangeAttr();
+    Insert2->setEnabled(!inTable);
+    Attr1->setEnabled(inTable);
+    Del_Lines1->setEnabled(inTable);
+}
+
+void TMDIChild::Font1Click()
+{
+    TextEngine1->FontDialog();
+}
+
+void TMDIChild::TxtColr1Click()
+{
+    ChangeColour(true);
+}
+
+void TMDIChild::BkColr1Click()
+{
+    ChangeColour(false);
+}
+
+void TMDIChild::ChangeColour(bool foreground)
+{
+    const int current = foreground ? TextEngine1->ForeColor() : TextEngine1->TextBkColor();
+    const int start = current == MixedColour ? 0 : current;
+    const std::optional<int> chosen = tamapiko::document::chooseColour(*this, start);
+    if (!chosen)
+        return;
+    if (current != MixedColour && *chosen == current)
+        return;
+    if (foreground) {
+        TextEngine1->setForeColor(*chosen);
+        m_frame->setSwatchColour(m_frame->FontCol, *chosen);
+    } else {
+        TextEngine1->setTextBkColor(*chosen);
+        m_frame->setSwatchColour(m_frame->BakCol, *chosen);
+    }
+}
+
+// -- View menu ---------------------------------------------------------------
+
+void TMDIChild::Normal1Click()
+{
+    if (Normal1->isChecked())
+        return;
+    Normal1->setChecked(true);
+    PageLayout1->setChecked(false);
+    TextEngine1->setViewMode(0);
+}
+
+void TMDIChild::PageLayout1Click()
+{
+    if (PageLayout1->isChecked())
+        return;
+    PageLayout1->setChecked(true);
+    Normal1->setChecked(false);
+    TextEngine1->setViewMode(1);
+}
+
+void TMDIChild::ToolBar1Click()
+{
+    const bool on = !ToolBar1->isChecked();
+    ToolBar1->setChecked(on);
+    m_frame->toolbar->setVisible(on);
+    m_frame->Panel12->move(m_frame->Panel12->x(), on ? 31 : 0);
+}
+
+void TMDIChild::ButtonBar1Click()
+{
+    const bool on = !ButtonBar1->isChecked();
+    ButtonBar1->setChecked(on);
+    if (!on) {
+        m_frame->ToolBar2->hide();
+        m_frame->Panel12->hide();
+        return;
+    }
+    m_frame->ToolBar2->show();
+    m_frame->Panel12->show();
+    m_frame->Panel12->raise();
+    m_frame->Panel12->move(m_frame->Panel12->x(), m_frame->toolbar->isVisibleTo(m_frame) ? 31 : 1);
+}
+
+void TMDIChild::StatusBar1Click()
+{
+    const bool on = !StatusBar1->isChecked();
+    StatusBar1->setChecked(on);
+    m_frame->EngineStatusBar1->setVisible(on);
+}
+
+void TMDIChild::Ruler1Click()
+{
+    const bool on = !Ruler1->isChecked();
+    Ruler1->setChecked(on);
+    // The change of height runs the sizing, which gives the engine the
+    // client height less the ruler's while the ruler shows.
+    EngineRuler1->setVisible(on);
+    TextEngine1->move(TextEngine1->x(), on ? EngineTopAfterRulerToggle : 0);
+    const int delta = on ? EngineTopAfterRulerToggle : -EngineTopAfterRulerToggle;
+    if (isMaximized())
+        FormResize();
+    else
+        resize(width(), height() + delta);
+}
+
+void TMDIChild::DanRakuClick()
+{
+    const bool on = !DanRaku->isChecked();
+    DanRaku->setChecked(on);
+    m_frame->BtnDanRaku->setChecked(on);
+    TextEngine1->setControlChars(on);
+}
+
+void TMDIChild::ZoomClick(int step)
+{
+    TextEngine1->setZoomFactor(ZoomSteps[step]);
+    for (int i = 0; i < 7; ++i)
+        Zoom[i]->setChecked(i == step);
+    m_frame->CobZoom1->setCurrentIndex(step);
+}
+
+void TMDIChild::OptionClick()
+{
+    if (m_frame->OptionForm)
+        m_frame->OptionForm->exec();
+}
+
+// -- Insert, format and table menus -------------------------------------------
+// These commands arrive with the insert, paragraph and table dialogs.
+
+void TMDIChild::File2Click() {}
+void TMDIChild::Image_Fixed1Click() {}
+void TMDIChild::Image_Char1Click() {}
+void TMDIChild::Objct1Click() {}
+void TMDIChild::Object_Char1Click() {}
+void TMDIChild::Paragraph1Click() {}
+void TMDIChild::dann1Click() {}
+void TMDIChild::Insert2Click() {}
+void TMDIChild::Attr1Click() {}
+void TMDIChild::Del_Lines1Click() {}
+void TMDIChild::PGridLinesClick() {}
+
+void TMDIChild::Table1Click()
+{
+    const bool inTable = TextEngine1->TableCanChangeAttr();
+    Insert3->setEnabled(!inTable);
+    Attr3->setEnabled(inTable);
+    Del_Lines3->setEnabled(inTable);
+}
+
+// -- Engine notifications -------------------------------------------------------
+
+void TMDIChild::TextEngine1Change()
+{
+    m_frame->RefreshUndoButtons();
+    Modified = true;
+}
+
+void TMDIChild::TextEngine1PosChange()
+{
+    // The values come from this window's engine, the one that moved.
+    m_frame->CobFonts->setEditText(TextEngine1->FontName());
+    m_frame->CobPointSize->setEditText(QString::number(TextEngine1->FontSize()));
+    m_frame->setSwatchColour(m_frame->FontCol, TextEngine1->ForeColor());
+    m_frame->setSwatchColour(m_frame->BakCol, TextEngine1->TextBkColor());
+    m_frame->BtnBold->setChecked(TextEngine1->FontBold() == 1);
+    m_frame->BtnItalic->setChecked(TextEngine1->FontItalic() == 1);
+    m_frame->BtnUnderLine->setChecked(TextEngine1->FontUnderline() == 1);
+    if (QAbstractButton *button = m_frame->alignmentGroup->button(TextEngine1->Alignment()))
+        button->setChecked(true);
+}
+
+void TMDIChild::TextEngine1ParagraphChange()
+{
+    if (TMDIChild *active = m_frame->activeDocument())
+        m_frame->BtnTable1->setEnabled(!active->TextEngine1->TableCanChangeAttr());
+}
