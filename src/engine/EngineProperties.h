@@ -26,6 +26,7 @@ enum EngineProperty : int {
     ImageOriginalData = QTextFormat::UserProperty + 0x100100,    // QByteArray, bytes as read
     ImageOriginalFormat,                                         // QString: "png", "jpeg", "wmf", "emf", "dib"...
     ImageLinkedPath,                                             // QString, when linked rather than embedded
+    ImageRemoteUrl,                                              // QString, a picture on the network shown as a placeholder
 
     // Paragraph layout extras: 0x100200..
     ParagraphKeepWithNext = QTextFormat::UserProperty + 0x100200, // bool

@@ -558,8 +558,12 @@ QString compareBlocks(const QTextBlock &a, const QTextBlock &b, const engine::Do
         const QString where = QStringLiteral("run %1 (%2): ").arg(i).arg(shortText(ra.at(i).text));
         if (ra.at(i).text != rb.at(i).text)
             return where + QStringLiteral("text != %1").arg(shortText(rb.at(i).text));
-        difference = compareFormats(ra.at(i).format, rb.at(i).format, profile.charProperties,
-                                    profile.allProperties, profile.lengthTolerance);
+        // A picture's font is nobody's business but its size is.
+        const QList<int> compared = ra.at(i).format.isImageFormat() && !profile.allProperties
+            ? QList<int>{QTextFormat::ImageWidth, QTextFormat::ImageHeight}
+            : profile.charProperties;
+        difference = compareFormats(ra.at(i).format, rb.at(i).format, compared, profile.allProperties,
+                                    profile.lengthTolerance);
         if (!difference.isEmpty())
             return where + difference;
         const bool imageA = ra.at(i).format.isImageFormat();

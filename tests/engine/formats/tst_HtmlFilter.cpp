@@ -1,0 +1,279 @@
+#include "engine/DocumentModel.h"
+#include "engine/EngineProperties.h"
+#include "engine/formats/DocumentFilter.h"
+#include "engine/formats/HtmlCharset.h"
+#include "engine/formats/HtmlFilter.h"
+#include "engine/formats/HtmlLengths.h"
+#include "support/RichDocumentBuilder.h"
+#include "support/TestSupport.h"
+
+#include <QBuffer>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextTable>
+#include <QtTest>
+
+using namespace tamapiko::engine;
+using namespace tamapiko::test;
+
+namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool load(const QByteArray &bytes, DocumentModel &model, const QString &fileName = QString())
+{
+    QString error;
+    const bool ok = HtmlFilter::readBytes(bytes, model, fileName, &error);
+    if (!ok)
+        qWarning() << error;
+    return ok;
+}
+
+// HTML knows underlined or not, not how: every style becomes a plain line.
+void plainUnderlines(QTextDocument *doc)
+{
+    QTextCursor cursor(doc);
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            QTextCharFormat format = it.fragment().charFormat();
+            if (format.underlineStyle() != QTextCharFormat::NoUnderline) {
+                format.setUnderlineStyle(QTextCharFormat::SingleUnderline);
+                cursor.setPosition(it.fragment().position());
+                cursor.setPosition(it.fragment().position() + it.fragment().length(), QTextCursor::KeepAnchor);
+                cursor.setCharFormat(format);
+            }
+        }
+    }
+}
+
+QList<QTextImageFormat> picturesOf(const QTextDocument *doc)
+{
+    QList<QTextImageFormat> pictures;
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            if (it.fragment().charFormat().isImageFormat())
+                pictures.append(it.fragment().charFormat().toImageFormat());
+        }
+    }
+    return pictures;
+}
+
+} // namespace
+
+class tst_HtmlFilter : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void richDocumentRoundTripsBehindAPrefix()
+    {
+        QTemporaryDir dir;
+        DocumentModel model;
+        RichDocumentBuilder(dir.path(), RichDocumentBuilder::LinkedPicture).build(model);
+
+        const QByteArray prefix(32, '\x17');
+        QByteArray file = prefix;
+        QBuffer out(&file);
+        out.open(QIODevice::ReadWrite);
+        out.seek(prefix.size());
+        QString error;
+        DocumentFilter *filter = FilterRegistry::instance().filter(HtmlFilter::Code);
+        QVERIFY(filter);
+        QVERIFY2(filter->write(out, model, {}, &error), qPrintable(error));
+        QCOMPARE(file.left(32), prefix);
+        const QByteArray html = file.mid(32);
+        QVERIFY(html.contains("<meta charset=\"utf-8\""));
+        QVERIFY2(html.contains("@page { size: 612pt 792pt; margin: 54pt 90pt 36pt 72pt; }"), html.left(800));
+        QVERIFY(html.contains("src=\"data:image/jpeg;base64,"));
+        QVERIFY(!html.contains("linked.png")); // the file stands alone
+
+        QBuffer in;
+        in.setData(file);
+        in.open(QIODevice::ReadOnly);
+        in.seek(prefix.size());
+        DocumentModel reopened;
+        QVERIFY2(filter->read(in, reopened, {}, &error), qPrintable(error));
+        ComparisonProfile profile = ComparisonProfile::richText();
+        profile.blockProperties << QTextFormat::LineHeight << QTextFormat::LineHeightType;
+        plainUnderlines(model.document());
+        QCOMPARE(firstDifference(model, reopened, profile), QString());
+        QCOMPARE(reopened.sourceProperty(QStringLiteral("html/charset")).toString(), QStringLiteral("UTF-8"));
+    }
+
+    void charsetComesFromBomThenMetaThenUtf8ThenShiftJis()
+    {
+        const QString text = QStringLiteral("日本語のテキスト①");
+        const QByteArray sjis = QStringEncoder("Shift_JIS").encode(text);
+        const QByteArray eucjp = QStringEncoder("EUC-JP").encode(text);
+        const QByteArray utf16 = QStringEncoder(QStringEncoder::Utf16LE).encode(QStringLiteral("<p>") + text);
+
+        struct Case
+        {
+            QByteArray bytes;
+            QByteArray charset;
+        };
+        const QByteArray padding(2000, ' ');
+        const QList<Case> cases = {
+            {"\xFF\xFE" + utf16, "UTF-16LE"},
+            {"\xEF\xBB\xBF<meta charset=\"shift_jis\"><p>" + text.toUtf8(), "UTF-8"}, // the mark wins
+            {"<meta http-equiv=\"Content-Type\" content=\"text/html; charset=EUC-JP\"><p>" + eucjp, "EUC-JP"},
+            {"<html><head>" + padding + "<meta charset='windows-31j'><p>" + sjis, "Shift_JIS"},
+            {"<p>" + text.toUtf8(), "UTF-8"},
+            {"<p>" + sjis, "Shift_JIS"},                           // not UTF-8 and nothing said
+            {"<meta charset=\"utf-16\"><p>" + text.toUtf8(), "UTF-8"}, // a label that cannot be true
+            {"<meta charset=\"no-such-set\"><p>" + text.toUtf8(), "UTF-8"},
+        };
+        for (const Case &c : cases) {
+            HtmlCharset::Detection detection;
+            const QString decoded = HtmlCharset::decode(c.bytes, &detection);
+            QCOMPARE(detection.name, c.charset);
+            QVERIFY2(decoded.endsWith(text), qPrintable(decoded.right(20)));
+        }
+        // A meta charset beyond the scanned head is not believed.
+        const QByteArray late = "<html>" + QByteArray(HtmlCharset::MetaScanLength, ' ') + "<meta charset=EUC-JP>";
+        QCOMPARE(HtmlCharset::detect(late).name, QByteArray("UTF-8"));
+    }
+
+    void corpusFilesReadWithTheirText_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("EUC-JP") << "chupa_euc_jp.html" << QStringList{QStringLiteral("This is a sample."), QStringLiteral("サンプル")};
+        QTest::newRow("windows-31j") << "chupa_windows_31j.html" << QStringList{QStringLiteral("①サンプル")};
+        QTest::newRow("pandoc") << "pandoc_html-reader.html"
+                                << QStringList{QStringLiteral("Pandoc Test Suite"), QStringLiteral("Here's a regular paragraph."),
+                                               QStringLiteral("This is a block quote. It is pretty short.")};
+        QTest::newRow("Word export") << "opf_lorem-ipsum.htm" << QStringList{QStringLiteral("Lorem ipsum dolor sit amet")};
+    }
+
+    void corpusFilesReadWithTheirText()
+    {
+        QFETCH(QString, file);
+        QFETCH(QStringList, expected);
+        TAMAPIKO_REQUIRE_SHARED(misc, "corpus/misc");
+        const QString path = misc + QLatin1Char('/') + file;
+        DocumentModel model;
+        QVERIFY(load(readFile(path), model, path));
+        const QString text = model.document()->toPlainText();
+        for (const QString &piece : expected)
+            QVERIFY2(text.contains(piece), qPrintable(text.left(300)));
+        QVERIFY(!text.contains(QChar::ReplacementCharacter));
+        // The pandoc page's two pictures are relative paths to files that
+        // are not there: both stand as placeholders.
+        if (file.startsWith(QLatin1String("pandoc"))) {
+            const QList<QTextImageFormat> pictures = picturesOf(model.document());
+            QCOMPARE(pictures.size(), 2);
+            for (const QTextImageFormat &picture : pictures)
+                QVERIFY(!model.document()->resource(QTextDocument::ImageResource, QUrl(picture.name())).isNull());
+        }
+    }
+
+    void picturesComeFromDataLocalFilesOrPlaceholders()
+    {
+        QTemporaryDir dir;
+        QDir(dir.path()).mkdir(QStringLiteral("img"));
+        QFile local(dir.filePath(QStringLiteral("img/ローカル 1.png")));
+        QVERIFY(local.open(QIODevice::WriteOnly));
+        local.write(RichDocumentBuilder::pngBytes());
+        local.close();
+        const QString page = dir.filePath(QStringLiteral("page.html"));
+        const QByteArray html = "<p>"
+            "<img src=\"img/%E3%83%AD%E3%83%BC%E3%82%AB%E3%83%AB%201.png\" width=\"64\" height=\"40\">"
+            "<img src=\"data:image/jpeg;base64," + RichDocumentBuilder::jpegBytes().toBase64() + "\">"
+            "<img src=\"http://example.invalid/remote.png\" width=\"120\" height=\"30\">"
+            "<img src=\"missing.png\">"
+            "<img src=\"data:image/png;base64,@@not-base64@@\">"
+            "</p>";
+        DocumentModel model;
+        QVERIFY(load(html, model, page));
+        const QList<QTextImageFormat> pictures = picturesOf(model.document());
+        QCOMPARE(pictures.size(), 5);
+
+        QCOMPARE(pictures[0].property(ImageOriginalData).toByteArray(), RichDocumentBuilder::pngBytes());
+        QCOMPARE(pictures[0].width(), 48.0); // 64 px
+        QCOMPARE(pictures[0].height(), 30.0);
+        QCOMPARE(pictures[1].property(ImageOriginalData).toByteArray(), RichDocumentBuilder::jpegBytes());
+        QCOMPARE(pictures[1].stringProperty(ImageOriginalFormat), QStringLiteral("jpeg"));
+        QCOMPARE(pictures[2].stringProperty(ImageRemoteUrl), QStringLiteral("http://example.invalid/remote.png"));
+        QCOMPARE(pictures[3].stringProperty(ImageLinkedPath), dir.filePath(QStringLiteral("missing.png")));
+        for (const QTextImageFormat &picture : pictures) {
+            const QVariant pixels = model.document()->resource(QTextDocument::ImageResource, QUrl(picture.name()));
+            QVERIFY2(!pixels.value<QImage>().isNull(), qPrintable(picture.name()));
+        }
+        QCOMPARE(model.document()->resource(QTextDocument::ImageResource, QUrl(pictures[2].name())).value<QImage>().size(),
+                 QSize(120, 30)); // the placeholder keeps the announced size
+
+        // Written again, the network picture keeps its address.
+        const QByteArray written = HtmlFilter::toBytes(model);
+        QVERIFY(written.contains("src=\"http://example.invalid/remote.png\""));
+    }
+
+    void lengthsInAnyUnitBecomePoints()
+    {
+        const QByteArray html =
+            "<html><head><style>@page { size: A4 landscape; margin: 1in 2cm }</style></head><body>"
+            "<p style=\"margin-left:36pt; text-indent:1in; margin-top:16px\">a</p>"
+            "<p style=\"margin-left:2.54cm; margin-right:0; font-size:16px\">b</p>"
+            "<table cellpadding=\"4\"><tr><td width=\"96\">c</td></tr></table>"
+            "</body></html>";
+        DocumentModel model;
+        QVERIFY(load(html, model));
+        QTextBlock block = model.document()->begin();
+        QCOMPARE(block.blockFormat().leftMargin(), 36.0);
+        QCOMPARE(block.blockFormat().textIndent(), 72.0);
+        QCOMPARE(block.blockFormat().topMargin(), 12.0);
+        block = block.next();
+        QCOMPARE(block.blockFormat().leftMargin(), 72.0);
+        QCOMPARE(block.begin().fragment().charFormat().fontPointSize(), 12.0);
+        QTextTable *table = QTextCursor(block.next()).currentTable();
+        QVERIFY(table);
+        QCOMPARE(table->format().cellPadding(), 3.0);
+        QCOMPARE(table->format().columnWidthConstraints().value(0).rawValue(), 72.0);
+
+        const PageSetup page = model.pageSetup();
+        QCOMPARE(page.width, 16838); // A4 turned
+        QCOMPARE(page.height, 11906);
+        QCOMPARE(page.marginTop, 1440);
+        QCOMPARE(page.marginRight, 1134);
+        QCOMPARE(page.marginLeft, 1134);
+        // An @page rule that leaves no room for text is ignored.
+        QVERIFY(!html::pageSetupFromCss(QStringLiteral("@page { size: 100pt 100pt; margin: 60pt }"), PageSetup()));
+    }
+
+    void libreOfficeReadsTheTextAndTableBack()
+    {
+        const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+        if (soffice.isEmpty())
+            QSKIP("LibreOffice is not installed");
+        DocumentModel model;
+        RichDocumentBuilder().build(model);
+        QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("export.htm")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(HtmlFilter::toBytes(model));
+        file.close();
+        QProcess office;
+        office.start(soffice, {QStringLiteral("-env:UserInstallation=file://") + dir.filePath(QStringLiteral("profile")),
+                               QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+                               QStringLiteral("txt:Text (encoded):UTF8"), QStringLiteral("--outdir"), dir.path(),
+                               file.fileName()});
+        QVERIFY(office.waitForFinished(180000));
+        const QString text = QString::fromUtf8(readFile(dir.filePath(QStringLiteral("export.txt"))));
+        QVERIFY2(!text.isEmpty(), office.readAllStandardError().constData());
+        for (const QString &piece : {RichDocumentParts::titleText(), QStringLiteral("縦結合"), QStringLiteral("右上"),
+                                     QStringLiteral("吾輩は猫である。"), QStringLiteral("Latin & <markup> \"quoted\"")})
+            QVERIFY2(text.contains(piece), qPrintable(piece + QStringLiteral(" in ") + text));
+    }
+};
+
+QTEST_MAIN(tst_HtmlFilter)
+#include "tst_HtmlFilter.moc"
