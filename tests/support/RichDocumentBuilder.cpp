@@ -12,6 +12,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFrame>
+#include <QTextList>
 #include <QTextTable>
 #include <QUrl>
 
@@ -267,6 +268,24 @@ void RichDocumentBuilder::build(DocumentModel &model) const
         inner.insertText(QStringLiteral("枠の中の文章"), plain);
         cursor = QTextCursor(doc);
         cursor.movePosition(QTextCursor::End);
+    }
+
+    if (m_parts & Lists) {
+        cursor.insertBlock(body, plain);
+        cursor.insertText(QStringLiteral("箇条書き一"), plain);
+        QTextListFormat bullets;
+        bullets.setStyle(QTextListFormat::ListDisc);
+        bullets.setIndent(1);
+        QTextList *list = cursor.createList(bullets);
+        cursor.insertBlock(body, plain);
+        cursor.insertText(QStringLiteral("箇条書き二"), plain);
+        list->add(cursor.block());
+        QTextListFormat numbers;
+        numbers.setStyle(QTextListFormat::ListDecimal);
+        numbers.setIndent(2);
+        cursor.insertBlock(body, plain);
+        cursor.insertText(QStringLiteral("番号付き"), plain);
+        cursor.createList(numbers);
     }
 
     // Japanese prose with a line break inside the paragraph.
@@ -539,6 +558,17 @@ QString compareBlocks(const QTextBlock &a, const QTextBlock &b, const engine::Do
             if (!difference.isEmpty())
                 return QStringLiteral("table cell ") + difference;
         }
+    }
+    if (a.textList() || b.textList()) {
+        if (!a.textList() || !b.textList())
+            return QStringLiteral("in a list %1 != %2").arg(a.textList() != nullptr).arg(b.textList() != nullptr);
+        if (a.textList()->itemNumber(a) != b.textList()->itemNumber(b))
+            return QStringLiteral("list item %1 != %2").arg(a.textList()->itemNumber(a)).arg(b.textList()->itemNumber(b));
+        difference = compareFormats(a.textList()->format(), b.textList()->format(),
+                                    {QTextFormat::ListStyle, QTextFormat::ListIndent}, profile.allProperties,
+                                    profile.lengthTolerance);
+        if (!difference.isEmpty())
+            return QStringLiteral("list ") + difference;
     }
     if (profile.compareFrames) {
         const QList<QTextFrame *> fa = framesAround(a);

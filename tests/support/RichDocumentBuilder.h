@@ -43,6 +43,7 @@ public:
         LinkedPicture = 0x2,    // a picture kept as a path to a file
         ParagraphFrames = 0x4,  // borders around paragraphs (engine properties)
         AllParts = 0x7,
+        Lists = 0x8,            // a bulleted and a numbered list: HTML brings them in
     };
 
     // The linked picture is written as linked.png into linkedImageDir; with

@@ -6,6 +6,7 @@
 #include "engine/formats/NativeValues.h"
 
 #include <QBuffer>
+#include <QHash>
 #include <QIODevice>
 #include <QImage>
 #include <QPixmap>
@@ -14,6 +15,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFrame>
+#include <QTextList>
 #include <QTextTable>
 #include <QUrl>
 
@@ -36,6 +38,7 @@ enum class Op : quint8 {
     TableBegin = 5,  // table format, rows, columns; cells follow
     Cell = 6,        // row, column, row span, column span, cell format; contents follow
     TableEnd = 7,
+    List = 8,        // list id, list format: defines a list before its first block
 };
 
 constexpr int kMaxNesting = 32;
@@ -187,7 +190,16 @@ private:
 
     void writeBlock(const QTextBlock &block, QDataStream &out)
     {
-        out << quint8(Op::Block) << qint32(block.blockFormatIndex()) << qint32(block.charFormatIndex());
+        qint32 listId = -1;
+        if (QTextList *list = block.textList()) {
+            listId = m_listIds.value(list, -1);
+            if (listId < 0) {
+                listId = qint32(m_listIds.size());
+                m_listIds.insert(list, listId);
+                out << quint8(Op::List) << listId << qint32(list->formatIndex());
+            }
+        }
+        out << quint8(Op::Block) << qint32(block.blockFormatIndex()) << qint32(block.charFormatIndex()) << listId;
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             if (fragment.isValid())
@@ -197,6 +209,7 @@ private:
 
     const DocumentModel &m_model;
     QTextDocument *m_doc;
+    QHash<const QTextList *, qint32> m_listIds;
 };
 
 // ---------------------------------------------------------------------------
@@ -435,20 +448,39 @@ private:
             quint8 op = 0;
             in >> op;
             switch (Op(op)) {
+            case Op::List: {
+                qint32 id = -1;
+                qint32 formatIndex = -1;
+                in >> id >> formatIndex;
+                QTextFormat format;
+                if (id != m_listFormats.size() || !formatAt(formatIndex, &format, &QTextFormat::isListFormat))
+                    return false; // lists are numbered in order of appearance
+                m_listFormats.append(format.toListFormat());
+                m_lists.append(nullptr);
+                break;
+            }
             case Op::Block: {
                 qint32 blockIndex = -1;
                 qint32 charIndex = -1;
-                in >> blockIndex >> charIndex;
+                qint32 listId = -1;
+                in >> blockIndex >> charIndex >> listId;
                 QTextFormat block;
                 QTextFormat chars;
                 if (!formatAt(blockIndex, &block, &QTextFormat::isBlockFormat)
-                    || !formatAt(charIndex, &chars, &QTextFormat::isCharFormat))
+                    || !formatAt(charIndex, &chars, &QTextFormat::isCharFormat) || listId < -1
+                    || listId >= m_lists.size())
                     return false;
                 if (freshBlock) {
                     m_cursor.setBlockFormat(block.toBlockFormat());
                     m_cursor.setBlockCharFormat(chars.toCharFormat());
                 } else {
                     m_cursor.insertBlock(block.toBlockFormat(), chars.toCharFormat());
+                }
+                if (listId >= 0) {
+                    if (QTextList *list = m_lists.at(listId))
+                        list->add(m_cursor.block());
+                    else
+                        m_lists[listId] = m_cursor.createList(m_listFormats.at(listId));
                 }
                 freshBlock = false;
                 break;
@@ -547,6 +579,8 @@ private:
     QTextDocument *m_doc;
     QTextCursor m_cursor;
     QList<QTextFormat> m_formats;
+    QList<QTextListFormat> m_listFormats;
+    QList<QTextList *> m_lists;
     qint32 m_rootFormat = -1;
 };
 

@@ -10,6 +10,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextList>
 #include <QTextTable>
 #include <QtTest>
 
@@ -66,16 +67,18 @@ private slots:
         QTest::newRow("picture pixels") << 2 << QStringLiteral("other pixels");
         QTest::newRow("page") << 3 << QStringLiteral("page 12240x15840");
         QTest::newRow("indent") << 4 << QStringLiteral("left indent 36 != 40");
+        QTest::newRow("list") << 5 << QStringLiteral("in a list 1 != 0");
     }
 
     void differencesAreFoundAndNamed()
     {
         QFETCH(int, change);
         QFETCH(QString, expected);
+        const RichDocumentBuilder builder(QString(), RichDocumentBuilder::AllParts | RichDocumentBuilder::Lists);
         DocumentModel model;
-        RichDocumentBuilder().build(model);
+        builder.build(model);
         DocumentModel copy; // the builder is deterministic: a second build is a copy
-        RichDocumentBuilder().build(copy);
+        builder.build(copy);
         QTextDocument *doc = copy.document();
         switch (change) {
         case 0: {
@@ -108,6 +111,11 @@ private slots:
             QTextBlockFormat format = cursor.blockFormat();
             format.setLeftMargin(40);
             cursor.setBlockFormat(format);
+            break;
+        }
+        case 5: {
+            const QTextBlock item = blockContaining(doc, QStringLiteral("箇条書き二"));
+            item.textList()->remove(item);
             break;
         }
         }

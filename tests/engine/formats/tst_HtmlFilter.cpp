@@ -78,7 +78,7 @@ private slots:
     {
         QTemporaryDir dir;
         DocumentModel model;
-        RichDocumentBuilder(dir.path(), RichDocumentBuilder::LinkedPicture).build(model);
+        RichDocumentBuilder(dir.path(), RichDocumentBuilder::LinkedPicture | RichDocumentBuilder::Lists).build(model);
 
         const QByteArray prefix(32, '\x17');
         QByteArray file = prefix;

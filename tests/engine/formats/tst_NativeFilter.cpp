@@ -78,7 +78,7 @@ private slots:
     {
         QTemporaryDir dir;
         DocumentModel model;
-        RichDocumentBuilder(dir.path()).build(model);
+        RichDocumentBuilder(dir.path(), RichDocumentBuilder::AllParts | RichDocumentBuilder::Lists).build(model);
         // Attributes no filter knows yet must still come back.
         QTextCursor cursor(model.document()->lastBlock());
         QTextCharFormat later;
