@@ -2,6 +2,7 @@
 
 #include "app/ErrorReporting.h"
 #include "app/MessageBoxes.h"
+#include "app/ToolIcons.h"
 #include "app/TOptionForm.h"
 #include "dialogs/TOKRightDlg.h"
 #include "dialogs/TOKRightDlg1.h"
@@ -17,6 +18,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QCloseEvent>
+#include <QApplication>
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -72,6 +74,7 @@ TMainForm::TMainForm(const QStringList &arguments, QWidget *parent)
     theMainForm = this;
     setObjectName(QStringLiteral("MainForm"));
     setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
+    setWindowIcon(tamapiko::app::toolIcon(tamapiko::app::ToolGlyph::New));
     resize(800, 600);
 
     auto *client = new QWidget(this);
@@ -206,6 +209,13 @@ void TMainForm::connectToolBar()
     for (QComboBox *box : {CobFonts, CobPointSize, CobZoom1}) {
         box->installEventFilter(this);
         box->lineEdit()->installEventFilter(this);
+    }
+    for (QComboBox *box : {CobFonts, CobPointSize, CobZoom1}) {
+        connect(box->lineEdit(), &QLineEdit::textEdited, this, [this, box] { m_editedBoxes.insert(box); });
+        // Qt would select the entry matching a typed text when editing ends;
+        // here a typed text stays a typed text, and "50%" written back after
+        // typing 50 must not tick the 50 % menu item.
+        disconnect(box->lineEdit(), &QLineEdit::editingFinished, box, nullptr);
     }
     connect(CobFonts, &QComboBox::activated, this, guarded([this] { CobFontsClick(); }));
     connect(CobPointSize, &QComboBox::activated, this, guarded([this] { CobPointSizeClick(); }));
@@ -361,8 +371,11 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
     }
-    if (box && event->type() == QEvent::FocusOut && watched == box->lineEdit()
-        && static_cast<QFocusEvent *>(event)->reason() != Qt::PopupFocusReason) {
+    // Leaving a box applies what the user typed into it; merely passing
+    // through must not write the shown value back (a mixed selection shows
+    // size 0, which would then be applied to all of it).
+    if (box && event->type() == QEvent::FocusOut
+        && static_cast<QFocusEvent *>(event)->reason() != Qt::PopupFocusReason && m_editedBoxes.contains(box)) {
         if (box == CobFonts)
             runGuarded([this] { CobFontsClick(); });
         else if (box == CobPointSize)

@@ -9,6 +9,7 @@
 #include "app/PageSettings.h"
 
 #include <QMainWindow>
+#include <QSet>
 #include <QStringList>
 
 #include <memory>
@@ -213,6 +214,7 @@ private:
     void writeStatusText(const QString &text);
 
     bool m_shown = false;
+    QSet<QComboBox *> m_editedBoxes;   // typed into since last applied
 };
 
 // The frame of this run, for the windows that reach it as the program's

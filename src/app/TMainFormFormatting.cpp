@@ -49,6 +49,7 @@ bool isDigit(QChar c)
 
 void TMainForm::CobFontsClick()
 {
+    m_editedBoxes.remove(CobFonts);
     TMDIChild *document = activeDocument();
     if (!document)
         return;
@@ -60,6 +61,7 @@ void TMainForm::CobFontsClick()
 
 void TMainForm::CobPointSizeClick()
 {
+    m_editedBoxes.remove(CobPointSize);
     TMDIChild *document = activeDocument();
     if (!document)
         return;
@@ -69,6 +71,7 @@ void TMainForm::CobPointSizeClick()
 
 void TMainForm::CobZoom1Click()
 {
+    m_editedBoxes.remove(CobZoom1);
     TMDIChild *document = activeDocument();
     if (!document)
         return;

@@ -67,6 +67,8 @@ QComboBox *makeBox(QWidget *parent, const char *name, const QString &hint, const
     box->setObjectName(QLatin1String(name));
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert);
+    // A typed text stays what was typed: it selects no list entry.
+    box->setCompleter(nullptr);
     box->setMaxVisibleItems(20);
     box->addItems(items);
     applyHint(box, hint);

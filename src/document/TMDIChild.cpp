@@ -4,6 +4,7 @@
 #include "app/MessageBoxes.h"
 #include "app/TMainForm.h"
 #include "app/TOptionForm.h"
+#include "app/ToolIcons.h"
 #include "document/DefaultPage.h"
 #include "document/DocumentPrompts.h"
 #include "document/DocumentSaving.h"
@@ -38,6 +39,7 @@ TMDIChild::TMDIChild(TMainForm *frame)
     , m_frame(frame)
 {
     setAttribute(Qt::WA_DeleteOnClose);
+    setWindowIcon(tamapiko::app::toolIcon(tamapiko::app::ToolGlyph::New));
     setWindowFlags(Qt::SubWindow | Qt::WindowSystemMenuHint | Qt::WindowTitleHint | Qt::WindowMinMaxButtonsHint
                    | Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint);
 

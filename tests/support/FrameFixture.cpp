@@ -1,6 +1,9 @@
 #include "support/FrameFixture.h"
 
+#include "engine/TTextEngine.h"
+
 #include <QApplication>
+#include <QTest>
 
 namespace tamapiko::test {
 
@@ -11,6 +14,19 @@ std::unique_ptr<TMainForm> startFrame(const QStringList &arguments)
     frame->show();
     QApplication::processEvents();
     return frame;
+}
+
+bool engineIsReal()
+{
+    TTextEngine engine;
+    engine.setZoomFactor(150);
+    return engine.ZoomFactor() == 150;
+}
+
+bool activate(QWidget *window)
+{
+    window->activateWindow();
+    return QTest::qWaitForWindowActive(window);
 }
 
 ScriptedBoxes::ScriptedBoxes(QList<app::Answer> answers)

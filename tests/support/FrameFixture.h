@@ -17,6 +17,15 @@ namespace tamapiko::test {
 // Frame, start-up dialogs, first showing: the program's start with `arguments`.
 std::unique_ptr<TMainForm> startFrame(const QStringList &arguments = {});
 
+// True once the text engine keeps what it is given (not a placeholder).
+bool engineIsReal();
+#define TAMAPIKO_REQUIRE_ENGINE()                                                        \
+    if (!tamapiko::test::engineIsReal())                                                  \
+        QSKIP("the text engine does not keep its properties yet");
+
+// Makes the frame the active window, so that focus moves as for a user.
+bool activate(QWidget *window);
+
 // What the status bar's text shows now.
 template<typename Bar>
 QString statusText(const Bar *bar)
