@@ -295,6 +295,27 @@ void RichDocumentBuilder::build(DocumentModel &model) const
     cursor.insertText(QStringLiteral("改行の後の行"), plain);
 }
 
+void flattenUnderlineStyles(DocumentModel &model)
+{
+    QTextDocument *doc = model.document();
+    QList<QPair<int, int>> ranges;
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const auto style = it.fragment().charFormat().underlineStyle();
+            if (style != QTextCharFormat::NoUnderline && style != QTextCharFormat::SingleUnderline)
+                ranges.append({it.fragment().position(), it.fragment().length()});
+        }
+    }
+    QTextCursor cursor(doc);
+    QTextCharFormat single;
+    single.setUnderlineStyle(QTextCharFormat::SingleUnderline);
+    for (const auto &[position, length] : std::as_const(ranges)) {
+        cursor.setPosition(position);
+        cursor.setPosition(position + length, QTextCursor::KeepAnchor);
+        cursor.mergeCharFormat(single);
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Comparison
 

@@ -86,6 +86,10 @@ struct ComparisonProfile
     static ComparisonProfile richText();
 };
 
+// What a format that knows underlined-or-not gives back: every underline
+// style becomes a single line.
+void flattenUnderlineStyles(engine::DocumentModel &model);
+
 // Empty when the documents match under the profile, otherwise a readable
 // description of the first difference ("block 7 (\"見出し…\"), run 2: font
 // size 12 != 10.5").

@@ -38,23 +38,6 @@ bool load(const QByteArray &bytes, DocumentModel &model, const QString &fileName
     return ok;
 }
 
-// HTML knows underlined or not, not how: every style becomes a plain line.
-void plainUnderlines(QTextDocument *doc)
-{
-    QTextCursor cursor(doc);
-    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            QTextCharFormat format = it.fragment().charFormat();
-            if (format.underlineStyle() != QTextCharFormat::NoUnderline) {
-                format.setUnderlineStyle(QTextCharFormat::SingleUnderline);
-                cursor.setPosition(it.fragment().position());
-                cursor.setPosition(it.fragment().position() + it.fragment().length(), QTextCursor::KeepAnchor);
-                cursor.setCharFormat(format);
-            }
-        }
-    }
-}
-
 QList<QTextImageFormat> picturesOf(const QTextDocument *doc)
 {
     QList<QTextImageFormat> pictures;
@@ -104,7 +87,7 @@ private slots:
         QVERIFY2(filter->read(in, reopened, {}, &error), qPrintable(error));
         ComparisonProfile profile = ComparisonProfile::richText();
         profile.blockProperties << QTextFormat::LineHeight << QTextFormat::LineHeightType;
-        plainUnderlines(model.document());
+        flattenUnderlineStyles(model); // HTML knows underlined or not, not how
         QCOMPARE(firstDifference(model, reopened, profile), QString());
         QCOMPARE(reopened.sourceProperty(QStringLiteral("html/charset")).toString(), QStringLiteral("UTF-8"));
     }
