@@ -69,9 +69,25 @@ QString replaceAll(const QString &text, const QRegularExpression &pattern, Repla
 
 // Rewrites the length values of a declaration list ("a: b; c: d" or a
 // whole style sheet).
+// Most style attributes only name fonts and colours: a cheap look for the
+// property names spares them the regular expressions.
+bool mayHoldLengths(const QString &css)
+{
+    static const QLatin1String hints[] = {QLatin1String("margin"), QLatin1String("padding"), QLatin1String("indent"),
+                                          QLatin1String("line-height"), QLatin1String("width"),
+                                          QLatin1String("height"), QLatin1String("border")};
+    for (const QLatin1String &hint : hints) {
+        if (css.contains(hint, Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
 template<typename Convert>
 QString rewriteDeclarations(const QString &css, Convert convert)
 {
+    if (!mayHoldLengths(css))
+        return css;
     const bool fixedLines = css.contains(QLatin1String("-qt-line-height-type"));
     return replaceAll(css, declarationPattern(), [&](const QRegularExpressionMatch &m) {
         const QString name = m.captured(1);
@@ -92,15 +108,40 @@ QString rewriteStyles(const QString &html, Convert convertStyle)
     static const QRegularExpression styleElement(QStringLiteral("(<style[^>]*>)(.*?)(</style\\s*>)"),
                                                  QRegularExpression::CaseInsensitiveOption
                                                      | QRegularExpression::DotMatchesEverythingOption);
-    static const QRegularExpression styleAttribute(QStringLiteral("(\\sstyle\\s*=\\s*)(\"[^\"]*\"|'[^']*')"),
-                                                   QRegularExpression::CaseInsensitiveOption);
-    QString result = replaceAll(html, styleElement, [&](const QRegularExpressionMatch &m) {
+    const QString withSheets = replaceAll(html, styleElement, [&](const QRegularExpressionMatch &m) {
         return m.captured(1) + convertStyle(m.captured(2)) + m.captured(3);
     });
-    return replaceAll(result, styleAttribute, [&](const QRegularExpressionMatch &m) {
-        const QString quoted = m.captured(2);
-        return m.captured(1) + quoted.front() + convertStyle(quoted.mid(1, quoted.size() - 2)) + quoted.back();
-    });
+
+    // Style attributes are the bulk of a large file: found with plain
+    // searches rather than a regular expression.
+    QString result;
+    result.reserve(withSheets.size());
+    const QStringView text(withSheets);
+    qsizetype last = 0;
+    for (qsizetype pos = text.indexOf(QLatin1String("style"), 0, Qt::CaseInsensitive); pos >= 0;
+         pos = text.indexOf(QLatin1String("style"), pos + 5, Qt::CaseInsensitive)) {
+        if (pos == 0 || !text.at(pos - 1).isSpace())
+            continue;
+        qsizetype at = pos + 5;
+        while (at < text.size() && text.at(at).isSpace())
+            ++at;
+        if (at >= text.size() || text.at(at) != QLatin1Char('='))
+            continue;
+        ++at;
+        while (at < text.size() && text.at(at).isSpace())
+            ++at;
+        if (at >= text.size() || (text.at(at) != QLatin1Char('"') && text.at(at) != QLatin1Char('\'')))
+            continue;
+        const qsizetype close = text.indexOf(text.at(at), at + 1);
+        if (close < 0)
+            break;
+        result += text.mid(last, at + 1 - last);
+        result += convertStyle(text.mid(at + 1, close - at - 1).toString());
+        last = close;
+        pos = close - 4;
+    }
+    result += text.mid(last);
+    return result;
 }
 
 // Pixel attributes of the tags whose sizes Qt reads from attributes.
