@@ -108,7 +108,13 @@ bool HtmlReader::read(const QByteArray &bytes, DocumentModel &model, QString *er
     QTextDocument *doc = model.document();
     doc->setUndoRedoEnabled(false);
     const QString prepared = html::lengthsToPoints(resolvePictures(html, model));
+    // Whatever Qt still looks up by itself while parsing (a style sheet
+    // named in <link>) is found next to the document, not in the program's
+    // working folder. Afterwards names are our picture names again.
+    if (!m_baseDir.isEmpty())
+        doc->setBaseUrl(QUrl::fromLocalFile(m_baseDir + QLatin1Char('/')));
     doc->setHtml(prepared);
+    doc->setBaseUrl(QUrl());
     mendFormats(model);
     doc->setUndoRedoEnabled(true);
 
@@ -210,6 +216,15 @@ void HtmlReader::mendFormats(DocumentModel &model) const
             const QTextFragment fragment = it.fragment();
             QTextCharFormat format = fragment.charFormat();
             bool changed = false;
+            // Headings and <font size> come as steps relative to the
+            // default size; the model wants the size itself, which the
+            // document has already worked out for the fragment's font.
+            if (format.hasProperty(QTextFormat::FontSizeAdjustment) && !format.hasProperty(QTextFormat::FontPointSize)
+                && !format.hasProperty(QTextFormat::FontPixelSize)) {
+                format.setFontPointSize(fragment.charFormat().font().pointSizeF());
+                format.clearProperty(QTextFormat::FontSizeAdjustment);
+                changed = true;
+            }
             if (format.hasProperty(QTextFormat::FontPixelSize)) {
                 format.setFontPointSize(format.intProperty(QTextFormat::FontPixelSize) * 0.75);
                 format.clearProperty(QTextFormat::FontPixelSize);

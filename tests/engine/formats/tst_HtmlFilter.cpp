@@ -207,6 +207,7 @@ private slots:
             "<p style=\"margin-left:36pt; text-indent:1in; margin-top:16px\">a</p>"
             "<p style=\"margin-left:2.54cm; margin-right:0; font-size:16px\">b</p>"
             "<table cellpadding=\"4\"><tr><td width=\"96\">c</td></tr></table>"
+            "<h1>d</h1>"
             "</body></html>";
         DocumentModel model;
         QVERIFY(load(html, model));
@@ -221,6 +222,10 @@ private slots:
         QVERIFY(table);
         QCOMPARE(table->format().cellPadding(), 3.0);
         QCOMPARE(table->format().columnWidthConstraints().value(0).rawValue(), 72.0);
+        // A heading's relative size becomes a size of its own.
+        const QTextCharFormat heading = model.document()->lastBlock().begin().fragment().charFormat();
+        QCOMPARE(heading.fontPointSize(), model.document()->defaultFont().pointSizeF() * 2);
+        QVERIFY(!heading.hasProperty(QTextFormat::FontSizeAdjustment));
 
         const PageSetup page = model.pageSetup();
         QCOMPARE(page.width, 16838); // A4 turned
