@@ -34,6 +34,9 @@ enum EngineProperty : int {
 
     // Filter-specific preserved data: 0x100300..
     RtfUnknownDestination = QTextFormat::UserProperty + 0x100300, // QByteArray
+    RtfUnderlineKind,        // int, rtf::UnderlineKind, where Qt's underline style is coarser
+    RtfBaselineOffset,       // int, half-points raised (+) or lowered (-) by \up / \dn
+    RtfDoubleStrike,         // bool, \striked (Qt draws it as a single strike)
 };
 
 } // namespace tamapiko::engine

@@ -1,0 +1,349 @@
+#include "engine/formats/RtfControlWords.h"
+
+#include <QHash>
+
+#include <cstring>
+#include <iterator>
+
+namespace tamapiko::engine::rtf {
+
+namespace {
+
+using K = WordKind;
+using A = Action;
+constexpr int U(UnderlineKind kind) { return int(kind); }
+
+// Where several words perform one action, the first is the one written.
+const ControlWord kWords[] = {
+    // Document and character set
+    {"rtf", K::Destination, A::RtfHeader},
+    {"ansi", K::Flag, A::Ansi},
+    {"mac", K::Flag, A::Mac},
+    {"pc", K::Flag, A::Pc},
+    {"pca", K::Flag, A::Pca},
+    {"ansicpg", K::Value, A::AnsiCodePage, 1252},
+    {"deff", K::Value, A::DefaultFont},
+    {"uc", K::Value, A::UnicodeSkip, 1},
+    {"u", K::Value, A::Unicode},
+    {"paperw", K::Value, A::PaperWidth, 12240},
+    {"pgwsxn", K::Value, A::PaperWidth, 12240},
+    {"paperh", K::Value, A::PaperHeight, 15840},
+    {"pghsxn", K::Value, A::PaperHeight, 15840},
+    {"margl", K::Value, A::MarginLeft, 1800},
+    {"marglsxn", K::Value, A::MarginLeft, 1800},
+    {"margr", K::Value, A::MarginRight, 1800},
+    {"margrsxn", K::Value, A::MarginRight, 1800},
+    {"margt", K::Value, A::MarginTop, 1440},
+    {"margtsxn", K::Value, A::MarginTop, 1440},
+    {"margb", K::Value, A::MarginBottom, 1440},
+    {"margbsxn", K::Value, A::MarginBottom, 1440},
+    {"landscape", K::Flag, A::Landscape},
+    {"lndscpsxn", K::Flag, A::Landscape},
+    {"sectd", K::Flag, A::SectionDefaults},
+    {"sbknone", K::Flag, A::SectionBreakNone},
+    {"sbkpage", K::Flag, A::SectionBreakPage},
+    {"sbkcol", K::Flag, A::SectionBreakPage},
+    {"sbkeven", K::Flag, A::SectionBreakPage},
+    {"sbkodd", K::Flag, A::SectionBreakPage},
+
+    // Destinations read in their own way
+    {"fonttbl", K::Destination, A::FontTable},
+    {"colortbl", K::Destination, A::ColorTable},
+    {"stylesheet", K::Destination, A::StyleSheet},
+    {"pict", K::Destination, A::Picture},
+    {"shppict", K::Destination, A::ShapePicture},
+    {"field", K::Destination, A::Field},
+    {"fldinst", K::Destination, A::FieldInstruction},
+    {"fldrslt", K::Destination, A::FieldResult},
+    {"footnote", K::Destination, A::Footnote},
+    {"listtext", K::Destination, A::ListText},
+    {"pntext", K::Destination, A::ListText},
+    {"upr", K::Destination, A::Upr},
+    {"ud", K::Destination, A::Ud},
+    {"result", K::Destination, A::ObjectResult},
+    {"tpkfrmstyle", K::Destination, A::FrameStyleExtension},
+    {"bin", K::Value, A::BinaryData},
+
+    // Destinations whose text never belongs to the body
+    {"info", K::Destination, A::Skip},
+    {"generator", K::Destination, A::Skip},
+    {"header", K::Destination, A::Skip},
+    {"headerl", K::Destination, A::Skip},
+    {"headerr", K::Destination, A::Skip},
+    {"headerf", K::Destination, A::Skip},
+    {"footer", K::Destination, A::Skip},
+    {"footerl", K::Destination, A::Skip},
+    {"footerr", K::Destination, A::Skip},
+    {"footerf", K::Destination, A::Skip},
+    {"annotation", K::Destination, A::Skip},
+    {"atnid", K::Destination, A::Skip},
+    {"atnauthor", K::Destination, A::Skip},
+    {"atrfstart", K::Destination, A::Skip},
+    {"atrfend", K::Destination, A::Skip},
+    {"listtable", K::Destination, A::Skip},
+    {"listoverridetable", K::Destination, A::Skip},
+    {"revtbl", K::Destination, A::Skip},
+    {"pn", K::Destination, A::Skip},
+    {"pnseclvl", K::Destination, A::Skip},
+    {"pntxta", K::Destination, A::Skip},
+    {"pntxtb", K::Destination, A::Skip},
+    {"nonshppict", K::Destination, A::Skip},
+    {"nonesttables", K::Destination, A::Skip},
+    {"nesttableprops", K::Destination, A::Skip},
+    {"object", K::Destination, A::Skip},
+    {"objdata", K::Destination, A::Skip},
+    {"xe", K::Destination, A::Skip},
+    {"tc", K::Destination, A::Skip},
+    {"txe", K::Destination, A::Skip},
+    {"bkmkstart", K::Destination, A::Skip},
+    {"bkmkend", K::Destination, A::Skip},
+    {"ftnsep", K::Destination, A::Skip},
+    {"ftnsepc", K::Destination, A::Skip},
+    {"ftncn", K::Destination, A::Skip},
+    {"aftnsep", K::Destination, A::Skip},
+    {"aftnsepc", K::Destination, A::Skip},
+    {"aftncn", K::Destination, A::Skip},
+    {"shp", K::Destination, A::Skip},
+    {"shpinst", K::Destination, A::Skip},
+    {"do", K::Destination, A::Skip},
+    {"themedata", K::Destination, A::Skip},
+    {"colorschememapping", K::Destination, A::Skip},
+    {"datastore", K::Destination, A::Skip},
+    {"latentstyles", K::Destination, A::Skip},
+    {"private", K::Destination, A::Skip},
+    {"macpict", K::Flag, A::MacPicture},
+
+    // Font and colour tables
+    {"f", K::Value, A::FontNumber},
+    {"fnil", K::Flag, A::FontFamily},
+    {"froman", K::Flag, A::FontFamily},
+    {"fswiss", K::Flag, A::FontFamily},
+    {"fmodern", K::Flag, A::FontFamily},
+    {"fscript", K::Flag, A::FontFamily},
+    {"fdecor", K::Flag, A::FontFamily},
+    {"ftech", K::Flag, A::FontFamily},
+    {"fbidi", K::Flag, A::FontFamily},
+    {"fcharset", K::Value, A::FontCharset},
+    {"cpg", K::Value, A::FontCodePage, 1252},
+    {"red", K::Value, A::Red},
+    {"green", K::Value, A::Green},
+    {"blue", K::Value, A::Blue},
+
+    // Character formatting
+    {"plain", K::Flag, A::Plain},
+    {"fs", K::Value, A::FontSize, 24},
+    {"b", K::Toggle, A::Bold},
+    {"i", K::Toggle, A::Italic},
+    {"ul", K::Toggle, A::Underline, U(UnderlineKind::Single)},
+    {"uld", K::Toggle, A::Underline, U(UnderlineKind::Dotted)},
+    {"uldash", K::Toggle, A::Underline, U(UnderlineKind::Dash)},
+    {"uldashd", K::Toggle, A::Underline, U(UnderlineKind::DashDot)},
+    {"uldashdd", K::Toggle, A::Underline, U(UnderlineKind::DashDotDot)},
+    {"uldb", K::Toggle, A::Underline, U(UnderlineKind::Double)},
+    {"ulth", K::Toggle, A::Underline, U(UnderlineKind::Thick)},
+    {"ulw", K::Toggle, A::Underline, U(UnderlineKind::Words)},
+    {"ulwave", K::Toggle, A::Underline, U(UnderlineKind::Wave)},
+    {"ululdbwave", K::Toggle, A::Underline, U(UnderlineKind::DoubleWave)},
+    {"ulhwave", K::Toggle, A::Underline, U(UnderlineKind::HeavyWave)},
+    {"ulldash", K::Toggle, A::Underline, U(UnderlineKind::LongDash)},
+    {"ulthd", K::Toggle, A::Underline, U(UnderlineKind::Dotted)},
+    {"ulthdash", K::Toggle, A::Underline, U(UnderlineKind::Dash)},
+    {"ulthdashd", K::Toggle, A::Underline, U(UnderlineKind::DashDot)},
+    {"ulthdashdd", K::Toggle, A::Underline, U(UnderlineKind::DashDotDot)},
+    {"ulthldash", K::Toggle, A::Underline, U(UnderlineKind::LongDash)},
+    {"ulnone", K::Flag, A::UnderlineNone},
+    {"strike", K::Toggle, A::Strike},
+    {"striked", K::Toggle, A::DoubleStrike},
+    {"cf", K::Value, A::ForeColor},
+    {"highlight", K::Value, A::Highlight},
+    {"chcbpat", K::Value, A::BackColor},
+    {"cb", K::Value, A::BackColor},
+    {"super", K::Flag, A::Superscript},
+    {"sub", K::Flag, A::Subscript},
+    {"nosupersub", K::Flag, A::NoSuperSub},
+    {"up", K::Value, A::Up, 6},
+    {"dn", K::Value, A::Down, 6},
+    {"v", K::Toggle, A::Hidden},
+    {"cs", K::Value, A::CharStyle},
+
+    // Paragraph formatting
+    {"pard", K::Flag, A::Pard},
+    {"ql", K::Flag, A::AlignLeft},
+    {"qr", K::Flag, A::AlignRight},
+    {"qc", K::Flag, A::AlignCenter},
+    {"qj", K::Flag, A::AlignJustify},
+    {"qd", K::Flag, A::AlignJustify},
+    {"li", K::Value, A::LeftIndent},
+    {"lin", K::Value, A::LeftIndent},
+    {"ri", K::Value, A::RightIndent},
+    {"rin", K::Value, A::RightIndent},
+    {"fi", K::Value, A::FirstIndent},
+    {"sb", K::Value, A::SpaceBefore},
+    {"sa", K::Value, A::SpaceAfter},
+    {"sl", K::Value, A::LineSpacing},
+    {"slmult", K::Value, A::LineMultiple},
+    {"tx", K::Value, A::TabPosition},
+    {"tqr", K::Flag, A::TabRight},
+    {"tqc", K::Flag, A::TabCenter},
+    {"tqdec", K::Flag, A::TabDecimal},
+    {"tldot", K::Flag, A::TabLeaderDot},
+    {"tlmdot", K::Flag, A::TabLeaderDot},
+    {"tlhyph", K::Flag, A::TabLeaderHyphen},
+    {"tlul", K::Flag, A::TabLeaderUnderline},
+    {"tlth", K::Flag, A::TabLeaderUnderline},
+    {"keepn", K::Toggle, A::KeepNext},
+    {"pagebb", K::Toggle, A::PageBreakBefore},
+    {"s", K::Value, A::ParagraphStyle},
+    {"intbl", K::Flag, A::InTable},
+    {"itap", K::Value, A::TableDepth, 1},
+    {"brdrt", K::Flag, A::BorderTop},
+    {"brdrb", K::Flag, A::BorderBottom},
+    {"brdrl", K::Flag, A::BorderLeft},
+    {"brdrr", K::Flag, A::BorderRight},
+    {"brdrbar", K::Flag, A::BorderBar},
+    {"box", K::Flag, A::BorderBox},
+    {"brdrbtw", K::Flag, A::BorderBetween},
+    {"brdrs", K::Flag, A::BorderSingle},
+    {"brdrth", K::Flag, A::BorderSingle},
+    {"brdrsh", K::Flag, A::BorderSingle},
+    {"brdrdot", K::Flag, A::BorderSingle},
+    {"brdrdash", K::Flag, A::BorderSingle},
+    {"brdrhair", K::Flag, A::BorderSingle},
+    {"brdrdb", K::Flag, A::BorderDouble},
+    {"brdrtriple", K::Flag, A::BorderDouble},
+    {"brdrnone", K::Flag, A::BorderNone},
+    {"brdrnil", K::Flag, A::BorderNone},
+    {"brdrw", K::Value, A::BorderWidth},
+    {"brsp", K::Value, A::BorderSpace},
+    {"brdrcf", K::Value, A::BorderColor},
+    // Borders we do not keep: their \brdr* words must not land on a paragraph.
+    {"trbrdrt", K::Flag, A::OtherBorder},
+    {"trbrdrb", K::Flag, A::OtherBorder},
+    {"trbrdrl", K::Flag, A::OtherBorder},
+    {"trbrdrr", K::Flag, A::OtherBorder},
+    {"trbrdrh", K::Flag, A::OtherBorder},
+    {"trbrdrv", K::Flag, A::OtherBorder},
+    {"chbrdr", K::Flag, A::OtherBorder},
+    {"pgbrdrt", K::Flag, A::OtherBorder},
+    {"pgbrdrb", K::Flag, A::OtherBorder},
+    {"pgbrdrl", K::Flag, A::OtherBorder},
+    {"pgbrdrr", K::Flag, A::OtherBorder},
+    {"clbrdrdgl", K::Flag, A::OtherBorder},
+    {"clbrdrdgr", K::Flag, A::OtherBorder},
+    {"ds", K::Value, A::OtherStyle},
+    {"ts", K::Value, A::OtherStyle},
+
+    // Breaks and special characters
+    {"par", K::Flag, A::Paragraph},
+    {"sect", K::Flag, A::Section},
+    {"page", K::Flag, A::Page},
+    {"chftn", K::Flag, A::FootnoteNumber},
+    {"tab", K::Symbol, A::Character, 0, u'\t'},
+    {"line", K::Symbol, A::Character, 0, u'\u2028'},
+    {"emdash", K::Symbol, A::Character, 0, u'\u2014'},
+    {"endash", K::Symbol, A::Character, 0, u'\u2013'},
+    {"emspace", K::Symbol, A::Character, 0, u'\u2003'},
+    {"enspace", K::Symbol, A::Character, 0, u'\u2002'},
+    {"qmspace", K::Symbol, A::Character, 0, u'\u2005'},
+    {"bullet", K::Symbol, A::Character, 0, u'\u2022'},
+    {"lquote", K::Symbol, A::Character, 0, u'\u2018'},
+    {"rquote", K::Symbol, A::Character, 0, u'\u2019'},
+    {"ldblquote", K::Symbol, A::Character, 0, u'\u201C'},
+    {"rdblquote", K::Symbol, A::Character, 0, u'\u201D'},
+    {"zwj", K::Symbol, A::Character, 0, u'\u200D'},
+    {"zwnj", K::Symbol, A::Character, 0, u'\u200C'},
+    {"ltrmark", K::Symbol, A::Character, 0, u'\u200E'},
+    {"rtlmark", K::Symbol, A::Character, 0, u'\u200F'},
+    {"~", K::Symbol, A::Character, 0, u'\u00A0'},
+    {"-", K::Symbol, A::Character, 0, u'\u00AD'},
+    {"_", K::Symbol, A::Character, 0, u'\u2011'},
+
+    // Tables
+    {"trowd", K::Flag, A::RowDefaults},
+    {"cellx", K::Value, A::CellBoundary},
+    {"trgaph", K::Value, A::RowGap},
+    {"trleft", K::Value, A::RowLeft},
+    {"cell", K::Flag, A::Cell},
+    {"row", K::Flag, A::Row},
+    {"nestcell", K::Flag, A::NestedCell},
+    {"nestrow", K::Flag, A::NestedRow},
+    {"clmgf", K::Flag, A::CellMergeFirst},
+    {"clmrg", K::Flag, A::CellMerge},
+    {"clvmgf", K::Flag, A::CellVerticalMergeFirst},
+    {"clvmrg", K::Flag, A::CellVerticalMerge},
+    {"clbrdrt", K::Flag, A::CellBorderTop},
+    {"clbrdrb", K::Flag, A::CellBorderBottom},
+    {"clbrdrl", K::Flag, A::CellBorderLeft},
+    {"clbrdrr", K::Flag, A::CellBorderRight},
+    {"clcbpat", K::Value, A::CellShading},
+
+    // Pictures
+    {"pngblip", K::Flag, A::PngBlip},
+    {"jpegblip", K::Flag, A::JpegBlip},
+    {"dibitmap", K::Value, A::DeviceIndependentBitmap},
+    {"wbitmap", K::Value, A::DeviceDependentBitmap},
+    {"wmetafile", K::Value, A::WindowsMetafile, 8},
+    {"emfblip", K::Flag, A::EnhancedMetafile},
+    {"picw", K::Value, A::PictureWidth},
+    {"pich", K::Value, A::PictureHeight},
+    {"picwgoal", K::Value, A::PictureGoalWidth},
+    {"pichgoal", K::Value, A::PictureGoalHeight},
+    {"picscalex", K::Value, A::PictureScaleX, 100},
+    {"picscaley", K::Value, A::PictureScaleY, 100},
+    {"wbmbitspixel", K::Value, A::BitmapBitsPerPixel, 1},
+    {"wbmplanes", K::Value, A::BitmapPlanes, 1},
+    {"wbmwidthbytes", K::Value, A::BitmapWidthBytes},
+};
+
+struct Index
+{
+    QHash<QByteArray, const ControlWord *> byName;
+    QHash<char16_t, const ControlWord *> bySymbol;
+
+    Index()
+    {
+        byName.reserve(int(std::size(kWords)));
+        for (const ControlWord &word : kWords) {
+            const QByteArray name = QByteArray::fromRawData(word.name, qsizetype(std::strlen(word.name)));
+            if (!byName.contains(name))
+                byName.insert(name, &word);
+            if (word.kind == K::Symbol && !bySymbol.contains(word.character))
+                bySymbol.insert(word.character, &word);
+        }
+    }
+};
+
+const Index &index()
+{
+    static const Index instance;
+    return instance;
+}
+
+} // namespace
+
+const ControlWord *findControlWord(QByteArrayView name)
+{
+    const Index &idx = index();
+    const auto it = idx.byName.constFind(QByteArray::fromRawData(name.data(), name.size()));
+    return it == idx.byName.cend() ? nullptr : it.value();
+}
+
+const char *controlWordName(Action action, int value)
+{
+    for (const ControlWord &word : kWords) {
+        if (word.action != action)
+            continue;
+        if (action == A::Underline && word.value != value)
+            continue;
+        return word.name;
+    }
+    Q_ASSERT_X(false, "controlWordName", "action without a control word");
+    return "";
+}
+
+const ControlWord *symbolWordFor(char16_t character)
+{
+    return index().bySymbol.value(character, nullptr);
+}
+
+} // namespace tamapiko::engine::rtf

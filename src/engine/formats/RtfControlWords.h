@@ -1,0 +1,90 @@
+#pragma once
+
+// The vocabulary of RTF that tamapiko understands, shared by the reader and
+// the writer. The reader looks words up by name to learn what they do; the
+// writer asks for the name of an action, so it can only ever write words
+// the reader knows how to read back.
+
+#include <QByteArrayView>
+
+namespace tamapiko::engine::rtf {
+
+// How a control word behaves (after the RTF 1.9 classification).
+enum class WordKind : quint8 {
+    Flag,        // takes no parameter; a parameter is ignored
+    Toggle,      // on without a parameter or with a non-zero one, off with 0
+    Value,       // needs a parameter; a missing one means the default value
+    Destination, // starts a destination: the rest of the group is read differently
+    Symbol,      // stands for one character
+};
+
+enum class Action : quint16 {
+    None,
+
+    // Document and character set
+    RtfHeader, Ansi, Mac, Pc, Pca, AnsiCodePage, DefaultFont, UnicodeSkip, Unicode,
+    PaperWidth, PaperHeight, MarginLeft, MarginRight, MarginTop, MarginBottom, Landscape,
+    SectionDefaults, SectionBreakNone, SectionBreakPage,
+
+    // Destinations
+    FontTable, ColorTable, StyleSheet, Skip, Picture, ShapePicture, Field, FieldInstruction,
+    FieldResult, Footnote, ListText, Upr, Ud, ObjectResult, FrameStyleExtension, BinaryData,
+
+    // Font and colour tables
+    FontNumber, FontFamily, FontCharset, FontCodePage, Red, Green, Blue,
+
+    // Character formatting
+    Plain, FontSize, Bold, Italic, Underline, UnderlineNone, Strike, DoubleStrike, ForeColor,
+    Highlight, BackColor, Superscript, Subscript, NoSuperSub, Up, Down, Hidden, CharStyle,
+
+    // Paragraph formatting
+    Pard, AlignLeft, AlignRight, AlignCenter, AlignJustify, LeftIndent, RightIndent, FirstIndent,
+    SpaceBefore, SpaceAfter, LineSpacing, LineMultiple, TabPosition, TabRight, TabCenter,
+    TabDecimal, TabLeaderDot, TabLeaderHyphen, TabLeaderUnderline, KeepNext, PageBreakBefore,
+    ParagraphStyle, InTable, TableDepth,
+    BorderTop, BorderBottom, BorderLeft, BorderRight, BorderBar, BorderBox, BorderBetween,
+    BorderSingle, BorderDouble, BorderNone, BorderWidth, BorderSpace, BorderColor,
+    OtherBorder, OtherStyle,
+
+    // Breaks and special characters
+    Paragraph, Section, Page, Character, FootnoteNumber,
+
+    // Tables
+    RowDefaults, CellBoundary, RowGap, RowLeft, Cell, Row, NestedCell, NestedRow,
+    CellMergeFirst, CellMerge, CellVerticalMergeFirst, CellVerticalMerge,
+    CellBorderTop, CellBorderBottom, CellBorderLeft, CellBorderRight, CellShading,
+
+    // Pictures
+    PngBlip, JpegBlip, DeviceIndependentBitmap, DeviceDependentBitmap, WindowsMetafile,
+    EnhancedMetafile, MacPicture, PictureWidth, PictureHeight, PictureGoalWidth,
+    PictureGoalHeight, PictureScaleX, PictureScaleY, BitmapBitsPerPixel, BitmapPlanes,
+    BitmapWidthBytes,
+};
+
+// Underline kinds, carried in ControlWord::value of the underline words.
+enum class UnderlineKind : quint8 {
+    None, Single, Dotted, Dash, DashDot, DashDotDot, Double, Thick, Words, Wave, DoubleWave,
+    HeavyWave, LongDash,
+};
+
+struct ControlWord
+{
+    const char *name;
+    WordKind kind;
+    Action action;
+    int value = 0;          // default parameter, or the kind for Underline words
+    char16_t character = 0; // for Symbol words
+};
+
+// The word called `name` (without the backslash), or nullptr when unknown.
+// Control symbols such as "~" are looked up by their single character.
+const ControlWord *findControlWord(QByteArrayView name);
+
+// The name the writer uses for an action (the first word in the table that
+// performs it, with `value` matching for actions that carry one).
+const char *controlWordName(Action action, int value = 0);
+
+// The symbol word for a character (\tab, \emdash…), or nullptr.
+const ControlWord *symbolWordFor(char16_t character);
+
+} // namespace tamapiko::engine::rtf

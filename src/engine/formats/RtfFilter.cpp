@@ -1,0 +1,97 @@
+#include "engine/formats/RtfFilter.h"
+
+#include "engine/DocumentModel.h"
+#include "engine/formats/RtfReader.h"
+#include "engine/formats/RtfWriter.h"
+
+#include <QIODevice>
+#include <QTextCursor>
+#include <QTextDocument>
+
+namespace tamapiko::engine {
+
+namespace {
+
+const FilterRegistration<RtfFilter> registration;
+
+bool readAll(QIODevice &in, QByteArray *data, QString *error)
+{
+    if (!in.isReadable()) {
+        if (error)
+            *error = in.errorString().isEmpty() ? QStringLiteral("The RTF data cannot be read.") : in.errorString();
+        return false;
+    }
+    *data = in.readAll();
+    return true;
+}
+
+} // namespace
+
+QString RtfFilter::name() const
+{
+    return QStringLiteral("RTF");
+}
+
+bool RtfFilter::read(QIODevice &in, DocumentModel &model, const FilterContext &, QString *error)
+{
+    QByteArray data;
+    if (!readAll(in, &data, error))
+        return false;
+
+    QTextDocument *document = model.document();
+    model.clear();
+    const bool undo = document->isUndoRedoEnabled();
+    document->setUndoRedoEnabled(false); // a loaded file is not an edit
+    rtf::RtfReader reader(QTextCursor(document), rtf::RtfReader::Mode::Load);
+    const bool ok = reader.read(data, error);
+    document->setUndoRedoEnabled(undo);
+    if (!ok) {
+        model.clear();
+        return false;
+    }
+    if (reader.hasPageSetup())
+        model.setPageSetup(reader.pageSetup());
+    document->setModified(false);
+    return true;
+}
+
+bool RtfFilter::write(QIODevice &out, const DocumentModel &model, const FilterContext &, QString *error)
+{
+    return writeRtf(out, *model.document(), model.pageSetup(), error);
+}
+
+bool readRtfInto(QIODevice &in, QTextCursor &cursor, QString *error)
+{
+    QByteArray data;
+    if (!readAll(in, &data, error))
+        return false;
+    // Refuse before touching the document, so a failure changes nothing.
+    QByteArrayView view(data);
+    while (!view.isEmpty() && QChar::isSpace(uchar(view.front())))
+        view = view.sliced(1);
+    if (!view.startsWith("{\\rtf")) {
+        if (error)
+            *error = QStringLiteral("The data is not RTF (it does not begin with {\\rtf).");
+        return false;
+    }
+    cursor.beginEditBlock();
+    cursor.removeSelectedText();
+    rtf::RtfReader reader(cursor, rtf::RtfReader::Mode::Insert);
+    const bool ok = reader.read(data, error);
+    cursor.endEditBlock();
+    return ok;
+}
+
+bool writeRtf(QIODevice &out, const QTextDocument &document, const PageSetup &page, QString *error)
+{
+    const QByteArray data = rtf::RtfWriter(document, page).write();
+    if (out.write(data) != data.size()) {
+        if (error)
+            *error = out.errorString().isEmpty() ? QStringLiteral("The RTF data could not be written.")
+                                                 : out.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace tamapiko::engine

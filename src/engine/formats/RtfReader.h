@@ -1,0 +1,40 @@
+#pragma once
+
+// Reads RTF into a QTextDocument through a QTextCursor, so that the same
+// code loads a file into an empty document and inserts a file or a pasted
+// clip at the caret.
+
+#include "engine/DocumentModel.h"
+
+#include <QByteArrayView>
+#include <QTextCursor>
+
+#include <memory>
+
+namespace tamapiko::engine::rtf {
+
+class RtfReader
+{
+public:
+    enum class Mode {
+        Load,   // the cursor is in an empty document that becomes the file
+        Insert, // the content goes in at the cursor, around existing text
+    };
+
+    RtfReader(QTextCursor cursor, Mode mode);
+    ~RtfReader();
+
+    // Returns false with a one-line reason when the data is not RTF.
+    // Damaged RTF is read as far as it makes sense, never refused halfway.
+    bool read(QByteArrayView data, QString *error);
+
+    // Page size and margins when the file gave any (\paperw, \margl…).
+    bool hasPageSetup() const;
+    PageSetup pageSetup() const;
+
+private:
+    class Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace tamapiko::engine::rtf

@@ -1,0 +1,124 @@
+#include "engine/formats/RtfTokenizer.h"
+
+#include <limits>
+
+namespace tamapiko::engine::rtf {
+
+namespace {
+
+bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+Token Tokenizer::next()
+{
+    const qsizetype size = m_data.size();
+    const char *data = m_data.data();
+    while (m_pos < size) {
+        const char c = data[m_pos];
+        switch (c) {
+        case '{':
+            ++m_pos;
+            return Token{Token::GroupStart};
+        case '}':
+            ++m_pos;
+            return Token{Token::GroupEnd};
+        case '\\':
+            return readControl();
+        case '\r':
+        case '\n':
+        case '\0':
+            ++m_pos; // line ends are not text in RTF; NULs are noise
+            continue;
+        default: {
+            const qsizetype start = m_pos;
+            while (m_pos < size) {
+                const char d = data[m_pos];
+                if (d == '{' || d == '}' || d == '\\' || d == '\r' || d == '\n' || d == '\0')
+                    break;
+                ++m_pos;
+            }
+            Token token{Token::Text};
+            token.bytes = m_data.sliced(start, m_pos - start);
+            return token;
+        }
+        }
+    }
+    return Token{Token::End};
+}
+
+Token Tokenizer::readControl()
+{
+    const qsizetype size = m_data.size();
+    const char *data = m_data.data();
+    ++m_pos; // the backslash
+    if (m_pos >= size)
+        return Token{Token::End};
+
+    const char first = data[m_pos];
+    if (!isLetter(first)) {
+        ++m_pos;
+        if (first == '\'') {
+            const int high = m_pos < size ? hexValue(data[m_pos]) : -1;
+            const int low = m_pos + 1 < size ? hexValue(data[m_pos + 1]) : -1;
+            if (high >= 0 && low >= 0) {
+                m_pos += 2;
+                Token token{Token::HexByte};
+                token.byteValue = quint8(high * 16 + low);
+                return token;
+            }
+        }
+        Token token{Token::ControlSymbol};
+        token.symbol = first;
+        return token;
+    }
+
+    Token token{Token::ControlWord};
+    const qsizetype nameStart = m_pos;
+    while (m_pos < size && isLetter(data[m_pos]))
+        ++m_pos;
+    token.name = m_data.sliced(nameStart, m_pos - nameStart);
+
+    bool negative = false;
+    if (m_pos + 1 < size && data[m_pos] == '-' && isDigit(data[m_pos + 1])) {
+        negative = true;
+        ++m_pos;
+    }
+    if (m_pos < size && isDigit(data[m_pos])) {
+        // Out-of-range parameters saturate instead of overflowing.
+        qint64 value = 0;
+        while (m_pos < size && isDigit(data[m_pos])) {
+            if (value <= std::numeric_limits<int>::max())
+                value = value * 10 + (data[m_pos] - '0');
+            ++m_pos;
+        }
+        value = std::min<qint64>(value, std::numeric_limits<int>::max());
+        token.hasParameter = true;
+        token.parameter = int(negative ? -value : value);
+    }
+    if (m_pos < size && data[m_pos] == ' ')
+        ++m_pos; // the delimiter belongs to the word
+
+    if (token.name == "bin") {
+        const qsizetype length = token.parameter > 0 ? std::min<qsizetype>(token.parameter, size - m_pos) : 0;
+        Token binary{Token::Binary};
+        binary.bytes = m_data.sliced(m_pos, length);
+        m_pos += length;
+        return binary;
+    }
+    return token;
+}
+
+} // namespace tamapiko::engine::rtf

@@ -1,0 +1,49 @@
+#pragma once
+
+// Splits RTF bytes into tokens. It never recurses and keeps no stack: group
+// nesting is the reader's business, so deeply nested input costs nothing
+// here. \binN is resolved here, because its N raw bytes may contain braces
+// and backslashes that must not be taken as syntax.
+
+#include <QByteArrayView>
+
+namespace tamapiko::engine::rtf {
+
+struct Token
+{
+    enum Type : quint8 {
+        End,
+        GroupStart,
+        GroupEnd,
+        ControlWord,   // name, hasParameter, parameter
+        ControlSymbol, // symbol: the character after the backslash
+        HexByte,       // \'xx: byteValue
+        Text,          // a run of literal bytes (no line ends)
+        Binary,        // the bytes of \binN
+    };
+
+    Type type = End;
+    bool hasParameter = false;
+    char symbol = 0;
+    quint8 byteValue = 0;
+    int parameter = 0;
+    QByteArrayView name;  // ControlWord
+    QByteArrayView bytes; // Text, Binary
+};
+
+class Tokenizer
+{
+public:
+    explicit Tokenizer(QByteArrayView data) : m_data(data) {}
+
+    Token next();
+    qsizetype position() const { return m_pos; }
+
+private:
+    Token readControl();
+
+    QByteArrayView m_data;
+    qsizetype m_pos = 0;
+};
+
+} // namespace tamapiko::engine::rtf

@@ -1,0 +1,147 @@
+// Every RTF file of the shared corpus (written by other programs) is read;
+// its text must match what another word processor extracted from it, and
+// writing it out and reading it back must keep that text.
+
+#include "engine/DocumentModel.h"
+#include "engine/formats/RtfFilter.h"
+#include "support/TestSupport.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTextDocument>
+#include <QtTest>
+
+using namespace tamapiko::engine;
+
+namespace {
+
+// The reference tool writes its own default bullet for each list level
+// instead of the file's glyph (changing the glyph in the file does not
+// change its output), so a one-character bullet label at the start of a line
+// compares as "•" on both sides.
+QString withUniformBullets(const QString &text)
+{
+    static const QString bullets = QStringLiteral("•◦▪▫■□●○‣⁃–—-·o➢✓\uF0A7\uF0B7");
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString &line : lines) {
+        qsizetype at = 0;
+        while (at < line.size() && line.at(at).isSpace())
+            ++at;
+        if (at + 1 < line.size() && bullets.contains(line.at(at)) && line.at(at + 1).isSpace())
+            line[at] = QChar(0x2022);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+// White space differs between extractors (cells on lines, tabs after list
+// labels), so it is dropped; U+FFFD and the reference tool's "?" both mean
+// "undecodable", and pictures have no text.
+QString normalised(const QString &raw)
+{
+    const QString text = withUniformBullets(QString(raw).replace(QChar::LineSeparator, QLatin1Char('\n'))
+                                                .replace(QChar::ParagraphSeparator, QLatin1Char('\n')));
+    QString result;
+    result.reserve(text.size());
+    for (const QChar c : text) {
+        if (c.isSpace() || c == QChar::ObjectReplacementCharacter || c == QChar(0x200B) || c == QChar(0xFEFF))
+            continue;
+        result.append(c == QChar::ReplacementCharacter ? QLatin1Char('?') : c);
+    }
+    return result;
+}
+
+bool load(const QByteArray &data, DocumentModel &model, QString *error)
+{
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    return RtfFilter().read(buffer, model, {}, error);
+}
+
+QByteArray save(const DocumentModel &model)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QString error;
+    if (!RtfFilter().write(buffer, model, {}, &error))
+        qWarning() << "write failed:" << error;
+    return buffer.data();
+}
+
+int firstDifference(const QString &a, const QString &b)
+{
+    const qsizetype n = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        if (a.at(i) != b.at(i))
+            return int(i);
+    }
+    return int(n);
+}
+
+} // namespace
+
+class tst_RtfCorpus : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void everyFileMatchesItsReferenceText();
+};
+
+void tst_RtfCorpus::everyFileMatchesItsReferenceText()
+{
+    TAMAPIKO_REQUIRE_SHARED(corpus, "corpus/rtf");
+    const QFileInfoList files = QDir(corpus).entryInfoList({QStringLiteral("*.rtf")}, QDir::Files, QDir::Name);
+    QVERIFY(!files.isEmpty());
+
+    int compared = 0;
+    int matched = 0;
+    QStringList roundTripLosses;
+    for (const QFileInfo &info : files) {
+        QFile file(info.filePath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray data = file.readAll();
+
+        QElapsedTimer timer;
+        timer.start();
+        DocumentModel model;
+        QString error;
+        const bool ok = load(data, model, &error);
+        const QString text = normalised(model.document()->toPlainText());
+
+        // Written and read back, the text must survive whatever else happens.
+        DocumentModel reloaded;
+        QVERIFY2(load(save(model), reloaded, &error), qPrintable(info.fileName() + QLatin1String(": ") + error));
+        if (normalised(reloaded.document()->toPlainText()) != text)
+            roundTripLosses.append(info.fileName());
+
+        const QString refPath = info.path() + QLatin1Char('/') + info.completeBaseName() + QLatin1String(".ref.txt");
+        if (!QFileInfo::exists(refPath)) {
+            qInfo("%-60s no reference; read %s in %lld ms", qPrintable(info.fileName()),
+                  ok ? "ok" : qPrintable(QLatin1String("refused: ") + error), timer.elapsed());
+            continue;
+        }
+        QFile ref(refPath);
+        QVERIFY(ref.open(QIODevice::ReadOnly));
+        const QString expected = normalised(QString::fromUtf8(ref.readAll()));
+        ++compared;
+        const bool same = ok && text == expected;
+        matched += same ? 1 : 0;
+        if (same) {
+            qInfo("%-60s match (%lld chars, %lld ms)", qPrintable(info.fileName()), qsizetype(text.size()),
+                  timer.elapsed());
+        } else {
+            const int at = firstDifference(text, expected);
+            qInfo("%-60s MISS at %d: ours \"%s\" reference \"%s\"", qPrintable(info.fileName()), at,
+                  qPrintable(text.mid(std::max(0, at - 10), 40)), qPrintable(expected.mid(std::max(0, at - 10), 40)));
+        }
+    }
+    qInfo("%d of %d files match their reference text", matched, compared);
+    QVERIFY2(roundTripLosses.isEmpty(), qPrintable(QLatin1String("text changed by write and read: ")
+                                                   + roundTripLosses.join(QLatin1String(", "))));
+    QVERIFY2(matched * 100 >= compared * 95, qPrintable(QStringLiteral("%1 of %2 match").arg(matched).arg(compared)));
+}
+
+QTEST_MAIN(tst_RtfCorpus)
+#include "tst_RtfCorpus.moc"
