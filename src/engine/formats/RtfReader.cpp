@@ -193,6 +193,7 @@ private:
     void finishPicture();
     void finishFieldInstruction(GroupState &fieldGroup);
     void finishFontEntry();
+    int fontEntryCodePage() const;
     void finishStyleEntry(const GroupState &entry);
     void finish();
 
@@ -220,7 +221,8 @@ private:
     int fontNumber = -1;
     int fontCharset = -1;
     int fontCodePage = 0;
-    QByteArray fontName;
+    QByteArray fontName;     // bytes not yet decoded
+    QString fontNameText;    // decoded so far (\u characters break the bytes up)
     bool fontEntryOpen = false;
 
     // Style sheet entry being read
@@ -244,6 +246,8 @@ private:
     bool blockIsOurs = false;     // the current block was started by this reader
     bool blockHasContent = false; // anything was inserted into the current block
     bool lastWasParagraphEnd = false;
+    bool paragraphPending = false; // a \par ended the block; the next one starts with content
+    QTextCharFormat pendingMarkFormat;
     bool breakBeforeBlock = false;
     bool breakFromSection = false;
     int paragraphsEnded = 0;
@@ -487,8 +491,14 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
     case Action::UnicodeSkip: s.unicodeSkip = std::clamp(p, 0, 16); break;
     case Action::Unicode:
         if (body || dest == Destination::FieldInstruction || dest == Destination::FontTable) {
-            if (body)
+            if (body) {
                 appendUnicode(p);
+            } else if (dest == Destination::FontTable && p != 0) {
+                fontNameText += decoder.decode(fontEntryCodePage(), fontName);
+                fontName.clear();
+                fontNameText += QChar(char16_t(p < 0 ? p + 65536 : p));
+                fontEntryOpen = true;
+            }
             fallbackToSkip = s.unicodeSkip;
         }
         break;
@@ -516,6 +526,7 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
             fontCharset = -1;
             fontCodePage = 0;
             fontName.clear();
+            fontNameText.clear();
         } else {
             chr.font = p;
         }
@@ -1099,6 +1110,13 @@ void RtfReader::Private::applyStyle(const StyleDef &style)
 
 // ---------------------------------------------------------------- tables of the header
 
+int RtfReader::Private::fontEntryCodePage() const
+{
+    if (fontCodePage > 0)
+        return fontCodePage;
+    return fontCharset >= 0 ? codePageForCharset(fontCharset, ansiCodePage) : ansiCodePage;
+}
+
 void RtfReader::Private::finishFontEntry()
 {
     if (!fontEntryOpen)
@@ -1106,11 +1124,11 @@ void RtfReader::Private::finishFontEntry()
     fontEntryOpen = false;
     if (fontNumber < 0 && fontName.isEmpty())
         return;
-    const int codePage = fontCodePage > 0 ? fontCodePage
-        : fontCharset >= 0 ? codePageForCharset(fontCharset, ansiCodePage) : ansiCodePage;
+    const int codePage = fontEntryCodePage();
     FontEntry entry;
     entry.codePage = codePage;
-    entry.name = decoder.decode(codePage == kSymbolCodePage ? 1252 : codePage, fontName).trimmed();
+    entry.name = (fontNameText + decoder.decode(codePage, fontName)).trimmed();
+    fontNameText.clear();
     if (fontCharset == 2 && fontCodePage <= 0) {
         entry.codePage = entry.name.startsWith(QLatin1String("Wingdings"), Qt::CaseInsensitive)
             ? kWingdingsCodePage : kSymbolCodePage;
@@ -1138,10 +1156,19 @@ void RtfReader::Private::finishStyleEntry(const GroupState &entry)
 void RtfReader::Private::ensureContext()
 {
     const bool wantTable = state().para.inTable;
-    if (wantTable && !table)
+    if (wantTable && !table) {
+        paragraphPending = false; // the table follows the ended block directly
         startTable();
-    else if (!wantTable && table && (table->needRow || table->row > 0 || table->column > 0))
+    } else if (!wantTable && table) {
+        paragraphPending = false;
         endTable();
+    }
+    if (paragraphPending) {
+        paragraphPending = false;
+        cursor.insertBlock(cursor.blockFormat(), pendingMarkFormat);
+        blockIsOurs = true;
+        blockHasContent = false;
+    }
     if (!table)
         return;
     QTextTable *t = table->table;
@@ -1175,11 +1202,6 @@ void RtfReader::Private::startTable()
     format.setCellPadding(0);
     if (rowDef.left > 0)
         format.setLeftMargin(rowDef.left / 20.0);
-    if (blockHasContent) {
-        // A table never shares a block with text before it.
-        cursor.setBlockFormat(blockFormat(state().para));
-        cursor.insertBlock();
-    }
     build.table = cursor.insertTable(1, columns, format);
     cursor = build.table->cellAt(0, 0).firstCursorPosition();
     table = build;
@@ -1309,14 +1331,16 @@ void RtfReader::Private::endParagraph()
     QTextBlockFormat format = blockFormat(state().para);
     if (breakBeforeBlock) {
         format.setPageBreakPolicy(format.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
+        format.setProperty(ParagraphPageBreakBefore, true);
         breakBeforeBlock = false;
         breakFromSection = false;
     }
     if (blockIsOurs)
         cursor.setBlockFormat(format);
-    cursor.insertBlock(format, charFormat(state().chr));
-    blockIsOurs = true;
-    blockHasContent = false;
+    // The next block is made when content arrives, so that a table after
+    // this paragraph follows it directly and a final \par adds nothing.
+    paragraphPending = true;
+    pendingMarkFormat = charFormat(state().chr);
     lastWasParagraphEnd = true;
     ++paragraphsEnded;
 }
@@ -1346,7 +1370,10 @@ void RtfReader::Private::finishPicture()
     document->addResource(QTextDocument::ImageResource, url, decoded.image);
 
     QTextImageFormat imageFormat;
-    imageFormat.merge(charFormat(state().chr));
+    if (const int link = state().chr.link; link >= 0 && link < links.size()) {
+        imageFormat.setAnchor(true);
+        imageFormat.setAnchorHref(links.at(link));
+    }
     imageFormat.setName(url.toString());
     imageFormat.setWidth(decoded.sizePoints.width());
     imageFormat.setHeight(decoded.sizePoints.height());
@@ -1386,32 +1413,26 @@ void RtfReader::Private::finishFieldInstruction(GroupState &fieldGroup)
 void RtfReader::Private::finish()
 {
     // The file's own closing braces may be missing: close what is open.
-    ensureContext();
-    flushText();
     if (highSurrogate) {
         pendingText.append(QChar(QChar::ReplacementCharacter));
         highSurrogate = 0;
-        flushText();
     }
-    if (table) {
-        if (table->needRow || table->needCell) {
-            endTable();
-        } else {
-            endTable();
+    flushText();
+    if (table)
+        endTable();
+    if (paragraphPending) {
+        // A final \par closes the last paragraph; only an insertion keeps
+        // the break before the text that follows it.
+        if (mode == Mode::Insert && !cursor.atBlockEnd())
+            cursor.insertBlock(cursor.blockFormat(), pendingMarkFormat);
+        paragraphPending = false;
+    } else if (blockIsOurs && (mode == Mode::Load || (blockHasContent && cursor.atBlockEnd()))) {
+        QTextBlockFormat format = blockFormat(state().para);
+        if (breakBeforeBlock) {
+            format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+            format.setProperty(ParagraphPageBreakBefore, true);
         }
-    }
-    if (mode == Mode::Load) {
-        // A final \par closes the last paragraph; it does not open another.
-        if (lastWasParagraphEnd && paragraphsEnded > 0 && cursor.block().length() <= 1
-            && !cursor.currentTable()) {
-            QTextBlockFormat last = cursor.blockFormat();
-            cursor.deletePreviousChar();
-            Q_UNUSED(last);
-        } else if (blockIsOurs) {
-            cursor.setBlockFormat(blockFormat(state().para));
-        }
-    } else if (blockIsOurs && blockHasContent && cursor.atBlockEnd()) {
-        cursor.setBlockFormat(blockFormat(state().para));
+        cursor.setBlockFormat(format);
     }
 }
 

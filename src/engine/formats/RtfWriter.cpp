@@ -792,14 +792,14 @@ void RtfWriter::Private::writeBlock(const QTextBlock &block, bool inTable, const
             openLink = href;
         }
 
-        out.open();
-        writeCharFormat(format);
         if (format.isImageFormat()) {
             for (qsizetype i = 0; i < fragment.text().size(); ++i)
                 writeImage(format.toImageFormat());
-        } else {
-            out.text(fragment.text());
+            continue;
         }
+        out.open();
+        writeCharFormat(format);
+        out.text(fragment.text());
         out.close();
     }
     closeLink();
