@@ -1,19 +1,9 @@
 #include "platform/FileAssociation.h"
 
-namespace {
-
-// Placeholder until the desktop integration lands: nothing is installed.
-class NoFileAssociation : public FileAssociation
-{
-public:
-    bool checkAtStartup() override { return false; }
-    void rewriteAtExit(int) override {}
-    void notifyShell() override {}
-};
-
-} // namespace
+#include "platform/FreedesktopFileAssociation.h"
 
 std::unique_ptr<FileAssociation> FileAssociation::create()
 {
-    return std::make_unique<NoFileAssociation>();
+    using namespace tamapiko::platform;
+    return std::make_unique<FreedesktopFileAssociation>(XdgFolders::fromEnvironment());
 }
