@@ -270,8 +270,28 @@ QTextOption::TabType TEngineRuler::chosenTabType() const
     return bar ? bar->tabType() : QTextOption::LeftTab;
 }
 
+void TEngineRuler::adoptTiedEngine()
+{
+    if (m_engine)
+        return;
+    for (TTextEngine *engine : window()->findChildren<TTextEngine *>()) {
+        if (engine->RulerHandle() == this) {
+            setEngine(engine);
+            return;
+        }
+    }
+}
+
+void TEngineRuler::showEvent(QShowEvent *event)
+{
+    adoptTiedEngine();
+    QWidget::showEvent(event);
+}
+
 void TEngineRuler::paintEvent(QPaintEvent *)
 {
+    // The engine may have been tied to the ruler after it was shown.
+    adoptTiedEngine();
     QPainter painter(this);
     painter.fillRect(rect(), palette().color(QPalette::Window));
     if (!m_engine)

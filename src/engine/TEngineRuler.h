@@ -16,6 +16,9 @@
 //
 // Indents and tab positions live in the paragraphs' QTextBlockFormat in
 // points; tab positions count from the text area's left edge.
+//
+// The ruler finds its engine itself once it is shown: the engine in its
+// window whose RulerHandle is this ruler. setEngine() ties one directly.
 
 #include <QPointer>
 #include <QTextOption>
@@ -54,6 +57,7 @@ public:
     QSize minimumSizeHint() const override;
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -81,6 +85,7 @@ private:
         QPoint pressPosition;
     };
 
+    void adoptTiedEngine();
     Indents caretIndents() const;
     Indents shownIndents() const;
     Marker markerAt(QPoint position, int *tabIndex) const;

@@ -36,6 +36,9 @@ TEngineStatusBar::TEngineStatusBar(QWidget *parent)
     m_zoom = addField(this, QStringLiteral("400%"));
     m_mode = addField(this, tr("上書"));
     connect(m_follower, &EngineFollower::engineChanged, this, &TEngineStatusBar::follow);
+    m_refresh.setSingleShot(true);
+    m_refresh.setInterval(0);
+    connect(&m_refresh, &QTimer::timeout, this, &TEngineStatusBar::refreshView);
     clearFields();
 }
 
@@ -91,16 +94,23 @@ void TEngineStatusBar::follow(TTextEngine *engine)
     for (QMetaObject::Connection &connection : m_connections)
         disconnect(connection);
     if (!engine) {
+        m_refresh.stop();
         clearFields();
         return;
     }
-    m_connections[0] = connect(engine, &TTextEngine::OnPosChange, this, &TEngineStatusBar::refreshPosition);
-    m_connections[1] = connect(engine, &TTextEngine::OnChange, this, &TEngineStatusBar::refreshPosition);
-    m_connections[2] = connect(engine, &TTextEngine::viewGeometryChanged, this, &TEngineStatusBar::refreshView);
+    m_connections[0] = connect(engine, &TTextEngine::OnPosChange, this, &TEngineStatusBar::scheduleRefresh);
+    m_connections[1] = connect(engine, &TTextEngine::OnChange, this, &TEngineStatusBar::scheduleRefresh);
+    m_connections[2] = connect(engine, &TTextEngine::viewGeometryChanged, this, &TEngineStatusBar::scheduleRefresh);
     m_connections[3] = connect(engine, &TTextEngine::overwriteModeChanged, this, &TEngineStatusBar::refreshMode);
-    m_connections[4] = connect(engine, &TTextEngine::OnParagraphChange, this, &TEngineStatusBar::refreshPosition);
+    m_connections[4] = connect(engine, &TTextEngine::OnParagraphChange, this, &TEngineStatusBar::scheduleRefresh);
     refreshView();
     refreshMode();
+}
+
+void TEngineStatusBar::scheduleRefresh()
+{
+    if (!m_refresh.isActive())
+        m_refresh.start();
 }
 
 void TEngineStatusBar::refreshPosition()

