@@ -60,7 +60,7 @@ public:
     void setFormatSelection(bool on);
 
     // Paragraph (the paragraphs touched by the selection)
-    int Alignment() const;               // 0 left, 1 right, 2 centred, 3 justified
+    int Alignment() const;               // 0 left, 1 right, 2 centred, 3 justified, -1 mixed
     void setAlignment(int alignment);
     int FrameStyle() const;              // 16-bit border bit set of the paragraph frame
     void setFrameStyle(int style);
@@ -197,7 +197,12 @@ protected:
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     bool event(QEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
+    friend class TTextEnginePrivate;
     std::unique_ptr<TTextEnginePrivate> d;
 };

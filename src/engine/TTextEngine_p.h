@@ -1,0 +1,117 @@
+#pragma once
+
+// The engine widget's private state. TTextEngine is a facade: the layout,
+// painting, editing and undo kinds live in their own classes, and this
+// struct ties them to one widget.
+
+#include "engine/DocumentModel.h"
+#include "engine/editing/TextEditor.h"
+#include "engine/editing/UndoKindTracker.h"
+#include "engine/layout/PageLayout.h"
+#include "engine/view/ViewGeometry.h"
+
+#include <QElapsedTimer>
+#include <QPoint>
+#include <QPointer>
+#include <QTextCursor>
+#include <QTimer>
+
+class QMimeData;
+class TTextEngine;
+class TEngineRuler;
+class TEngineButtonBar;
+class TEngineStatusBar;
+
+class TTextEnginePrivate
+{
+public:
+    explicit TTextEnginePrivate(TTextEngine *engine);
+
+    TTextEngine *q;
+    tamapiko::engine::DocumentModel model;
+    tamapiko::engine::PageLayout *layout;       // owned by the document
+    QTextCursor cursor;
+    tamapiko::engine::UndoKindTracker tracker;
+    tamapiko::engine::TextEditor editor;
+
+    // Properties
+    int viewMode = 1;
+    int zoom = 100;
+    int scrollBars = 3;
+    int mousePointer = 0;
+    int printZoom = 100;
+    bool controlChars = false;
+    bool formatSelection = true;
+    bool gridLines = true;
+    bool overwrite = false;
+    QPainter *printDevice = nullptr;
+    QPointer<TEngineRuler> ruler;
+    QPointer<TEngineButtonBar> buttonBar;
+    QPointer<TEngineStatusBar> statusBar;
+    QString error;
+
+    // Caret
+    QTimer blink;
+    bool caretOn = true;
+    qreal desiredX = -1;                  // flow x kept by vertical moves
+
+    // Mouse
+    enum class Drag { None, Selecting, Words, Paragraphs, Pending };
+    Drag drag = Drag::None;
+    QPoint pressPosition;
+    QPointF lastMouse;
+    QElapsedTimer lastDoubleClick;
+    QPoint lastDoubleClickPosition;
+    int selectionOrigin = 0;              // the word or paragraph a drag started in
+    int selectionOriginEnd = 0;
+    QTimer autoScroll;
+    int dropPosition = -1;
+
+    // Input method
+    QString preedit;
+    int preeditCursor = 0;
+    QTextBlock preeditBlock;
+
+    // Notifications, sent once per user action
+    bool changed = false;
+    int loading = 0;
+    int reportedPosition = -1;
+    int reportedAnchor = -1;
+    QTextBlock reportedBlock;
+    bool flushQueued = false;
+
+    tamapiko::engine::ViewGeometry geometry() const;
+    double pixelsPerTwip() const;
+    QPointF scrollOffset() const;
+    int hitTest(const QPointF &viewportPoint) const;
+    QRectF caretViewportRect() const;     // pixels, in viewport coordinates
+
+    void updateScrollBars();
+    void ensureCaretVisible();
+    void restartBlink();
+    void afterUserAction();               // sends the notifications that are due
+    void queueFlush();
+
+    bool handleKey(QKeyEvent *event);
+    void moveVertically(int lines, QTextCursor::MoveMode mode);
+    void movePage(int direction, QTextCursor::MoveMode mode);
+    void moveToCell(int direction);
+    void selectAll();
+    void extendDragSelection(const QPointF &viewportPoint);
+    void autoScrollStep();
+
+    QMimeData *createMimeData() const;
+    bool insertMimeData(const QMimeData *mime, QTextCursor &at);
+    void startDrag();
+
+    void setPreedit(const QInputMethodEvent *event);
+    void clearPreedit();
+
+    // Reads a file with a filter into a separate model and pastes it at the
+    // caret as one step.
+    bool insertFile(const QString &fileName, int format);
+    void insertModel(tamapiko::engine::DocumentModel &source, QTextCursor &at);
+
+    int blockAlignment(const QTextBlockFormat &format) const;
+    void applyDefaultFont();
+};

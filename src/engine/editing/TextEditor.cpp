@@ -1,0 +1,119 @@
+#include "engine/editing/TextEditor.h"
+
+#include "engine/editing/UndoKindTracker.h"
+
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocumentFragment>
+
+namespace tamapiko::engine {
+
+void TextEditor::type(QTextCursor &cursor, const QString &text, bool overwrite)
+{
+    if (text.isEmpty())
+        return;
+    m_tracker.beginEdit(cursor, UndoKindTracker::Typing, text);
+    if (cursor.hasSelection()) {
+        cursor.removeSelectedText();
+    } else if (overwrite) {
+        // Overwrite stops at the paragraph end.
+        const QTextBlock block = cursor.block();
+        const int available = block.position() + block.length() - 1 - cursor.position();
+        const int count = std::min<int>(available, text.size());
+        if (count > 0) {
+            const QTextCharFormat format = cursor.charFormat();
+            cursor.setPosition(cursor.position() + count, QTextCursor::KeepAnchor);
+            cursor.removeSelectedText();
+            cursor.setCharFormat(format);
+        }
+    }
+    cursor.insertText(text);
+    m_tracker.endEdit(cursor);
+}
+
+void TextEditor::newParagraph(QTextCursor &cursor)
+{
+    m_tracker.beginEdit(cursor, UndoKindTracker::Typing, QStringLiteral("\n"));
+    if (cursor.hasSelection())
+        cursor.removeSelectedText();
+    cursor.insertBlock();
+    m_tracker.endEdit(cursor);
+}
+
+void TextEditor::lineBreak(QTextCursor &cursor)
+{
+    type(cursor, QString(QChar::LineSeparator));
+}
+
+bool TextEditor::removeSelection(QTextCursor &cursor)
+{
+    if (!cursor.hasSelection())
+        return false;
+    m_tracker.beginEdit(cursor, UndoKindTracker::Deletion);
+    cursor.removeSelectedText();
+    m_tracker.endEdit(cursor);
+    return true;
+}
+
+void TextEditor::deleteBackward(QTextCursor &cursor, bool word)
+{
+    if (removeSelection(cursor))
+        return;
+    if (cursor.atStart())
+        return;
+    m_tracker.beginEdit(cursor, UndoKindTracker::Deletion);
+    if (word)
+        cursor.movePosition(QTextCursor::PreviousWord, QTextCursor::KeepAnchor);
+    else
+        cursor.movePosition(QTextCursor::PreviousCharacter, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    m_tracker.endEdit(cursor);
+}
+
+void TextEditor::deleteForward(QTextCursor &cursor, bool word)
+{
+    if (removeSelection(cursor))
+        return;
+    if (cursor.atEnd())
+        return;
+    m_tracker.beginEdit(cursor, UndoKindTracker::Deletion);
+    if (word)
+        cursor.movePosition(QTextCursor::NextWord, QTextCursor::KeepAnchor);
+    else
+        cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    m_tracker.endEdit(cursor);
+}
+
+void TextEditor::insertFragment(QTextCursor &cursor, const QTextDocumentFragment &fragment)
+{
+    if (fragment.isEmpty())
+        return;
+    m_tracker.beginEdit(cursor, UndoKindTracker::Typing);
+    if (cursor.hasSelection())
+        cursor.removeSelectedText();
+    cursor.insertFragment(fragment);
+    m_tracker.endEdit(cursor);
+    m_tracker.breakGroup();
+}
+
+void TextEditor::mergeCharFormat(QTextCursor &cursor, const QTextCharFormat &format)
+{
+    if (!cursor.hasSelection()) {
+        // At the caret the format waits for what is typed next.
+        cursor.mergeCharFormat(format);
+        return;
+    }
+    m_tracker.beginEdit(cursor, UndoKindTracker::Formatting);
+    cursor.mergeCharFormat(format);
+    m_tracker.endEdit(cursor);
+}
+
+void TextEditor::mergeBlockFormat(QTextCursor &cursor, const QTextBlockFormat &format)
+{
+    m_tracker.beginEdit(cursor, UndoKindTracker::Formatting);
+    cursor.mergeBlockFormat(format);
+    m_tracker.endEdit(cursor);
+}
+
+} // namespace tamapiko::engine

@@ -1,0 +1,44 @@
+#pragma once
+
+// TextEditor: the edits a user makes, each one undo step of the right kind.
+//
+// Every edit of the engine goes through here so that undo grouping and the
+// undo kinds stay right: typing joins per word or pause, deleting joins runs
+// of Backspace or Delete, formatting is always a step of its own.
+
+#include <QString>
+
+class QTextBlockFormat;
+class QTextCharFormat;
+class QTextCursor;
+class QTextDocumentFragment;
+
+namespace tamapiko::engine {
+
+class UndoKindTracker;
+
+class TextEditor
+{
+public:
+    explicit TextEditor(UndoKindTracker &tracker) : m_tracker(tracker) {}
+
+    // Types text at the caret, replacing the selection; in overwrite mode
+    // replaces as many characters as it types (never the paragraph end).
+    void type(QTextCursor &cursor, const QString &text, bool overwrite = false);
+    void newParagraph(QTextCursor &cursor);
+    void lineBreak(QTextCursor &cursor);
+    // Backspace and Delete: the selection, or one character (word with Ctrl).
+    void deleteBackward(QTextCursor &cursor, bool word);
+    void deleteForward(QTextCursor &cursor, bool word);
+    // Removes the selection as one deletion step; false when none.
+    bool removeSelection(QTextCursor &cursor);
+    // Inserts a piece of rich text (paste, drop, an inserted file).
+    void insertFragment(QTextCursor &cursor, const QTextDocumentFragment &fragment);
+    void mergeCharFormat(QTextCursor &cursor, const QTextCharFormat &format);
+    void mergeBlockFormat(QTextCursor &cursor, const QTextBlockFormat &format);
+
+private:
+    UndoKindTracker &m_tracker;
+};
+
+} // namespace tamapiko::engine

@@ -1,0 +1,117 @@
+#include "engine/layout/BlockMetrics.h"
+
+#include "engine/EngineProperties.h"
+
+#include <QImage>
+#include <QPixmap>
+#include <QTextDocument>
+#include <QTextLine>
+#include <QUrl>
+
+#include <algorithm>
+#include <cmath>
+
+namespace tamapiko::engine {
+
+namespace {
+
+int twips(qreal points)
+{
+    return qRound(points * 20);
+}
+
+} // namespace
+
+BlockMetrics::BlockMetrics(const QTextBlockFormat &format)
+    : leftIndent(twips(format.leftMargin()))
+    , rightIndent(std::max(0, twips(format.rightMargin())))
+    , firstLineIndent(twips(format.textIndent()))
+    , spaceAbove(std::max(0, twips(format.topMargin())))
+    , spaceBelow(std::max(0, twips(format.bottomMargin())))
+    , breakBefore(format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore
+                  || format.boolProperty(ParagraphPageBreakBefore))
+    , breakAfter(format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysAfter)
+    , frameStyle(format.intProperty(ParagraphFrameStyle))
+    , frameLineWidth(std::max(0, format.intProperty(ParagraphFrameLineWidth)))
+    , frameDistance(std::max(0, format.intProperty(ParagraphFrameDistance)))
+{
+    const QList<QTextOption::Tab> positions = format.tabPositions();
+    tabs.reserve(positions.size());
+    for (QTextOption::Tab tab : positions) {
+        tab.position = tab.position * 20;
+        tabs.append(tab);
+    }
+    if (hasFrame()) {
+        const int side = frameDistance + frameLineWidth * ((frameStyle & 0x40) ? 3 : 1);
+        if (frameStyle & 0x04)
+            spaceAbove += side;
+        if (frameStyle & 0x08)
+            spaceBelow += side;
+    }
+}
+
+int BlockMetrics::lineAdvance(const QTextBlockFormat &format, const QTextLine &line)
+{
+    qreal height = line.height();
+    const qreal value = format.lineHeight();
+    switch (format.lineHeightType()) {
+    case QTextBlockFormat::ProportionalHeight:
+        if (value > 0)
+            height = height * value / 100;
+        break;
+    case QTextBlockFormat::FixedHeight:
+        if (value > 0)
+            height = value * 20;
+        break;
+    case QTextBlockFormat::MinimumHeight:
+        height = std::max(height, value * 20);
+        break;
+    case QTextBlockFormat::LineDistanceHeight:
+        height += std::max<qreal>(0, value * 20);
+        break;
+    default:
+        break;
+    }
+    return std::max(1, int(std::ceil(height - 0.01)));
+}
+
+QImage BlockMetrics::image(QTextDocument *document, const QTextImageFormat &format)
+{
+    const QVariant data = document->resource(QTextDocument::ImageResource, QUrl(format.name()));
+    if (data.userType() == QMetaType::QImage)
+        return data.value<QImage>();
+    if (data.userType() == QMetaType::QPixmap)
+        return data.value<QPixmap>().toImage();
+    if (data.userType() == QMetaType::QByteArray)
+        return QImage::fromData(data.toByteArray());
+    return QImage();
+}
+
+QSizeF BlockMetrics::imageSize(QTextDocument *document, const QTextImageFormat &format, int maxWidth)
+{
+    qreal width = format.width() * 20;
+    qreal height = format.height() * 20;
+    if (width <= 0 || height <= 0) {
+        const QImage picture = image(document, format);
+        // Pixels count as 96 dots per inch unless the picture says otherwise.
+        const qreal dpiX = picture.dotsPerMeterX() > 0 ? picture.dotsPerMeterX() * 0.0254 : 96;
+        const qreal dpiY = picture.dotsPerMeterY() > 0 ? picture.dotsPerMeterY() * 0.0254 : 96;
+        const qreal naturalW = picture.isNull() ? 480 : picture.width() * 1440 / dpiX;
+        const qreal naturalH = picture.isNull() ? 480 : picture.height() * 1440 / dpiY;
+        if (width <= 0 && height <= 0) {
+            width = naturalW;
+            height = naturalH;
+        } else if (width <= 0) {
+            width = naturalH > 0 ? height * naturalW / naturalH : height;
+        } else {
+            height = naturalW > 0 ? width * naturalH / naturalW : width;
+        }
+    }
+    if (maxWidth > 0 && width > maxWidth) {
+        height = height * maxWidth / width;
+        width = maxWidth;
+    }
+    return QSizeF(std::max<qreal>(1, width), std::max<qreal>(1, height));
+}
+
+} // namespace tamapiko::engine

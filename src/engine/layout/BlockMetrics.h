@@ -1,0 +1,51 @@
+#pragma once
+
+// BlockMetrics: a paragraph format read in layout units (twips).
+//
+// Lengths in the model's formats are points; the layout works in twips.
+// Everything that converts between the two for a paragraph lives here so
+// that breaking, stacking and painting agree.
+
+#include <QList>
+#include <QSizeF>
+#include <QTextBlockFormat>
+#include <QTextOption>
+
+class QImage;
+class QTextDocument;
+class QTextImageFormat;
+class QTextLine;
+
+namespace tamapiko::engine {
+
+struct BlockMetrics
+{
+    explicit BlockMetrics(const QTextBlockFormat &format);
+
+    // Four ideographic characters of the default 10.5 point font.
+    static constexpr int DefaultTabStop = 840;
+
+    int leftIndent = 0;
+    int rightIndent = 0;
+    int firstLineIndent = 0;
+    int spaceAbove = 0;          // includes the paragraph frame's top side
+    int spaceBelow = 0;          // includes the paragraph frame's bottom side
+    bool breakBefore = false;
+    bool breakAfter = false;
+    QList<QTextOption::Tab> tabs;
+
+    // Paragraph frame, in twips.
+    int frameStyle = 0;
+    int frameLineWidth = 0;
+    int frameDistance = 0;
+    bool hasFrame() const { return (frameStyle & 0x0F) != 0; }
+
+    // The vertical room a line takes, line spacing applied.
+    static int lineAdvance(const QTextBlockFormat &format, const QTextLine &line);
+
+    // Size in twips of a picture held as a character (width limited).
+    static QSizeF imageSize(QTextDocument *document, const QTextImageFormat &format, int maxWidth);
+    static QImage image(QTextDocument *document, const QTextImageFormat &format);
+};
+
+} // namespace tamapiko::engine

@@ -1,0 +1,884 @@
+#include "engine/layout/PageLayout.h"
+
+#include "engine/EngineProperties.h"
+#include "engine/layout/BlockMetrics.h"
+
+#include <QElapsedTimer>
+#include <QPainter>
+#include <QTextDocument>
+#include <QTextFrame>
+#include <QTextLayout>
+#include <QTextTable>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+namespace tamapiko::engine {
+
+namespace {
+
+// Below these the page set-up leaves no room for text; the layout still needs
+// a usable column rather than a zero or negative one.
+constexpr int MinimumTextWidth = 288;
+constexpr int MinimumTextHeight = 288;
+
+// How long the first stacking of a large document may hold up the event
+// loop, and the slices it is then finished in.
+constexpr qint64 ForegroundBudgetMs = 40;
+constexpr qint64 BackgroundSliceMs = 25;
+
+QTextTable *outermostTable(const QTextDocument *document, int position)
+{
+    QTextFrame *root = document->rootFrame();
+    QTextTable *outer = nullptr;
+    for (QTextFrame *frame = document->frameAt(position); frame && frame != root;
+         frame = frame->parentFrame()) {
+        if (auto *table = qobject_cast<QTextTable *>(frame))
+            outer = table;
+    }
+    return outer;
+}
+
+int floorDiv(int a, int b)
+{
+    return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
+} // namespace
+
+PageLayout::PageLayout(QTextDocument *document)
+    : QAbstractTextDocumentLayout(document)
+{
+    setPaintDevice(layoutDevice());
+    m_background.setSingleShot(true);
+    m_background.setInterval(0);
+    connect(&m_background, &QTimer::timeout, this, &PageLayout::runSlice);
+}
+
+PageLayout::~PageLayout() = default;
+
+QPaintDevice *PageLayout::layoutDevice()
+{
+    // 1440 dots per inch: one device pixel is one twip.
+    static QImage device = [] {
+        QImage image(1, 1, QImage::Format_ARGB32_Premultiplied);
+        const int dotsPerMeter = qRound(1440 / 0.0254);
+        image.setDotsPerMeterX(dotsPerMeter);
+        image.setDotsPerMeterY(dotsPerMeter);
+        return image;
+    }();
+    return &device;
+}
+
+void PageLayout::setPageSetup(const PageSetup &page)
+{
+    if (page == m_page)
+        return;
+    m_page = page;
+    relayoutAll();
+}
+
+int PageLayout::textWidth() const
+{
+    const int left = std::max(0, m_page.marginLeft);
+    const int right = std::max(0, m_page.marginRight);
+    return std::max(MinimumTextWidth, m_page.width - left - right);
+}
+
+int PageLayout::textHeight() const
+{
+    const int top = std::max(0, m_page.marginTop);
+    const int bottom = std::max(0, m_page.marginBottom);
+    return std::max(MinimumTextHeight, m_page.height - top - bottom);
+}
+
+int PageLayout::pageOfY(qreal flowY) const
+{
+    return std::max(0, floorDiv(int(std::floor(flowY)), textHeight()));
+}
+
+// ---------------------------------------------------------------------------
+// Items
+
+FlowItem PageLayout::itemAt(const QTextBlock &block) const
+{
+    if (!block.isValid())
+        return {};
+    if (QTextTable *table = outermostTable(document(), block.position()))
+        return {document()->findBlock(table->firstPosition()), table};
+    return {block, nullptr};
+}
+
+FlowItem PageLayout::nextItem(const FlowItem &item) const
+{
+    if (item.table)
+        return itemAt(document()->findBlock(item.table->lastPosition() + 1));
+    return itemAt(item.block.next());
+}
+
+FlowItem PageLayout::previousItem(const FlowItem &item) const
+{
+    return itemAt(item.block.previous());
+}
+
+QTextLayout *PageLayout::laidOutBlock(const QTextBlock &block)
+{
+    return block.isValid() ? block.layout() : nullptr;
+}
+
+bool PageLayout::needsBreaking(const FlowItem &item) const
+{
+    if (!item.table)
+        return item.block.layout()->lineCount() == 0;
+    const int last = item.table->lastPosition();
+    for (QTextBlock b = item.block; b.isValid() && b.position() < last; b = b.next()) {
+        if (b.layout()->lineCount() == 0)
+            return true;
+    }
+    return !m_tables.contains(item.table);
+}
+
+int PageLayout::entryY(const FlowItem &item) const
+{
+    if (item.table) {
+        const auto it = m_tables.constFind(item.table);
+        return it == m_tables.constEnd() ? INT_MIN : it->entryY;
+    }
+    return int(item.block.layout()->position().y());
+}
+
+int PageLayout::lineTop(const QTextBlock &block, int lineIndex) const
+{
+    const QTextLayout *layout = block.layout();
+    return int(layout->position().y() + layout->lineAt(lineIndex).y());
+}
+
+int PageLayout::lineAdvance(const QTextBlock &block, const QTextLine &line) const
+{
+    return BlockMetrics::lineAdvance(block.blockFormat(), line);
+}
+
+int PageLayout::lastLinePage(const FlowItem &item) const
+{
+    if (item.table) {
+        const TableGeometry &g = m_tables[item.table];
+        return g.rowTop.empty() ? pageOfY(g.entryY) : pageOfY(g.rowTop.back());
+    }
+    const QTextLayout *layout = item.block.layout();
+    if (layout->lineCount() == 0)
+        return pageOfY(layout->position().y());
+    return pageOfY(lineTop(item.block, layout->lineCount() - 1));
+}
+
+int PageLayout::exitY(const FlowItem &item) const
+{
+    if (item.table)
+        return m_tables[item.table].exitY;
+    const QTextBlock &block = item.block;
+    const QTextLayout *layout = block.layout();
+    const int H = textHeight();
+    if (layout->lineCount() == 0)
+        return int(layout->position().y());
+    const QTextLine last = layout->lineAt(layout->lineCount() - 1);
+    const int top = lineTop(block, last.lineNumber());
+    const int page = pageOfY(top);
+    const BlockMetrics metrics(block.blockFormat());
+    int y = std::min(top + lineAdvance(block, last) + metrics.spaceBelow, (page + 1) * H);
+    if (metrics.breakAfter)
+        y = (page + 1) * H;
+    return y;
+}
+
+// ---------------------------------------------------------------------------
+// Breaking and placing
+
+void PageLayout::breakBlock(const QTextBlock &block, int width)
+{
+    QTextLayout *layout = block.layout();
+    const QTextBlockFormat format = block.blockFormat();
+    const BlockMetrics metrics(format);
+
+    QTextOption option = document()->defaultTextOption();
+    option.setAlignment(format.alignment());
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    option.setTabs(metrics.tabs);
+    option.setTabStopDistance(BlockMetrics::DefaultTabStop);
+    option.setFlags(option.flags() & ~(QTextOption::ShowTabsAndSpaces
+                                       | QTextOption::ShowLineAndParagraphSeparators));
+    layout->setTextOption(option);
+
+    layout->beginLayout();
+    int y = 0;
+    bool first = true;
+    while (true) {
+        QTextLine line = layout->createLine();
+        if (!line.isValid())
+            break;
+        const int x = metrics.leftIndent + (first ? metrics.firstLineIndent : 0);
+        line.setLeadingIncluded(true);
+        line.setLineWidth(std::max(1, width - std::max(0, x) - metrics.rightIndent));
+        line.setPosition(QPointF(std::max(0, x), y));
+        y += BlockMetrics::lineAdvance(format, line);
+        first = false;
+    }
+    layout->endLayout();
+}
+
+void PageLayout::recordPage(int page, const QTextBlock &block, StackState &state)
+{
+    for (int p = state.lastPage + 1; p <= page; ++p) {
+        if (p < int(m_pageStarts.size()))
+            m_pageStarts[p] = block;
+        else
+            m_pageStarts.push_back(block);
+    }
+    state.lastPage = std::max(state.lastPage, page);
+}
+
+void PageLayout::placeParagraph(const QTextBlock &block, StackState &state)
+{
+    QTextLayout *layout = block.layout();
+    const QTextBlockFormat format = block.blockFormat();
+    const BlockMetrics metrics(format);
+    const int H = textHeight();
+    const int entry = state.y;
+    layout->setPosition(QPointF(0, entry));
+
+    int y = entry;
+    if (metrics.breakBefore && y % H != 0)
+        y = (pageOfY(y) + 1) * H;
+    if (y % H != 0)
+        y += metrics.spaceAbove;   // space above is dropped at the top of a page
+
+    int lastTop = y;
+    for (int i = 0; i < layout->lineCount(); ++i) {
+        QTextLine line = layout->lineAt(i);
+        const int advance = BlockMetrics::lineAdvance(format, line);
+        const int local = y - pageOfY(y) * H;
+        if (local > 0 && local + advance > H)
+            y = (pageOfY(y) + 1) * H;
+        line.setPosition(QPointF(line.position().x(), y - entry));
+        recordPage(pageOfY(y), block, state);
+        lastTop = y;
+        y += advance;
+    }
+    if (layout->lineCount() == 0)
+        recordPage(pageOfY(y), block, state);
+    const int page = pageOfY(lastTop);
+    y = std::min(y + metrics.spaceBelow, (page + 1) * H);
+    if (metrics.breakAfter)
+        y = (page + 1) * H;
+    state.y = y;
+}
+
+void PageLayout::placeTable(QTextTable *table, StackState &state)
+{
+    if (!m_tables.contains(table)) {
+        connect(table, &QObject::destroyed, this, [this, table] { m_tables.remove(table); });
+    }
+    TableGeometry &g = m_tables[table];
+    const QTextTableFormat format = table->format();
+    const int H = textHeight();
+    const int available = textWidth();
+    const int rows = table->rows();
+    const int columns = std::max(1, table->columns());
+
+    g.entryY = state.y;
+    g.border = std::max(0, qRound(format.border() * 20));
+    g.padding = std::max(0, qRound(format.cellPadding() * 20));
+
+    // Width and columns: fixed lengths are points, percentages share the
+    // available width, the rest split what is left evenly.
+    int width = available;
+    const QTextLength tableWidth = format.width();
+    if (tableWidth.type() == QTextLength::FixedLength)
+        width = qRound(tableWidth.rawValue() * 20);
+    else if (tableWidth.type() == QTextLength::PercentageLength)
+        width = qRound(available * tableWidth.rawValue() / 100);
+    width = std::clamp(width, columns * 60, std::max(columns * 60, available * 4));
+
+    std::vector<int> columnWidth(columns, -1);
+    const QList<QTextLength> constraints = format.columnWidthConstraints();
+    int fixedSum = 0;
+    int variable = 0;
+    for (int c = 0; c < columns; ++c) {
+        const QTextLength length = c < constraints.size() ? constraints.at(c) : QTextLength();
+        if (length.type() == QTextLength::FixedLength)
+            columnWidth[c] = std::max(30, qRound(length.rawValue() * 20));
+        else if (length.type() == QTextLength::PercentageLength)
+            columnWidth[c] = std::max(30, qRound(width * length.rawValue() / 100));
+        if (columnWidth[c] < 0)
+            ++variable;
+        else
+            fixedSum += columnWidth[c];
+    }
+    if (variable > 0) {
+        const int share = std::max(30, (width - fixedSum) / variable);
+        for (int &w : columnWidth) {
+            if (w < 0)
+                w = share;
+        }
+    }
+    int total = 0;
+    for (int w : columnWidth)
+        total += w;
+
+    g.left = qRound(format.leftMargin() * 20);
+    if (format.alignment() & Qt::AlignHCenter)
+        g.left += (available - total) / 2;
+    else if (format.alignment() & Qt::AlignRight)
+        g.left += available - total;
+    g.left = std::max(0, g.left);
+    g.columnX.assign(columns + 1, g.left);
+    for (int c = 0; c < columns; ++c)
+        g.columnX[c + 1] = g.columnX[c] + columnWidth[c];
+
+    // Rows: break every cell, then stack rows; a row never splits.
+    auto stackCell = [&](const QTextTableCell &cell, int x, int top, bool place) {
+        const int cellWidth = g.columnX[std::min(columns, cell.column() + cell.columnSpan())]
+            - g.columnX[cell.column()] - 2 * g.padding - g.border;
+        int y = 0;
+        for (QTextBlock b = document()->findBlock(cell.firstPosition());
+             b.isValid() && b.position() <= cell.lastPosition(); b = b.next()) {
+            if (b.layout()->lineCount() == 0)
+                breakBlock(b, std::max(60, cellWidth));
+            const BlockMetrics metrics(b.blockFormat());
+            if (y > 0)
+                y += metrics.spaceAbove;
+            QTextLayout *layout = b.layout();
+            if (place)
+                layout->setPosition(QPointF(x, top + y));
+            for (int i = 0; i < layout->lineCount(); ++i)
+                y += BlockMetrics::lineAdvance(b.blockFormat(), layout->lineAt(i));
+            y += metrics.spaceBelow;
+        }
+        return y;
+    };
+
+    std::vector<int> rowHeight(rows, 2 * g.padding + g.border + 60);
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+            const QTextTableCell cell = table->cellAt(r, c);
+            if (!cell.isValid() || cell.row() != r || cell.column() != c)
+                continue;
+            const int content = stackCell(cell, 0, 0, false) + 2 * g.padding + g.border;
+            const int last = std::min(rows - 1, r + cell.rowSpan() - 1);
+            int spanned = 0;
+            for (int s = r; s < last; ++s)
+                spanned += rowHeight[s];
+            rowHeight[last] = std::max(rowHeight[last], content - spanned);
+        }
+    }
+
+    int y = state.y;
+    if (y % H != 0)
+        y += std::max(0, qRound(format.topMargin() * 20));
+    g.rowTop.assign(rows, 0);
+    g.rowHeight = rowHeight;
+    for (int r = 0; r < rows; ++r) {
+        const int local = y - pageOfY(y) * H;
+        if (local > 0 && local + rowHeight[r] > H)
+            y = (pageOfY(y) + 1) * H;
+        g.rowTop[r] = y;
+        recordPage(pageOfY(y), document()->findBlock(table->firstPosition()), state);
+        y += rowHeight[r];
+    }
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+            const QTextTableCell cell = table->cellAt(r, c);
+            if (!cell.isValid() || cell.row() != r || cell.column() != c)
+                continue;
+            const int inset = g.padding + g.border / 2;
+            stackCell(cell, g.columnX[c] + inset, g.rowTop[r] + inset, true);
+        }
+    }
+    const int lastPage = g.rowTop.empty() ? pageOfY(y) : pageOfY(g.rowTop.back());
+    y = std::min(y + std::max(0, qRound(format.bottomMargin() * 20)), (lastPage + 1) * H);
+    g.exitY = y;
+    state.y = y;
+}
+
+// ---------------------------------------------------------------------------
+// Stacking
+
+void PageLayout::relayoutAll()
+{
+    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next())
+        b.layout()->clearLayout();
+    m_tables.clear();
+    m_resumePosition = 0;
+    m_mustReach = document()->characterCount();
+    stack(-1, -1, ForegroundBudgetMs);
+}
+
+void PageLayout::documentChanged(int from, int charsRemoved, int charsAdded)
+{
+    if (m_suspended)
+        return;
+    const int delta = charsAdded - charsRemoved;
+    if (m_resumePosition >= 0) {
+        if (m_resumePosition > from)
+            m_resumePosition = std::max(from, m_resumePosition + delta);
+        if (m_mustReach > from)
+            m_mustReach = std::max(from, m_mustReach + delta);
+    }
+
+    QTextBlock block = document()->findBlock(from);
+    if (!block.isValid())
+        block = document()->lastBlock();
+    QTextBlock last = document()->findBlock(from + charsAdded);
+    if (!last.isValid())
+        last = document()->lastBlock();
+    for (QTextBlock b = block; b.isValid(); b = b.next()) {
+        b.layout()->clearLayout();
+        if (b == last)
+            break;
+    }
+
+    const int start = block.position();
+    if (m_resumePosition < 0) {
+        m_resumePosition = start;
+        m_mustReach = from + charsAdded;
+    } else {
+        m_resumePosition = std::min(m_resumePosition, start);
+        m_mustReach = std::max(m_mustReach, from + charsAdded);
+    }
+    stack(-1, -1, ForegroundBudgetMs);
+}
+
+void PageLayout::invalidateBlock(const QTextBlock &block)
+{
+    if (!block.isValid())
+        return;
+    documentChanged(block.position(), block.length(), block.length());
+}
+
+void PageLayout::setSuspended(bool suspended)
+{
+    if (suspended == m_suspended)
+        return;
+    m_suspended = suspended;
+    if (!suspended)
+        relayoutAll();
+}
+
+void PageLayout::scheduleBackground()
+{
+    if (!m_background.isActive())
+        m_background.start();
+}
+
+void PageLayout::runSlice()
+{
+    stack(-1, -1, BackgroundSliceMs);
+}
+
+void PageLayout::ensureComplete()
+{
+    if (m_resumePosition >= 0)
+        stack(INT_MAX, INT_MAX, 0);
+}
+
+void PageLayout::ensurePage(int page)
+{
+    if (m_resumePosition >= 0)
+        stack(-1, page, 0);
+}
+
+void PageLayout::ensurePosition(int position)
+{
+    if (m_resumePosition >= 0 && position >= m_resumePosition - 1)
+        stack(position, -1, 0);
+}
+
+void PageLayout::stack(int untilPosition, int untilPage, qint64 budgetMs)
+{
+    if (m_resumePosition < 0 || m_inStack || m_suspended)
+        return;
+    m_inStack = true;
+    QElapsedTimer clock;
+    clock.start();
+
+    QTextBlock startBlock = document()->findBlock(m_resumePosition);
+    if (!startBlock.isValid())
+        startBlock = document()->lastBlock();
+    FlowItem item = itemAt(startBlock);
+    StackState state;
+    const FlowItem previous = previousItem(item);
+    if (previous.isValid()) {
+        state.y = exitY(previous);
+        state.lastPage = lastLinePage(previous);
+        // The previous item ends exactly at a page end: the next one starts
+        // that page.
+        state.lastPage = std::min(state.lastPage, pageOfY(state.y - 1));
+    }
+    const int firstChangedPage = std::max(0, state.lastPage);
+    const int pagesBefore = int(m_pageStarts.size());
+    const int width = textWidth();
+    bool paused = false;
+
+    while (item.isValid()) {
+        const int itemPosition = item.block.position();
+        const bool dirty = needsBreaking(item);
+        if (!dirty && itemPosition > m_mustReach && entryY(item) == state.y) {
+            item = {};   // settled: everything from here on is where it was
+            state.lastPage = INT_MAX;
+            break;
+        }
+        if (item.table) {
+            placeTable(item.table, state);
+        } else {
+            if (dirty)
+                breakBlock(item.block, width);
+            placeParagraph(item.block, state);
+        }
+        const FlowItem next = nextItem(item);
+        const bool satisfied = itemPosition > untilPosition && state.lastPage > untilPage
+            && untilPosition != INT_MAX;
+        if (next.isValid() && satisfied && clock.elapsed() >= budgetMs) {
+            m_resumePosition = next.block.position();
+            paused = true;
+            break;
+        }
+        item = next;
+    }
+
+    if (!paused) {
+        if (state.lastPage != INT_MAX) {
+            // Reached the end of the document.
+            m_pageStarts.resize(std::max(1, state.lastPage + 1));
+            if (state.lastPage < 0)
+                m_pageStarts[0] = document()->begin();
+        }
+        m_resumePosition = -1;
+    } else {
+        scheduleBackground();
+    }
+    m_inStack = false;
+
+    if (int(m_pageStarts.size()) != pagesBefore) {
+        emit pageCountChanged(int(m_pageStarts.size()));
+        emit documentSizeChanged(documentSize());
+    }
+    emit pagesChanged(firstChangedPage);
+}
+
+// ---------------------------------------------------------------------------
+// Queries
+
+int PageLayout::pageOfPosition(int position)
+{
+    return pageOfY(caretRect(position).top());
+}
+
+QRectF PageLayout::caretRect(int position)
+{
+    ensurePosition(position);
+    QTextBlock block = document()->findBlock(position);
+    if (!block.isValid())
+        block = document()->lastBlock();
+    const QTextLayout *layout = block.layout();
+    const int relative = std::clamp(position - block.position(), 0, block.length() - 1);
+    const int preedit = layout->preeditAreaPosition();
+    const int index = relative
+        + (preedit >= 0 && relative > preedit ? int(layout->preeditAreaText().size()) : 0);
+    return caretRectAt(block, index);
+}
+
+QRectF PageLayout::caretRectAt(const QTextBlock &block, int layoutIndex)
+{
+    ensurePosition(block.position() + block.length());
+    const QTextLayout *layout = block.layout();
+    if (layout->lineCount() == 0)
+        return QRectF(0, layout->position().y(), 0, 200);
+    QTextLine line = layout->lineForTextPosition(layoutIndex);
+    if (!line.isValid())
+        line = layout->lineAt(layoutIndex <= 0 ? 0 : layout->lineCount() - 1);
+    const qreal x = line.cursorToX(layoutIndex);
+    const QPointF origin = layout->position();
+    return QRectF(origin.x() + x, origin.y() + line.y(), 0, line.height());
+}
+
+int PageLayout::lineOnPage(int position)
+{
+    const QRectF caret = caretRect(position);
+    const int page = pageOfY(caret.top());
+    int count = 0;
+    bool found = false;
+    forEachItemOnPage(page, [&](const FlowItem &item) {
+        if (found)
+            return;
+        if (item.table) {
+            const TableGeometry &g = m_tables[item.table];
+            for (size_t r = 0; r < g.rowTop.size(); ++r) {
+                if (pageOfY(g.rowTop[r]) != page)
+                    continue;
+                ++count;
+                if (caret.top() >= g.rowTop[r] && caret.top() < g.rowTop[r] + g.rowHeight[r]) {
+                    found = true;
+                    return;
+                }
+            }
+            return;
+        }
+        const QTextLayout *layout = item.block.layout();
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            const int top = lineTop(item.block, i);
+            if (pageOfY(top) != page)
+                continue;
+            ++count;
+            if (top == int(caret.top())) {
+                found = true;
+                return;
+            }
+        }
+    });
+    return std::max(1, count);
+}
+
+void PageLayout::forEachItemOnPage(int page, const std::function<void(const FlowItem &)> &visit)
+{
+    ensurePage(page);
+    if (page < 0 || page >= int(m_pageStarts.size()))
+        return;
+    for (FlowItem item = itemAt(m_pageStarts[page]); item.isValid(); item = nextItem(item)) {
+        int firstPage;
+        if (item.table) {
+            const auto it = m_tables.constFind(item.table);
+            if (it == m_tables.constEnd() || it->rowTop.empty())
+                break;
+            firstPage = pageOfY(it->rowTop.front());
+        } else {
+            const QTextLayout *layout = item.block.layout();
+            if (layout->lineCount() == 0)
+                break;
+            firstPage = pageOfY(lineTop(item.block, 0));
+        }
+        if (firstPage > page)
+            break;
+        if (lastLinePage(item) < page)
+            continue;
+        visit(item);
+    }
+}
+
+const TableGeometry *PageLayout::tableGeometry(QTextTable *table) const
+{
+    const auto it = m_tables.constFind(table);
+    return it == m_tables.constEnd() ? nullptr : &*it;
+}
+
+void PageLayout::forEachLineOnPage(
+    int page, qreal x, const std::function<void(const QTextBlock &, int, int, int)> &visit)
+{
+    auto lines = [&](const QTextBlock &block) {
+        const QTextLayout *layout = block.layout();
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            const int top = lineTop(block, i);
+            if (pageOfY(top) != page)
+                continue;
+            visit(block, i, top, top + std::max(1, lineAdvance(block, layout->lineAt(i))));
+        }
+    };
+    forEachItemOnPage(page, [&](const FlowItem &item) {
+        if (!item.table) {
+            lines(item.block);
+            return;
+        }
+        const TableGeometry *g = tableGeometry(item.table);
+        if (!g)
+            return;
+        int column = 0;
+        while (column + 1 < int(g->columnX.size()) - 1 && x >= g->columnX[column + 1])
+            ++column;
+        for (size_t r = 0; r < g->rowTop.size(); ++r) {
+            if (pageOfY(g->rowTop[r]) != page)
+                continue;
+            const QTextTableCell cell = item.table->cellAt(int(r), column);
+            if (!cell.isValid() || cell.row() != int(r))
+                continue;
+            for (QTextBlock b = document()->findBlock(cell.firstPosition());
+                 b.isValid() && b.position() <= cell.lastPosition(); b = b.next())
+                lines(b);
+        }
+    });
+}
+
+namespace {
+
+int cursorInLine(const QTextBlock &block, int lineIndex, qreal x)
+{
+    const QTextLayout *layout = block.layout();
+    const QTextLine line = layout->lineAt(lineIndex);
+    int relative = line.xToCursor(x - layout->position().x());
+    // The preedit text is not part of the document.
+    if (layout->preeditAreaPosition() >= 0 && relative > layout->preeditAreaPosition())
+        relative = std::max(layout->preeditAreaPosition(),
+                            relative - int(layout->preeditAreaText().size()));
+    return block.position() + std::clamp(relative, 0, block.length() - 1);
+}
+
+} // namespace
+
+int PageLayout::hitTestFlow(int page, const QPointF &point)
+{
+    ensurePage(page);
+    QTextBlock bestBlock;
+    int bestLine = -1;
+    qreal bestDistance = 1e12;
+    forEachLineOnPage(page, point.x(), [&](const QTextBlock &block, int line, int top, int bottom) {
+        const qreal distance = point.y() < top ? top - point.y()
+            : point.y() >= bottom ? point.y() - bottom + 1 : 0;
+        if (distance < bestDistance) {
+            bestDistance = distance;
+            bestBlock = block;
+            bestLine = line;
+        }
+    });
+    if (!bestBlock.isValid())
+        return page == 0 ? 0 : std::max(0, document()->characterCount() - 1);
+    return cursorInLine(bestBlock, bestLine, point.x());
+}
+
+int PageLayout::verticalNeighbour(int position, int direction, qreal x)
+{
+    const QRectF caret = caretRect(position);
+    const int caretTop = int(caret.top());
+    int page = pageOfY(caret.top());
+    ensureComplete();
+    const int pages = int(m_pageStarts.size());
+    // Search this page first, then the pages beyond it in that direction.
+    for (; page >= 0 && page < pages; page += direction) {
+        QTextBlock bestBlock;
+        int bestLine = -1;
+        int bestTop = direction < 0 ? INT_MIN : INT_MAX;
+        forEachLineOnPage(page, x, [&](const QTextBlock &block, int line, int top, int) {
+            const bool beyond = direction < 0 ? top < caretTop : top > caretTop;
+            const bool nearer = direction < 0 ? top > bestTop : top < bestTop;
+            if (beyond && nearer) {
+                bestTop = top;
+                bestBlock = block;
+                bestLine = line;
+            }
+        });
+        if (bestBlock.isValid())
+            return cursorInLine(bestBlock, bestLine, x);
+    }
+    return position;
+}
+
+// ---------------------------------------------------------------------------
+// QAbstractTextDocumentLayout
+
+void PageLayout::draw(QPainter *painter, const PaintContext &context)
+{
+    // The plain flow (the normal view without any decoration). The engine's
+    // own painters do more; this serves QTextDocument::drawContents().
+    const QRectF clip = context.clip.isValid() ? context.clip : QRectF(0, 0, textWidth(), 1e9);
+    const int first = pageOfY(clip.top());
+    const int last = pageOfY(clip.bottom());
+    const int H = textHeight();
+    for (int page = first; page <= last && page < pageCount(); ++page) {
+        const QRectF pageClip(0, page * H + 0.5, textWidth() * 4, H - 1);
+        forEachItemOnPage(page, [&](const FlowItem &item) {
+            for (QTextBlock b = item.block; b.isValid(); b = b.next()) {
+                b.layout()->draw(painter, QPointF(), {}, pageClip);
+                if (!item.table || b.position() >= item.table->lastPosition() - 1)
+                    break;
+            }
+        });
+    }
+}
+
+int PageLayout::hitTest(const QPointF &point, Qt::HitTestAccuracy) const
+{
+    auto *self = const_cast<PageLayout *>(this);
+    return self->hitTestFlow(pageOfY(point.y()), point);
+}
+
+int PageLayout::pageCount() const
+{
+    const_cast<PageLayout *>(this)->ensureComplete();
+    return int(m_pageStarts.size());
+}
+
+QSizeF PageLayout::documentSize() const
+{
+    return QSizeF(textWidth(), qreal(textHeight()) * std::max<size_t>(1, m_pageStarts.size()));
+}
+
+QRectF PageLayout::frameBoundingRect(QTextFrame *frame) const
+{
+    if (auto *table = qobject_cast<QTextTable *>(frame)) {
+        const_cast<PageLayout *>(this)->ensurePosition(table->lastPosition());
+        if (const TableGeometry *g = tableGeometry(table))
+            return QRectF(g->left, g->entryY, g->columnX.back() - g->left, g->exitY - g->entryY);
+    }
+    return QRectF(QPointF(0, 0), documentSize());
+}
+
+QRectF PageLayout::blockBoundingRect(const QTextBlock &block) const
+{
+    if (!block.isValid())
+        return QRectF();
+    const_cast<PageLayout *>(this)->ensurePosition(block.position() + block.length());
+    const QTextLayout *layout = block.layout();
+    if (layout->lineCount() == 0)
+        return QRectF(layout->position(), QSizeF(textWidth(), 0));
+    const QTextLine last = layout->lineAt(layout->lineCount() - 1);
+    return QRectF(layout->position().x(), layout->position().y(), textWidth(),
+                  last.y() + last.height());
+}
+
+// ---------------------------------------------------------------------------
+// Pictures as characters
+
+int PageLayout::imageWidthLimit() const
+{
+    return textWidth();
+}
+
+void PageLayout::resizeInlineObject(QTextInlineObject item, int posInDocument, const QTextFormat &format)
+{
+    if (!format.isImageFormat()) {
+        QAbstractTextDocumentLayout::resizeInlineObject(item, posInDocument, format);
+        return;
+    }
+    const QSizeF size = BlockMetrics::imageSize(document(), format.toImageFormat(), imageWidthLimit());
+    item.setWidth(size.width());
+    item.setAscent(size.height());
+    item.setDescent(0);
+}
+
+void PageLayout::positionInlineObject(QTextInlineObject item, int posInDocument, const QTextFormat &format)
+{
+    if (!format.isImageFormat())
+        QAbstractTextDocumentLayout::positionInlineObject(item, posInDocument, format);
+}
+
+void PageLayout::drawInlineObject(QPainter *painter, const QRectF &rect, QTextInlineObject object,
+                                  int posInDocument, const QTextFormat &format)
+{
+    if (!format.isImageFormat()) {
+        QAbstractTextDocumentLayout::drawInlineObject(painter, rect, object, posInDocument, format);
+        return;
+    }
+    const QImage image = BlockMetrics::image(document(), format.toImageFormat());
+    if (image.isNull()) {
+        painter->save();
+        painter->setPen(QPen(Qt::gray, 0));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRect(rect);
+        painter->drawLine(rect.topLeft(), rect.bottomRight());
+        painter->drawLine(rect.topRight(), rect.bottomLeft());
+        painter->restore();
+        return;
+    }
+    painter->save();
+    painter->setRenderHint(QPainter::SmoothPixmapTransform);
+    painter->drawImage(rect, image);
+    painter->restore();
+}
+
+} // namespace tamapiko::engine

@@ -1,0 +1,174 @@
+#pragma once
+
+// PageLayout: the one layout of a document, in twips, broken into pages.
+//
+// Every block is broken into lines with its own QTextLayout on a fixed
+// virtual device of 1440 dots per inch, so one layout unit is one twip and no
+// metric depends on a screen. Lines and table rows are then stacked into
+// "flow" coordinates: page n's text area covers flow y from n * H to
+// (n + 1) * H, H being the text height of the page, and x is measured from the
+// left margin. The screen view, the print path and hit-testing all read this
+// one layout, so pages break at the same places whatever paints them.
+//
+// Edits arrive through documentChanged(): only the touched blocks are broken
+// into lines again, and the lines after them are restacked until an unchanged
+// block lands where it was before. Very long documents are stacked in slices
+// on the event loop after the first pages; anything that needs a page that
+// is not stacked yet (a paint, a hit test, the page count) finishes the work
+// up to it first, so callers never see a wrong page.
+
+#include "engine/DocumentModel.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QHash>
+#include <QImage>
+#include <QTextBlock>
+#include <QTimer>
+
+#include <functional>
+#include <vector>
+
+class QTextTable;
+class QTextLine;
+
+namespace tamapiko::engine {
+
+// Geometry of one table as stacked: columns and rows in flow coordinates.
+struct TableGeometry
+{
+    int entryY = -1;                 // stacking position before the table
+    int exitY = 0;                   // stacking position after it
+    int left = 0;                    // x of the table's left edge
+    std::vector<int> columnX;        // columns + 1 edges, x
+    std::vector<int> rowTop;         // flow y of each row
+    std::vector<int> rowHeight;
+    int border = 0;                  // twips
+    int padding = 0;                 // twips
+};
+
+// One top-level item of the flow: a paragraph of the root frame, or a whole
+// table (with everything nested inside it).
+struct FlowItem
+{
+    QTextBlock block;                // the paragraph, or the table's first block
+    QTextTable *table = nullptr;
+    bool isValid() const { return block.isValid(); }
+};
+
+class PageLayout : public QAbstractTextDocumentLayout
+{
+    Q_OBJECT
+
+public:
+    explicit PageLayout(QTextDocument *document);
+    ~PageLayout() override;
+
+    void setPageSetup(const PageSetup &page);
+    const PageSetup &pageSetup() const { return m_page; }
+    int textWidth() const;           // twips, never below a usable minimum
+    int textHeight() const;
+
+    // Lays out everything now; afterwards pageCount() is final.
+    void ensureComplete();
+    // Lays out at least up to the end of the given page (from 0).
+    void ensurePage(int page);
+    // Lays out at least up to the given document position.
+    void ensurePosition(int position);
+    bool isComplete() const { return m_resumePosition < 0; }
+    // Pages known so far; final once isComplete().
+    int knownPageCount() const { return int(m_pageStarts.size()); }
+
+    // Geometry in flow coordinates.
+    int pageOfY(qreal flowY) const;
+    int pageOfPosition(int position);
+    QRectF caretRect(int position);   // zero width; x, top and height of the line
+    // The same for an index into a block layout's text (preedit included).
+    QRectF caretRectAt(const QTextBlock &block, int layoutIndex);
+    int hitTestFlow(int page, const QPointF &flowPoint);
+    // The position on the line above (direction -1) or below (+1) the one
+    // holding `position`, nearest to x; the same position at either end.
+    int verticalNeighbour(int position, int direction, qreal x);
+    // Every line on a page; in tables only the cells of the column at x.
+    void forEachLineOnPage(int page, qreal x,
+                           const std::function<void(const QTextBlock &, int line, int top, int bottom)> &visit);
+    // The line that holds a position: its page, and its index among the
+    // lines of that page (from 0).
+    int lineOnPage(int position);
+
+    // Walks the items that have lines on a page, in document order.
+    void forEachItemOnPage(int page, const std::function<void(const FlowItem &)> &visit);
+    const TableGeometry *tableGeometry(QTextTable *table) const;
+    FlowItem itemAt(const QTextBlock &block) const;
+
+    // A block's line as stacked: top in flow coordinates and advance.
+    static QTextLayout *laidOutBlock(const QTextBlock &block);
+    int lineTop(const QTextBlock &block, int lineIndex) const;
+    int lineAdvance(const QTextBlock &block, const QTextLine &line) const;
+
+    // The virtual device every block is laid out on.
+    static QPaintDevice *layoutDevice();
+
+    // QAbstractTextDocumentLayout
+    void draw(QPainter *painter, const PaintContext &context) override;
+    int hitTest(const QPointF &point, Qt::HitTestAccuracy accuracy) const override;
+    int pageCount() const override;
+    QSizeF documentSize() const override;
+    QRectF frameBoundingRect(QTextFrame *frame) const override;
+    QRectF blockBoundingRect(const QTextBlock &block) const override;
+
+    // Blocks whose preedit text changed need breaking again.
+    void invalidateBlock(const QTextBlock &block);
+    // While suspended (a document being loaded) edits only mark the layout
+    // stale; resuming lays everything out anew.
+    void setSuspended(bool suspended);
+
+signals:
+    // Pages from `firstPage` on may look different now.
+    void pagesChanged(int firstPage);
+
+protected:
+    void documentChanged(int from, int charsRemoved, int charsAdded) override;
+    void resizeInlineObject(QTextInlineObject item, int posInDocument, const QTextFormat &format) override;
+    void positionInlineObject(QTextInlineObject item, int posInDocument, const QTextFormat &format) override;
+    void drawInlineObject(QPainter *painter, const QRectF &rect, QTextInlineObject object,
+                          int posInDocument, const QTextFormat &format) override;
+
+private:
+    struct StackState
+    {
+        int y = 0;                   // flow y where the next item goes
+        int lastPage = -1;           // last page that has a recorded start
+    };
+
+    void relayoutAll();
+    void scheduleBackground();
+    void runSlice();
+    // Stacks items from the resume point until settled, done or past limit.
+    void stack(int untilPosition, int untilPage, qint64 budgetMs);
+
+    FlowItem nextItem(const FlowItem &item) const;
+    FlowItem previousItem(const FlowItem &item) const;
+    int exitY(const FlowItem &item) const;
+    int entryY(const FlowItem &item) const;
+    bool needsBreaking(const FlowItem &item) const;
+    int lastLinePage(const FlowItem &item) const;
+
+    void breakBlock(const QTextBlock &block, int width);
+    void placeParagraph(const QTextBlock &block, StackState &state);
+    void placeTable(QTextTable *table, StackState &state);
+    void recordPage(int page, const QTextBlock &block, StackState &state);
+
+    int imageWidthLimit() const;
+
+    PageSetup m_page;
+    std::vector<QTextBlock> m_pageStarts;         // first item of each page
+    QHash<QTextTable *, TableGeometry> m_tables;
+    int m_resumePosition = 0;                     // -1 when all is stacked
+    int m_mustReach = 0;                          // stack at least this far
+    int m_changedFrom = 0;                        // earliest page changed since last signal
+    QTimer m_background;
+    bool m_inStack = false;
+    bool m_suspended = false;
+};
+
+} // namespace tamapiko::engine

@@ -1,0 +1,232 @@
+#include "engine/view/PagePainter.h"
+
+#include "engine/layout/BlockMetrics.h"
+#include "engine/layout/PageLayout.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <QTextTable>
+
+#include <algorithm>
+
+namespace tamapiko::engine {
+
+PagePainter::PagePainter(PageLayout &layout, const Options &options)
+    : m_layout(layout)
+    , m_options(options)
+{
+}
+
+void PagePainter::paintPage(QPainter *painter, int page)
+{
+    m_pageTop = page * m_layout.textHeight();
+    m_layout.forEachItemOnPage(page, [&](const FlowItem &item) {
+        if (item.table)
+            paintTable(painter, page, item.table);
+        else
+            paintParagraph(painter, page, item.block);
+    });
+}
+
+void PagePainter::paintParagraph(QPainter *painter, int page, const QTextBlock &block)
+{
+    const QTextBlockFormat format = block.blockFormat();
+    if (format.background().style() != Qt::NoBrush) {
+        const QTextLayout *layout = block.layout();
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            const int top = m_layout.lineTop(block, i);
+            if (m_layout.pageOfY(top) != page)
+                continue;
+            const int advance = m_layout.lineAdvance(block, layout->lineAt(i));
+            painter->fillRect(QRectF(0, top - m_pageTop, m_layout.textWidth(), advance),
+                              format.background());
+        }
+    }
+    paintFrame(painter, page, block);
+    paintBlockText(painter, page, block);
+}
+
+void PagePainter::paintBlockText(QPainter *painter, int page, const QTextBlock &block)
+{
+    QList<QTextLayout::FormatRange> selections;
+    const int blockStart = block.position();
+    const int blockEnd = blockStart + block.length() - 1;
+    if (m_options.selectionEnd > m_options.selectionStart && m_options.selectionStart <= blockEnd
+        && m_options.selectionEnd > blockStart) {
+        QTextLayout::FormatRange range;
+        range.start = std::max(0, m_options.selectionStart - blockStart);
+        range.length = std::min(blockEnd, m_options.selectionEnd) - blockStart - range.start;
+        range.format.setBackground(m_options.highlight);
+        range.format.setForeground(m_options.highlightedText);
+        if (m_options.selectionEnd > blockEnd) {
+            // The paragraph end is selected too: show it as a blank.
+            range.format.setProperty(QTextFormat::FullWidthSelection, false);
+        }
+        if (range.length > 0)
+            selections.append(range);
+        if (m_options.selectionEnd > blockEnd) {
+            const QTextLayout *layout = block.layout();
+            if (layout->lineCount() > 0) {
+                const QTextLine last = layout->lineAt(layout->lineCount() - 1);
+                const int top = m_layout.lineTop(block, last.lineNumber());
+                if (m_layout.pageOfY(top) == page) {
+                    const qreal x = layout->position().x() + last.cursorToX(block.length() - 1);
+                    painter->fillRect(QRectF(x, top - m_pageTop, last.height() / 3, last.height()),
+                                      m_options.highlight);
+                }
+            }
+        }
+    }
+    const QRectF clip(-1e6, 0.5, 2e6, m_layout.textHeight() - 1);
+    block.layout()->draw(painter, QPointF(0, -m_pageTop), selections, clip);
+    if (m_options.controlChars)
+        paintControlChars(painter, page, block);
+}
+
+void PagePainter::paintFrame(QPainter *painter, int page, const QTextBlock &block)
+{
+    const BlockMetrics metrics(block.blockFormat());
+    if (!metrics.hasFrame())
+        return;
+    const QTextLayout *layout = block.layout();
+    int top = -1;
+    int bottom = -1;
+    bool hasFirst = false;
+    bool hasLast = false;
+    for (int i = 0; i < layout->lineCount(); ++i) {
+        const int lineTop = m_layout.lineTop(block, i);
+        if (m_layout.pageOfY(lineTop) != page)
+            continue;
+        if (top < 0)
+            top = lineTop;
+        bottom = lineTop + m_layout.lineAdvance(block, layout->lineAt(i));
+        hasFirst = hasFirst || i == 0;
+        hasLast = i == layout->lineCount() - 1;
+    }
+    if (top < 0)
+        return;
+    const int width = std::max(1, metrics.frameLineWidth);
+    const int outset = metrics.frameDistance + width / 2;
+    const qreal left = metrics.leftIndent - outset;
+    const qreal right = m_layout.textWidth() - metrics.rightIndent + outset;
+    const qreal y0 = top - m_pageTop - (hasFirst ? outset : 0);
+    const qreal y1 = bottom - m_pageTop + (hasLast ? outset : 0);
+    const bool doubled = metrics.frameStyle & 0x40;
+
+    painter->save();
+    painter->setPen(QPen(Qt::black, width, Qt::SolidLine, Qt::FlatCap));
+    auto line = [&](QPointF a, QPointF b, QPointF inward) {
+        painter->drawLine(a, b);
+        if (doubled)
+            painter->drawLine(a + inward * 2 * width, b + inward * 2 * width);
+    };
+    if (metrics.frameStyle & 0x01)
+        line({left, y0}, {left, y1}, {1, 0});
+    if (metrics.frameStyle & 0x02)
+        line({right, y0}, {right, y1}, {-1, 0});
+    if ((metrics.frameStyle & 0x04) && hasFirst)
+        line({left, y0}, {right, y0}, {0, 1});
+    if ((metrics.frameStyle & 0x08) && hasLast)
+        line({left, y1}, {right, y1}, {0, -1});
+    painter->restore();
+}
+
+void PagePainter::paintControlChars(QPainter *painter, int page, const QTextBlock &block)
+{
+    const QTextLayout *layout = block.layout();
+    const QString text = block.text();
+    const QPointF origin = layout->position() - QPointF(0, m_pageTop);
+    painter->save();
+    const QColor mark(70, 110, 190);
+    painter->setPen(QPen(mark, 0));
+    for (int i = 0; i < layout->lineCount(); ++i) {
+        const QTextLine line = layout->lineAt(i);
+        if (m_layout.pageOfY(m_layout.lineTop(block, i)) != page)
+            continue;
+        const qreal top = origin.y() + line.y();
+        const qreal h = line.height();
+        const qreal baseline = top + line.ascent();
+        const int end = line.textStart() + line.textLength();
+        for (int c = line.textStart(); c < end && c < text.size(); ++c) {
+            const QChar ch = text.at(c);
+            if (ch != u' ' && ch != u'\t' && ch != QChar(0x3000) && ch != QChar::LineSeparator)
+                continue;
+            const qreal x0 = origin.x() + line.cursorToX(c);
+            const qreal x1 = origin.x() + line.cursorToX(c + 1);
+            if (ch == u' ') {
+                const qreal r = h / 20;
+                painter->setBrush(mark);
+                painter->drawEllipse(QPointF((x0 + x1) / 2, baseline - h / 3), r, r);
+            } else if (ch == u'\t') {
+                const qreal y = baseline - h / 3;
+                const qreal tip = std::max(x0 + h / 4, x1 - h / 10);
+                painter->drawLine(QPointF(x0 + h / 10, y), QPointF(tip, y));
+                painter->drawLine(QPointF(tip, y), QPointF(tip - h / 6, y - h / 8));
+                painter->drawLine(QPointF(tip, y), QPointF(tip - h / 6, y + h / 8));
+            } else if (ch == QChar(0x3000)) {
+                painter->setBrush(Qt::NoBrush);
+                const qreal inset = (x1 - x0) / 6;
+                painter->drawRect(QRectF(x0 + inset, baseline - (x1 - x0) + inset * 2,
+                                         x1 - x0 - 2 * inset, x1 - x0 - 2 * inset));
+            } else {
+                // Line break: a down-left arrow.
+                const qreal x = x0 + h / 3;
+                painter->drawLine(QPointF(x, baseline - h / 2), QPointF(x, baseline - h / 6));
+                painter->drawLine(QPointF(x, baseline - h / 6), QPointF(x0 + h / 10, baseline - h / 6));
+            }
+        }
+        if (i == layout->lineCount() - 1) {
+            // The paragraph mark after the last character.
+            const qreal x = origin.x() + line.cursorToX(text.size()) + h / 12;
+            QFont font = painter->font();
+            font.setPixelSize(std::max(1, int(line.ascent() * 0.8)));
+            painter->setFont(font);
+            painter->drawText(QPointF(x, baseline), QString(QChar(0x00B6)));
+        }
+    }
+    painter->restore();
+}
+
+void PagePainter::paintTable(QPainter *painter, int page, QTextTable *table)
+{
+    const TableGeometry *g = m_layout.tableGeometry(table);
+    if (!g)
+        return;
+    const int columns = int(g->columnX.size()) - 1;
+    const int rows = int(g->rowTop.size());
+    painter->save();
+    for (int r = 0; r < rows; ++r) {
+        if (m_layout.pageOfY(g->rowTop[r]) != page)
+            continue;
+        for (int c = 0; c < columns; ++c) {
+            const QTextTableCell cell = table->cellAt(r, c);
+            if (!cell.isValid() || cell.row() != r || cell.column() != c)
+                continue;
+            const int lastRow = std::min(rows - 1, r + cell.rowSpan() - 1);
+            const int lastColumn = std::min(columns, c + cell.columnSpan());
+            const QRectF rect(g->columnX[c], g->rowTop[r] - m_pageTop,
+                              g->columnX[lastColumn] - g->columnX[c],
+                              g->rowTop[lastRow] + g->rowHeight[lastRow] - g->rowTop[r]);
+            const QTextCharFormat cellFormat = cell.format();
+            if (cellFormat.background().style() != Qt::NoBrush)
+                painter->fillRect(rect, cellFormat.background());
+            if (g->border > 0) {
+                painter->setPen(QPen(Qt::black, g->border));
+                painter->setBrush(Qt::NoBrush);
+                painter->drawRect(rect);
+            } else if (m_options.tableGridLines) {
+                painter->setPen(QPen(QColor(160, 160, 160), 0, Qt::DotLine));
+                painter->setBrush(Qt::NoBrush);
+                painter->drawRect(rect);
+            }
+            for (QTextBlock b = table->document()->findBlock(cell.firstPosition());
+                 b.isValid() && b.position() <= cell.lastPosition(); b = b.next())
+                paintBlockText(painter, page, b);
+        }
+    }
+    painter->restore();
+}
+
+} // namespace tamapiko::engine

@@ -1,0 +1,51 @@
+#pragma once
+
+// PagePainter: draws what one page of a PageLayout holds.
+//
+// The painter's transform maps twips, with the page's text area's top-left
+// corner at the origin; the screen view, PrintPage and the preview set that
+// up at their own scale and call the same code, so every output shows the
+// same lines at the same places. Caret and sheet decoration are the
+// screen's own business and not drawn here.
+
+#include <QColor>
+
+class QPainter;
+class QTextBlock;
+class QTextTable;
+
+namespace tamapiko::engine {
+
+class PageLayout;
+struct FlowItem;
+
+class PagePainter
+{
+public:
+    struct Options
+    {
+        int selectionStart = 0;
+        int selectionEnd = 0;            // equal to start: no selection
+        bool controlChars = false;
+        bool tableGridLines = false;     // dotted lines for borderless tables
+        QColor highlight = QColor(51, 153, 255);
+        QColor highlightedText = Qt::white;
+    };
+
+    PagePainter(PageLayout &layout, const Options &options);
+
+    void paintPage(QPainter *painter, int page);
+
+private:
+    void paintParagraph(QPainter *painter, int page, const QTextBlock &block);
+    void paintTable(QPainter *painter, int page, QTextTable *table);
+    void paintBlockText(QPainter *painter, int page, const QTextBlock &block);
+    void paintFrame(QPainter *painter, int page, const QTextBlock &block);
+    void paintControlChars(QPainter *painter, int page, const QTextBlock &block);
+
+    PageLayout &m_layout;
+    Options m_options;
+    int m_pageTop = 0;                   // flow y of the page's top
+};
+
+} // namespace tamapiko::engine

@@ -1,0 +1,603 @@
+#include "engine/DocumentModel.h"
+#include "engine/TTextEngine.h"
+#include "engine/layout/PageLayout.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QImage>
+#include <QInputMethodEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QRandomGenerator>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
+#include <QTextLayout>
+#include <QTextTable>
+#include <QtTest>
+
+using tamapiko::engine::PageLayout;
+
+namespace {
+
+QTextDocument *document(TTextEngine &engine)
+{
+    return engine.document();
+}
+
+QVariant imQuery(TTextEngine &engine, Qt::InputMethodQuery query)
+{
+    return static_cast<QWidget &>(engine).inputMethodQuery(query);
+}
+
+QString japaneseParagraph(int n)
+{
+    return QStringLiteral("%1．吾輩は猫である。名前はまだ無い。どこで生れたかとんと見当がつかぬ。"
+                          "Mixed English words wrap at spaces, 日本語は文字の間で折り返す。")
+        .arg(n);
+}
+
+// Text enough for `pages` pages of the default A4 set-up.
+QString manyPages(int pages)
+{
+    QStringList paragraphs;
+    for (int i = 0; i < pages * 24; ++i)
+        paragraphs << japaneseParagraph(i);
+    return paragraphs.join(u'\n');
+}
+
+void typeAscii(TTextEngine &engine, const QString &text)
+{
+    QTest::keyClicks(&engine, text);
+}
+
+// Lines of every block as (block number, line, flow y, text start), the
+// layout's whole answer in comparable form.
+QList<QList<int>> layoutSnapshot(QTextDocument *document)
+{
+    QList<QList<int>> lines;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        const QTextLayout *layout = block.layout();
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            const QTextLine line = layout->lineAt(i);
+            lines.append({block.blockNumber(), i, int(layout->position().y() + line.y()), line.textStart()});
+        }
+    }
+    return lines;
+}
+
+// Rows of an image that hold ink, as a string of '#' and '.', for comparing
+// where lines of text land.
+QString inkRows(const QImage &image)
+{
+    QString rows;
+    for (int y = 0; y < image.height(); ++y) {
+        bool ink = false;
+        for (int x = 0; x < image.width() && !ink; ++x)
+            ink = qGray(image.pixel(x, y)) < 128;
+        rows += ink ? u'#' : u'.';
+    }
+    return rows;
+}
+
+QImage printPage(TTextEngine &engine, int page, int zoom)
+{
+    const double scale = zoom / 100.0 * 96 / 1440;
+    QImage image(qCeil(engine.PageWidth() * scale), qCeil(engine.PageHeight() * scale),
+                 QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QPainter painter(&image);
+    engine.setPrintDevice(&painter);
+    engine.setPrintZoom(zoom);
+    const bool ok = engine.PrintPage(page);
+    painter.end();
+    return ok ? image : QImage();
+}
+
+} // namespace
+
+class tst_TextEngine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void typingDeletingAndFormattingAreUndoneByKind();
+    void typingIsOneUndoStepPerWord();
+    void mixedSelectionReadsMixedValues();
+    void formatAtCaretAppliesToTextTypedNext();
+    void notificationsComeOncePerAction();
+    void incrementalLayoutMatchesFreshLayout();
+    void viewAndPrintPageAgreeOnEveryPage();
+    void printPageRefusesMissingPagesAndDevices();
+    void hitTestingLandsOnTheSameCharacterAtAnyZoom();
+    void caretMovesAcrossPagesByKeyboard();
+    void inputMethodPreeditAndCommit();
+    void tablesInsertAndDeleteRowsAsOneStep();
+    void tablesBreakAcrossPagesByRow();
+    void loadAndSaveKeepTheBytesBeforeTheOffset();
+    void failedLoadReportsAndLeavesNoHalfDocument();
+    void pageSetupValuesAreKeptAndBadOnesStillLayOut();
+};
+
+void tst_TextEngine::typingDeletingAndFormattingAreUndoneByKind()
+{
+    TTextEngine engine;
+    QCOMPARE(engine.CanUndo(), 0);
+    QCOMPARE(engine.CanRedo(), 0);
+
+    typeAscii(engine, QStringLiteral("hello"));
+    QCOMPARE(engine.CanUndo(), 1);
+
+    QTest::keyClick(&engine, Qt::Key_Backspace);
+    QCOMPARE(document(engine)->toPlainText(), QStringLiteral("hell"));
+    QCOMPARE(engine.CanUndo(), 2);
+
+    engine.setSelStart(0);
+    engine.setSelLength(4);
+    engine.setFontBold(1);
+    QCOMPARE(engine.CanUndo(), 3);
+
+    QVERIFY(engine.Undo());
+    QCOMPARE(engine.CanRedo(), 12);
+    QCOMPARE(engine.CanUndo(), 2);
+    QVERIFY(engine.Undo());
+    QCOMPARE(engine.CanRedo(), 11);
+    QCOMPARE(document(engine)->toPlainText(), QStringLiteral("hello"));
+    QVERIFY(engine.Redo());
+    QCOMPARE(engine.CanUndo(), 2);
+    QCOMPARE(engine.CanRedo(), 12);
+
+    // A new edit drops what could be redone, and its own kind counts.
+    engine.setSelStart(4);
+    typeAscii(engine, QStringLiteral("!"));
+    QCOMPARE(engine.CanRedo(), 0);
+    QCOMPARE(engine.CanUndo(), 1);
+    while (engine.Undo()) { }
+    QCOMPARE(engine.CanUndo(), 0);
+    QCOMPARE(engine.CanRedo(), 10);
+    QCOMPARE(document(engine)->toPlainText(), QString());
+}
+
+void tst_TextEngine::typingIsOneUndoStepPerWord()
+{
+    TTextEngine engine;
+    typeAscii(engine, QStringLiteral("one two three"));
+    QVERIFY(engine.Undo());
+    QCOMPARE(document(engine)->toPlainText(), QStringLiteral("one two "));
+    QVERIFY(engine.Undo());
+    QCOMPARE(document(engine)->toPlainText(), QStringLiteral("one "));
+
+    // Backspaces in a row are one step, and so is a run of Delete.
+    typeAscii(engine, QStringLiteral("abc"));
+    QTest::keyClick(&engine, Qt::Key_Backspace);
+    QTest::keyClick(&engine, Qt::Key_Backspace);
+    QVERIFY(engine.Undo());
+    QCOMPARE(document(engine)->toPlainText(), QStringLiteral("one abc"));
+
+    // Moving the caret ends the step even within a word.
+    QTest::keyClick(&engine, Qt::Key_End);
+    typeAscii(engine, QStringLiteral("d"));
+    QTest::keyClick(&engine, Qt::Key_Left);
+    QTest::keyClick(&engine, Qt::Key_Right);
+    typeAscii(engine, QStringLiteral("e"));
+    QVERIFY(engine.Undo());
+    QCOMPARE(document(engine)->toPlainText(), QStringLiteral("one abcd"));
+}
+
+void tst_TextEngine::mixedSelectionReadsMixedValues()
+{
+    TTextEngine engine;
+    QTextCursor cursor = engine.textCursor();
+    QTextCharFormat first;
+    first.setFontFamilies({QStringLiteral("ＭＳ ゴシック")});
+    first.setFontPointSize(12);
+    first.setFontWeight(QFont::Bold);
+    first.setForeground(QColor(0x11, 0x22, 0x33));
+    cursor.insertText(QStringLiteral("太字"), first);
+    QTextCharFormat second;
+    second.setFontFamilies({QStringLiteral("ＭＳ 明朝")});
+    second.setFontPointSize(10);
+    second.setFontItalic(true);
+    second.setFontUnderline(true);
+    second.setBackground(QColor(0xFF, 0xFF, 0x00));
+    cursor.insertText(QStringLiteral("斜体"), second);
+
+    engine.setSelStart(0);
+    engine.setSelLength(2);
+    QCOMPARE(engine.FontName(), QStringLiteral("ＭＳ ゴシック"));
+    QCOMPARE(engine.FontSize(), 12);
+    QCOMPARE(engine.FontBold(), 1);
+    QCOMPARE(engine.FontItalic(), 0);
+    QCOMPARE(engine.ForeColor(), 0x332211);   // red in the low byte
+    QCOMPARE(engine.TextBkColor(), 0xFFFFFF);
+
+    engine.setSelLength(4);
+    QCOMPARE(engine.FontName(), QString());
+    QCOMPARE(engine.FontSize(), 0);
+    QCOMPARE(engine.FontBold(), 2);
+    QCOMPARE(engine.FontItalic(), 2);
+    QCOMPARE(engine.FontUnderline(), 2);
+    QCOMPARE(engine.ForeColor(), -1);
+    QCOMPARE(engine.TextBkColor(), -1);
+
+    // Paragraph values mix across paragraphs the same way.
+    engine.setSelStart(4);
+    QTest::keyClick(&engine, Qt::Key_Return);
+    engine.setAlignment(2);
+    QCOMPARE(engine.Alignment(), 2);
+    engine.setSelStart(0);
+    engine.setSelLength(-1);
+    QCOMPARE(engine.Alignment(), -1);
+    engine.setAlignment(3);
+    QCOMPARE(engine.Alignment(), 3);
+}
+
+void tst_TextEngine::formatAtCaretAppliesToTextTypedNext()
+{
+    TTextEngine engine;
+    typeAscii(engine, QStringLiteral("plain "));
+    const int undoBefore = document(engine)->availableUndoSteps();
+    engine.setFontBold(1);
+    engine.setForeColor(0x0000FF);   // red
+    QCOMPARE(engine.FontBold(), 1);
+    QCOMPARE(document(engine)->availableUndoSteps(), undoBefore);   // nothing changed yet
+    typeAscii(engine, QStringLiteral("bold"));
+    engine.setSelStart(6);
+    engine.setSelLength(4);
+    QCOMPARE(engine.FontBold(), 1);
+    QCOMPARE(engine.ForeColor(), 0x0000FF);
+    engine.setSelStart(0);
+    engine.setSelLength(5);
+    QCOMPARE(engine.FontBold(), 0);
+    QCOMPARE(engine.ForeColor(), 0);
+    // New text starts in the Japanese default font.
+    QCOMPARE(engine.FontName(), QStringLiteral("ＭＳ 明朝"));
+}
+
+void tst_TextEngine::notificationsComeOncePerAction()
+{
+    TTextEngine engine;
+    QSignalSpy change(&engine, &TTextEngine::OnChange);
+    QSignalSpy position(&engine, &TTextEngine::OnPosChange);
+    QSignalSpy paragraph(&engine, &TTextEngine::OnParagraphChange);
+
+    QTest::keyClick(&engine, Qt::Key_A);
+    QCOMPARE(change.count(), 1);
+    QCOMPARE(position.count(), 1);
+    QCOMPARE(paragraph.count(), 0);
+    QCOMPARE(change.first().first().value<QObject *>(), &engine);
+
+    QTest::keyClick(&engine, Qt::Key_Return);
+    QCOMPARE(change.count(), 2);
+    QCOMPARE(paragraph.count(), 1);
+
+    QTest::keyClick(&engine, Qt::Key_Left);
+    QCOMPARE(change.count(), 2);
+    QCOMPARE(position.count(), 3);
+    QCOMPARE(paragraph.count(), 2);
+
+    // Changes made straight on the document (by a dialog) are reported too,
+    // once, when control returns to the event loop.
+    QTextCursor(document(engine)).insertText(QStringLiteral("x"));
+    QTextCursor(document(engine)).insertText(QStringLiteral("y"));
+    QCoreApplication::processEvents();
+    QCOMPARE(change.count(), 3);
+}
+
+void tst_TextEngine::incrementalLayoutMatchesFreshLayout()
+{
+    TTextEngine edited;
+    document(edited)->setPlainText(manyPages(6));
+    QVERIFY(edited.CurrentPages() >= 5);
+    QTextCursor cursor = edited.textCursor();
+
+    // Edits that add and remove lines and paragraphs in the middle, at the
+    // start and at the end, and one that changes a paragraph's format.
+    QRandomGenerator random(7);
+    for (int i = 0; i < 40; ++i) {
+        const int length = document(edited)->characterCount() - 1;
+        cursor.setPosition(random.bounded(length + 1));
+        switch (random.bounded(4)) {
+        case 0:
+            cursor.insertText(japaneseParagraph(i).left(random.bounded(5, 60)));
+            break;
+        case 1:
+            cursor.insertBlock();
+            break;
+        case 2:
+            cursor.setPosition(std::min(length, cursor.position() + random.bounded(1, 120)),
+                               QTextCursor::KeepAnchor);
+            cursor.removeSelectedText();
+            break;
+        default: {
+            QTextBlockFormat format;
+            format.setTopMargin(random.bounded(0, 30));
+            format.setLeftMargin(random.bounded(0, 40));
+            cursor.mergeBlockFormat(format);
+        }
+        }
+        edited.CurrentPages();
+    }
+
+    TTextEngine fresh;
+    QTextCursor(document(fresh)).insertFragment(QTextDocumentFragment(document(edited)));
+    QCOMPARE(fresh.CurrentPages(), edited.CurrentPages());
+    QCOMPARE(layoutSnapshot(document(edited)), layoutSnapshot(document(fresh)));
+}
+
+void tst_TextEngine::viewAndPrintPageAgreeOnEveryPage()
+{
+    TTextEngine engine;
+    engine.resize(900, 700);
+    document(engine)->setPlainText(manyPages(50));
+    const int pages = engine.CurrentPages();
+    QVERIFY2(pages >= 40, qPrintable(QString::number(pages)));
+
+    // Each page of the view starts with the same character that PrintPage's
+    // page starts with, and shows its lines at the same heights.
+    engine.setZoomFactor(100);
+    for (int page : {1, 2, 25, pages}) {
+        const QImage printed = printPage(engine, page, 100);
+        QVERIFY(!printed.isNull());
+        QCOMPARE(printed.pixelColor(0, 0), QColor(Qt::white));   // the whole page is covered
+
+        const double scale = engine.pixelsPerTwip();
+        const int sheetTop = qRound((300 + (page - 1) * (engine.PageHeight() + 300)) * scale);
+        engine.verticalScrollBar()->setValue(sheetTop);
+        QCoreApplication::processEvents();
+        const QImage view = engine.viewport()->grab().toImage();
+        const int offset = sheetTop - engine.verticalScrollBar()->value();
+        const int height = std::min(printed.height(), view.height() - offset);
+        const int left = engine.pageOriginX() - engine.viewport()->x();
+        const QImage sheet = view.copy(left, offset, printed.width(), height);
+        const QString viewRows = inkRows(sheet);
+        const QString printRows = inkRows(printed.copy(0, 0, printed.width(), height));
+        QCOMPARE(viewRows, printRows);
+    }
+}
+
+void tst_TextEngine::printPageRefusesMissingPagesAndDevices()
+{
+    TTextEngine engine;
+    document(engine)->setPlainText(QStringLiteral("一頁"));
+    QVERIFY(!engine.PrintPage(1));   // no device yet
+    QImage image(100, 100, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QPainter painter(&image);
+    engine.setPrintDevice(&painter);
+    engine.setPrintZoom(10);
+    QVERIFY(!engine.PrintPage(0));
+    QVERIFY(!engine.PrintPage(2));
+    QVERIFY(!engine.errorString().isEmpty());
+    QCOMPARE(image.pixelColor(50, 50), QColor(Qt::red));   // nothing drawn
+    QVERIFY(engine.PrintPage(1));
+    painter.end();
+    QCOMPARE(image.pixelColor(5, 5), QColor(Qt::white));
+}
+
+void tst_TextEngine::hitTestingLandsOnTheSameCharacterAtAnyZoom()
+{
+    TTextEngine engine;
+    engine.resize(800, 600);
+    engine.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&engine));
+    document(engine)->setPlainText(manyPages(2));
+    const int target = 137;
+    for (int zoom : {50, 100, 200}) {
+        for (int mode : {1, 0}) {
+            engine.setViewMode(mode);
+            engine.setZoomFactor(zoom);
+            engine.setSelStart(target);
+            const QRect caret = imQuery(engine, Qt::ImCursorRectangle).toRect();
+            engine.setSelStart(0);
+            // Just right of the caret line, half-way down: inside the character.
+            const QPoint point = caret.center() + QPoint(1, 0) - engine.viewport()->pos();
+            QTest::mouseClick(engine.viewport(), Qt::LeftButton, {}, point);
+            QCOMPARE(engine.SelStart(), target);
+        }
+    }
+}
+
+void tst_TextEngine::caretMovesAcrossPagesByKeyboard()
+{
+    TTextEngine engine;
+    engine.resize(800, 600);
+    document(engine)->setPlainText(manyPages(3));
+    PageLayout *layout = qobject_cast<PageLayout *>(document(engine)->documentLayout());
+    QVERIFY(layout);
+
+    // Down from the last line of page 1 lands on the first line of page 2,
+    // and Up brings it back.
+    QTextCursor cursor = engine.textCursor();
+    int lastOnFirstPage = 0;
+    for (int p = 0; p < document(engine)->characterCount() - 1; p += 5) {
+        if (layout->pageOfPosition(p) == 0)
+            lastOnFirstPage = p;
+    }
+    engine.setSelStart(lastOnFirstPage);
+    QCOMPARE(engine.CurrentPage(), 1);
+    QTest::keyClick(&engine, Qt::Key_Down);
+    QCOMPARE(engine.CurrentPage(), 2);
+    QCOMPARE(engine.CaretLine(), 1);
+    QTest::keyClick(&engine, Qt::Key_Up);
+    QCOMPARE(engine.CurrentPage(), 1);
+
+    QTest::keyClick(&engine, Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(engine.SelStart(), document(engine)->characterCount() - 1);
+    QTest::keyClick(&engine, Qt::Key_Home, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(engine.SelLength(), document(engine)->characterCount() - 1);
+    QTest::keyClick(&engine, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(&engine, Qt::Key_PageDown);
+    QVERIFY(engine.SelStart() > 0);
+    QTest::keyClick(&engine, Qt::Key_End);
+    const int lineEnd = engine.SelStart();
+    QVERIFY(engine.CaretColumn() > 10);
+    QTest::keyClick(&engine, Qt::Key_Home);
+    QCOMPARE(engine.CaretColumn(), 1);
+    QVERIFY(engine.SelStart() < lineEnd);
+}
+
+void tst_TextEngine::inputMethodPreeditAndCommit()
+{
+    TTextEngine engine;
+    engine.resize(800, 600);
+    typeAscii(engine, QStringLiteral("ab"));
+    const QRect before = imQuery(engine, Qt::ImCursorRectangle).toRect();
+
+    QInputMethodEvent preedit(QStringLiteral("にほんご"), {});
+    QCoreApplication::sendEvent(&engine, &preedit);
+    QCOMPARE(document(engine)->toPlainText(), QStringLiteral("ab"));   // not text yet
+    const QRect during = imQuery(engine, Qt::ImCursorRectangle).toRect();
+    QVERIFY(during.left() > before.left() + 20);   // the caret follows the preedit
+
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("日本語"));
+    QCoreApplication::sendEvent(&engine, &commit);
+    QCOMPARE(document(engine)->toPlainText(), QStringLiteral("ab日本語"));
+    QCOMPARE(engine.SelStart(), 5);
+    QCOMPARE(engine.CanUndo(), 1);
+    QCOMPARE(imQuery(engine, Qt::ImSurroundingText).toString(), QStringLiteral("ab日本語"));
+
+    // A conversion is its own step.
+    QVERIFY(engine.Undo());
+    QCOMPARE(document(engine)->toPlainText(), QStringLiteral("ab"));
+}
+
+void tst_TextEngine::tablesInsertAndDeleteRowsAsOneStep()
+{
+    TTextEngine engine;
+    typeAscii(engine, QStringLiteral("before"));
+    QCOMPARE(engine.TableCanChangeAttr(), false);
+    QCOMPARE(engine.TableInsert(0, 2, -1, 0) != 0, true);   // refused, nothing changed
+    QCOMPARE(engine.TableInsert(3, 2, -1, 0), 0);
+    QVERIFY(engine.TableCanChangeAttr());
+    QTextTable *table = engine.textCursor().currentTable();
+    QVERIFY(table);
+    QCOMPARE(table->rows(), 3);
+    QCOMPARE(table->columns(), 2);
+    typeAscii(engine, QStringLiteral("x"));
+    QTest::keyClick(&engine, Qt::Key_Tab);   // next cell
+    QCOMPARE(table->cellAt(engine.textCursor()).column(), 1);
+
+    engine.setSelStart(table->cellAt(1, 0).firstPosition());
+    QVERIFY(engine.TableDeleteLines());
+    QCOMPARE(table->rows(), 2);
+    QCOMPARE(engine.CanUndo(), 2);
+    QVERIFY(engine.Undo());
+    QCOMPARE(table->rows(), 3);
+
+    // Deleting every row removes the table.
+    engine.setSelStart(table->cellAt(0, 0).firstPosition());
+    QTextCursor all = engine.textCursor();
+    all.setPosition(table->cellAt(2, 1).firstPosition(), QTextCursor::KeepAnchor);
+    engine.setTextCursor(all);
+    QVERIFY(engine.TableDeleteLines());
+    QVERIFY(!QTextCursor(document(engine)).currentTable());
+    QVERIFY(document(engine)->toPlainText().startsWith(QStringLiteral("before")));
+}
+
+void tst_TextEngine::tablesBreakAcrossPagesByRow()
+{
+    TTextEngine engine;
+    QCOMPARE(engine.TableInsert(120, 2, -1, 0), 0);
+    QTextTable *table = engine.textCursor().currentTable();
+    for (int r = 0; r < 120; ++r)
+        table->cellAt(r, 0).firstCursorPosition().insertText(QStringLiteral("行 %1").arg(r));
+    QVERIFY(engine.CurrentPages() >= 2);
+    PageLayout *layout = qobject_cast<PageLayout *>(document(engine)->documentLayout());
+    const tamapiko::engine::TableGeometry *g = layout->tableGeometry(table);
+    QVERIFY(g);
+    const int H = layout->textHeight();
+    for (int r = 0; r < 120; ++r) {
+        const int top = g->rowTop[r] % H;
+        QVERIFY2(top + g->rowHeight[r] <= H, "a row crosses a page end");
+    }
+    // The first row on page 2 starts at the top of the page.
+    int firstOnSecond = 0;
+    while (g->rowTop[firstOnSecond] < H)
+        ++firstOnSecond;
+    QCOMPARE(g->rowTop[firstOnSecond], H);
+}
+
+void tst_TextEngine::loadAndSaveKeepTheBytesBeforeTheOffset()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("doc.txm"));
+    const QByteArray header("HEADER-28-BYTES-OF-PAGE-DATA");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(header);
+    file.write(QByteArray("\x93\xfa\x96\x7b\x8c\xea\r\n2\x8d\x73\x96\xda\r\n"));   // 日本語 / 2行目 in Shift-JIS
+    file.close();
+
+    TTextEngine engine;
+    QSignalSpy change(&engine, &TTextEngine::OnChange);
+    QCOMPARE(engine.LoadDocument(path, header.size(), 1, 0), 0);
+    QCOMPARE(document(engine)->toPlainText(), QStringLiteral("日本語\n2行目\n"));
+    QCOMPARE(change.count(), 0);   // loading is not a change
+    QCOMPARE(engine.CanUndo(), 0);
+
+    QTest::keyClick(&engine, Qt::Key_End, Qt::ControlModifier);
+    typeAscii(engine, QStringLiteral("end"));
+    QCOMPARE(engine.SaveDocument(path, header.size(), 1, 0), 0);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray saved = file.readAll();
+    file.close();
+    QVERIFY(saved.startsWith(header));
+    QCOMPARE(saved.mid(header.size()),
+             QByteArray("\x93\xfa\x96\x7b\x8c\xea\r\n2\x8d\x73\x96\xda\r\nend"));
+
+    // A shorter document truncates what followed.
+    document(engine)->setPlainText(QStringLiteral("x"));
+    QCOMPARE(engine.SaveDocument(path, header.size(), 1, 0), 0);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), header + "x");
+}
+
+void tst_TextEngine::failedLoadReportsAndLeavesNoHalfDocument()
+{
+    TTextEngine engine;
+    typeAscii(engine, QStringLiteral("keep"));
+    QVERIFY(engine.LoadDocument(QStringLiteral("/nonexistent/file.txt"), 0, 1, 0) != 0);
+    QVERIFY(!engine.errorString().isEmpty());
+    QCOMPARE(document(engine)->toPlainText(), QStringLiteral("keep"));   // untouched
+    QVERIFY(engine.LoadDocument(QStringLiteral("/nonexistent/file.txt"), 0, 77, 0) != 0);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("short.txt"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("abc");
+    file.close();
+    QVERIFY(engine.LoadDocument(path, 10, 1, 0) != 0);   // offset past the end
+    QVERIFY(engine.SaveDocument(dir.filePath(QStringLiteral("x.txt")), 0, 77, 0) != 0);
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("x.txt"))));
+}
+
+void tst_TextEngine::pageSetupValuesAreKeptAndBadOnesStillLayOut()
+{
+    TTextEngine engine;
+    document(engine)->setPlainText(manyPages(2));
+    const int a4Pages = engine.CurrentPages();
+    QSignalSpy geometry(&engine, &TTextEngine::viewGeometryChanged);
+    engine.SaveAttribute(0, 16838);   // landscape
+    engine.SaveAttribute(1, 11900);
+    QCOMPARE(engine.PageWidth(), 16838);
+    QCOMPARE(engine.PageHeight(), 11900);
+    QVERIFY(engine.CurrentPages() > a4Pages);
+    QVERIFY(geometry.count() > 0);
+
+    // Margins wider than the paper leave no room; the engine still lays out
+    // in a narrow column rather than failing.
+    engine.setPageMarginL(20000);
+    QCOMPARE(engine.PageMarginL(), 20000);
+    QVERIFY(engine.CurrentPages() > 0);
+    engine.setSelStart(50);
+    QTest::keyClick(&engine, Qt::Key_Down);
+    QVERIFY(engine.SelStart() > 50);
+}
+
+QTEST_MAIN(tst_TextEngine)
+#include "tst_TextEngine.moc"
