@@ -127,7 +127,13 @@ void tst_TextEngine::typingDeletingAndFormattingAreUndoneByKind()
     QCOMPARE(engine.CanUndo(), 0);
     QCOMPARE(engine.CanRedo(), 0);
 
+    // The very first step undone can be redone.
     typeAscii(engine, QStringLiteral("hello"));
+    QCOMPARE(engine.CanUndo(), 1);
+    QVERIFY(engine.Undo());
+    QCOMPARE(engine.CanRedo(), 10);
+    QVERIFY(engine.Redo());
+    QCOMPARE(engine.CanRedo(), 0);
     QCOMPARE(engine.CanUndo(), 1);
 
     QTest::keyClick(&engine, Qt::Key_Backspace);

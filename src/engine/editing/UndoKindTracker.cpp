@@ -104,7 +104,9 @@ int UndoKindTracker::canUndo() const
 
 int UndoKindTracker::canRedo() const
 {
-    if (m_document->availableRedoSteps() <= 0)
+    // QTextDocument::availableRedoSteps() counts one short; whether there is
+    // anything to redo at all is isRedoAvailable().
+    if (!m_document->isRedoAvailable())
         return 0;
     const int undo = m_document->availableUndoSteps();
     const Kind kind = undo < int(m_kinds.size()) ? m_kinds[undo] : Typing;
@@ -113,7 +115,7 @@ int UndoKindTracker::canRedo() const
 
 bool UndoKindTracker::undo(QTextCursor *cursor)
 {
-    if (m_document->availableUndoSteps() <= 0)
+    if (!m_document->isUndoAvailable())
         return false;
     m_inUndoRedo = true;
     m_document->undo(cursor);
@@ -125,7 +127,7 @@ bool UndoKindTracker::undo(QTextCursor *cursor)
 
 bool UndoKindTracker::redo(QTextCursor *cursor)
 {
-    if (m_document->availableRedoSteps() <= 0)
+    if (!m_document->isRedoAvailable())
         return false;
     m_inUndoRedo = true;
     m_document->redo(cursor);
