@@ -1,4 +1,5 @@
 #include "engine/DocumentModel.h"
+#include "engine/EngineProperties.h"
 #include "engine/TTextEngine.h"
 #include "engine/layout/PageLayout.h"
 
@@ -119,6 +120,8 @@ private slots:
     void loadAndSaveKeepTheBytesBeforeTheOffset();
     void failedLoadReportsAndLeavesNoHalfDocument();
     void pageSetupValuesAreKeptAndBadOnesStillLayOut();
+    void picturesAsCharactersLayOutAndPaint();
+    void paragraphFramesTakeRoomAndDraw();
 };
 
 void tst_TextEngine::typingDeletingAndFormattingAreUndoneByKind()
@@ -603,6 +606,103 @@ void tst_TextEngine::pageSetupValuesAreKeptAndBadOnesStillLayOut()
     engine.setSelStart(50);
     QTest::keyClick(&engine, Qt::Key_Down);
     QVERIFY(engine.SelStart() > 50);
+}
+
+void tst_TextEngine::picturesAsCharactersLayOutAndPaint()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("red.png"));
+    QImage red(192, 96, QImage::Format_RGB32);   // 2 x 1 inches at 96 dpi
+    red.fill(Qt::red);
+    QVERIFY(red.save(path));
+
+    TTextEngine engine;
+    typeAscii(engine, QStringLiteral("ab"));
+    QVERIFY(engine.InsertObjectAsChar(0, path, -1, 100, 100, 0, 1, 0) == 0);
+    QCOMPARE(engine.CanUndo(), 1);
+    QCOMPARE(engine.SelStart(), 3);
+    const QTextCharFormat format = [&] {
+        QTextCursor c(document(engine));
+        c.setPosition(3);
+        return c.charFormat();
+    }();
+    QVERIFY(format.isImageFormat());
+    QVERIFY(qAbs(format.toImageFormat().width() - 144.0) < 0.1);   // points
+    QVERIFY(!format.property(tamapiko::engine::ImageOriginalData).toByteArray().isEmpty());
+
+    // The line grows to the picture's height, and the picture is on paper.
+    PageLayout *layout = qobject_cast<PageLayout *>(document(engine)->documentLayout());
+    QVERIFY(layout->caretRect(3).height() >= 1440);
+    const QImage page = printPage(engine, 1, 100);
+    const int top = engine.PageMarginT() / 15;
+    const int left = engine.PageMarginL() / 15;
+    QCOMPARE(page.pixelColor(left + 40, top + 48), QColor(Qt::red));
+
+    // Linked pictures keep their path; wide pictures shrink to the text width.
+    const QString widePath = dir.filePath(QStringLiteral("wide.png"));
+    QImage wide(2000, 100, QImage::Format_RGB32);
+    wide.fill(Qt::blue);
+    QVERIFY(wide.save(widePath));
+    QVERIFY(engine.InsertObjectAsChar(0, widePath, -1, 100, 100, 0, 0, 0) == 0);
+    QTextCursor c(document(engine));
+    c.setPosition(4);
+    QCOMPARE(c.charFormat().property(tamapiko::engine::ImageLinkedPath).toString(), widePath);
+    const QRectF before = layout->caretRect(3);
+    const QRectF after = layout->caretRect(4);
+    QVERIFY(after.left() <= layout->textWidth() + 1);
+    Q_UNUSED(before);
+
+    // A file that is no picture is refused and changes nothing.
+    const QString bogus = dir.filePath(QStringLiteral("bogus.png"));
+    QFile file(bogus);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("not a picture");
+    file.close();
+    const QString text = document(engine)->toPlainText();
+    QVERIFY(engine.InsertObjectAsChar(0, bogus, -1, 100, 100, 0, 1, 0) != 0);
+    QVERIFY(engine.InsertObjectAsChar(0, dir.filePath(QStringLiteral("missing.png")), -1, 100, 100, 0, 1, 0) != 0);
+    QVERIFY(engine.InsertObjectAsChar(1, QStringLiteral("0"), -1, 100, 100, 0, 0, 0) != 0);
+    QCOMPARE(document(engine)->toPlainText(), text);
+}
+
+void tst_TextEngine::paragraphFramesTakeRoomAndDraw()
+{
+    TTextEngine engine;
+    document(engine)->setPlainText(QStringLiteral("枠のない段落\n枠のある段落\n次の段落"));
+    PageLayout *layout = qobject_cast<PageLayout *>(document(engine)->documentLayout());
+    const QTextBlock framed = document(engine)->findBlockByNumber(1);
+    const int topBefore = layout->lineTop(framed, 0);
+
+    engine.setSelStart(framed.position() + 1);
+    engine.setFrameStyle(0x0F | 0x1000 | 0x20);   // four sides on, tab lines off, single
+    engine.setFrameLineWidth(40);
+    engine.setFrameDistance(60);
+    QCOMPARE(engine.FrameStyle(), 0x0F);
+    QCOMPARE(engine.FrameLineWidth(), 40);
+    QCOMPARE(engine.FrameDistance(), 60);
+    QCOMPARE(layout->lineTop(framed, 0), topBefore + 100);
+
+    // The top side is drawn between the first paragraph and the framed one.
+    const QImage page = printPage(engine, 1, 200);
+    const double scale = 2 * 96.0 / 1440;
+    const int x = qRound((engine.PageMarginL() + 2000) * scale);
+    const int y = qRound((engine.PageMarginT() + topBefore + 40) * scale);
+    bool ink = false;
+    for (int dy = -4; dy <= 4 && !ink; ++dy)
+        ink = qGray(page.pixel(x, y + dy)) < 100;
+    QVERIFY(ink);
+
+    // Switching every side off removes the frame; the three steps undo one by one.
+    engine.setFrameStyle(0x1F20);
+    QCOMPARE(engine.FrameStyle(), 0);
+    QCOMPARE(layout->lineTop(framed, 0), topBefore);
+    QCOMPARE(engine.CanUndo(), 3);
+
+    // Several paragraphs with different frames read as mixed.
+    engine.setFrameStyle(0x01);
+    engine.setSelStart(0);
+    engine.setSelLength(-1);
+    QCOMPARE(engine.FrameStyle(), -1);
 }
 
 QTEST_MAIN(tst_TextEngine)
