@@ -30,6 +30,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
+#include <QSessionManager>
 #include <QStatusTipEvent>
 #include <QToolButton>
 #include <QUrl>
@@ -107,6 +108,13 @@ TMainForm::TMainForm(const QStringList &arguments, QWidget *parent)
 
     if (QScreen *screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
+
+    // Logging out runs the same close sequence as the exit command; a
+    // document that must not close cancels the logout.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &manager) {
+        if (isVisible() && manager.allowsInteraction() && !close())
+            manager.cancel();
+    });
 
     FormCreate(arguments);
 }
@@ -250,7 +258,7 @@ void TMainForm::FormShow()
 
     CobZoom1->setCurrentIndex(3);
     QStringList families = QFontDatabase::families();
-    families.sort();
+    families.sort(Qt::CaseInsensitive);
     {
         const QSignalBlocker blocker(CobFonts);
         CobFonts->clear();

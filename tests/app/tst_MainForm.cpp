@@ -101,7 +101,7 @@ private slots:
         for (int i = 0; i < frame->CobFonts->count(); ++i)
             fonts << frame->CobFonts->itemText(i);
         QStringList sorted = fonts;
-        sorted.sort();
+        sorted.sort(Qt::CaseInsensitive);
         QCOMPARE(fonts, sorted);
     }
 
@@ -283,6 +283,51 @@ private slots:
         QVERIFY(noname->Modified);
         tamapiko::document::setSaveNameHook({});
         closeAll(*frame);
+    }
+
+    void failedSaveKeepsTheWindowOpen()
+    {
+        TAMAPIKO_REQUIRE_ENGINE();
+        auto frame = startFrame();
+        TMDIChild *noname = frame->activeDocument();
+        noname->Modified = true;
+        // A document that cannot be written stays open and changed: closing
+        // would lose it.
+        noname->setWindowTitle(QStringLiteral("/nonexistent-folder/letter.txt"));
+        ScriptedBoxes failing({Answer::Yes});
+        QVERIFY(!noname->close());
+        QCOMPARE(failing.errors, QStringList{QStringLiteral("Error saving file /nonexistent-folder/letter.txt")});
+        QVERIFY(noname->Modified);
+        QCOMPARE(frame->documents().size(), 1);
+        closeAll(*frame);
+    }
+
+    void exitSavesEachWindowUnderItsOwnName()
+    {
+        TAMAPIKO_REQUIRE_ENGINE();
+        QTemporaryDir dir;
+        auto frame = startFrame();
+        const QString firstPath = dir.filePath(QStringLiteral("first.txt"));
+        const QString secondPath = dir.filePath(QStringLiteral("second.txt"));
+        TMDIChild *first = frame->activeDocument();
+        first->setWindowTitle(firstPath);
+        first->TextEngine1->setFocus();
+        QTest::keyClicks(first->TextEngine1, QStringLiteral("one"));
+        frame->New1Click();
+        TMDIChild *second = frame->activeDocument();
+        second->setWindowTitle(secondPath);
+        QTest::keyClicks(second->TextEngine1, QStringLiteral("two"));
+        QVERIFY(first->Modified && second->Modified);
+
+        ScriptedBoxes boxes({Answer::Yes, Answer::Yes});
+        QVERIFY(frame->close());
+        QCOMPARE(boxes.questions.size(), 2);
+        QVERIFY(boxes.errors.isEmpty());
+        for (const auto &[path, text] : {std::pair{firstPath, "one"}, std::pair{secondPath, "two"}}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll().trimmed(), QByteArray(text));
+        }
     }
 
     void hintsReachTheStatusBar()
