@@ -121,7 +121,9 @@ TMainForm::TMainForm(const QStringList &arguments, QWidget *parent)
 
 TMainForm::~TMainForm()
 {
-    // Document windows go first: they still talk to the frame's bars.
+    // Document windows go first: they still talk to the frame's bars. The
+    // frame no longer follows the activation while they go.
+    MDIClient->disconnect(this);
     for (QMdiSubWindow *window : MDIClient->subWindowList())
         delete window;
     if (theMainForm == this)
