@@ -1,6 +1,7 @@
 #include "app/TMainForm.h"
 
 #include "app/ErrorReporting.h"
+#include "app/Help.h"
 #include "app/MessageBoxes.h"
 #include "app/ToolIcons.h"
 #include "app/TOptionForm.h"
@@ -622,7 +623,7 @@ void TMainForm::PageSetup1Click()
 
 void TMainForm::HelpAboutItem1Click()
 {
-    // Opening the help file belongs to the help.
+    ShowHelp();
 }
 
 void TMainForm::WindowCascadeItemClick()

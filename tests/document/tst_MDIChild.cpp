@@ -64,6 +64,16 @@ private slots:
         QVERIFY(window->isVisible());
         QVERIFY(!window->Modified);
         QVERIFY(window->TextEngine1->testAttribute(Qt::WA_InputMethodEnabled));
+        QCOMPARE(window->TextEngine1->RulerHandle(), window->EngineRuler1);
+        QCOMPARE(window->TextEngine1->StatusBarHandle(), frame->EngineStatusBar1);
+        QCOMPARE(window->TextEngine1->ButtonBarHandle(), frame->EngineButtonBar1);
+        QCOMPARE(window->TextEngine1->ViewMode(), 1);
+        QCOMPARE(window->TextEngine1->ScrollBars(), 3);
+        // The engine starts in Japanese: A4 (11900 wide) in centimetres.
+        QCOMPARE(window->TextEngine1->Language(), 81);
+        QCOMPARE(frame->MeasureUnit, 2);
+        QCOMPARE(window->TextEngine1->PageWidth(), 11900);
+        QCOMPARE(window->TextEngine1->PageHeight(), 16838);
 
         // Ruler on top, the engine under it across the whole client area.
         const QWidget *client = window->widget();
