@@ -274,6 +274,45 @@ private slots:
         QCOMPARE(TMainForm::swatchColour(frame->FontCol), 0);
     }
 
+    void tableCommandsFollowTheCaret()
+    {
+        TAMAPIKO_REQUIRE_ENGINE();
+        auto frame = startFrame();
+        TMDIChild *window = frame->activeDocument();
+        TTextEngine *engine = window->TextEngine1;
+        emit window->PopupMenu1->aboutToShow();
+        QVERIFY(window->Insert2->isEnabled());
+        QVERIFY(!window->Attr1->isEnabled() && !window->Del_Lines1->isEnabled());
+
+        QCOMPARE(engine->TableInsert(2, 2, -1, 0), 0);
+        engine->setSelStart(1);
+        engine->setSelLength(0);
+        QVERIFY(engine->TableCanChangeAttr());
+        emit engine->OnParagraphChange(engine);
+        QVERIFY(!frame->BtnTable1->isEnabled());
+        emit window->PopupMenu1->aboutToShow();
+        QVERIFY(!window->Insert2->isEnabled());
+        QVERIFY(window->Attr1->isEnabled() && window->Del_Lines1->isEnabled());
+        emit window->Table1->aboutToShow();
+        QVERIFY(!window->Insert3->isEnabled() && window->Attr3->isEnabled() && window->Del_Lines3->isEnabled());
+        QVERIFY(window->PGridLines->isEnabled() && window->MGridLines->isEnabled());
+    }
+
+    void selectAllKeepsTheMousePointer()
+    {
+        TAMAPIKO_REQUIRE_ENGINE();
+        auto frame = startFrame();
+        TMDIChild *window = frame->activeDocument();
+        TTextEngine *engine = window->TextEngine1;
+        engine->setFocus();
+        QTest::keyClicks(engine, QStringLiteral("select me"));
+        engine->setMousePointer(0);
+        window->A1->trigger();
+        QCOMPARE(engine->MousePointer(), 0);
+        QCOMPARE(engine->SelStart(), 0);
+        QCOMPARE(engine->SelLength(), 9);
+    }
+
     void windowSwitchShowsOnlyTheOtherZoom()
     {
         TAMAPIKO_REQUIRE_ENGINE();
