@@ -103,6 +103,28 @@ private slots:
         QCOMPARE(window->TextEngine1->height(), window->widget()->height() - window->EngineRuler1->height());
     }
 
+    void maximisedWindowFollowsTheFrame()
+    {
+        auto frame = startFrame();
+        TMDIChild *window = frame->activeDocument();
+        window->showMaximized();
+        frame->resize(900, 700);
+        QApplication::processEvents();
+        QCOMPARE(window->TextEngine1->width(), window->widget()->width());
+        window->Ruler1->trigger();
+        QCOMPARE(window->TextEngine1->geometry(), window->widget()->rect());
+        window->Ruler1->trigger();
+        QCOMPARE(window->TextEngine1->y(), 32);
+        QCOMPARE(window->TextEngine1->height(), window->widget()->height() - 30);
+
+        // Closing the maximised window leaves a working frame.
+        frame->Close1Click();
+        QApplication::processEvents();
+        QVERIFY(frame->documents().isEmpty());
+        frame->New1Click();
+        QCOMPARE(frame->documents().size(), 1);
+    }
+
     void viewModeAndZoomSteps()
     {
         auto frame = startFrame();
