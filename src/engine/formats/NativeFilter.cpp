@@ -328,8 +328,11 @@ private:
         page.marginTop = values[3];
         page.marginRight = values[4];
         page.marginBottom = values[5];
+        // Summed in 64 bits: damaged values must not overflow the check.
         const bool sane = page.width > 0 && page.height > 0 && page.marginLeft >= 0 && page.marginTop >= 0
-            && page.marginRight >= 0 && page.marginBottom >= 0 && page.textWidth() > 0 && page.textHeight() > 0;
+            && page.marginRight >= 0 && page.marginBottom >= 0
+            && qint64(page.marginLeft) + page.marginRight < page.width
+            && qint64(page.marginTop) + page.marginBottom < page.height;
         if (sane)
             m_model.setPageSetup(page);
         return sane;

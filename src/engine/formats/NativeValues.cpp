@@ -55,6 +55,54 @@ bool canWrite(const QVariant &value, int depth)
     }
 }
 
+// Brushes and pens are written field by field: Qt's own stream form carries
+// gradient stops and dash patterns as counted lists it reserves memory for
+// before reading, which a damaged file could make enormous. The model only
+// uses plain colours and patterns.
+void writeBrush(QDataStream &out, const QBrush &brush)
+{
+    const Qt::BrushStyle style = brush.style() <= Qt::DiagCrossPattern ? brush.style() : Qt::SolidPattern;
+    out << quint8(style) << brush.color();
+}
+
+QBrush readBrush(QDataStream &in)
+{
+    quint8 style = 0;
+    QColor color;
+    in >> style >> color;
+    if (style > Qt::DiagCrossPattern) {
+        in.setStatus(QDataStream::ReadCorruptData);
+        return QBrush();
+    }
+    return QBrush(color, Qt::BrushStyle(style));
+}
+
+void writePen(QDataStream &out, const QPen &pen)
+{
+    const Qt::PenStyle style = pen.style() <= Qt::DashDotDotLine ? pen.style() : Qt::SolidLine;
+    out << quint8(style) << double(pen.widthF()) << pen.color() << quint32(pen.capStyle())
+        << quint32(pen.joinStyle());
+}
+
+QPen readPen(QDataStream &in)
+{
+    quint8 style = 0;
+    double width = 0;
+    QColor color;
+    quint32 cap = 0;
+    quint32 join = 0;
+    in >> style >> width >> color >> cap >> join;
+    const bool validCap = cap == Qt::FlatCap || cap == Qt::SquareCap || cap == Qt::RoundCap;
+    const bool validJoin = join == Qt::MiterJoin || join == Qt::BevelJoin || join == Qt::RoundJoin
+        || join == Qt::SvgMiterJoin;
+    if (style > Qt::DashDotDotLine || !(width >= 0 && width < 1e6) || !validCap || !validJoin) {
+        in.setStatus(QDataStream::ReadCorruptData);
+        return QPen();
+    }
+    QPen pen(QBrush(color), width, Qt::PenStyle(style), Qt::PenCapStyle(cap), Qt::PenJoinStyle(join));
+    return pen;
+}
+
 void writeChecked(QDataStream &out, const QVariant &value)
 {
     switch (value.metaType().id()) {
@@ -65,11 +113,17 @@ void writeChecked(QDataStream &out, const QVariant &value)
     case QMetaType::LongLong: out << quint8(Kind::Int64) << qint64(value.toLongLong()); return;
     case QMetaType::UInt: out << quint8(Kind::UInt) << quint32(value.toUInt()); return;
     case QMetaType::QString: out << quint8(Kind::String) << value.toString(); return;
-    case QMetaType::QStringList: out << quint8(Kind::StringList) << value.toStringList(); return;
+    case QMetaType::QStringList: {
+        const QStringList list = value.toStringList();
+        out << quint8(Kind::StringList) << quint32(list.size());
+        for (const QString &item : list)
+            out << item;
+        return;
+    }
     case QMetaType::QByteArray: out << quint8(Kind::Bytes) << value.toByteArray(); return;
-    case QMetaType::QBrush: out << quint8(Kind::Brush) << value.value<QBrush>(); return;
+    case QMetaType::QBrush: out << quint8(Kind::Brush); writeBrush(out, value.value<QBrush>()); return;
     case QMetaType::QColor: out << quint8(Kind::Color) << value.value<QColor>(); return;
-    case QMetaType::QPen: out << quint8(Kind::Pen) << value.value<QPen>(); return;
+    case QMetaType::QPen: out << quint8(Kind::Pen); writePen(out, value.value<QPen>()); return;
     case QMetaType::QVariantList: {
         const QVariantList list = value.toList();
         out << quint8(Kind::List) << quint32(list.size());
@@ -100,11 +154,23 @@ QVariant readValue(QDataStream &in, int depth)
     case Kind::Int64: { qint64 v = 0; in >> v; return qlonglong(v); }
     case Kind::UInt: { quint32 v = 0; in >> v; return uint(v); }
     case Kind::String: { QString v; in >> v; return v; }
-    case Kind::StringList: { QStringList v; in >> v; return v; }
+    case Kind::StringList: {
+        quint32 count = 0;
+        in >> count;
+        if (qint64(count) * 4 > in.device()->bytesAvailable())
+            break; // each string takes at least its length field
+        QStringList list;
+        for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
+            QString item;
+            in >> item;
+            list.append(item);
+        }
+        return list;
+    }
     case Kind::Bytes: { QByteArray v; in >> v; return v; }
-    case Kind::Brush: { QBrush v; in >> v; return v; }
+    case Kind::Brush: return readBrush(in);
     case Kind::Color: { QColor v; in >> v; return v; }
-    case Kind::Pen: { QPen v; in >> v; return v; }
+    case Kind::Pen: return readPen(in);
     case Kind::TextLength: { QTextLength v; in >> v; return QVariant::fromValue(v); }
     case Kind::Tab: {
         double position = 0;

@@ -182,6 +182,11 @@ private slots:
         QTest::newRow("text: unbalanced frame end") << QByteArray("TEXT") << QByteArray("\x04", 1);
         QTest::newRow("text: huge table") << QByteArray("TEXT") << QByteArray("\x05\0\0\0\0\x7f\0\0\0\x7f\0\0\0", 13);
         QTest::newRow("formats: count beyond data") << QByteArray("FMTS") << QByteArray("\xff\xff\xff\xff", 4);
+        // Counts a reader must not reserve memory for (found by fuzzing).
+        QTest::newRow("formats: string list of four billion")
+            << QByteArray("FMTS") << QByteArray("\0\0\0\x01\0\0\0\x02\0\0\0\x01\0\0\x20\0\x05\xff\xff\xff\xf0", 21);
+        QTest::newRow("page: margins overflowing when added")
+            << QByteArray("PAGE") << QByteArray("\0\0\x10\0\0\0\x10\0\x7f\xff\xff\xff\0\0\0\0\x7f\xff\xff\xff\0\0\0\0", 24);
         QTest::newRow("page: negative width")
             << QByteArray("PAGE") << QByteArray("\xff\xff\xff\xff\0\0\x10\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 24);
     }
