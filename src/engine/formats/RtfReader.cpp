@@ -355,6 +355,11 @@ void RtfReader::Private::groupEnd()
         return;
     }
 
+    // Text is flushed lazily; text typed inside a table must get there
+    // before the group that put it there is gone.
+    if (stack.back().para.inTable != stack[stack.size() - 2].para.inTable)
+        flushText();
+
     GroupState closed = std::move(stack.back());
     stack.pop_back();
     GroupState &outer = stack.back();

@@ -79,6 +79,8 @@ Token Tokenizer::readControl()
                 token.byteValue = quint8(high * 16 + low);
                 return token;
             }
+            if (high >= 0)
+                ++m_pos; // half an escape: drop it rather than show a stray digit
         }
         Token token{Token::ControlSymbol};
         token.symbol = first;
