@@ -193,22 +193,13 @@ bool TMDIChild::FormCloseQuery()
     return false;
 }
 
-void TMDIChild::closeApproved()
-{
-    m_closeApproved = true;
-    close();
-}
-
 void TMDIChild::closeEvent(QCloseEvent *event)
 {
-    bool mayClose = m_closeApproved;
-    if (!mayClose) {
-        try {
-            mayClose = FormCloseQuery();
-        } catch (...) {
-            tamapiko::app::reportException(std::current_exception());
-            mayClose = false;
-        }
+    bool mayClose = false;
+    try {
+        mayClose = FormCloseQuery();
+    } catch (...) {
+        tamapiko::app::reportException(std::current_exception());
     }
     if (!mayClose) {
         event->ignore();

@@ -30,14 +30,12 @@ public:
     TMainForm *frame() const { return m_frame; }
     // The six menus, in menu-bar order, that replace the frame's file menu.
     QList<QMenu *> menus() const;
-    // False while the close question is being answered or after the window
-    // agreed to close: such a window no longer counts as open.
+    // True once the window has agreed to close: while it is being taken
+    // down it no longer counts as open.
     bool isClosing() const { return m_closing; }
 
     // The close question; true when the window may close.
     bool FormCloseQuery();
-    // Closes without asking again (the frame has already asked).
-    void closeApproved();
 
     // Lays out the ruler and the engine in the client area.
     void FormResize();
@@ -198,5 +196,4 @@ private:
 
     TMainForm *m_frame;
     bool m_closing = false;
-    bool m_closeApproved = false;
 };
