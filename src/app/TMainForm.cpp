@@ -1,5 +1,6 @@
 #include "app/TMainForm.h"
 
+#include "app/DocumentOpening.h"
 #include "app/ErrorReporting.h"
 #include "app/Help.h"
 #include "app/MessageBoxes.h"
@@ -136,7 +137,7 @@ void TMainForm::createStartupDialogs()
     OKRightDlg = new TOKRightDlg(this);
     OKRightDlg1 = new TOKRightDlg1(this);
     OKRightDlg2 = new TOKRightDlg2(this);
-    OptionForm = new TOptionForm(this);
+    OptionForm = new TOptionForm(this, &optionSettings);
     frmPrintPreview = new TfrmPrintPreview(this);
 }
 
@@ -291,8 +292,8 @@ void TMainForm::FormKeyPress()
 
 bool TMainForm::FormCloseQuery()
 {
-    if (association)
-        association->rewriteAtExit(optionSettings.RegSave);
+    if (association && association->rewriteAtExit(optionSettings.RegSave))
+        association->notifyShell();
     return true;
 }
 
@@ -431,18 +432,8 @@ void TMainForm::CreateDocumentWindow(const QString &caption)
 
 void TMainForm::OpenDocumentFile(const QString &path)
 {
-    // Plain text until the file types come: the caption is already the path.
-    TMDIChild *document = activeDocument();
-    if (!document)
-        return;
-    bool failed = false;
-    try {
-        failed = document->TextEngine1->LoadDocument(path, 0, 1, 0) != 0;
-    } catch (const std::exception &) {
-        failed = true;
-    }
-    if (failed)
-        tamapiko::app::showErrorBox(this, QStringLiteral("Error opening ") + path);
+    if (TMDIChild *document = activeDocument())
+        tamapiko::app::openDocumentFile(*this, *document, path);
 }
 
 void TMainForm::WMDropFiles(const QStringList &files)
@@ -583,7 +574,11 @@ void TMainForm::New1Click()
 
 void TMainForm::Open1Click()
 {
-    // The open dialog arrives with the file types.
+    const QString path = tamapiko::app::askOpenFileName(*this);
+    if (path.isEmpty())
+        return;
+    CreateDocumentWindow(path);
+    OpenDocumentFile(path);
 }
 
 void TMainForm::Exit1Click()

@@ -1,97 +1,108 @@
 #include "document/DocumentSaving.h"
 
 #include "app/MessageBoxes.h"
+#include "app/OptionSettings.h"
 #include "app/TMainForm.h"
+#include "app/WaitCursor.h"
+#include "document/DocumentFile.h"
+#include "document/DocumentFileTypes.h"
 #include "document/DocumentPrompts.h"
 #include "document/TMDIChild.h"
-#include "engine/TTextEngine.h"
 
-#include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
-#include <QtEndian>
 
 namespace tamapiko::document {
 
 namespace {
 
-constexpr std::int32_t TxmMagic = 23;
-constexpr int TxmHeaderSize = 4 + int(sizeof(PageSettingsRecord));
-
-// The .txm file starts with the page block; the engine's data follows it.
-bool writeTxmHeader(const QString &path, const TTextEngine &engine)
+QString askForFileName(TMDIChild &window)
 {
-    PageSettingsRecord page;
-    page.MarginLeft = engine.PageMarginL();
-    page.MarginTop = engine.PageMarginT();
-    page.MarginRight = engine.PageMarginR();
-    page.MarginBottom = engine.PageMarginB();
-    page.PaperHeight = engine.PageHeight();
-    page.PaperWidth = engine.PageWidth();
-    if (const TMainForm *frame = MainForm())
-        page.PaperIndex = frame->PageSettings.PaperIndex;
-
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    const std::int32_t magic = qToLittleEndian(TxmMagic);
-    return file.write(reinterpret_cast<const char *>(&magic), 4) == 4
-        && file.write(reinterpret_cast<const char *>(&page), sizeof page) == qint64(sizeof page);
-}
-
-bool writeDocument(TMDIChild &window, const QString &path)
-{
-    const int format = formatForFileName(path);
-    bool written = false;
-    try {
-        if (format == 3)
-            written = writeTxmHeader(path, *window.TextEngine1)
-                && window.TextEngine1->SaveDocument(path, TxmHeaderSize, format, 0) == 0;
-        else
-            written = window.TextEngine1->SaveDocument(path, 0, format == 0 ? 1 : format, 0) == 0;
-    } catch (const std::exception &) {
-        written = false;
-    }
-    if (!written) {
-        tamapiko::app::showErrorBox(&window, QStringLiteral("Error saving file ") + path);
-        return false;
-    }
-    window.Modified = false;
-    return true;
+    setUpSaveDialog(*window.SaveDialog1, PrepareSaveDialog(window.frame()->optionSettings));
+    return askSaveFileName(window);
 }
 
 } // namespace
 
-int formatForFileName(const QString &fileName)
+SaveDialogPresets PrepareSaveDialog(OptionSettings &settings)
 {
-    const QString extension = QFileInfo(fileName).suffix().toUpper();
-    if (extension == QLatin1String("DOC"))
-        return 9;
-    if (extension == QLatin1String("TXM"))
-        return 3;
-    if (extension == QLatin1String("RTF"))
-        return 5;
-    if (extension == QLatin1String("HTM") || extension == QLatin1String("HTML"))
-        return 4;
-    if (extension == QLatin1String("TXT"))
-        return 1;
-    return 0;
+    IniOption(settings);
+    SaveDialogPresets presets;
+    // .txm is the choice for its own name and for any text that names no type.
+    if (const DocumentFileType *type = fileTypeByName(settings.FileSaveTyp)) {
+        presets.filterIndex = type->filterIndex;
+        presets.defaultExtension = type->defaultExtension;
+    }
+    const QString wildcard = QStringLiteral("*.") + presets.defaultExtension;
+    const QString &folder = settings.FileSave;
+    presets.initialFileName = folder.isEmpty() || folder.endsWith(u'/') ? folder + wildcard
+                                                                          : folder + u'/' + wildcard;
+    return presets;
 }
 
-bool saveDocument(TMDIChild &window)
+void setUpSaveDialog(QFileDialog &dialog, const SaveDialogPresets &presets)
 {
-    if (window.windowTitle().startsWith(QLatin1String("NONAME")))
-        return saveDocumentAs(window);
-    return writeDocument(window, window.windowTitle());
+    dialog.setWindowTitle(QStringLiteral("ﾌｧｲﾙ名を付けて保存"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // Saving over an existing file replaces it without a question.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    const QStringList filters = documentNameFilters();
+    dialog.setNameFilters(filters);
+    dialog.selectNameFilter(filters.value(presets.filterIndex - 1, filters.first()));
+    dialog.setDefaultSuffix(presets.defaultExtension);
+    const QFileInfo initial(presets.initialFileName);
+    if (presets.initialFileName.contains(u'/') && initial.absoluteDir().exists())
+        dialog.setDirectory(initial.absolutePath());
+    dialog.selectFile(initial.fileName());
 }
 
-bool saveDocumentAs(TMDIChild &window)
+SaveOutcome Save1Click(TMDIChild &window)
 {
-    const QString path = askSaveFileName(window);
-    if (path.isEmpty())
+    QString fileName;
+    if (window.windowTitle().startsWith(QLatin1String("NONAME"))) {
+        fileName = askForFileName(window);
+        if (fileName.isEmpty())
+            return SaveOutcome::Cancelled;
+    } else {
+        fileName = window.windowTitle();
+    }
+    const SaveOutcome outcome = SaveByExtension(window, fileName);
+    // The chosen name becomes the caption even when nothing was written.
+    window.setWindowTitle(fileName);
+    return outcome;
+}
+
+SaveOutcome SaveAs1Click(TMDIChild &window)
+{
+    const QString fileName = askForFileName(window);
+    if (fileName.isEmpty())
+        return SaveOutcome::Cancelled;
+    return SaveByExtension(window, fileName);
+}
+
+SaveOutcome SaveByExtension(TMDIChild &window, const QString &fileName)
+{
+    const std::optional<int> format = formatForFileName(fileName);
+    if (!format)
+        return SaveOutcome::NotWritten;
+    return WriteDocumentFile(window, fileName, *format) ? SaveOutcome::Written : SaveOutcome::NotWritten;
+}
+
+bool WriteDocumentFile(TMDIChild &window, const QString &fileName, int format)
+{
+    bool written = false;
+    {
+        const WaitCursor hourglass;
+        QString reason;
+        written = saveDocumentFile(*window.TextEngine1, fileName, format, window.frame()->PageSettings, &reason);
+    }
+    if (!written) {
+        app::showErrorBox(&window, QStringLiteral("Error saving file ") + fileName);
         return false;
-    if (!writeDocument(window, path))
-        return false;
-    window.setWindowTitle(path);
+    }
+    window.setWindowTitle(fileName);
+    window.Modified = false;
     return true;
 }
 

@@ -214,7 +214,9 @@ void TMDIChild::closeEvent(QCloseEvent *event)
 
 bool TMDIChild::SaveDocument()
 {
-    return tamapiko::document::saveDocument(*this);
+    // A document that could not be written keeps its window: closing it
+    // would throw the changes away.
+    return tamapiko::document::Save1Click(*this) == tamapiko::document::SaveOutcome::Written;
 }
 
 // -- File menu ---------------------------------------------------------------
@@ -246,7 +248,7 @@ void TMDIChild::Save1Click()
 
 void TMDIChild::SaveAs1Click()
 {
-    tamapiko::document::saveDocumentAs(*this);
+    tamapiko::document::SaveAs1Click(*this);
 }
 
 void TMDIChild::PageSetup1Click()

@@ -42,7 +42,8 @@ public:
     // Shows this window's zoom in the frame (the window became active).
     void FormActivate();
 
-    // Saves the document; false when the user cancelled choosing a file name.
+    // Saves the document; true only when the file was written (false when
+    // the user cancelled choosing a name, or the file could not be written).
     bool SaveDocument();
 
     // Commands of the menus.

@@ -1,0 +1,70 @@
+#include "app/ConvertCommand.h"
+
+#include "app/PageSettings.h"
+#include "document/DefaultPage.h"
+#include "document/DocumentFile.h"
+#include "document/DocumentFileTypes.h"
+#include "engine/TTextEngine.h"
+
+#include <QTextStream>
+
+#include <cstring>
+
+namespace {
+
+const char ConvertOption[] = "--convert";
+
+QString orUnknown(const QString &reason)
+{
+    return reason.isEmpty() ? QStringLiteral("unknown error") : reason;
+}
+
+} // namespace
+
+bool isConvertCommand(int argc, char *argv[])
+{
+    return argc > 1 && std::strcmp(argv[1], ConvertOption) == 0;
+}
+
+void prepareHeadlessConversion()
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+int runConvertCommand(const QStringList &arguments, QTextStream &errors)
+{
+    using namespace tamapiko::document;
+    if (arguments.size() != 2) {
+        errors << "usage: tamapiko --convert IN OUT\n";
+        return 2;
+    }
+    const QString &input = arguments[0];
+    const QString &output = arguments[1];
+    const std::optional<int> inputFormat = formatForFileName(input);
+    const std::optional<int> outputFormat = formatForFileName(output);
+    for (const auto &[name, format] : {std::pair{input, inputFormat}, std::pair{output, outputFormat}}) {
+        if (!format) {
+            errors << "tamapiko: " << name << ": unsupported file type (use .doc, .txm, .rtf, .htm, .html or .txt)\n";
+            return 2;
+        }
+    }
+
+    // The page a document window starts with, so that a converted file
+    // gets the same page as one opened and saved in the program.
+    TTextEngine engine;
+    const DefaultPage start = defaultPageForLanguage(engine.Language());
+    engine.setPageWidth(start.pageWidth);
+    engine.setPageHeight(start.pageHeight);
+
+    PageSettingsRecord page;
+    QString reason;
+    if (!loadDocumentFile(engine, input, *inputFormat, page, &reason)) {
+        errors << "tamapiko: cannot open " << input << ": " << orUnknown(reason) << '\n';
+        return 1;
+    }
+    if (!saveDocumentFile(engine, output, *outputFormat, page, &reason)) {
+        errors << "tamapiko: cannot save " << output << ": " << orUnknown(reason) << '\n';
+        return 1;
+    }
+    return 0;
+}
