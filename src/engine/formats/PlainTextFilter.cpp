@@ -12,6 +12,8 @@
 #include <QTextFrame>
 #include <QTextTable>
 
+#include <algorithm>
+
 namespace tamapiko::engine {
 
 namespace {
@@ -22,6 +24,9 @@ const QString LineEndKey = QStringLiteral("text/lineEnd");
 const QString InvalidSequencesKey = QStringLiteral("text/invalidSequences");
 
 const QString DefaultLineEnd = QStringLiteral("\n");
+
+// How long a stream may stay silent before reading it counts as finished.
+constexpr int StreamTimeoutMs = 30000;
 
 // Larger than any text a word processor should hold; refusing it beats
 // exhausting memory.
@@ -161,12 +166,25 @@ bool PlainTextFilter::read(QIODevice &in, DocumentModel &model, const FilterCont
             *error = in.errorString().isEmpty() ? tr("The file cannot be read.") : in.errorString();
         return false;
     }
+    // A file's size is known before reading; a stream is read in pieces
+    // until it ends or passes the limit.
     if (!in.isSequential() && in.size() - in.pos() > MaximumFileSize) {
         if (error)
             *error = tr("The file is too large to open as text.");
         return false;
     }
-    const QByteArray bytes = in.read(MaximumFileSize + 1);
+    QByteArray bytes;
+    if (!in.isSequential()) {
+        bytes = in.readAll();
+    } else {
+        constexpr qint64 Piece = 64 * 1024;
+        while (bytes.size() <= MaximumFileSize) {
+            const QByteArray piece = in.read(Piece);
+            if (piece.isEmpty() && (in.atEnd() || !in.waitForReadyRead(StreamTimeoutMs)))
+                break;
+            bytes += piece;
+        }
+    }
     if (bytes.size() > MaximumFileSize) {
         if (error)
             *error = tr("The file is too large to open as text.");

@@ -121,6 +121,40 @@ private slots:
         QVERIFY(odd.sourceProperty(QStringLiteral("text/invalidSequences")).toInt() > 0);
     }
 
+    void readsStreams()
+    {
+        // A device without a size (a pipe, a socket) is read to its end.
+        class Stream : public QIODevice
+        {
+        public:
+            QByteArray data;
+            qsizetype offset = 0;
+            bool isSequential() const override { return true; }
+            qint64 bytesAvailable() const override { return data.size() - offset + QIODevice::bytesAvailable(); }
+
+        protected:
+            qint64 readData(char *to, qint64 most) override
+            {
+                const qint64 n = std::min<qint64>(most, data.size() - offset);
+                memcpy(to, data.constData() + offset, size_t(n));
+                offset += n;
+                return n;
+            }
+            qint64 writeData(const char *, qint64) override { return -1; }
+        };
+        QByteArray bytes;
+        for (int i = 0; i < 20000; ++i)
+            bytes += "\x82\xA0\x82\xA2\r\n"; // あい, Shift-JIS
+        Stream stream;
+        stream.data = bytes;
+        stream.open(QIODevice::ReadOnly);
+        DocumentModel model;
+        QString error;
+        QVERIFY2(textFilter()->read(stream, model, FilterContext(), &error), qPrintable(error));
+        QCOMPARE(model.document()->blockCount(), 20001);
+        QCOMPARE(source(model, "text/encoding"), QStringLiteral("Shift_JIS"));
+    }
+
     void lineEnds_data()
     {
         QTest::addColumn<QByteArray>("bytes");
