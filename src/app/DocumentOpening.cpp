@@ -89,9 +89,10 @@ void openDocumentFile(TMainForm &frame, TMDIChild &window, const QString &path)
     }
     if (!loaded) {
         showErrorBox(&frame, QStringLiteral("Error opening ") + path);
-        // Only the window made for this file goes: the user's other
-        // documents stay open.
-        window.closeApproved();
+        // Only the window made for this file goes, without a question: it
+        // holds nothing of the user's. The other documents stay open.
+        window.Modified = false;
+        window.close();
     }
 }
 
