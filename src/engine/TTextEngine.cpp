@@ -8,28 +8,27 @@
 #include "engine/TTextEngine_p.h"
 #include "engine/editing/CharacterFormats.h"
 #include "engine/formats/DocumentFilter.h"
+#include "engine/editing/ClipboardBridge.h"
+#include "engine/editing/ParagraphFormats.h"
+#include "engine/editing/PictureReader.h"
+#include "engine/editing/TableCommands.h"
+#include "engine/io/DocumentFiles.h"
 #include "engine/view/PagePainter.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
-#include <QBuffer>
 #include <QClipboard>
-#include <QDrag>
 #include <QFile>
-#include <QFileInfo>
-#include <QImageReader>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPainter>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QStyleHints>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
 #include <QTextTable>
-#include <QUrl>
 
 #include <algorithm>
 #include <cmath>
@@ -37,18 +36,6 @@
 using namespace tamapiko::engine;
 
 namespace {
-
-// LoadDocument, SaveDocument and the insert methods answer 0 or one of these.
-enum EngineError {
-    NoError = 0,
-    UnknownFormat = 1,
-    FileError = 2,
-    FormatError = 3,
-    BadArgument = 4,
-    Unsupported = 5,
-};
-
-const char *const FragmentMime = "application/x-tamapiko-fragment";
 
 constexpr int MinimumZoom = 10;
 constexpr int MaximumZoom = 400;
@@ -63,6 +50,7 @@ TTextEnginePrivate::TTextEnginePrivate(TTextEngine *engine)
     , layout(nullptr)
     , tracker(model.document())
     , editor(tracker)
+    , clipboard(model.document(), editor, tracker)
 {
     installFontSubstitutions();
     QTextDocument *document = model.document();
@@ -189,429 +177,7 @@ void TTextEnginePrivate::afterUserAction()
     q->viewport()->update();
 }
 
-int TTextEnginePrivate::blockAlignment(const QTextBlockFormat &format) const
-{
-    const Qt::Alignment a = format.alignment();
-    if (a & Qt::AlignJustify)
-        return 3;
-    if (a & Qt::AlignHCenter)
-        return 2;
-    if (a & (Qt::AlignRight | Qt::AlignTrailing))
-        return 1;
-    return 0;
-}
 
-void TTextEnginePrivate::selectAll()
-{
-    cursor.select(QTextCursor::Document);
-    tracker.breakGroup();
-}
-
-// ---------------------------------------------------------------------------
-// Keyboard
-
-void TTextEnginePrivate::moveVertically(int lines, QTextCursor::MoveMode mode)
-{
-    if (desiredX < 0)
-        desiredX = layout->caretRect(cursor.position()).left();
-    int position = cursor.position();
-    for (int i = 0; i < std::abs(lines); ++i) {
-        const int next = layout->verticalNeighbour(position, lines < 0 ? -1 : 1, desiredX);
-        if (next == position) {
-            // Past the first or last line: go to the very start or end.
-            position = lines < 0 ? (i == 0 ? 0 : position)
-                                 : (i == 0 ? model.document()->characterCount() - 1 : position);
-            break;
-        }
-        position = next;
-    }
-    cursor.setPosition(position, mode);
-}
-
-void TTextEnginePrivate::movePage(int direction, QTextCursor::MoveMode mode)
-{
-    if (desiredX < 0)
-        desiredX = layout->caretRect(cursor.position()).left();
-    const QRectF caret = caretViewportRect();
-    const int step = q->viewport()->height();
-    QScrollBar *v = q->verticalScrollBar();
-    v->setValue(v->value() + direction * step);
-    const ViewGeometry g = geometry();
-    const qreal caretX = g.flowToContent(QPointF(desiredX, 0)).x() - scrollOffset().x();
-    const qreal y = std::clamp<qreal>(caret.center().y(), 0, step);
-    int position = hitTest(QPointF(caretX, y));
-    if (position == cursor.position())
-        position = direction < 0 ? 0 : model.document()->characterCount() - 1;
-    cursor.setPosition(position, mode);
-}
-
-void TTextEnginePrivate::moveToCell(int direction)
-{
-    QTextTable *table = cursor.currentTable();
-    if (!table)
-        return;
-    const QTextTableCell cell = table->cellAt(cursor);
-    int index = cell.row() * table->columns() + cell.column() + direction;
-    const int count = table->rows() * table->columns();
-    if (index >= count) {
-        // Tab in the last cell adds a row, as users expect.
-        tracker.beginEdit(cursor, UndoKindTracker::Typing);
-        table->appendRows(1);
-        tracker.endEdit(cursor);
-    }
-    index = std::clamp(index, 0, table->rows() * table->columns() - 1);
-    const QTextTableCell target = table->cellAt(index / table->columns(), index % table->columns());
-    cursor.setPosition(target.firstPosition());
-    cursor.setPosition(target.lastPosition(), QTextCursor::KeepAnchor);
-}
-
-bool TTextEnginePrivate::handleKey(QKeyEvent *event)
-{
-    if (event == QKeySequence::Undo)
-        return q->Undo(), true;
-    if (event == QKeySequence::Redo || (event->key() == Qt::Key_Y && event->modifiers() == Qt::ControlModifier))
-        return q->Redo(), true;
-    if (event == QKeySequence::Cut)
-        return q->ClipboardAction(1), true;
-    if (event == QKeySequence::Copy)
-        return q->ClipboardAction(2), true;
-    if (event == QKeySequence::Paste)
-        return q->ClipboardAction(3), true;
-    if (event == QKeySequence::SelectAll)
-        return selectAll(), true;
-
-    const Qt::KeyboardModifiers modifiers = event->modifiers();
-    const bool shift = modifiers & Qt::ShiftModifier;
-    const bool control = modifiers & Qt::ControlModifier;
-    const QTextCursor::MoveMode mode = shift ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor;
-    const bool vertical = event->key() == Qt::Key_Up || event->key() == Qt::Key_Down
-        || event->key() == Qt::Key_PageUp || event->key() == Qt::Key_PageDown;
-    if (!vertical || control)
-        desiredX = -1;
-
-    auto move = [&](QTextCursor::MoveOperation operation) {
-        cursor.movePosition(operation, mode);
-        tracker.breakGroup();
-    };
-
-    switch (event->key()) {
-    case Qt::Key_Left:
-        if (!shift && cursor.hasSelection() && !control)
-            cursor.setPosition(cursor.selectionStart());
-        else
-            move(control ? QTextCursor::PreviousWord : QTextCursor::PreviousCharacter);
-        tracker.breakGroup();
-        return true;
-    case Qt::Key_Right:
-        if (!shift && cursor.hasSelection() && !control)
-            cursor.setPosition(cursor.selectionEnd());
-        else
-            move(control ? QTextCursor::NextWord : QTextCursor::NextCharacter);
-        tracker.breakGroup();
-        return true;
-    case Qt::Key_Up:
-        if (control) {
-            if (cursor.positionInBlock() == 0)
-                move(QTextCursor::PreviousBlock);
-            else
-                move(QTextCursor::StartOfBlock);
-        } else {
-            moveVertically(-1, mode);
-        }
-        tracker.breakGroup();
-        return true;
-    case Qt::Key_Down:
-        if (control)
-            move(QTextCursor::NextBlock);
-        else
-            moveVertically(1, mode);
-        tracker.breakGroup();
-        return true;
-    case Qt::Key_Home:
-        move(control ? QTextCursor::Start : QTextCursor::StartOfLine);
-        return true;
-    case Qt::Key_End:
-        move(control ? QTextCursor::End : QTextCursor::EndOfLine);
-        return true;
-    case Qt::Key_PageUp:
-        movePage(-1, mode);
-        tracker.breakGroup();
-        return true;
-    case Qt::Key_PageDown:
-        movePage(1, mode);
-        tracker.breakGroup();
-        return true;
-    case Qt::Key_Backspace:
-        editor.deleteBackward(cursor, control);
-        return true;
-    case Qt::Key_Delete:
-        if (shift && !control)
-            return q->ClipboardAction(1), true;
-        editor.deleteForward(cursor, control);
-        return true;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        if (shift)
-            editor.lineBreak(cursor);
-        else
-            editor.newParagraph(cursor);
-        return true;
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-        if (cursor.currentTable() && !control) {
-            moveToCell(event->key() == Qt::Key_Backtab || shift ? -1 : 1);
-            return true;
-        }
-        if (event->key() == Qt::Key_Backtab)
-            return false;
-        editor.type(cursor, QStringLiteral("\t"), overwrite);
-        return true;
-    case Qt::Key_Insert:
-        if (modifiers == Qt::NoModifier) {
-            overwrite = !overwrite;
-            emit q->overwriteModeChanged(overwrite);
-            return true;
-        }
-        if (shift)
-            return q->ClipboardAction(3), true;
-        if (control)
-            return q->ClipboardAction(2), true;
-        return false;
-    default:
-        break;
-    }
-
-    const QString text = event->text();
-    if (text.isEmpty() || (control && !(modifiers & Qt::AltModifier)))
-        return false;
-    for (const QChar c : text) {
-        if (!c.isPrint() && c != u'\t')
-            return false;
-    }
-    editor.type(cursor, text, overwrite);
-    return true;
-}
-
-// ---------------------------------------------------------------------------
-// Mouse
-
-void TTextEnginePrivate::extendDragSelection(const QPointF &viewportPoint)
-{
-    const int position = hitTest(viewportPoint);
-    if (drag == Drag::Words || drag == Drag::Paragraphs) {
-        QTextCursor unit(model.document());
-        unit.setPosition(position);
-        unit.select(drag == Drag::Words ? QTextCursor::WordUnderCursor : QTextCursor::BlockUnderCursor);
-        if (!unit.hasSelection())
-            unit.setPosition(position);
-        if (position < selectionOrigin) {
-            cursor.setPosition(selectionOriginEnd);
-            cursor.setPosition(std::min(position, unit.selectionStart()), QTextCursor::KeepAnchor);
-        } else {
-            cursor.setPosition(selectionOrigin);
-            cursor.setPosition(std::max(position, unit.selectionEnd()), QTextCursor::KeepAnchor);
-        }
-        return;
-    }
-    cursor.setPosition(position, QTextCursor::KeepAnchor);
-}
-
-void TTextEnginePrivate::autoScrollStep()
-{
-    const QRect area = q->viewport()->rect();
-    QScrollBar *v = q->verticalScrollBar();
-    QScrollBar *h = q->horizontalScrollBar();
-    if (lastMouse.y() < area.top())
-        v->setValue(v->value() - int(area.top() - lastMouse.y()) - 4);
-    else if (lastMouse.y() > area.bottom())
-        v->setValue(v->value() + int(lastMouse.y() - area.bottom()) + 4);
-    if (lastMouse.x() < area.left())
-        h->setValue(h->value() - int(area.left() - lastMouse.x()) - 4);
-    else if (lastMouse.x() > area.right())
-        h->setValue(h->value() + int(lastMouse.x() - area.right()) + 4);
-    extendDragSelection(lastMouse);
-    afterUserAction();
-}
-
-// ---------------------------------------------------------------------------
-// Clipboard and drag and drop
-
-QMimeData *TTextEnginePrivate::createMimeData() const
-{
-    auto *mime = new QMimeData;
-    const QTextDocumentFragment fragment(cursor);
-    const QString html = fragment.toHtml();
-    mime->setData(QString::fromLatin1(FragmentMime), html.toUtf8());
-    mime->setHtml(html);
-    QString text = fragment.toPlainText();
-    text.replace(QChar::LineSeparator, u'\n');
-    mime->setText(text);
-    if (DocumentFilter *rtf = FilterRegistry::instance().filter(5)) {
-        DocumentModel copy;
-        QTextCursor(copy.document()).insertFragment(fragment);
-        QBuffer buffer;
-        buffer.open(QIODevice::WriteOnly);
-        QString error;
-        if (rtf->write(buffer, copy, FilterContext{}, &error)) {
-            mime->setData(QStringLiteral("text/rtf"), buffer.data());
-            mime->setData(QStringLiteral("application/rtf"), buffer.data());
-        }
-    }
-    return mime;
-}
-
-bool TTextEnginePrivate::insertMimeData(const QMimeData *mime, QTextCursor &at)
-{
-    if (!mime)
-        return false;
-    QTextDocument *document = model.document();
-    if (mime->hasFormat(QString::fromLatin1(FragmentMime))) {
-        const QString html = QString::fromUtf8(mime->data(QString::fromLatin1(FragmentMime)));
-        editor.insertFragment(at, QTextDocumentFragment::fromHtml(html, document));
-        return true;
-    }
-    if (DocumentFilter *rtf = FilterRegistry::instance().filter(5)) {
-        for (const QString &type : {QStringLiteral("text/rtf"), QStringLiteral("application/rtf")}) {
-            if (!mime->hasFormat(type))
-                continue;
-            QByteArray bytes = mime->data(type);
-            QBuffer buffer(&bytes);
-            buffer.open(QIODevice::ReadOnly);
-            DocumentModel source;
-            QString error;
-            if (rtf->read(buffer, source, FilterContext{}, &error)) {
-                insertModel(source, at);
-                return true;
-            }
-        }
-    }
-    if (mime->hasHtml()) {
-        editor.insertFragment(at, QTextDocumentFragment::fromHtml(mime->html(), document));
-        return true;
-    }
-    if (mime->hasImage()) {
-        const QImage image = qvariant_cast<QImage>(mime->imageData());
-        if (!image.isNull()) {
-            static int counter = 0;
-            const QString name = QStringLiteral("tamapiko-pasted-%1").arg(++counter);
-            document->addResource(QTextDocument::ImageResource, QUrl(name), image);
-            QTextImageFormat format;
-            format.setName(name);
-            tracker.beginEdit(at, UndoKindTracker::Typing);
-            if (at.hasSelection())
-                at.removeSelectedText();
-            at.insertImage(format);
-            tracker.endEdit(at);
-            return true;
-        }
-    }
-    if (mime->hasText()) {
-        QString text = mime->text();
-        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
-        editor.insertFragment(at, QTextDocumentFragment::fromPlainText(text));
-        return true;
-    }
-    return false;
-}
-
-void TTextEnginePrivate::startDrag()
-{
-    drag = Drag::None;
-    auto *qdrag = new QDrag(q);
-    qdrag->setMimeData(createMimeData());
-    const Qt::DropAction action = qdrag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);
-    if (action == Qt::MoveAction && qdrag->target() != q->viewport() && qdrag->target() != q)
-        editor.removeSelection(cursor);
-    afterUserAction();
-}
-
-void TTextEnginePrivate::insertModel(DocumentModel &source, QTextCursor &at)
-{
-    QTextDocument *from = source.document();
-    QTextDocument *to = model.document();
-    // Pictures live in the source document's resources: carry them over.
-    for (QTextBlock block = from->begin(); block.isValid(); block = block.next()) {
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextCharFormat format = it.fragment().charFormat();
-            if (!format.isImageFormat())
-                continue;
-            const QUrl name(format.toImageFormat().name());
-            const QVariant resource = from->resource(QTextDocument::ImageResource, name);
-            if (resource.isValid())
-                to->addResource(QTextDocument::ImageResource, name, resource);
-        }
-    }
-    QTextCursor all(from);
-    all.select(QTextCursor::Document);
-    editor.insertFragment(at, QTextDocumentFragment(all));
-}
-
-bool TTextEnginePrivate::insertFile(const QString &fileName, int format)
-{
-    DocumentFilter *filter = FilterRegistry::instance().filter(format);
-    if (!filter) {
-        error = QStringLiteral("No filter for format %1").arg(format);
-        return false;
-    }
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = file.errorString();
-        return false;
-    }
-    DocumentModel source;
-    QString message;
-    if (!filter->read(file, source, FilterContext{fileName}, &message)) {
-        error = message.isEmpty() ? QStringLiteral("Cannot read %1").arg(fileName) : message;
-        return false;
-    }
-    insertModel(source, cursor);
-    return true;
-}
-
-// ---------------------------------------------------------------------------
-// Input method
-
-void TTextEnginePrivate::clearPreedit()
-{
-    if (preeditBlock.isValid()) {
-        QTextLayout *blockLayout = preeditBlock.layout();
-        blockLayout->setPreeditArea(-1, QString());
-        blockLayout->clearFormats();
-        layout->invalidateBlock(preeditBlock);
-    }
-    preedit.clear();
-    preeditCursor = 0;
-    preeditBlock = QTextBlock();
-}
-
-void TTextEnginePrivate::setPreedit(const QInputMethodEvent *event)
-{
-    preedit = event->preeditString();
-    if (preedit.isEmpty())
-        return;
-    preeditBlock = cursor.block();
-    QTextLayout *blockLayout = preeditBlock.layout();
-    const int start = cursor.position() - preeditBlock.position();
-    blockLayout->setPreeditArea(start, preedit);
-    QList<QTextLayout::FormatRange> formats;
-    preeditCursor = int(preedit.size());
-    for (const QInputMethodEvent::Attribute &attribute : event->attributes()) {
-        if (attribute.type == QInputMethodEvent::Cursor) {
-            preeditCursor = std::clamp(attribute.start, 0, int(preedit.size()));
-        } else if (attribute.type == QInputMethodEvent::TextFormat) {
-            const QTextCharFormat format = qvariant_cast<QTextFormat>(attribute.value).toCharFormat();
-            if (format.isValid() && attribute.length > 0)
-                formats.append({start + attribute.start, attribute.length, format});
-        }
-    }
-    if (formats.isEmpty()) {
-        QTextCharFormat underline;
-        underline.setFontUnderline(true);
-        formats.append({start, int(preedit.size()), underline});
-    }
-    blockLayout->setFormats(formats);
-    layout->invalidateBlock(preeditBlock);
-}
 
 // ---------------------------------------------------------------------------
 // TTextEngine
@@ -786,90 +352,35 @@ void TTextEngine::setFormatSelection(bool on)
 
 // --- Paragraph -------------------------------------------------------------
 
-namespace {
-
-template<typename Visit>
-void forEachSelectedBlock(const QTextCursor &cursor, Visit visit)
-{
-    const QTextDocument *document = cursor.document();
-    QTextBlock block = document->findBlock(cursor.selectionStart());
-    const QTextBlock last = document->findBlock(cursor.selectionEnd());
-    for (; block.isValid(); block = block.next()) {
-        visit(block);
-        if (block == last)
-            break;
-    }
-}
-
-} // namespace
-
 int TTextEngine::Alignment() const
 {
-    int result = -2;
-    forEachSelectedBlock(d->cursor, [&](const QTextBlock &block) {
-        const int alignment = d->blockAlignment(block.blockFormat());
-        result = result == -2 || result == alignment ? alignment : -1;
-    });
-    return result == -2 ? 0 : result;
+    return selectedAlignment(d->cursor);
 }
 
 void TTextEngine::setAlignment(int alignment)
 {
-    static const Qt::Alignment values[] = {Qt::AlignLeft | Qt::AlignAbsolute, Qt::AlignRight | Qt::AlignAbsolute,
-                                           Qt::AlignHCenter, Qt::AlignJustify};
     if (alignment < 0 || alignment > 3)
         return;
     QTextBlockFormat format;
-    format.setAlignment(values[alignment]);
+    format.setAlignment(alignmentFromCode(alignment));
     d->editor.mergeBlockFormat(d->cursor, format);
     d->afterUserAction();
 }
 
-namespace {
-
-int readBlockProperty(const QTextCursor &cursor, int property, int absent)
-{
-    int result = INT_MIN;
-    forEachSelectedBlock(cursor, [&](const QTextBlock &block) {
-        const QTextBlockFormat format = block.blockFormat();
-        const int value = format.hasProperty(property) ? format.intProperty(property) : absent;
-        result = result == INT_MIN || result == value ? value : -1;
-    });
-    return result == INT_MIN ? absent : result;
-}
-
-} // namespace
-
 int TTextEngine::FrameStyle() const
 {
-    return readBlockProperty(d->cursor, ParagraphFrameStyle, 0);
+    return selectedBlockProperty(d->cursor, ParagraphFrameStyle, 0);
 }
 
 void TTextEngine::setFrameStyle(int style)
 {
-    // Sides named with their low bit are switched on, those named with the
-    // high bit (0x100 left ... 0x1000 tab lines) off; 0x20 means single lines.
     QTextCursor cursor = d->cursor;
     d->tracker.beginEdit(cursor, UndoKindTracker::Formatting);
     forEachSelectedBlock(d->cursor, [&](const QTextBlock &block) {
-        int value = block.blockFormat().intProperty(ParagraphFrameStyle);
-        for (int side : {0x01, 0x02, 0x04, 0x08, 0x10}) {
-            if (style & side)
-                value |= side;
-            if (style & (side << 8))
-                value &= ~side;
-        }
-        if (style & 0x40)
-            value |= 0x40;
-        else if (style & 0x20)
-            value &= ~0x40;
-        if (style & 0x80)
-            value |= 0x80;
-        else if (style & 0x1F20)
-            value &= ~0x80;
+        const int value = mergedFrameStyle(block.blockFormat().intProperty(ParagraphFrameStyle), style);
         QTextCursor paragraph(block);
         QTextBlockFormat format;
-        format.setProperty(ParagraphFrameStyle, value & 0xFF);
+        format.setProperty(ParagraphFrameStyle, value);
         if (!block.blockFormat().hasProperty(ParagraphFrameLineWidth))
             format.setProperty(ParagraphFrameLineWidth, 20);
         paragraph.mergeBlockFormat(format);
@@ -880,7 +391,7 @@ void TTextEngine::setFrameStyle(int style)
 
 int TTextEngine::FrameLineWidth() const
 {
-    return readBlockProperty(d->cursor, ParagraphFrameLineWidth, 20);
+    return selectedBlockProperty(d->cursor, ParagraphFrameLineWidth, 20);
 }
 
 void TTextEngine::setFrameLineWidth(int twips)
@@ -895,7 +406,7 @@ void TTextEngine::setFrameLineWidth(int twips)
 
 int TTextEngine::FrameDistance() const
 {
-    return readBlockProperty(d->cursor, ParagraphFrameDistance, 0);
+    return selectedBlockProperty(d->cursor, ParagraphFrameDistance, 0);
 }
 
 void TTextEngine::setFrameDistance(int twips)
@@ -1117,72 +628,22 @@ bool TTextEngine::TableCanChangeAttr() const
 int TTextEngine::TableInsert(int rows, int columns, int position, int option)
 {
     Q_UNUSED(option);
-    if (rows < 1 || columns < 1 || rows > 32767 || columns > 63) {
-        d->error = QStringLiteral("A table needs 1 to 32767 rows and 1 to 63 columns");
-        return BadArgument;
-    }
     QTextCursor at = d->cursor;
     if (position >= 0)
         at.setPosition(std::clamp(position, 0, document()->characterCount() - 1));
-    QTextTableFormat format;
-    format.setBorder(0.5);
-    format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
-    format.setCellPadding(2.7);
-    format.setCellSpacing(0);
-    format.setWidth(QTextLength(QTextLength::PercentageLength, 100));
-    QList<QTextLength> widths;
-    for (int c = 0; c < columns; ++c)
-        widths.append(QTextLength(QTextLength::PercentageLength, 100.0 / columns));
-    format.setColumnWidthConstraints(widths);
-    d->tracker.beginEdit(at, UndoKindTracker::Typing);
-    if (at.hasSelection())
-        at.removeSelectedText();
-    if (at.positionInBlock() > 0)
-        at.insertBlock();
-    at.insertTable(rows, columns, format);
-    d->tracker.endEdit(at);
-    d->tracker.breakGroup();
+    if (!insertTable(at, rows, columns, d->tracker, &d->error))
+        return ResultBadArgument;
     d->cursor = at;
     d->ensureCaretVisible();
     d->afterUserAction();
-    return NoError;
+    return ResultOk;
 }
 
 bool TTextEngine::TableDeleteLines()
 {
-    QTextTable *table = d->cursor.currentTable();
-    if (!table)
-        return false;
-    int firstRow = 0;
-    int rowCount = 0;
-    int firstColumn = 0;
-    int columnCount = 0;
-    d->cursor.selectedTableCells(&firstRow, &rowCount, &firstColumn, &columnCount);
-    if (firstRow < 0) {
-        QTextCursor start = d->cursor;
-        start.setPosition(d->cursor.selectionStart());
-        QTextCursor end = d->cursor;
-        end.setPosition(d->cursor.selectionEnd());
-        const QTextTableCell a = table->cellAt(start);
-        const QTextTableCell b = end.currentTable() == table ? table->cellAt(end) : QTextTableCell();
-        firstRow = a.isValid() ? a.row() : 0;
-        rowCount = (b.isValid() ? b.row() : table->rows() - 1) - firstRow + 1;
-    }
-    QTextCursor cursor = d->cursor;
-    d->tracker.beginEdit(cursor, UndoKindTracker::Deletion);
-    if (firstRow == 0 && rowCount >= table->rows()) {
-        // Every row goes: the table goes.
-        QTextCursor whole(document());
-        whole.setPosition(table->firstPosition() - 1);
-        whole.setPosition(table->lastPosition() + 1, QTextCursor::KeepAnchor);
-        whole.removeSelectedText();
-    } else {
-        table->removeRows(firstRow, rowCount);
-    }
-    d->tracker.endEdit(cursor);
-    d->tracker.breakGroup();
+    const bool done = deleteSelectedRows(d->cursor, d->tracker);
     d->afterUserAction();
-    return true;
+    return done;
 }
 
 bool TTextEngine::TableAttrDialog()
@@ -1320,19 +781,19 @@ bool TTextEngine::ClipboardAction(int action)
     switch (action) {
     case 1:
         if (d->cursor.hasSelection() && clipboard) {
-            clipboard->setMimeData(d->createMimeData());
+            clipboard->setMimeData(d->clipboard.mimeData(d->cursor));
             done = d->editor.removeSelection(d->cursor);
         }
         break;
     case 2:
         if (d->cursor.hasSelection() && clipboard) {
-            clipboard->setMimeData(d->createMimeData());
+            clipboard->setMimeData(d->clipboard.mimeData(d->cursor));
             done = true;
         }
         break;
     case 3:
         if (clipboard)
-            done = d->insertMimeData(clipboard->mimeData(), d->cursor);
+            done = d->clipboard.insert(clipboard->mimeData(), d->cursor);
         break;
     case 4:
         done = d->editor.removeSelection(d->cursor);
@@ -1348,19 +809,29 @@ bool TTextEngine::ClipboardAction(int action)
 
 // --- Files -----------------------------------------------------------------
 
+bool TTextEnginePrivate::insertFile(const QString &fileName, int format)
+{
+    DocumentModel source;
+    const FileOutcome outcome = readDocumentFile(fileName, 0, format, source);
+    if (!outcome.ok()) {
+        error = outcome.message;
+        return false;
+    }
+    clipboard.insertDocument(source, cursor);
+    ensureCaretVisible();
+    afterUserAction();
+    return true;
+}
+
 bool TTextEngine::InsertRtfFile(const QString &fileName, int option)
 {
     Q_UNUSED(option);
-    const bool done = d->insertFile(fileName, 5);
-    d->afterUserAction();
-    return done;
+    return d->insertFile(fileName, 5);
 }
 
 bool TTextEngine::InsertTextFile(const QString &fileName)
 {
-    const bool done = d->insertFile(fileName, 1);
-    d->afterUserAction();
-    return done;
+    return d->insertFile(fileName, 1);
 }
 
 int TTextEngine::InsertObjectAsChar(int kind, const QString &fileName, int position, int width,
@@ -1370,45 +841,12 @@ int TTextEngine::InsertObjectAsChar(int kind, const QString &fileName, int posit
     Q_UNUSED(option);
     if (kind != 0) {
         d->error = QStringLiteral("Embedded objects are not supported");
-        return Unsupported;
+        return ResultUnsupported;
     }
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        d->error = QStringLiteral("%1: %2").arg(fileName, file.errorString());
-        return FileError;
-    }
-    const QByteArray bytes = file.readAll();
-    QBuffer buffer;
-    buffer.setData(bytes);
-    QImageReader reader(&buffer);
-    const QByteArray imageFormat = reader.format();
-    const QImage image = reader.read();
-    if (image.isNull()) {
-        d->error = QStringLiteral("%1: %2").arg(fileName, reader.errorString());
-        return FormatError;
-    }
-    const bool linked = imageFlag == 0;
-    const QString absolute = QFileInfo(fileName).absoluteFilePath();
-    static int counter = 0;
-    const QString name = linked ? QUrl::fromLocalFile(absolute).toString()
-                                : QStringLiteral("tamapiko-image-%1").arg(++counter);
-    document()->addResource(QTextDocument::ImageResource, QUrl(name), image);
-
-    QTextImageFormat format;
-    format.setName(name);
-    // Width and height are percentages of the picture's own size.
-    const double dpiX = image.dotsPerMeterX() > 0 ? image.dotsPerMeterX() * 0.0254 : 96;
-    const double dpiY = image.dotsPerMeterY() > 0 ? image.dotsPerMeterY() * 0.0254 : 96;
-    const double scaleW = (width > 0 ? width : 100) / 100.0;
-    const double scaleH = (height > 0 ? height : 100) / 100.0;
-    format.setWidth(image.width() * 72.0 / dpiX * scaleW);
-    format.setHeight(image.height() * 72.0 / dpiY * scaleH);
-    if (linked) {
-        format.setProperty(ImageLinkedPath, absolute);
-    } else {
-        format.setProperty(ImageOriginalData, bytes);
-        format.setProperty(ImageOriginalFormat, QString::fromLatin1(imageFormat));
-    }
+    const std::optional<QTextImageFormat> format =
+        readPicture(document(), {fileName, width, height, imageFlag == 0}, &d->error);
+    if (!format)
+        return QFile::exists(fileName) ? ResultFormatError : ResultFileError;
 
     QTextCursor at = d->cursor;
     if (position >= 0)
@@ -1416,14 +854,14 @@ int TTextEngine::InsertObjectAsChar(int kind, const QString &fileName, int posit
     d->tracker.beginEdit(at, UndoKindTracker::Typing);
     if (at.hasSelection())
         at.removeSelectedText();
-    at.insertImage(format);
+    at.insertImage(*format);
     d->tracker.endEdit(at);
     d->tracker.breakGroup();
     if (position < 0)
         d->cursor = at;
     d->ensureCaretVisible();
     d->afterUserAction();
-    return NoError;
+    return ResultOk;
 }
 
 int TTextEngine::InsertObjectFixed(int kind, const QString &fileName, int x, int y, int width,
@@ -1446,20 +884,19 @@ int TTextEngine::InsertObjectFixed(int kind, const QString &fileName, int x, int
 int TTextEngine::LoadDocument(const QString &fileName, int offset, int format, int flag)
 {
     Q_UNUSED(flag);
-    DocumentFilter *filter = FilterRegistry::instance().filter(format);
-    if (!filter) {
+    if (!FilterRegistry::instance().filter(format)) {
         d->error = QStringLiteral("Unknown document format %1").arg(format);
-        return UnknownFormat;
+        return ResultUnknownFormat;
     }
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        d->error = QStringLiteral("%1: %2").arg(fileName, file.errorString());
-        return FileError;
+    QFile probe(fileName);
+    if (!probe.open(QIODevice::ReadOnly) || offset < 0 || offset > probe.size()) {
+        // Checked first: a file that cannot be read leaves the document alone.
+        d->error = QStringLiteral("%1: %2").arg(fileName,
+                                               probe.isOpen() ? QStringLiteral("no data at offset %1").arg(offset)
+                                                              : probe.errorString());
+        return ResultFileError;
     }
-    if (offset < 0 || offset > file.size() || !file.seek(offset)) {
-        d->error = QStringLiteral("%1: no data at offset %2").arg(fileName).arg(offset);
-        return FileError;
-    }
+    probe.close();
 
     QTextDocument *document = d->model.document();
     d->clearPreedit();
@@ -1469,9 +906,8 @@ int TTextEngine::LoadDocument(const QString &fileName, int offset, int format, i
     document->clear();
     d->model.clearSourceProperties();
     d->applyDefaultFont();
-    QString message;
-    const bool ok = filter->read(file, d->model, FilterContext{fileName}, &message);
-    if (!ok) {
+    const FileOutcome outcome = readDocumentFile(fileName, offset, format, d->model);
+    if (!outcome.ok()) {
         // Never leave half a document behind that could be saved over the file.
         document->clear();
         d->applyDefaultFont();
@@ -1487,58 +923,16 @@ int TTextEngine::LoadDocument(const QString &fileName, int offset, int format, i
     viewport()->update();
     d->afterUserAction();
     emit viewGeometryChanged();
-    if (!ok) {
-        d->error = message.isEmpty() ? QStringLiteral("%1: cannot be read").arg(fileName) : message;
-        return FormatError;
-    }
-    d->error.clear();
-    return NoError;
+    d->error = outcome.message;
+    return outcome.code;
 }
 
 int TTextEngine::SaveDocument(const QString &fileName, int offset, int format, int flag)
 {
     Q_UNUSED(flag);
-    DocumentFilter *filter = FilterRegistry::instance().filter(format);
-    if (!filter) {
-        d->error = QStringLiteral("Unknown document format %1").arg(format);
-        return UnknownFormat;
-    }
-    if (offset < 0) {
-        d->error = QStringLiteral("Offset %1 is not a file position").arg(offset);
-        return BadArgument;
-    }
-    // Write into memory first: a filter that fails must not leave a
-    // truncated file behind.
-    QBuffer data;
-    data.open(QIODevice::WriteOnly);
-    QString message;
-    if (!filter->write(data, d->model, FilterContext{fileName}, &message)) {
-        d->error = message.isEmpty() ? QStringLiteral("%1: cannot be written").arg(fileName) : message;
-        return FormatError;
-    }
-
-    // Keep the bytes before the offset (a header the caller wrote) as they
-    // are, and replace the file in one step.
-    QByteArray prefix;
-    if (offset > 0) {
-        QFile existing(fileName);
-        if (existing.exists() && !existing.open(QIODevice::ReadOnly)) {
-            d->error = QStringLiteral("%1: %2").arg(fileName, existing.errorString());
-            return FileError;
-        }
-        if (existing.isOpen())
-            prefix = existing.read(offset);
-        prefix.append(QByteArray(offset - prefix.size(), '\0'));
-    }
-    QSaveFile out(fileName);
-    out.setDirectWriteFallback(true);
-    if (!out.open(QIODevice::WriteOnly) || out.write(prefix) != prefix.size()
-        || out.write(data.data()) != data.data().size() || !out.commit()) {
-        d->error = QStringLiteral("%1: %2").arg(fileName, out.errorString());
-        return FileError;
-    }
-    d->error.clear();
-    return NoError;
+    const FileOutcome outcome = writeDocumentFile(fileName, offset, format, d->model);
+    d->error = outcome.message;
+    return outcome.code;
 }
 
 QString TTextEngine::errorString() const
@@ -1883,7 +1277,7 @@ bool TTextEngine::event(QEvent *event)
 
 void TTextEngine::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (event->mimeData()->hasText() || event->mimeData()->hasHtml() || event->mimeData()->hasImage())
+    if (ClipboardBridge::canInsert(event->mimeData()))
         event->acceptProposedAction();
 }
 
@@ -1933,7 +1327,7 @@ void TTextEngine::dropEvent(QDropEvent *event)
         event->accept();
     } else {
         QTextCursor target = at;
-        if (d->insertMimeData(event->mimeData(), target)) {
+        if (d->clipboard.insert(event->mimeData(), target)) {
             d->cursor = target;
             event->acceptProposedAction();
         }

@@ -5,6 +5,7 @@
 // struct ties them to one widget.
 
 #include "engine/DocumentModel.h"
+#include "engine/editing/ClipboardBridge.h"
 #include "engine/editing/TextEditor.h"
 #include "engine/editing/UndoKindTracker.h"
 #include "engine/layout/PageLayout.h"
@@ -33,6 +34,7 @@ public:
     QTextCursor cursor;
     tamapiko::engine::UndoKindTracker tracker;
     tamapiko::engine::TextEditor editor;
+    tamapiko::engine::ClipboardBridge clipboard;
 
     // Properties
     int viewMode = 1;
@@ -100,8 +102,6 @@ public:
     void extendDragSelection(const QPointF &viewportPoint);
     void autoScrollStep();
 
-    QMimeData *createMimeData() const;
-    bool insertMimeData(const QMimeData *mime, QTextCursor &at);
     void startDrag();
 
     void setPreedit(const QInputMethodEvent *event);
@@ -110,8 +110,6 @@ public:
     // Reads a file with a filter into a separate model and pastes it at the
     // caret as one step.
     bool insertFile(const QString &fileName, int format);
-    void insertModel(tamapiko::engine::DocumentModel &source, QTextCursor &at);
 
-    int blockAlignment(const QTextBlockFormat &format) const;
     void applyDefaultFont();
 };

@@ -1,0 +1,85 @@
+#include "engine/editing/TableCommands.h"
+
+#include "engine/editing/UndoKindTracker.h"
+
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextTable>
+
+namespace tamapiko::engine {
+
+namespace {
+
+// Word processors stop at 63 columns; rows are only limited to keep a typo
+// from building a document nobody asked for.
+constexpr int MaximumRows = 32767;
+constexpr int MaximumColumns = 63;
+
+} // namespace
+
+bool insertTable(QTextCursor &at, int rows, int columns, UndoKindTracker &tracker, QString *error)
+{
+    if (rows < 1 || columns < 1 || rows > MaximumRows || columns > MaximumColumns) {
+        if (error)
+            *error = QStringLiteral("A table needs 1 to %1 rows and 1 to %2 columns").arg(MaximumRows).arg(MaximumColumns);
+        return false;
+    }
+    QTextTableFormat format;
+    format.setBorder(0.5);
+    format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+    format.setCellPadding(2.7);
+    format.setCellSpacing(0);
+    format.setWidth(QTextLength(QTextLength::PercentageLength, 100));
+    QList<QTextLength> widths;
+    for (int c = 0; c < columns; ++c)
+        widths.append(QTextLength(QTextLength::PercentageLength, 100.0 / columns));
+    format.setColumnWidthConstraints(widths);
+
+    tracker.beginEdit(at, UndoKindTracker::Typing);
+    if (at.hasSelection())
+        at.removeSelectedText();
+    if (at.positionInBlock() > 0)
+        at.insertBlock();
+    at.insertTable(rows, columns, format);
+    tracker.endEdit(at);
+    tracker.breakGroup();
+    return true;
+}
+
+bool deleteSelectedRows(const QTextCursor &selection, UndoKindTracker &tracker)
+{
+    QTextTable *table = selection.currentTable();
+    if (!table)
+        return false;
+    int firstRow = -1;
+    int rowCount = 0;
+    int firstColumn = 0;
+    int columnCount = 0;
+    selection.selectedTableCells(&firstRow, &rowCount, &firstColumn, &columnCount);
+    if (firstRow < 0) {
+        // A plain selection (or the caret): the rows of its two ends.
+        QTextCursor start = selection;
+        start.setPosition(selection.selectionStart());
+        QTextCursor end = selection;
+        end.setPosition(selection.selectionEnd());
+        const QTextTableCell first = table->cellAt(start);
+        const QTextTableCell last = end.currentTable() == table ? table->cellAt(end) : QTextTableCell();
+        firstRow = first.isValid() ? first.row() : 0;
+        rowCount = (last.isValid() ? last.row() : table->rows() - 1) - firstRow + 1;
+    }
+    QTextCursor edit = selection;
+    tracker.beginEdit(edit, UndoKindTracker::Deletion);
+    if (firstRow == 0 && rowCount >= table->rows()) {
+        QTextCursor whole(selection.document());
+        whole.setPosition(table->firstPosition() - 1);
+        whole.setPosition(table->lastPosition() + 1, QTextCursor::KeepAnchor);
+        whole.removeSelectedText();
+    } else {
+        table->removeRows(firstRow, rowCount);
+    }
+    tracker.endEdit(edit);
+    tracker.breakGroup();
+    return true;
+}
+
+} // namespace tamapiko::engine

@@ -1,0 +1,40 @@
+#pragma once
+
+// Reading and writing document files through the format filters.
+//
+// The caller may keep its own data in front of the engine's (the .txm page
+// header): reading starts at an offset, and writing keeps every byte before
+// the offset as it was. Writing first renders the whole document in memory
+// and then replaces the file in one step, so a filter or disk that fails
+// never leaves a truncated file behind.
+
+#include <QString>
+
+namespace tamapiko::engine {
+
+class DocumentModel;
+
+// The engine's result codes for loading, saving and inserting.
+enum EngineResult {
+    ResultOk = 0,
+    ResultUnknownFormat = 1,
+    ResultFileError = 2,
+    ResultFormatError = 3,
+    ResultBadArgument = 4,
+    ResultUnsupported = 5,
+};
+
+struct FileOutcome
+{
+    int code = ResultOk;
+    QString message;          // one line for the user, naming the file
+    bool ok() const { return code == ResultOk; }
+};
+
+// Fills `model` (expected empty) from the file's data at `offset` on.
+FileOutcome readDocumentFile(const QString &fileName, qint64 offset, int format, DocumentModel &model);
+
+// Writes `model` at `offset`, keeping the bytes before it.
+FileOutcome writeDocumentFile(const QString &fileName, qint64 offset, int format, const DocumentModel &model);
+
+} // namespace tamapiko::engine
