@@ -6,6 +6,7 @@
 #include "engine/TEngineRuler.h"
 #include "engine/TEngineStatusBar.h"
 #include "engine/TTextEngine_p.h"
+#include "engine/dialogs/ParagraphDialog.h"
 #include "engine/editing/CharacterFormats.h"
 #include "engine/formats/DocumentFilter.h"
 #include "engine/editing/ClipboardBridge.h"
@@ -758,7 +759,15 @@ bool TTextEngine::OverwriteMode() const
 
 bool TTextEngine::ParagraphDialog()
 {
-    return false;
+    const QTextBlock first = document()->findBlock(d->cursor.selectionStart());
+    tamapiko::engine::ParagraphDialog dialog(first.blockFormat(), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    const QTextBlockFormat changes = dialog.changes();
+    if (!changes.properties().isEmpty())
+        d->editor.mergeBlockFormat(d->cursor, changes);
+    d->afterUserAction();
+    return true;
 }
 
 bool TTextEngine::FontDialog()

@@ -110,6 +110,7 @@ private slots:
     void formatAtCaretAppliesToTextTypedNext();
     void notificationsComeOncePerAction();
     void incrementalLayoutMatchesFreshLayout();
+    void backgroundLayoutSurvivesEditsBeforeAndAfterItsProgress();
     void viewAndPrintPageAgreeOnEveryPage();
     void printPageRefusesMissingPagesAndDevices();
     void hitTestingLandsOnTheSameCharacterAtAnyZoom();
@@ -333,6 +334,35 @@ void tst_TextEngine::incrementalLayoutMatchesFreshLayout()
     TTextEngine fresh;
     QTextCursor(document(fresh)).insertFragment(QTextDocumentFragment(document(edited)));
     QCOMPARE(fresh.CurrentPages(), edited.CurrentPages());
+    QCOMPARE(layoutSnapshot(document(edited)), layoutSnapshot(document(fresh)));
+}
+
+void tst_TextEngine::backgroundLayoutSurvivesEditsBeforeAndAfterItsProgress()
+{
+    TTextEngine edited;
+    PageLayout *layout = qobject_cast<PageLayout *>(document(edited)->documentLayout());
+    layout->setForegroundBudget(0);   // stack the least each time, finish in slices
+    document(edited)->setPlainText(manyPages(12));
+    QVERIFY(!layout->isComplete());
+
+    // Edits behind, at and far beyond what is stacked so far, interleaved
+    // with slices of background work.
+    QTextCursor cursor = edited.textCursor();
+    for (int round = 0; round < 6 && !layout->isComplete(); ++round) {
+        const int length = document(edited)->characterCount() - 1;
+        cursor.setPosition(length / 7 * (round + 1) % length);
+        cursor.insertText(japaneseParagraph(round));
+        cursor.insertBlock();
+        cursor.setPosition(length - 10);
+        cursor.setPosition(length - 300, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+        QCoreApplication::processEvents();
+    }
+    QTRY_VERIFY(layout->isComplete());
+
+    TTextEngine fresh;
+    QTextCursor(document(fresh)).insertFragment(QTextDocumentFragment(document(edited)));
+    QCOMPARE(edited.CurrentPages(), fresh.CurrentPages());
     QCOMPARE(layoutSnapshot(document(edited)), layoutSnapshot(document(fresh)));
 }
 

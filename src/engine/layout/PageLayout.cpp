@@ -23,9 +23,8 @@ namespace {
 constexpr int MinimumTextWidth = 288;
 constexpr int MinimumTextHeight = 288;
 
-// How long the first stacking of a large document may hold up the event
-// loop, and the slices it is then finished in.
-constexpr qint64 ForegroundBudgetMs = 40;
+// The slices a large document is stacked in on the event loop, after the
+// first pages were stacked at once.
 constexpr qint64 BackgroundSliceMs = 25;
 
 QTextTable *outermostTable(const QTextDocument *document, int position)
@@ -409,7 +408,7 @@ void PageLayout::relayoutAll()
     m_tables.clear();
     m_resumePosition = 0;
     m_mustReach = document()->characterCount();
-    stack(-1, -1, ForegroundBudgetMs);
+    stack(-1, -1, m_foregroundBudgetMs);
 }
 
 void PageLayout::documentChanged(int from, int charsRemoved, int charsAdded)
@@ -444,7 +443,7 @@ void PageLayout::documentChanged(int from, int charsRemoved, int charsAdded)
         m_resumePosition = std::min(m_resumePosition, start);
         m_mustReach = std::max(m_mustReach, from + charsAdded);
     }
-    stack(-1, -1, ForegroundBudgetMs);
+    stack(-1, -1, m_foregroundBudgetMs);
 }
 
 void PageLayout::invalidateBlock(const QTextBlock &block)

@@ -75,6 +75,9 @@ public:
     // Lays out at least up to the given document position.
     void ensurePosition(int position);
     bool isComplete() const { return m_resumePosition < 0; }
+    // How long an edit may stack synchronously before the rest goes to the
+    // event loop (tests set 0 to exercise the background path).
+    void setForegroundBudget(qint64 ms) { m_foregroundBudgetMs = ms; }
     // Pages known so far; final once isComplete().
     int knownPageCount() const { return int(m_pageStarts.size()); }
 
@@ -169,6 +172,7 @@ private:
     QTimer m_background;
     bool m_inStack = false;
     bool m_suspended = false;
+    qint64 m_foregroundBudgetMs = 40;
 };
 
 } // namespace tamapiko::engine

@@ -1,0 +1,158 @@
+#include "engine/dialogs/ParagraphDialog.h"
+
+#include "engine/editing/ParagraphFormats.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace tamapiko::engine {
+
+namespace {
+
+constexpr double PointsPerMillimetre = 72.0 / 25.4;
+
+// Line spacing choices, in the order of the box.
+enum Spacing { Single, OneAndHalf, Double, AtLeast, Exactly, Multiple };
+
+QDoubleSpinBox *lengthBox(double minimum, double maximum, const QString &suffix, QWidget *parent)
+{
+    auto *box = new QDoubleSpinBox(parent);
+    box->setRange(minimum, maximum);
+    box->setDecimals(1);
+    box->setSingleStep(suffix == QStringLiteral(" mm") ? 1 : 0.5);
+    box->setSuffix(suffix);
+    box->setAccelerated(true);
+    return box;
+}
+
+} // namespace
+
+ParagraphDialog::ParagraphDialog(const QTextBlockFormat &current, QWidget *parent)
+    : QDialog(parent)
+    , m_initial(current)
+{
+    setWindowTitle(QStringLiteral("段落"));
+
+    m_alignment = new QComboBox(this);
+    m_alignment->addItems({QStringLiteral("左揃え"), QStringLiteral("右揃え"), QStringLiteral("中央揃え"),
+                           QStringLiteral("両端揃え")});
+    m_left = lengthBox(-100, 500, QStringLiteral(" mm"), this);
+    m_right = lengthBox(-100, 500, QStringLiteral(" mm"), this);
+    m_firstLine = lengthBox(-500, 500, QStringLiteral(" mm"), this);
+    m_before = lengthBox(0, 1584, QStringLiteral(" pt"), this);
+    m_after = lengthBox(0, 1584, QStringLiteral(" pt"), this);
+    m_spacing = new QComboBox(this);
+    m_spacing->addItems({QStringLiteral("1 行"), QStringLiteral("1.5 行"), QStringLiteral("2 行"),
+                         QStringLiteral("最小値"), QStringLiteral("固定値"), QStringLiteral("倍数")});
+    m_spacingValue = lengthBox(0, 1584, QString(), this);
+
+    auto *placement = new QGroupBox(QStringLiteral("配置とインデント"), this);
+    auto *placementForm = new QFormLayout(placement);
+    placementForm->addRow(QStringLiteral("配置(&G):"), m_alignment);
+    placementForm->addRow(QStringLiteral("左(&L):"), m_left);
+    placementForm->addRow(QStringLiteral("右(&R):"), m_right);
+    placementForm->addRow(QStringLiteral("最初の行(&S):"), m_firstLine);
+    auto *spacing = new QGroupBox(QStringLiteral("間隔"), this);
+    auto *spacingForm = new QFormLayout(spacing);
+    spacingForm->addRow(QStringLiteral("段落前(&B):"), m_before);
+    spacingForm->addRow(QStringLiteral("段落後(&E):"), m_after);
+    spacingForm->addRow(QStringLiteral("行間(&N):"), m_spacing);
+    spacingForm->addRow(QStringLiteral("間隔(&A):"), m_spacingValue);
+
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("ｷｬﾝｾﾙ"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(placement);
+    layout->addWidget(spacing);
+    layout->addWidget(buttons);
+
+    m_alignment->setCurrentIndex(alignmentCode(current.alignment()));
+    m_left->setValue(current.leftMargin() / PointsPerMillimetre);
+    m_right->setValue(current.rightMargin() / PointsPerMillimetre);
+    m_firstLine->setValue(current.textIndent() / PointsPerMillimetre);
+    m_before->setValue(current.topMargin());
+    m_after->setValue(current.bottomMargin());
+
+    const qreal height = current.lineHeight();
+    switch (current.lineHeightType()) {
+    case QTextBlockFormat::ProportionalHeight:
+        m_spacing->setCurrentIndex(qFuzzyCompare(height, 150) ? OneAndHalf
+                                   : qFuzzyCompare(height, 200) ? Double
+                                   : qFuzzyCompare(height, 100) ? Single : Multiple);
+        m_spacingValue->setValue(height / 100);
+        break;
+    case QTextBlockFormat::MinimumHeight:
+        m_spacing->setCurrentIndex(AtLeast);
+        m_spacingValue->setValue(height);
+        break;
+    case QTextBlockFormat::FixedHeight:
+        m_spacing->setCurrentIndex(Exactly);
+        m_spacingValue->setValue(height);
+        break;
+    default:
+        m_spacing->setCurrentIndex(Single);
+        break;
+    }
+    updateSpacingValue();
+    connect(m_spacing, &QComboBox::currentIndexChanged, this, &ParagraphDialog::updateSpacingValue);
+
+    m_initialAlignment = m_alignment->currentIndex();
+    m_initialLeft = m_left->value();
+    m_initialRight = m_right->value();
+    m_initialFirstLine = m_firstLine->value();
+    m_initialBefore = m_before->value();
+    m_initialAfter = m_after->value();
+    m_initialSpacing = m_spacing->currentIndex();
+    m_initialSpacingValue = m_spacingValue->value();
+}
+
+void ParagraphDialog::updateSpacingValue()
+{
+    const int choice = m_spacing->currentIndex();
+    const bool hasValue = choice == AtLeast || choice == Exactly || choice == Multiple;
+    m_spacingValue->setEnabled(hasValue);
+    m_spacingValue->setSuffix(choice == Multiple ? QStringLiteral(" 行") : QStringLiteral(" pt"));
+    if (choice == Multiple && m_spacingValue->value() <= 0)
+        m_spacingValue->setValue(1);
+    if ((choice == AtLeast || choice == Exactly) && m_spacingValue->value() < 1)
+        m_spacingValue->setValue(12);
+}
+
+QTextBlockFormat ParagraphDialog::changes() const
+{
+    QTextBlockFormat format;
+    if (m_alignment->currentIndex() != m_initialAlignment)
+        format.setAlignment(alignmentFromCode(m_alignment->currentIndex()));
+    if (m_left->value() != m_initialLeft)
+        format.setLeftMargin(m_left->value() * PointsPerMillimetre);
+    if (m_right->value() != m_initialRight)
+        format.setRightMargin(m_right->value() * PointsPerMillimetre);
+    if (m_firstLine->value() != m_initialFirstLine)
+        format.setTextIndent(m_firstLine->value() * PointsPerMillimetre);
+    if (m_before->value() != m_initialBefore)
+        format.setTopMargin(m_before->value());
+    if (m_after->value() != m_initialAfter)
+        format.setBottomMargin(m_after->value());
+    if (m_spacing->currentIndex() != m_initialSpacing || m_spacingValue->value() != m_initialSpacingValue) {
+        const double value = m_spacingValue->value();
+        switch (m_spacing->currentIndex()) {
+        case OneAndHalf: format.setLineHeight(150, QTextBlockFormat::ProportionalHeight); break;
+        case Double: format.setLineHeight(200, QTextBlockFormat::ProportionalHeight); break;
+        case AtLeast: format.setLineHeight(value, QTextBlockFormat::MinimumHeight); break;
+        case Exactly: format.setLineHeight(value, QTextBlockFormat::FixedHeight); break;
+        case Multiple: format.setLineHeight(value * 100, QTextBlockFormat::ProportionalHeight); break;
+        default: format.setLineHeight(100, QTextBlockFormat::SingleHeight); break;
+        }
+    }
+    return format;
+}
+
+} // namespace tamapiko::engine
