@@ -7,6 +7,7 @@
 #include "engine/TEngineStatusBar.h"
 #include "engine/TTextEngine_p.h"
 #include "engine/dialogs/ParagraphDialog.h"
+#include "engine/dialogs/TableDialog.h"
 #include "engine/editing/CharacterFormats.h"
 #include "engine/formats/DocumentFilter.h"
 #include "engine/editing/ClipboardBridge.h"
@@ -649,7 +650,28 @@ bool TTextEngine::TableDeleteLines()
 
 bool TTextEngine::TableAttrDialog()
 {
-    return false;
+    QTextTable *table = d->cursor.currentTable();
+    if (!table) {
+        d->error = QStringLiteral("The caret is not in a table");
+        return false;
+    }
+    QTextTableFormat format = table->format();
+    if (format.columnWidthConstraints().size() < table->columns()) {
+        QList<QTextLength> constraints = format.columnWidthConstraints();
+        while (constraints.size() < table->columns())
+            constraints.append(QTextLength());
+        format.setColumnWidthConstraints(constraints);
+    }
+    const int column = table->cellAt(d->cursor).column();
+    tamapiko::engine::TableDialog dialog(format, std::max(0, column), d->layout->textWidth() / 20.0, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    QTextCursor cursor = d->cursor;
+    d->tracker.beginEdit(cursor, UndoKindTracker::Formatting);
+    table->setFormat(dialog.result());
+    d->tracker.endEdit(cursor);
+    d->afterUserAction();
+    return true;
 }
 
 // --- Printing --------------------------------------------------------------

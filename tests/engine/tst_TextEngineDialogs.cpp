@@ -1,5 +1,7 @@
 #include "engine/TTextEngine.h"
 #include "engine/dialogs/ParagraphDialog.h"
+#include "engine/dialogs/TableDialog.h"
+#include "engine/layout/PageLayout.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -7,10 +9,13 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextTable>
+#include <QSpinBox>
 #include <QTimer>
 #include <QtTest>
 
 using tamapiko::engine::ParagraphDialog;
+using tamapiko::engine::TableDialog;
 
 namespace {
 
@@ -92,6 +97,39 @@ private slots:
         QVERIFY(!engine.ParagraphDialog());
         QCOMPARE(engine.document()->firstBlock().blockFormat().leftMargin(), 0.0);
         QCOMPARE(engine.CanUndo(), 0);
+    }
+
+    void tableDialogSetsWidthBorderAndColumn()
+    {
+        TTextEngine engine;
+        QVERIFY(!engine.TableAttrDialog());   // not in a table
+        QCOMPARE(engine.TableInsert(2, 3, -1, 0), 0);
+        QTextTable *table = engine.textCursor().currentTable();
+        engine.setSelStart(table->cellAt(0, 1).firstPosition());
+        whenDialogOpens<TableDialog>(true, [](TableDialog *dialog) {
+            QCOMPARE(dialog->widthBox()->value(), 100);
+            dialog->borderBox()->setValue(1.5);
+            dialog->alignmentBox()->setCurrentIndex(1);
+            dialog->columnWidthBox()->setValue(20);   // mm, the middle column
+        });
+        QVERIFY(engine.TableAttrDialog());
+        const QTextTableFormat format = table->format();
+        QCOMPARE(format.border(), 1.5);
+        QVERIFY(format.alignment() & Qt::AlignHCenter);
+        const QList<QTextLength> widths = format.columnWidthConstraints();
+        QCOMPARE(widths.size(), 3);
+        QVERIFY(qAbs(widths.at(1).rawValue() - 56.69) < 0.1);
+        QCOMPARE(widths.at(1).type(), QTextLength::FixedLength);
+        QCOMPARE(engine.CanUndo(), 3);
+
+        // The layout follows: the middle column is 20 mm (1134 twips) wide.
+        auto *layout = qobject_cast<tamapiko::engine::PageLayout *>(engine.document()->documentLayout());
+        engine.CurrentPages();
+        const tamapiko::engine::TableGeometry *g = layout->tableGeometry(table);
+        QVERIFY(g);
+        QVERIFY(qAbs(g->columnX[2] - g->columnX[1] - 1134) <= 1);
+        QVERIFY(engine.Undo());
+        QCOMPARE(table->format().border(), 0.5);
     }
 };
 
