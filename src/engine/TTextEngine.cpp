@@ -1280,12 +1280,20 @@ bool TTextEngine::event(QEvent *event)
 {
     switch (event->type()) {
     case QEvent::ShortcutOverride: {
-        // The engine's own editing keys win over any shortcut around it.
+        // The engine's own editing keys win over any shortcut around it;
+        // other keys (function keys, Alt combinations) stay shortcuts.
         auto *key = static_cast<QKeyEvent *>(event);
-        if (key == QKeySequence::Undo || key == QKeySequence::Redo || key == QKeySequence::Cut
-            || key == QKeySequence::Copy || key == QKeySequence::Paste || key == QKeySequence::SelectAll
-            || (key->key() == Qt::Key_Y && key->modifiers() == Qt::ControlModifier)
-            || key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::ShiftModifier) {
+        const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+        const bool standard = key == QKeySequence::Undo || key == QKeySequence::Redo
+            || key == QKeySequence::Cut || key == QKeySequence::Copy || key == QKeySequence::Paste
+            || key == QKeySequence::SelectAll
+            || (key->key() == Qt::Key_Y && modifiers == Qt::ControlModifier);
+        const bool editing = (modifiers & ~(Qt::ShiftModifier | Qt::ControlModifier)) == 0
+            && ((key->key() >= Qt::Key_Backspace && key->key() <= Qt::Key_PageDown)
+                || key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab);
+        const bool typing = (modifiers & ~Qt::ShiftModifier) == 0 && !key->text().isEmpty()
+            && key->text().front().isPrint();
+        if (standard || editing || typing) {
             event->accept();
             return true;
         }

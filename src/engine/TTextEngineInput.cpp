@@ -296,8 +296,12 @@ void TTextEnginePrivate::setPreedit(const QInputMethodEvent *event)
         if (attribute.type == QInputMethodEvent::Cursor) {
             preeditCursor = std::clamp(attribute.start, 0, int(preedit.size()));
         } else if (attribute.type == QInputMethodEvent::TextFormat) {
-            const QTextCharFormat format = qvariant_cast<QTextFormat>(attribute.value).toCharFormat();
-            if (format.isValid() && attribute.length > 0)
+            QTextCharFormat format = qvariant_cast<QTextFormat>(attribute.value).toCharFormat();
+            // Text being composed is always underlined, whatever else the
+            // input method asks for (some send a plain format).
+            if (format.underlineStyle() == QTextCharFormat::NoUnderline)
+                format.setUnderlineStyle(QTextCharFormat::SingleUnderline);
+            if (attribute.length > 0)
                 formats.append({start + attribute.start, attribute.length, format});
         }
     }
