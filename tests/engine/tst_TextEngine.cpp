@@ -122,6 +122,8 @@ private slots:
     void failedLoadReportsAndLeavesNoHalfDocument();
     void pageSetupValuesAreKeptAndBadOnesStillLayOut();
     void picturesAsCharactersLayOutAndPaint();
+    void oneLayoutPaintsAlikeAtEveryResolution();
+    void clearingTheModelEmptiesTheLayout();
     void paragraphFramesTakeRoomAndDraw();
 };
 
@@ -733,6 +735,71 @@ void tst_TextEngine::paragraphFramesTakeRoomAndDraw()
     engine.setSelStart(0);
     engine.setSelLength(-1);
     QCOMPARE(engine.FrameStyle(), -1);
+}
+
+// Bands of rows with ink, as (top, bottom) pairs, scaled to a reference
+// height, so that pictures of one page at different resolutions compare.
+QList<QPair<double, double>> inkBands(const QImage &image)
+{
+    const QString rows = inkRows(image);
+    QList<QPair<double, double>> bands;
+    int start = -1;
+    for (int y = 0; y <= rows.size(); ++y) {
+        const bool ink = y < rows.size() && rows.at(y) == u'#';
+        if (ink && start < 0)
+            start = y;
+        if (!ink && start >= 0) {
+            bands.append({double(start) / image.height(), double(y) / image.height()});
+            start = -1;
+        }
+    }
+    return bands;
+}
+
+void tst_TextEngine::oneLayoutPaintsAlikeAtEveryResolution()
+{
+    TTextEngine engine;
+    document(engine)->setPlainText(manyPages(1));
+    const int pageWidth = engine.PageWidth();
+    const int pageHeight = engine.PageHeight();
+    // The same page at 50 %, 100 % and 200 % on a 96 dpi image and at 100 %
+    // on a 600 dpi one: lines of text land at the same relative heights.
+    QList<QList<QPair<double, double>>> results;
+    for (const auto &[zoom, dpi] : {std::pair{50, 96}, {100, 96}, {200, 96}, {100, 600}}) {
+        const double scale = zoom / 100.0 * dpi / 1440;
+        QImage image(qCeil(pageWidth * scale), qCeil(pageHeight * scale), QImage::Format_RGB32);
+        image.setDotsPerMeterX(qRound(dpi / 0.0254));
+        image.setDotsPerMeterY(qRound(dpi / 0.0254));
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        engine.setPrintDevice(&painter);
+        engine.setPrintZoom(zoom);
+        QVERIFY(engine.PrintPage(1));
+        painter.end();
+        results.append(inkBands(image));
+    }
+    const auto &reference = results.at(3);   // the finest
+    for (int r = 0; r < 3; ++r) {
+        const auto &bands = results.at(r);
+        QCOMPARE(bands.size(), reference.size());
+        const double pixel = 1.0 / (pageHeight * (r == 0 ? 0.5 : r == 1 ? 1 : 2) * 96 / 1440);
+        for (int i = 0; i < bands.size(); ++i) {
+            QVERIFY2(qAbs(bands.at(i).first - reference.at(i).first) <= 2 * pixel,
+                     qPrintable(QStringLiteral("line %1 at zoom index %2").arg(i).arg(r)));
+        }
+    }
+}
+
+void tst_TextEngine::clearingTheModelEmptiesTheLayout()
+{
+    TTextEngine engine;
+    document(engine)->setPlainText(manyPages(3));
+    QVERIFY(engine.CurrentPages() >= 3);
+    engine.model()->clear();
+    QCOMPARE(engine.CurrentPages(), 1);
+    typeAscii(engine, QStringLiteral("again"));
+    QCOMPARE(document(engine)->toPlainText(), QStringLiteral("again"));
+    QCOMPARE(engine.CurrentPage(), 1);
 }
 
 QTEST_MAIN(tst_TextEngine)
