@@ -122,6 +122,7 @@ private slots:
     void failedLoadReportsAndLeavesNoHalfDocument();
     void pageSetupValuesAreKeptAndBadOnesStillLayOut();
     void picturesAsCharactersLayOutAndPaint();
+    void connectedFramesMakeOneBox();
     void oneLayoutPaintsAlikeAtEveryResolution();
     void clearingTheModelEmptiesTheLayout();
     void paragraphFramesTakeRoomAndDraw();
@@ -735,6 +736,35 @@ void tst_TextEngine::paragraphFramesTakeRoomAndDraw()
     engine.setSelStart(0);
     engine.setSelLength(-1);
     QCOMPARE(engine.FrameStyle(), -1);
+}
+
+void tst_TextEngine::connectedFramesMakeOneBox()
+{
+    TTextEngine engine;
+    document(engine)->setPlainText(QStringLiteral("前\n一つ目\n二つ目\n後"));
+    PageLayout *layout = qobject_cast<PageLayout *>(document(engine)->documentLayout());
+    const QTextBlock first = document(engine)->findBlockByNumber(1);
+    const QTextBlock second = document(engine)->findBlockByNumber(2);
+    const int gapBefore = layout->lineTop(second, 0) - layout->lineTop(first, 0);
+
+    engine.setSelStart(first.position());
+    engine.setSelLength(second.position() + 1 - first.position());
+    engine.setFrameStyle(0x0F | 0x80);
+    engine.setFrameLineWidth(20);
+    engine.setFrameDistance(40);
+    // No frame room between the two: they share one box.
+    QCOMPARE(layout->lineTop(second, 0) - layout->lineTop(first, 0), gapBefore);
+
+    // Unconnected, each paragraph gets its own box and the room for it.
+    engine.setFrameStyle(0x0F | 0x1000 | 0x20);
+    QCOMPARE(engine.FrameStyle(), 0x0F);
+    QCOMPARE(layout->lineTop(second, 0) - layout->lineTop(first, 0), gapBefore + 2 * 60);
+
+    // The incremental layout agrees with a fresh one.
+    TTextEngine fresh;
+    QTextCursor(document(fresh)).insertFragment(QTextDocumentFragment(document(engine)));
+    fresh.CurrentPages();
+    QCOMPARE(layoutSnapshot(document(engine)), layoutSnapshot(document(fresh)));
 }
 
 // Bands of rows with ink, as (top, bottom) pairs, scaled to a reference

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPixmap>
 #include <QTextDocument>
+#include <QTextFrame>
 #include <QTextLine>
 #include <QUrl>
 
@@ -41,13 +42,51 @@ BlockMetrics::BlockMetrics(const QTextBlockFormat &format)
         tab.position = tab.position * 20;
         tabs.append(tab);
     }
-    if (hasFrame()) {
-        const int side = frameDistance + frameLineWidth * ((frameStyle & 0x40) ? 3 : 1);
-        if (frameStyle & 0x04)
-            spaceAbove += side;
-        if (frameStyle & 0x08)
-            spaceBelow += side;
-    }
+    addFrameRoom();
+}
+
+namespace {
+
+bool sameFrame(const QTextBlockFormat &a, const QTextBlockFormat &b)
+{
+    return a.intProperty(ParagraphFrameStyle) == b.intProperty(ParagraphFrameStyle)
+        && a.intProperty(ParagraphFrameLineWidth) == b.intProperty(ParagraphFrameLineWidth)
+        && a.intProperty(ParagraphFrameDistance) == b.intProperty(ParagraphFrameDistance);
+}
+
+} // namespace
+
+BlockMetrics::BlockMetrics(const QTextBlock &block)
+    : BlockMetrics(block.blockFormat())
+{
+    if (!hasFrame() || !(frameStyle & 0x80))
+        return;
+    const QTextBlockFormat format = block.blockFormat();
+    // Only neighbours in the same flow (not across a table's edge) join.
+    const QTextBlock previous = block.previous();
+    const QTextBlock next = block.next();
+    joinsPrevious = previous.isValid() && previous.layout() && sameFrame(previous.blockFormat(), format)
+        && previous.position() + previous.length() == block.position()
+        && block.document()->frameAt(previous.position()) == block.document()->frameAt(block.position());
+    joinsNext = next.isValid() && sameFrame(next.blockFormat(), format)
+        && block.document()->frameAt(next.position()) == block.document()->frameAt(block.position());
+    // The room for the joined sides was added above: take it back.
+    const int side = frameDistance + frameLineWidth * ((frameStyle & 0x40) ? 3 : 1);
+    if (joinsPrevious && (frameStyle & 0x04))
+        spaceAbove -= side;
+    if (joinsNext && (frameStyle & 0x08))
+        spaceBelow -= side;
+}
+
+void BlockMetrics::addFrameRoom()
+{
+    if (!hasFrame())
+        return;
+    const int side = frameDistance + frameLineWidth * ((frameStyle & 0x40) ? 3 : 1);
+    if (frameStyle & 0x04)
+        spaceAbove += side;
+    if (frameStyle & 0x08)
+        spaceBelow += side;
 }
 
 int BlockMetrics::lineAdvance(const QTextBlockFormat &format, const QTextLine &line)

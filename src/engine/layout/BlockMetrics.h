@@ -8,6 +8,7 @@
 
 #include <QList>
 #include <QSizeF>
+#include <QTextBlock>
 #include <QTextBlockFormat>
 #include <QTextOption>
 
@@ -21,6 +22,10 @@ namespace tamapiko::engine {
 struct BlockMetrics
 {
     explicit BlockMetrics(const QTextBlockFormat &format);
+    // The same, and whether the paragraph's frame joins those of its
+    // neighbours: connected frames with the same lines make one box, with no
+    // side between them.
+    explicit BlockMetrics(const QTextBlock &block);
 
     // Four ideographic characters of the default 10.5 point font.
     static constexpr int DefaultTabStop = 840;
@@ -38,7 +43,11 @@ struct BlockMetrics
     int frameStyle = 0;
     int frameLineWidth = 0;
     int frameDistance = 0;
+    bool joinsPrevious = false;
+    bool joinsNext = false;
     bool hasFrame() const { return (frameStyle & 0x0F) != 0; }
+
+    void addFrameRoom();
 
     // The vertical room a line takes, line spacing applied.
     static int lineAdvance(const QTextBlockFormat &format, const QTextLine &line);

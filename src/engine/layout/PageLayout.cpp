@@ -182,7 +182,7 @@ int PageLayout::exitY(const FlowItem &item) const
     const QTextLine last = layout->lineAt(layout->lineCount() - 1);
     const int top = lineTop(block, last.lineNumber());
     const int page = pageOfY(top);
-    const BlockMetrics metrics(block.blockFormat());
+    const BlockMetrics metrics(block);
     int y = std::min(top + lineAdvance(block, last) + metrics.spaceBelow, (page + 1) * H);
     if (metrics.breakAfter)
         y = (page + 1) * H;
@@ -243,12 +243,13 @@ void PageLayout::placeParagraph(const QTextBlock &block, StackState &state)
     const int H = textHeight();
     const int entry = state.y;
     layout->setPosition(QPointF(0, entry));
+    const BlockMetrics joined(block);
 
     int y = entry;
     if (metrics.breakBefore && y % H != 0)
         y = (pageOfY(y) + 1) * H;
     if (y % H != 0)
-        y += metrics.spaceAbove;   // space above is dropped at the top of a page
+        y += joined.spaceAbove;   // space above is dropped at the top of a page
 
     int lastTop = y;
     for (int i = 0; i < layout->lineCount(); ++i) {
@@ -265,7 +266,7 @@ void PageLayout::placeParagraph(const QTextBlock &block, StackState &state)
     if (layout->lineCount() == 0)
         recordPage(pageOfY(y), block, state);
     const int page = pageOfY(lastTop);
-    y = std::min(y + metrics.spaceBelow, (page + 1) * H);
+    y = std::min(y + joined.spaceBelow, (page + 1) * H);
     if (metrics.breakAfter)
         y = (page + 1) * H;
     state.y = y;
@@ -342,7 +343,7 @@ void PageLayout::placeTable(QTextTable *table, StackState &state)
              b.isValid() && b.position() <= cell.lastPosition(); b = b.next()) {
             if (b.layout()->lineCount() == 0)
                 breakBlock(b, std::max(60, cellWidth));
-            const BlockMetrics metrics(b.blockFormat());
+            const BlockMetrics metrics(b);
             if (y > 0)
                 y += metrics.spaceAbove;
             QTextLayout *layout = b.layout();
@@ -429,6 +430,11 @@ void PageLayout::documentChanged(int from, int charsRemoved, int charsAdded)
     QTextBlock last = document()->findBlock(from + charsAdded);
     if (!last.isValid())
         last = document()->lastBlock();
+    // A paragraph's neighbours may change with it (frames that join).
+    if (block.previous().isValid())
+        block = block.previous();
+    if (last.next().isValid())
+        last = last.next();
     for (QTextBlock b = block; b.isValid(); b = b.next()) {
         b.layout()->clearLayout();
         if (b == last)

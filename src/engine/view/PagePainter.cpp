@@ -87,7 +87,7 @@ void PagePainter::paintBlockText(QPainter *painter, int page, const QTextBlock &
 
 void PagePainter::paintFrame(QPainter *painter, int page, const QTextBlock &block)
 {
-    const BlockMetrics metrics(block.blockFormat());
+    const BlockMetrics metrics(block);
     if (!metrics.hasFrame())
         return;
     const QTextLayout *layout = block.layout();
@@ -111,8 +111,10 @@ void PagePainter::paintFrame(QPainter *painter, int page, const QTextBlock &bloc
     const int outset = metrics.frameDistance + width / 2;
     const qreal left = metrics.leftIndent - outset;
     const qreal right = m_layout.textWidth() - metrics.rightIndent + outset;
-    const qreal y0 = top - m_pageTop - (hasFirst ? outset : 0);
-    const qreal y1 = bottom - m_pageTop + (hasLast ? outset : 0);
+    // Joined frames run their sides through the gap between paragraphs.
+    const int gapAbove = metrics.joinsPrevious ? BlockMetrics(block.previous()).spaceBelow + metrics.spaceAbove : 0;
+    const qreal y0 = top - m_pageTop - (hasFirst ? (metrics.joinsPrevious ? gapAbove : outset) : 0);
+    const qreal y1 = bottom - m_pageTop + (hasLast && !metrics.joinsNext ? outset : 0);
     const bool doubled = metrics.frameStyle & 0x40;
 
     painter->save();
@@ -126,9 +128,9 @@ void PagePainter::paintFrame(QPainter *painter, int page, const QTextBlock &bloc
         line({left, y0}, {left, y1}, {1, 0});
     if (metrics.frameStyle & 0x02)
         line({right, y0}, {right, y1}, {-1, 0});
-    if ((metrics.frameStyle & 0x04) && hasFirst)
+    if ((metrics.frameStyle & 0x04) && hasFirst && !metrics.joinsPrevious)
         line({left, y0}, {right, y0}, {0, 1});
-    if ((metrics.frameStyle & 0x08) && hasLast)
+    if ((metrics.frameStyle & 0x08) && hasLast && !metrics.joinsNext)
         line({left, y1}, {right, y1}, {0, -1});
     painter->restore();
 }
