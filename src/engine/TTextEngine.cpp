@@ -6,6 +6,8 @@
 #include "engine/TEngineRuler.h"
 #include "engine/TEngineStatusBar.h"
 #include "engine/TTextEngine_p.h"
+#include "engine/dialogs/CharacterDialog.h"
+#include "engine/dialogs/FindReplaceDialog.h"
 #include "engine/dialogs/ParagraphDialog.h"
 #include "engine/dialogs/TableDialog.h"
 #include "engine/editing/CharacterFormats.h"
@@ -794,13 +796,27 @@ bool TTextEngine::ParagraphDialog()
 
 bool TTextEngine::FontDialog()
 {
-    return false;
+    tamapiko::engine::CharacterDialog dialog(d->cursor, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    const QTextCharFormat changes = dialog.changes();
+    if (!changes.properties().isEmpty())
+        d->editor.mergeCharFormat(d->cursor, changes);
+    d->afterUserAction();
+    return true;
 }
 
 bool TTextEngine::FindReplaceDialog(int mode)
 {
-    Q_UNUSED(mode);
-    return false;
+    using Dialog = tamapiko::engine::FindReplaceDialog;
+    if (mode != 1 && mode != 2)
+        return false;
+    // One modeless dialog per engine, keeping its texts and options.
+    auto *dialog = findChild<Dialog *>(QString(), Qt::FindDirectChildrenOnly);
+    if (!dialog)
+        dialog = new Dialog(this);
+    dialog->showFor(mode == 2 ? Dialog::Mode::Replace : Dialog::Mode::Find);
+    return true;
 }
 
 // --- Clipboard -------------------------------------------------------------

@@ -99,8 +99,6 @@ private slots:
         layout->addWidget(other);
         layout->addWidget(engine);
         engine->setRulerHandle(ruler);
-        if (engine->RulerHandle() != ruler)
-            QSKIP("the engine does not keep its ruler yet");
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(ruler->engine(), engine);
@@ -175,8 +173,6 @@ private slots:
         RulerWindow w;
         TEngineButtonBar bar;
         w.engine->setButtonBarHandle(&bar);
-        if (w.engine->ButtonBarHandle() != &bar)
-            QSKIP("the engine does not keep its button bar yet");
         bar.tabTypeButton(type)->click();
         QCOMPARE(bar.tabType(), type);
 
@@ -234,8 +230,6 @@ private slots:
         w.engine->setZoomFactor(100);
         const double inchAt100 = w.ruler->xForTwips(1440) - w.ruler->xForTwips(0);
         w.engine->setZoomFactor(200);
-        if (w.engine->ZoomFactor() != 200)
-            QSKIP("the engine does not zoom yet");
         const double inchAt200 = w.ruler->xForTwips(1440) - w.ruler->xForTwips(0);
         QVERIFY(std::abs(inchAt200 - 2 * inchAt100) < 1.0);
 

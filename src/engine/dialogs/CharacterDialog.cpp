@@ -1,7 +1,5 @@
 #include "engine/dialogs/CharacterDialog.h"
 
-#include "engine/TTextEngine.h"
-
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
@@ -158,9 +156,8 @@ CharacterState CharacterState::of(const QTextCursor &cursor)
     return state;
 }
 
-CharacterDialog::CharacterDialog(TTextEngine *engine, QWidget *parent)
-    : QDialog(parent ? parent : engine)
-    , m_engine(engine)
+CharacterDialog::CharacterDialog(const QTextCursor &selection, QWidget *parent)
+    : QDialog(parent)
     , m_family(new QFontComboBox(this))
     , m_style(new QComboBox(this))
     , m_size(new QComboBox(this))
@@ -220,15 +217,19 @@ CharacterDialog::CharacterDialog(TTextEngine *engine, QWidget *parent)
     layout->addWidget(previewBox);
     layout->addWidget(m_buttons);
 
-    QTextCursor cursor = engine ? engine->textCursor() : QTextCursor();
-    if (engine) {
-        QTextCursor first = cursor;
-        if (cursor.hasSelection()) {
-            first.setPosition(cursor.selectionStart() + 1);
-        }
-        m_sampleFormat = first.charFormat();
-    }
-    load(CharacterState::of(cursor));
+    QTextCursor first = selection;
+    if (selection.hasSelection())
+        first.setPosition(selection.selectionStart() + 1);
+    m_sampleFormat = first.charFormat();
+    m_sampleText = selection.selectedText();
+    const qsizetype lineEnd = m_sampleText.indexOf(QChar::ParagraphSeparator);
+    if (lineEnd >= 0)
+        m_sampleText.truncate(lineEnd);
+    m_sampleText.remove(QChar::ObjectReplacementCharacter);
+    m_sampleText = m_sampleText.left(LongestPreview).trimmed();
+    if (m_sampleText.isEmpty())
+        m_sampleText = tr("あア亜Ａａ Aa");
+    load(CharacterState::of(selection));
 
     // Only what the user does counts as a change, never what load() set.
     connect(m_family, &QComboBox::activated, this, [this] { m_familyTouched = true; touched(); });
@@ -376,33 +377,9 @@ void CharacterDialog::touched()
     const bool sizeValid = !m_sizeTouched || enteredSize().has_value();
     m_okButton->setEnabled(sizeValid);
 
-    QString sample;
-    if (m_engine) {
-        sample = m_engine->textCursor().selectedText();
-        const qsizetype lineEnd = sample.indexOf(QChar::ParagraphSeparator);
-        if (lineEnd >= 0)
-            sample.truncate(lineEnd);
-        sample.remove(QChar::ObjectReplacementCharacter);
-        sample = sample.left(LongestPreview).trimmed();
-    }
-    if (sample.isEmpty())
-        sample = tr("あア亜Ａａ Aa");
     QTextCharFormat format = m_sampleFormat;
     format.merge(changes());
-    m_preview->show(sample, format);
-}
-
-void CharacterDialog::accept()
-{
-    const QTextCharFormat format = changes();
-    if (m_engine && !format.properties().isEmpty()) {
-        QTextCursor cursor = m_engine->textCursor();
-        cursor.beginEditBlock();
-        cursor.mergeCharFormat(format);
-        cursor.endEditBlock();
-        m_engine->setTextCursor(cursor);
-    }
-    QDialog::accept();
+    m_preview->show(m_sampleText, format);
 }
 
 } // namespace tamapiko::engine

@@ -6,13 +6,12 @@
 // colour and super-/subscript of the engine's selection (or of the caret,
 // where the next typing goes); a field whose property differs within the
 // selection is left empty. A preview shows the selection's own text as it
-// will look. On OK only the fields the user touched are applied, to the
-// whole selection, as one undo step: a mixed selection keeps its mix in
-// everything else.
+// will look. changes() holds only the fields the user touched, so that
+// merging it into the selection (the engine does, as one undo step) keeps
+// a mixed selection's mix in everything else.
 
 #include <QColor>
 #include <QDialog>
-#include <QPointer>
 #include <QTextCharFormat>
 
 #include <optional>
@@ -24,7 +23,6 @@ class QFontComboBox;
 class QLabel;
 class QPushButton;
 class QTextCursor;
-class TTextEngine;
 
 namespace tamapiko::engine {
 
@@ -50,7 +48,8 @@ class CharacterDialog : public QDialog
     Q_OBJECT
 
 public:
-    explicit CharacterDialog(TTextEngine *engine, QWidget *parent = nullptr);
+    // Shows what `selection` holds; the engine is the dialog's parent.
+    explicit CharacterDialog(const QTextCursor &selection, QWidget *parent = nullptr);
     ~CharacterDialog() override;
 
     // The properties the user set, and no others.
@@ -58,8 +57,6 @@ public:
     // Sets the colour as if chosen with the colour button.
     void chooseColor(const QColor &color);
     QString previewText() const;
-
-    void accept() override;
 
 private:
     enum Style { Regular, Italic, Bold, BoldItalic };
@@ -70,7 +67,7 @@ private:
     void touched();
     std::optional<qreal> enteredSize() const;
 
-    QPointer<TTextEngine> m_engine;
+    QString m_sampleText;             // the selection's first line, for the preview
     QTextCharFormat m_sampleFormat;   // the first selected character's, for the preview
 
     QFontComboBox *m_family;
