@@ -1100,11 +1100,6 @@ void TTextEngine::scrollContentsBy(int dx, int dy)
 
 void TTextEngine::keyPressEvent(QKeyEvent *event)
 {
-    if (!d->preedit.isEmpty()) {
-        // Keys belong to the input method while it composes.
-        event->accept();
-        return;
-    }
     if (d->handleKey(event)) {
         event->accept();
         d->ensureCaretVisible();
@@ -1287,6 +1282,12 @@ void TTextEngine::focusInEvent(QFocusEvent *event)
 void TTextEngine::focusOutEvent(QFocusEvent *event)
 {
     QAbstractScrollArea::focusOutEvent(event);
+    // Composition does not survive losing the focus: the input method is
+    // reset with it, so its preedit must not stay on screen.
+    if (!d->preedit.isEmpty()) {
+        d->clearPreedit();
+        d->afterUserAction();
+    }
     d->blink.stop();
     d->caretOn = false;
     viewport()->update();
