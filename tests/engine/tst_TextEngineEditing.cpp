@@ -1,4 +1,5 @@
 #include "engine/TTextEngine.h"
+#include "engine/formats/DocumentFilter.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -55,6 +56,20 @@ private slots:
         const QMimeData *mime = QGuiApplication::clipboard()->mimeData();
         QVERIFY(mime->hasHtml());
         QCOMPARE(mime->text(), QStringLiteral("plain bold"));
+        if (tamapiko::engine::FilterRegistry::instance().filter(5)) {
+            // Other programs get RTF too, and RTF alone pastes back bold.
+            const QByteArray rtf = mime->data(QStringLiteral("text/rtf"));
+            QVERIFY(rtf.startsWith("{\\rtf"));
+            auto *rtfOnly = new QMimeData;
+            rtfOnly->setData(QStringLiteral("text/rtf"), rtf);
+            QGuiApplication::clipboard()->setMimeData(rtfOnly);
+            TTextEngine other;
+            QVERIFY(other.ClipboardAction(3));
+            QCOMPARE(text(other), QStringLiteral("plain bold"));
+            other.setSelStart(8);
+            QCOMPARE(other.FontBold(), 1);
+            QVERIFY(engine.ClipboardAction(2));
+        }
 
         QVERIFY(engine.ClipboardAction(1));   // cut
         QCOMPARE(text(engine), QString());
