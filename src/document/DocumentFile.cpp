@@ -3,6 +3,7 @@
 #include "document/DocumentFileTypes.h"
 #include "engine/TTextEngine.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
@@ -74,6 +75,25 @@ bool syncToDisk(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadWrite) && ::fsync(file.handle()) == 0;
+}
+
+// Writes the finished file's bytes over `target`, keeping its inode and so
+// its owner and permissions.
+bool copyOver(const QString &finished, const QString &target, QString *error)
+{
+    QFile source(finished);
+    QFile destination(target);
+    if (!source.open(QIODevice::ReadOnly)) {
+        *error = source.errorString();
+        return false;
+    }
+    const QByteArray bytes = source.readAll();
+    if (!destination.open(QIODevice::ReadWrite) || destination.write(bytes) != bytes.size()
+        || !destination.resize(bytes.size()) || !destination.flush() || ::fsync(destination.handle()) != 0) {
+        *error = destination.errorString();
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -181,8 +201,14 @@ bool saveDocumentFile(TTextEngine &engine, const QString &path, int format,
     const QFileInfo info(path);
     const QString target = info.isSymLink() ? info.symLinkTarget() : info.absoluteFilePath();
 
-    QTemporaryFile temporary(QFileInfo(target).absolutePath() + QStringLiteral("/.")
-                             + QFileInfo(target).fileName() + QStringLiteral(".XXXXXX"));
+    // A file the user may write in a folder where no file may be added
+    // cannot be replaced: the new contents are made complete elsewhere and
+    // only then copied over it.
+    const QString targetFolder = QFileInfo(target).absolutePath();
+    const bool inPlace = !QFileInfo(targetFolder).isWritable() && QFileInfo(target).isWritable();
+    QTemporaryFile temporary(inPlace ? QDir::tempPath() + QStringLiteral("/tamapiko-save.XXXXXX")
+                                     : targetFolder + QStringLiteral("/.") + QFileInfo(target).fileName()
+                                           + QStringLiteral(".XXXXXX"));
     if (!temporary.open()) {
         *error = temporary.errorString();
         return false;
@@ -230,6 +256,8 @@ bool saveDocumentFile(TTextEngine &engine, const QString &path, int format,
         return false;
     }
 
+    if (inPlace)
+        return copyOver(temporaryPath, target, error);
     if (!syncToDisk(temporaryPath)
         || ::chmod(QFile::encodeName(temporaryPath).constData(), permissionsFor(target)) != 0
         || std::rename(QFile::encodeName(temporaryPath).constData(), QFile::encodeName(target).constData()) != 0) {
