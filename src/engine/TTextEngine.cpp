@@ -1307,7 +1307,8 @@ bool TTextEngine::event(QEvent *event)
             || (key->key() == Qt::Key_Y && modifiers == Qt::ControlModifier);
         const bool editing = (modifiers & ~(Qt::ShiftModifier | Qt::ControlModifier)) == 0
             && ((key->key() >= Qt::Key_Backspace && key->key() <= Qt::Key_PageDown)
-                || key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab);
+                || ((key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
+                    && !(modifiers & Qt::ControlModifier)));
         const bool typing = (modifiers & ~Qt::ShiftModifier) == 0 && !key->text().isEmpty()
             && key->text().front().isPrint();
         if (standard || editing || typing) {
@@ -1319,7 +1320,8 @@ bool TTextEngine::event(QEvent *event)
     case QEvent::KeyPress: {
         // Tab types a tab (or moves between cells) instead of moving focus.
         auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+        if ((key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
+            && !(key->modifiers() & Qt::ControlModifier)) {
             keyPressEvent(key);
             return true;
         }

@@ -176,7 +176,9 @@ bool TTextEnginePrivate::handleKey(QKeyEvent *event)
         return true;
     case Qt::Key_Tab:
     case Qt::Key_Backtab:
-        if (cursor.currentTable() && !control) {
+        if (control)
+            return false;   // Ctrl+Tab belongs to the window around (switching documents)
+        if (cursor.currentTable()) {
             moveToCell(event->key() == Qt::Key_Backtab || shift ? -1 : 1);
             return true;
         }

@@ -109,6 +109,8 @@ private slots:
         QTest::keyClicks(&engine, QStringLiteral("d"));
         QCOMPARE(engine.document()->blockCount(), 1);
         QCOMPARE(engine.document()->firstBlock().text(), QStringLiteral("abc\u2028\td"));
+        QTest::keyClick(&engine, Qt::Key_Tab, Qt::ControlModifier);   // the window's, not a tab
+        QCOMPARE(engine.document()->firstBlock().text(), QStringLiteral("abc\u2028\td"));
 
         QTest::keyClick(&engine, Qt::Key_Home, Qt::ControlModifier);
         QTest::keyClick(&engine, Qt::Key_Insert);
