@@ -26,6 +26,8 @@ QByteArray canonicalName(QByteArray name)
     return name;
 }
 
+// A file cut short inside its last character still counts as UTF-8: the
+// decoder keeps an unfinished sequence as state rather than as an error.
 bool isValidUtf8(const QByteArray &bytes)
 {
     QStringDecoder decoder(QStringDecoder::Utf8);
@@ -80,9 +82,11 @@ QString HtmlCharset::decode(const QByteArray &bytes, Detection *detection)
     const Detection found = detect(bytes);
     if (detection)
         *detection = found;
-    QStringDecoder decoder(found.name.constData());
+    // Stateless: an unfinished sequence at the end shows as U+FFFD instead
+    // of vanishing.
+    QStringDecoder decoder(found.name.constData(), QStringDecoder::Flag::Stateless);
     if (!decoder.isValid())
-        decoder = QStringDecoder(QStringDecoder::Utf8);
+        decoder = QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     return decoder.decode(QByteArrayView(bytes).sliced(found.bomLength));
 }
 

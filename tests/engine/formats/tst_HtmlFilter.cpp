@@ -121,6 +121,12 @@ private slots:
             QCOMPARE(detection.name, c.charset);
             QVERIFY2(decoded.endsWith(text), qPrintable(decoded.right(20)));
         }
+        // UTF-8 cut short inside its last character is still UTF-8, and the
+        // broken character shows (found by fuzzing).
+        HtmlCharset::Detection detection;
+        const QString cut = HtmlCharset::decode("<p>" + text.toUtf8() + "\xE3\x81", &detection);
+        QCOMPARE(detection.name, QByteArray("UTF-8"));
+        QVERIFY(cut.startsWith(QStringLiteral("<p>") + text + QChar::ReplacementCharacter));
         // A meta charset beyond the scanned head is not believed.
         const QByteArray late = "<html>" + QByteArray(HtmlCharset::MetaScanLength, ' ') + "<meta charset=EUC-JP>";
         QCOMPARE(HtmlCharset::detect(late).name, QByteArray("UTF-8"));
