@@ -42,8 +42,12 @@ bool RtfFilter::read(QIODevice &in, DocumentModel &model, const FilterContext &,
     model.clear();
     const bool undo = document->isUndoRedoEnabled();
     document->setUndoRedoEnabled(false); // a loaded file is not an edit
-    rtf::RtfReader reader(QTextCursor(document), rtf::RtfReader::Mode::Load);
+    QTextCursor cursor(document);
+    // One edit block: the cursor then never lays out a block after an insert.
+    cursor.beginEditBlock();
+    rtf::RtfReader reader(cursor, rtf::RtfReader::Mode::Load);
     const bool ok = reader.read(data, error);
+    cursor.endEditBlock();
     document->setUndoRedoEnabled(undo);
     if (!ok) {
         model.clear();

@@ -1,0 +1,181 @@
+// Reads and writes the 1,000-page synthetic RTF document (Japanese and
+// English, Shift-JIS \'xx and \uN runs, formatting, tables) and compares
+// whole-process conversions with LibreOffice on the same file.
+//
+//   bench_rtf [--runs N] [--pages N] [DIR]   DIR holds synth_<N>p.rtf from
+//                                            gen_docs.py (generated if absent)
+//   bench_rtf --convert IN OUT               one conversion, as a process
+//   bench_rtf --in-process ...               only the in-process medians
+//
+// The --convert form is the "whole process" side of the comparison: it
+// starts, loads IN through the RTF filter, saves OUT (.rtf, or plain text
+// for .txt) and exits, as `soffice --headless --convert-to` does.
+
+#include "engine/DocumentModel.h"
+#include "engine/formats/DocumentFilter.h"
+
+#include <QBuffer>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTextDocument>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+using namespace tamapiko::engine;
+
+namespace {
+
+constexpr int kRtf = 5;
+constexpr int kText = 1;
+
+QString findGenerator()
+{
+    for (QDir dir(QCoreApplication::applicationDirPath()); !dir.isRoot(); dir.cdUp()) {
+        const QString script = dir.filePath(QStringLiteral("shared/bench/gen_docs.py"));
+        if (QFile::exists(script))
+            return script;
+    }
+    return QString();
+}
+
+double medianMs(int runs, const std::function<void()> &work)
+{
+    QList<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        times.append(timer.nsecsElapsed() / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times.at(times.size() / 2);
+}
+
+int convert(const QString &in, const QString &out)
+{
+    DocumentFilter *reader = FilterRegistry::instance().filter(kRtf);
+    DocumentFilter *writer = FilterRegistry::instance().filter(out.endsWith(QLatin1String(".txt")) ? kText : kRtf);
+    if (!reader || !writer) {
+        std::fprintf(stderr, "filter missing\n");
+        return 2;
+    }
+    QFile source(in);
+    QFile target(out);
+    if (!source.open(QIODevice::ReadOnly) || !target.open(QIODevice::WriteOnly)) {
+        std::fprintf(stderr, "cannot open %s or %s\n", qPrintable(in), qPrintable(out));
+        return 2;
+    }
+    DocumentModel model;
+    QString error;
+    if (!reader->read(source, model, {in}, &error) || !writer->write(target, model, {out}, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    return 0;
+}
+
+double processMs(int runs, const QString &program, const QStringList &arguments)
+{
+    return medianMs(runs, [&] {
+        QProcess process;
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(program, arguments);
+        if (!process.waitForFinished(600000) || process.exitCode() != 0)
+            qFatal("%s failed", qPrintable(program));
+    });
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.addOption({QStringLiteral("runs"), QStringLiteral("runs per measurement"), QStringLiteral("N"), QStringLiteral("5")});
+    parser.addOption({QStringLiteral("pages"), QStringLiteral("document size"), QStringLiteral("N"), QStringLiteral("1000")});
+    parser.addOption({QStringLiteral("convert"), QStringLiteral("convert one file and exit")});
+    parser.addOption({QStringLiteral("in-process"), QStringLiteral("skip the whole-process comparison")});
+    parser.addPositionalArgument(QStringLiteral("dir"), QStringLiteral("folder with the generated documents"));
+    parser.process(app);
+    if (parser.isSet(QStringLiteral("convert"))) {
+        const QStringList files = parser.positionalArguments();
+        if (files.size() != 2)
+            qFatal("--convert needs IN and OUT");
+        return convert(files.at(0), files.at(1));
+    }
+
+    const int runs = qMax(1, parser.value(QStringLiteral("runs")).toInt());
+    const QString pages = parser.value(QStringLiteral("pages"));
+    QTemporaryDir temporary;
+    QString dir = parser.positionalArguments().value(0);
+    if (dir.isEmpty()) {
+        const QString script = findGenerator();
+        if (script.isEmpty())
+            qFatal("gen_docs.py not found; pass the folder of generated documents");
+        dir = temporary.path();
+        if (QProcess::execute(QStringLiteral("python3"), {script, QStringLiteral("--out"), dir, pages}) != 0)
+            qFatal("gen_docs.py failed");
+    }
+    const QString input = QDir(dir).filePath(QStringLiteral("synth_%1p.rtf").arg(pages));
+    QFile file(input);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("cannot read %s", qPrintable(input));
+    const QByteArray source = file.readAll();
+    DocumentFilter *rtf = FilterRegistry::instance().filter(kRtf);
+
+    std::printf("%s pages (%lld bytes of RTF), %d runs each, median milliseconds\n", qPrintable(pages),
+                qlonglong(source.size()), runs);
+    DocumentModel model;
+    const double readMs = medianMs(runs, [&] {
+        QBuffer buffer;
+        buffer.setData(source);
+        buffer.open(QIODevice::ReadOnly);
+        QString error;
+        if (!rtf->read(buffer, model, {}, &error))
+            qFatal("read failed: %s", qPrintable(error));
+    });
+    QByteArray written;
+    const double writeMs = medianMs(runs, [&] {
+        QBuffer buffer(&written);
+        buffer.open(QIODevice::WriteOnly);
+        QString error;
+        if (!rtf->write(buffer, model, {}, &error))
+            qFatal("write failed: %s", qPrintable(error));
+    });
+    std::printf("in process: read %9.1f   write %9.1f   (%d characters, %d paragraphs, %lld bytes written)\n",
+                readMs, writeMs, model.document()->characterCount(), model.document()->blockCount(),
+                qlonglong(written.size()));
+
+    if (parser.isSet(QStringLiteral("in-process")))
+        return 0;
+    const QString self = QCoreApplication::applicationFilePath();
+    const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    QTemporaryDir out;
+    for (const QString &kind : {QStringLiteral("rtf"), QStringLiteral("txt")}) {
+        const QString target = out.filePath(QStringLiteral("ours.") + kind);
+        const double ours = processMs(runs, self, {QStringLiteral("--convert"), input, target});
+        std::printf("whole process to %s: tamapiko %9.1f", qPrintable(kind), ours);
+        if (soffice.isEmpty()) {
+            std::printf("   (soffice not installed)\n");
+            continue;
+        }
+        const QString profile = QUrl::fromLocalFile(out.filePath(QStringLiteral("profile"))).toString();
+        const QString filter = kind == QLatin1String("txt") ? QStringLiteral("txt:Text (encoded):UTF8") : kind;
+        const double theirs = processMs(runs, soffice,
+                                        {QStringLiteral("-env:UserInstallation=") + profile, QStringLiteral("--headless"),
+                                         QStringLiteral("--convert-to"), filter, QStringLiteral("--outdir"),
+                                         out.filePath(QStringLiteral("lo")), input});
+        std::printf("   soffice %9.1f   ratio %.1fx\n", theirs, theirs / ours);
+    }
+    return 0;
+}
