@@ -4,12 +4,13 @@
 //
 //   bench_rtf [--runs N] [--pages N] [DIR]   DIR holds synth_<N>p.rtf from
 //                                            gen_docs.py (generated if absent)
-//   bench_rtf --convert IN OUT               one conversion, as a process
+//   bench_rtf --convert IN OUT               one conversion, as a process (used
+//                                            when tamapiko itself is not built)
 //   bench_rtf --in-process ...               only the in-process medians
 //
-// The --convert form is the "whole process" side of the comparison: it
-// starts, loads IN through the RTF filter, saves OUT (.rtf, or plain text
-// for .txt) and exits, as `soffice --headless --convert-to` does.
+// The whole-process side runs `tamapiko --convert IN OUT` (or our own
+// --convert): start, load through the RTF filter, save, exit, as
+// `soffice --headless --convert-to` does.
 
 #include "engine/DocumentModel.h"
 #include "engine/formats/DocumentFilter.h"
@@ -19,6 +20,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QStandardPaths>
@@ -158,12 +160,16 @@ int main(int argc, char *argv[])
 
     if (parser.isSet(QStringLiteral("in-process")))
         return 0;
-    const QString self = QCoreApplication::applicationFilePath();
+    // The program's own --convert when it is built beside us, else ours.
+    QString converter = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../src/tamapiko"));
+    if (!QFileInfo(converter).isExecutable())
+        converter = QCoreApplication::applicationFilePath();
+    std::printf("whole process: %s --convert against soffice --headless --convert-to\n", qPrintable(converter));
     const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
     QTemporaryDir out;
     for (const QString &kind : {QStringLiteral("rtf"), QStringLiteral("txt")}) {
         const QString target = out.filePath(QStringLiteral("ours.") + kind);
-        const double ours = processMs(runs, self, {QStringLiteral("--convert"), input, target});
+        const double ours = processMs(runs, converter, {QStringLiteral("--convert"), input, target});
         std::printf("whole process to %s: tamapiko %9.1f", qPrintable(kind), ours);
         if (soffice.isEmpty()) {
             std::printf("   (soffice not installed)\n");
