@@ -114,11 +114,12 @@ TEngineRuler::Unit TEngineRuler::unit() const
     return m_engine ? unitForLanguage(m_engine->Language()) : Unit::Centimetre;
 }
 
-double TEngineRuler::viewportOffset() const
+double TEngineRuler::engineOffset() const
 {
-    // The ruler stands over the engine's viewport but need not start where
-    // it starts (a vertical scroll bar on the left, a frame).
-    return m_engine->viewport()->mapToGlobal(QPoint(0, 0)).x() - mapToGlobal(QPoint(0, 0)).x();
+    // The ruler stands over the engine but need not start where it starts.
+    // The engine gives pageOriginX() in its own widget's coordinates (its
+    // frame and any scroll bar on the left included).
+    return m_engine->mapToGlobal(QPoint(0, 0)).x() - mapToGlobal(QPoint(0, 0)).x();
 }
 
 double TEngineRuler::xForTwips(double twips) const
@@ -126,7 +127,7 @@ double TEngineRuler::xForTwips(double twips) const
     if (!m_engine)
         return 0;
     const double marginLeft = m_engine->model()->pageSetup().marginLeft;
-    return viewportOffset() + m_engine->pageOriginX() + (marginLeft + twips) * m_engine->pixelsPerTwip();
+    return engineOffset() + m_engine->pageOriginX() + (marginLeft + twips) * m_engine->pixelsPerTwip();
 }
 
 double TEngineRuler::twipsForX(double x) const
@@ -134,7 +135,7 @@ double TEngineRuler::twipsForX(double x) const
     if (!m_engine || m_engine->pixelsPerTwip() <= 0)
         return 0;
     const double marginLeft = m_engine->model()->pageSetup().marginLeft;
-    return (x - viewportOffset() - m_engine->pageOriginX()) / m_engine->pixelsPerTwip() - marginLeft;
+    return (x - engineOffset() - m_engine->pageOriginX()) / m_engine->pixelsPerTwip() - marginLeft;
 }
 
 int TEngineRuler::textWidthTwips() const

@@ -92,7 +92,7 @@ private:
     double snappedTwips(double x, bool snap) const;
     int textWidthTwips() const;
     QRect band() const;
-    double viewportOffset() const;
+    double engineOffset() const;
     QTextOption::TabType chosenTabType() const;
 
     void drawScale(QPainter &painter, const QRect &band) const;

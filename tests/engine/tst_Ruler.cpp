@@ -4,6 +4,7 @@
 #include "engine/TTextEngine.h"
 
 #include <QAbstractButton>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -222,6 +223,35 @@ private slots:
         QTest::mouseRelease(w.ruler, Qt::LeftButton, Qt::NoModifier, w.at(2880, from.y()));
         QCOMPARE(w.paragraph(0).leftMargin(), 0.0);
         QVERIFY(!w.engine->document()->isUndoAvailable());
+    }
+
+    // The ruler's zero stands over the left edge of the text, at any zoom
+    // and scroll position.
+    void scaleLinesUpWithTheText()
+    {
+        RulerWindow w;
+        w.window.resize(500, 400); // narrower than the page: it scrolls sideways
+        QCoreApplication::processEvents();
+        const auto caretX = [&w] {
+            const QWidget *engine = w.engine; // the query is public on QWidget
+            const QRect caret = engine->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+            return w.engine->mapToGlobal(caret.topLeft()).x();
+        };
+        const auto rulerX = [&w] {
+            return w.ruler->mapToGlobal(QPoint(int(std::lround(w.ruler->xForTwips(0))), 0)).x();
+        };
+        for (int zoom : { 100, 200 }) {
+            w.engine->setZoomFactor(zoom);
+            QCoreApplication::processEvents();
+            QVERIFY2(std::abs(caretX() - rulerX()) <= 1, qPrintable(QStringLiteral("zoom %1: caret %2, ruler %3")
+                                                                     .arg(zoom).arg(caretX()).arg(rulerX())));
+        }
+        QScrollBar *horizontal = w.engine->horizontalScrollBar();
+        QVERIFY(horizontal->maximum() > 0);
+        horizontal->setValue(horizontal->maximum() / 2);
+        QCoreApplication::processEvents();
+        QVERIFY2(std::abs(caretX() - rulerX()) <= 1,
+                 qPrintable(QStringLiteral("scrolled: caret %1, ruler %2").arg(caretX()).arg(rulerX())));
     }
 
     void scaleFollowsZoomAndMargins()
