@@ -173,7 +173,6 @@ private:
     Border *borderTarget();
 
     // Body text
-    bool skipFallback(qsizetype count = 1);
     void appendBytes(QByteArrayView bytes);
     void appendChars(const QString &chars);
     void appendUnicode(int value);
@@ -245,12 +244,10 @@ private:
     // Document structure
     bool blockIsOurs = false;     // the current block was started by this reader
     bool blockHasContent = false; // anything was inserted into the current block
-    bool lastWasParagraphEnd = false;
     bool paragraphPending = false; // a \par ended the block; the next one starts with content
     QTextCharFormat pendingMarkFormat;
     bool breakBeforeBlock = false;
     bool breakFromSection = false;
-    int paragraphsEnded = 0;
     std::optional<TableBuild> table;
     RowDef rowDef;
     CellDef pendingCell;
@@ -859,14 +856,6 @@ void RtfReader::Private::binary(QByteArrayView bytes)
         picture.bytes.append(bytes.data(), bytes.size());
 }
 
-bool RtfReader::Private::skipFallback(qsizetype count)
-{
-    if (fallbackToSkip <= 0)
-        return false;
-    fallbackToSkip -= int(std::min<qsizetype>(count, fallbackToSkip));
-    return true;
-}
-
 int RtfReader::Private::currentCodePage() const
 {
     const int font = stack.back().chr.font;
@@ -961,7 +950,6 @@ void RtfReader::Private::flushText()
     cursor.insertText(pendingText, charFormat(pendingState));
     pendingText.clear();
     blockHasContent = true;
-    lastWasParagraphEnd = false;
 }
 
 // ---------------------------------------------------------------- formats
@@ -1270,7 +1258,6 @@ void RtfReader::Private::endCell()
     cursor.setBlockFormat(blockFormat(state().para));
     ++table->column;
     table->needCell = true;
-    lastWasParagraphEnd = false;
 }
 
 void RtfReader::Private::endRow()
@@ -1326,7 +1313,6 @@ void RtfReader::Private::endRow()
     }
     table->needRow = true;
     table->needCell = false;
-    lastWasParagraphEnd = false;
 }
 
 void RtfReader::Private::endParagraph()
@@ -1346,8 +1332,6 @@ void RtfReader::Private::endParagraph()
     // this paragraph follows it directly and a final \par adds nothing.
     paragraphPending = true;
     pendingMarkFormat = charFormat(state().chr);
-    lastWasParagraphEnd = true;
-    ++paragraphsEnded;
 }
 
 void RtfReader::Private::pageBreak()
@@ -1390,7 +1374,6 @@ void RtfReader::Private::finishPicture()
     }
     cursor.insertImage(imageFormat);
     blockHasContent = true;
-    lastWasParagraphEnd = false;
 }
 
 void RtfReader::Private::finishFieldInstruction(GroupState &fieldGroup)
