@@ -1252,9 +1252,9 @@ void RtfReader::Private::endCell()
         state().para.inTable = true;
     }
     ensureContext();
+    flushText();
     if (!table)
         return;
-    flushText();
     cursor.setBlockFormat(blockFormat(state().para));
     ++table->column;
     table->needCell = true;
@@ -1264,7 +1264,9 @@ void RtfReader::Private::endRow()
 {
     if (!table)
         return;
-    flushText();
+    flushText(); // text outside the table ends it
+    if (!table)
+        return;
     QTextTable *t = table->table;
     const int row = table->row;
     const int columns = std::min<int>(t->columns(), int(rowDef.cells.size()));

@@ -424,6 +424,8 @@ void tst_RtfReader::hostileInput_data()
         << QByteArray("{\\rtf1 \\fs99999999999\\li-2147483648{\\uc2147483647}\\cellx99999999999 a\\u99999999?b}")
         << u"ab"_qs;
     QTest::newRow("table words without a table") << QByteArray("{\\rtf1 \\row\\cell\\nestrow a}") << u"\n\na\n"_qs;
+    QTest::newRow("row ended by text outside the table")
+        << QByteArray("{\\rtf1 \\trowd\\cellx1000\\intbl a\\cell\\pard b\\row c}") << u"\na\nbc"_qs;
     QTest::newRow("leading white space") << QByteArray(" \r\n{\\rtf1 a}") << u"a"_qs;
 }
 
