@@ -201,8 +201,14 @@ void PageLayout::breakBlock(const QTextBlock &block, int width)
     QTextOption option = document()->defaultTextOption();
     option.setAlignment(format.alignment());
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    option.setTabs(metrics.tabs);
-    option.setTabStopDistance(BlockMetrics::DefaultTabStop);
+    // Qt scales tab positions by the layout device's resolution over 96 dpi;
+    // our device has 1440, so hand them over in 1/96 inch to land on twips.
+    constexpr qreal twipsPerTabUnit = 1440.0 / 96.0;
+    QList<QTextOption::Tab> tabs = metrics.tabs;
+    for (QTextOption::Tab &tab : tabs)
+        tab.position /= twipsPerTabUnit;
+    option.setTabs(tabs);
+    option.setTabStopDistance(BlockMetrics::DefaultTabStop / twipsPerTabUnit);
     option.setFlags(option.flags() & ~(QTextOption::ShowTabsAndSpaces
                                        | QTextOption::ShowLineAndParagraphSeparators));
     layout->setTextOption(option);
