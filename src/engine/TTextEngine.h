@@ -160,7 +160,7 @@ public:
 
     // For the companions (ruler, status bar): where things are on screen.
     double pixelsPerTwip() const;        // zoom and screen resolution together
-    int pageOriginX() const;             // viewport x of the page's left edge, pixels
+    int pageOriginX() const;             // x of the page's left edge in this widget, pixels
     int CurrentPage() const;             // page of the caret, from 1
     int CaretLine() const;               // line of the caret on its page, from 1
     int CaretColumn() const;             // character column of the caret, from 1
