@@ -3,12 +3,35 @@
 #include "engine/TTextEngine.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QTest>
 
 namespace tamapiko::test {
 
+namespace {
+
+// The frame checks and writes the .txm association at start-up and exit. CTest
+// gives every test XDG folders of its own; a test program started by hand
+// gets private ones here, so it never rewrites the desktop settings of
+// whoever runs it.
+void keepDesktopSettingsPrivate()
+{
+    if (qEnvironmentVariableIsSet("TAMAPIKO_TESTING"))
+        return;
+    const QString base = QDir::tempPath() + QStringLiteral("/tamapiko-test-xdg-%1").arg(QCoreApplication::applicationPid());
+    for (const char *name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME"}) {
+        const QString folder = base + QLatin1Char('/') + QString::fromLatin1(name).toLower();
+        QDir().mkpath(folder);
+        qputenv(name, QFile::encodeName(folder));
+    }
+    qputenv("TAMAPIKO_TESTING", "1");
+}
+
+} // namespace
+
 std::unique_ptr<TMainForm> startFrame(const QStringList &arguments)
 {
+    keepDesktopSettingsPrivate();
     auto frame = std::make_unique<TMainForm>(arguments);
     frame->createStartupDialogs();
     frame->show();
