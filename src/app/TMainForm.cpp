@@ -271,8 +271,7 @@ void TMainForm::FormShow()
     }
     CobPointSize->setCurrentIndex(5);
     setAcceptDrops(true);
-    // The page set-up dialog starts in portrait; it sets that up itself
-    // when it is created, so there is nothing to reset here.
+    OKRightDlg2->resetOrientation();
     PrintZoomPercent = 100;
     if (association && association->checkAtStartup())
         association->notifyShell();

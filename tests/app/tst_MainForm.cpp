@@ -4,6 +4,7 @@
 #include "app/ErrorReporting.h"
 #include "app/TApplication.h"
 #include "app/TMainForm.h"
+#include "dialogs/TOKRightDlg2.h"
 #include "document/DefaultPage.h"
 #include "document/DocumentPrompts.h"
 #include "document/TMDIChild.h"
@@ -18,7 +19,9 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QLabel>
 #include <QMimeData>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QUrl>
@@ -103,6 +106,21 @@ private slots:
         QStringList sorted = fonts;
         sorted.sort(Qt::CaseInsensitive);
         QCOMPARE(fonts, sorted);
+    }
+
+    void firstShowingPutsPageSetupIntoPortrait()
+    {
+        // Whatever state the page set-up dialog was left in before the frame
+        // first shows, it starts out in portrait with the upright page symbol.
+        TMainForm frame{QStringList()};
+        frame.createStartupDialogs();
+        frame.OKRightDlg2->RdoYoko->setChecked(true);
+        frame.show();
+        QApplication::processEvents();
+        QVERIFY(frame.OKRightDlg2->RdoTate->isChecked());
+        QVERIFY(!frame.OKRightDlg2->RdoYoko->isChecked());
+        QCOMPARE(frame.OKRightDlg2->Image1->geometry(), QRect(14, 16, 38, 40));
+        closeAll(frame);
     }
 
     void startArgumentsDecideTheFirstDocument_data()
