@@ -241,7 +241,7 @@ private:
     void writeHeader();
     void writeFrame(QTextFrame *frame, bool inTable);
     void writeCellContents(const QTextTableCell &cell);
-    void writeNestedFlat(QTextFrame *frame);
+    void writeNestedFlat(QTextFrame *frame, bool inTable);
     void writeTable(QTextTable *table);
     void writeBlock(const QTextBlock &block, bool inTable, const char *terminator);
     void writeParagraphFormat(const QTextBlockFormat &format, bool inTable);
@@ -432,10 +432,14 @@ void RtfWriter::Private::writeFrame(QTextFrame *frame, bool inTable)
     const QTextBlock lastBlock = document.lastBlock();
     for (auto it = frame->begin(); !it.atEnd(); ++it) {
         if (QTextFrame *child = it.currentFrame()) {
-            if (QTextTable *table = qobject_cast<QTextTable *>(child); table && !inTable)
+            // Floating frames have no RTF of ours: their text flows in place.
+            QTextTable *table = qobject_cast<QTextTable *>(child);
+            if (!table)
+                writeFrame(child, inTable);
+            else if (!inTable)
                 writeTable(table);
             else
-                writeNestedFlat(child);
+                writeNestedFlat(child, inTable);
             continue;
         }
         const QTextBlock block = it.currentBlock();
@@ -445,13 +449,13 @@ void RtfWriter::Private::writeFrame(QTextFrame *frame, bool inTable)
 
 // Tables inside tables are written flat, one paragraph per inner cell
 // paragraph, so no text is lost in readers without nesting.
-void RtfWriter::Private::writeNestedFlat(QTextFrame *frame)
+void RtfWriter::Private::writeNestedFlat(QTextFrame *frame, bool inTable)
 {
     for (auto it = frame->begin(); !it.atEnd(); ++it) {
         if (QTextFrame *child = it.currentFrame())
-            writeNestedFlat(child);
+            writeNestedFlat(child, inTable);
         else
-            writeBlock(it.currentBlock(), true, controlWordName(Action::Paragraph));
+            writeBlock(it.currentBlock(), inTable, controlWordName(Action::Paragraph));
     }
 }
 
@@ -460,7 +464,7 @@ void RtfWriter::Private::writeCellContents(const QTextTableCell &cell)
     QList<QTextBlock> blocks;
     for (auto it = cell.begin(); !it.atEnd(); ++it) {
         if (QTextFrame *child = it.currentFrame()) {
-            writeNestedFlat(child);
+            writeNestedFlat(child, true);
             continue;
         }
         blocks.append(it.currentBlock());

@@ -139,6 +139,7 @@ private slots:
     void rtfSpecificsSurviveWriteAndRead();
     void writtenRtfUsesOnlyWordsTheReaderKnows();
     void insertingRtfIsOneUndoStep();
+    void floatingFrameTextFlowsInPlace();
 };
 
 void tst_RtfRoundTrip::richDocumentSurvivesWriteAndRead()
@@ -215,6 +216,20 @@ void tst_RtfRoundTrip::insertingRtfIsOneUndoStep()
     QVERIFY(!readRtfInto(notRtf, cursor, &error));
     QVERIFY(!error.isEmpty());
     QCOMPARE(document.toPlainText(), QStringLiteral("before after"));
+}
+
+// RTF has no floating frames of ours: their text becomes ordinary
+// paragraphs where the frame stood, never table cells.
+void tst_RtfRoundTrip::floatingFrameTextFlowsInPlace()
+{
+    DocumentModel original;
+    RichDocumentBuilder(QString(), RichDocumentBuilder::FloatingFrame).build(original);
+    DocumentModel reloaded;
+    QVERIFY(load(save(original), reloaded));
+    const QTextCursor found = reloaded.document()->find(QStringLiteral("枠の中の文章"));
+    QVERIFY(!found.isNull());
+    QVERIFY(!found.currentTable());
+    QCOMPARE(found.currentFrame(), reloaded.document()->rootFrame());
 }
 
 QTEST_MAIN(tst_RtfRoundTrip)
