@@ -1,6 +1,9 @@
 #include "engine/FontSubstitution.h"
 
 #include <QFont>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -46,6 +49,50 @@ void installFontSubstitutions()
             QFont::insertSubstitutions(QString::fromUtf16(entry.family), substitutes);
         }
     });
+}
+
+namespace {
+
+bool hasRealBold(const QString &family)
+{
+    const QStringList styles = QFontDatabase::styles(family);
+    for (const QString &style : styles) {
+        if (QFontDatabase::weight(family, style) >= QFont::DemiBold)
+            return true;
+    }
+    return false;
+}
+
+bool looksSerif(const QString &family)
+{
+    return family.contains(QLatin1String("Mincho"), Qt::CaseInsensitive)
+        || family.contains(QStringLiteral("明朝"))
+        || family.contains(QLatin1String("Serif"), Qt::CaseInsensitive);
+}
+
+} // namespace
+
+QString boldCapableFamily(const QFont &font)
+{
+    if (font.weight() < QFont::DemiBold)
+        return QString();
+    // Runs share a handful of families: remember the answer per family.
+    static QHash<QString, QString> replacements;
+    const QString requested = font.family();
+    const auto known = replacements.constFind(requested);
+    if (known != replacements.constEnd())
+        return *known;
+
+    QString replacement;
+    const QString resolved = QFontInfo(font).family();
+    if (!hasRealBold(resolved)) {
+        const QString candidate = looksSerif(resolved) || looksSerif(requested)
+            ? QStringLiteral("Noto Serif CJK JP") : QStringLiteral("Noto Sans CJK JP");
+        if (QFontDatabase::hasFamily(candidate) && hasRealBold(candidate))
+            replacement = candidate;
+    }
+    replacements.insert(requested, replacement);
+    return replacement;
 }
 
 } // namespace tamapiko::engine

@@ -126,6 +126,7 @@ private slots:
     void oneLayoutPaintsAlikeAtEveryResolution();
     void clearingTheModelEmptiesTheLayout();
     void paragraphFramesTakeRoomAndDraw();
+    void boldJapaneseTextIsDrawnBold();
 };
 
 void tst_TextEngine::typingDeletingAndFormattingAreUndoneByKind()
@@ -505,6 +506,42 @@ void tst_TextEngine::inputMethodPreeditAndCommit()
     // A conversion is its own step.
     QVERIFY(engine.Undo());
     QCOMPARE(document(engine)->toPlainText(), QStringLiteral("ab"));
+}
+
+// The fonts standing in for the Japanese design fonts have no bold face; bold
+// runs must still come out heavier on paper and on screen, and the input
+// method's underlined preedit inside such a run must survive the relayout.
+void tst_TextEngine::boldJapaneseTextIsDrawnBold()
+{
+    auto inkOf = [](const QImage &image) {
+        qint64 ink = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                ink += qGray(image.pixel(x, y)) < 128;
+        return ink;
+    };
+    TTextEngine engine;
+    engine.resize(800, 600);
+    QTextCursor(document(engine)).insertText(QStringLiteral("太字の見出しと本文"));
+    engine.setSelStart(0);
+    engine.setSelLength(-1);
+    engine.setFontName(QStringLiteral("ＭＳ 明朝"));
+    engine.setFontSize(20);
+    const qint64 regular = inkOf(printPage(engine, 1, 100));
+    engine.setFontBold(1);
+    QCOMPARE(engine.FontBold(), 1);
+    const qint64 bold = inkOf(printPage(engine, 1, 100));
+    QVERIFY2(bold > regular * 5 / 4, qPrintable(QStringLiteral("regular %1, bold %2").arg(regular).arg(bold)));
+
+    engine.setSelStart(2);
+    engine.setSelLength(0);
+    QInputMethodEvent preedit(QStringLiteral("にほんご"), {});
+    QCoreApplication::sendEvent(&engine, &preedit);
+    const QTextLayout *layout = document(engine)->findBlock(0).layout();
+    bool underlined = false;
+    for (const QTextLayout::FormatRange &range : layout->formats())
+        underlined = underlined || (range.start == 2 && range.format.fontUnderline());
+    QVERIFY(underlined);
 }
 
 void tst_TextEngine::tablesInsertAndDeleteRowsAsOneStep()

@@ -1,6 +1,7 @@
 #include "engine/layout/PageLayout.h"
 
 #include "engine/EngineProperties.h"
+#include "engine/FontSubstitution.h"
 #include "engine/layout/BlockMetrics.h"
 
 #include <QElapsedTimer>
@@ -192,6 +193,49 @@ int PageLayout::exitY(const FlowItem &item) const
 // ---------------------------------------------------------------------------
 // Breaking and placing
 
+namespace {
+
+// Marks the format ranges this layout adds itself, so that a relayout can
+// replace them while keeping those of others (the input method's preedit).
+constexpr int BoldStandInMark = QTextFormat::UserProperty + 0x1FF000;
+
+// Bold runs whose font has no bold face are drawn with a family that has one
+// (see boldCapableFamily). The ranges are in the layout's text, which
+// includes a preedit string shown inside the block.
+void applyBoldStandIns(const QTextBlock &block, QTextLayout *layout)
+{
+    QList<QTextLayout::FormatRange> formats = layout->formats();
+    const qsizetype before = formats.size();
+    formats.removeIf([](const QTextLayout::FormatRange &range) {
+        return range.format.hasProperty(BoldStandInMark);
+    });
+    const bool hadStandIns = formats.size() != before;
+
+    const int preeditAt = layout->preeditAreaPosition();
+    const int preeditLength = preeditAt >= 0 ? int(layout->preeditAreaText().size()) : 0;
+    bool added = false;
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        if (!fragment.isValid())
+            continue;
+        const QString family = boldCapableFamily(fragment.charFormat().font());
+        if (family.isEmpty())
+            continue;
+        int start = fragment.position() - block.position();
+        if (preeditAt >= 0 && start >= preeditAt)
+            start += preeditLength;
+        QTextCharFormat standIn;
+        standIn.setFontFamilies({family});
+        standIn.setProperty(BoldStandInMark, true);
+        formats.append({start, fragment.length(), standIn});
+        added = true;
+    }
+    if (added || hadStandIns)
+        layout->setFormats(formats);
+}
+
+} // namespace
+
 void PageLayout::breakBlock(const QTextBlock &block, int width)
 {
     QTextLayout *layout = block.layout();
@@ -212,6 +256,7 @@ void PageLayout::breakBlock(const QTextBlock &block, int width)
     option.setFlags(option.flags() & ~(QTextOption::ShowTabsAndSpaces
                                        | QTextOption::ShowLineAndParagraphSeparators));
     layout->setTextOption(option);
+    applyBoldStandIns(block, layout);
 
     layout->beginLayout();
     int y = 0;
