@@ -6,6 +6,7 @@
 // Without FILE the document is made with shared/bench/gen_docs.py, looked for
 // in the folders above the program.
 
+#include "BenchSupport.h"
 #include "engine/TTextEngine.h"
 
 #include <QApplication>
@@ -24,17 +25,9 @@
 #include <algorithm>
 #include <cstdio>
 
-namespace {
+using tamapiko::bench::findGenerator;
 
-QString findGenerator()
-{
-    for (QDir dir(QCoreApplication::applicationDirPath()); !dir.isRoot(); dir.cdUp()) {
-        const QString script = dir.filePath(QStringLiteral("shared/bench/gen_docs.py"));
-        if (QFile::exists(script))
-            return script;
-    }
-    return QString();
-}
+namespace {
 
 double median(QList<double> values)
 {

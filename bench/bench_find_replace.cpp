@@ -7,6 +7,7 @@
 // folds the whole text), a later one, counting every match, and
 // replace-all with its undo. Prints the median of five runs of each.
 
+#include "BenchSupport.h"
 #include "engine/TTextEngine.h"
 #include "engine/formats/DocumentFilter.h"
 #include "engine/formats/PlainTextFilter.h"
@@ -25,24 +26,8 @@
 
 using namespace tamapiko::engine;
 
-namespace {
+using tamapiko::bench::medianMs;
 
-double medianMilliseconds(int runs, const std::function<void()> &run, const std::function<void()> &reset = {})
-{
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        run();
-        times.push_back(timer.nsecsElapsed() / 1e6);
-        if (reset)
-            reset();
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -77,24 +62,24 @@ int main(int argc, char **argv)
 
     const FindOptions options; // Japanese defaults: case, width and kana folded
     TextFinder finder;
-    const double firstFind = medianMilliseconds(5, [&] {
+    const double firstFind = medianMs(5, [&] {
         TextFinder fresh;
         fresh.find(document, needle, 0, options);
     });
     finder.find(document, needle, 0, options);
     const int middle = document->characterCount() / 2;
-    const double laterFind = medianMilliseconds(5, [&] { finder.find(document, needle, middle, options); });
+    const double laterFind = medianMs(5, [&] { finder.find(document, needle, middle, options); });
     qsizetype matches = 0;
-    const double findAll = medianMilliseconds(5, [&] { matches = finder.findAll(document, needle, options).size(); });
+    const double findAll = medianMs(5, [&] { matches = finder.findAll(document, needle, options).size(); });
     std::printf("find next: first %.1f ms (folds the text), later %.2f ms\n", firstFind, laterFind);
     std::printf("find all: %lld matches of \"%s\" in %.1f ms\n", qlonglong(matches), qPrintable(needle), findAll);
 
     int replaced = 0;
-    const double replaceAll = medianMilliseconds(
+    const double replaceAll = medianMs(
         5, [&] { replaced = finder.replaceAll(document, needle, replacement, options); },
         [&] { document->undo(); });
     std::printf("replace all: %d replacements in %.1f ms (median of 5, one undo step each)\n", replaced, replaceAll);
-    const double undo = medianMilliseconds(
+    const double undo = medianMs(
         3, [&] { document->undo(); }, [&] { finder.replaceAll(document, needle, replacement, options); });
     std::printf("undo of replace all: %.1f ms\n", undo);
     return 0;

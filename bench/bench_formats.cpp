@@ -6,6 +6,7 @@
 // script is looked for in a "shared/bench" folder above the program and run
 // into a temporary folder.
 
+#include "BenchSupport.h"
 #include "engine/DocumentModel.h"
 #include "engine/formats/DocumentFilter.h"
 
@@ -25,30 +26,10 @@
 
 using namespace tamapiko::engine;
 
+using tamapiko::bench::findGenerator;
+using tamapiko::bench::medianMs;
+
 namespace {
-
-QString findGenerator()
-{
-    for (QDir dir(QCoreApplication::applicationDirPath()); !dir.isRoot(); dir.cdUp()) {
-        const QString script = dir.filePath(QStringLiteral("shared/bench/gen_docs.py"));
-        if (QFile::exists(script))
-            return script;
-    }
-    return QString();
-}
-
-double medianMs(int runs, const std::function<void()> &work)
-{
-    QList<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.append(timer.nsecsElapsed() / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times.at(times.size() / 2);
-}
 
 QByteArray save(DocumentFilter *filter, const DocumentModel &model, const QString &fileName)
 {

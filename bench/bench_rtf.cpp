@@ -12,6 +12,7 @@
 // --convert): start, load through the RTF filter, save, exit, as
 // `soffice --headless --convert-to` does.
 
+#include "BenchSupport.h"
 #include "engine/DocumentModel.h"
 #include "engine/formats/DocumentFilter.h"
 
@@ -33,33 +34,13 @@
 
 using namespace tamapiko::engine;
 
+using tamapiko::bench::findGenerator;
+using tamapiko::bench::medianMs;
+
 namespace {
 
 constexpr int kRtf = 5;
 constexpr int kText = 1;
-
-QString findGenerator()
-{
-    for (QDir dir(QCoreApplication::applicationDirPath()); !dir.isRoot(); dir.cdUp()) {
-        const QString script = dir.filePath(QStringLiteral("shared/bench/gen_docs.py"));
-        if (QFile::exists(script))
-            return script;
-    }
-    return QString();
-}
-
-double medianMs(int runs, const std::function<void()> &work)
-{
-    QList<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.append(timer.nsecsElapsed() / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times.at(times.size() / 2);
-}
 
 int convert(const QString &in, const QString &out)
 {

@@ -1,0 +1,20 @@
+#pragma once
+
+// What every benchmark needs: the document generator beside the repository
+// and a median over repeated runs.
+
+#include <QString>
+
+#include <functional>
+
+namespace tamapiko::bench {
+
+// shared/bench/gen_docs.py found by walking up from the program's folder;
+// empty when this checkout has no shared material beside it.
+QString findGenerator();
+
+// Median wall-clock time of `runs` calls of `work`, in milliseconds; `reset`
+// (when given) runs after each timed call, outside the timing.
+double medianMs(int runs, const std::function<void()> &work, const std::function<void()> &reset = {});
+
+} // namespace tamapiko::bench
