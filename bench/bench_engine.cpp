@@ -25,7 +25,7 @@
 #include <algorithm>
 #include <cstdio>
 
-using tamapiko::bench::findGenerator;
+using tamapiko::bench::documentsFolder;
 
 namespace {
 
@@ -121,12 +121,8 @@ int main(int argc, char **argv)
     QTemporaryDir temporary;
     QString path = parser.positionalArguments().value(0);
     if (path.isEmpty()) {
-        const QString script = findGenerator();
-        if (script.isEmpty())
-            qFatal("no document given and gen_docs.py not found");
-        if (QProcess::execute(QStringLiteral("python3"), {script, QStringLiteral("--out"), temporary.path(), QStringLiteral("1000")}) != 0)
-            qFatal("gen_docs.py failed");
-        path = temporary.filePath(QStringLiteral("synth_1000p.txt"));
+        path = QDir(documentsFolder(QString(), QStringLiteral("1000"), temporary.path()))
+                   .filePath(QStringLiteral("synth_1000p.txt"));
     }
 
     QList<double> firstPage;

@@ -34,7 +34,7 @@
 
 using namespace tamapiko::engine;
 
-using tamapiko::bench::findGenerator;
+using tamapiko::bench::documentsFolder;
 using tamapiko::bench::medianMs;
 
 namespace {
@@ -100,15 +100,7 @@ int main(int argc, char *argv[])
     const int runs = qMax(1, parser.value(QStringLiteral("runs")).toInt());
     const QString pages = parser.value(QStringLiteral("pages"));
     QTemporaryDir temporary;
-    QString dir = parser.positionalArguments().value(0);
-    if (dir.isEmpty()) {
-        const QString script = findGenerator();
-        if (script.isEmpty())
-            qFatal("gen_docs.py not found; pass the folder of generated documents");
-        dir = temporary.path();
-        if (QProcess::execute(QStringLiteral("python3"), {script, QStringLiteral("--out"), dir, pages}) != 0)
-            qFatal("gen_docs.py failed");
-    }
+    const QString dir = documentsFolder(parser.positionalArguments().value(0), pages, temporary.path());
     const QString input = QDir(dir).filePath(QStringLiteral("synth_%1p.rtf").arg(pages));
     QFile file(input);
     if (!file.open(QIODevice::ReadOnly))

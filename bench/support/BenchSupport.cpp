@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 
 #include <algorithm>
 #include <vector>
@@ -18,6 +19,18 @@ QString findGenerator()
             return script;
     }
     return QString();
+}
+
+QString documentsFolder(const QString &given, const QString &pages, const QString &scratch)
+{
+    if (!given.isEmpty())
+        return given;
+    const QString script = findGenerator();
+    if (script.isEmpty())
+        qFatal("no documents given and gen_docs.py not found; pass the folder of generated documents");
+    if (QProcess::execute(QStringLiteral("python3"), {script, QStringLiteral("--out"), scratch, pages}) != 0)
+        qFatal("gen_docs.py failed");
+    return scratch;
 }
 
 double medianMs(int runs, const std::function<void()> &work, const std::function<void()> &reset)

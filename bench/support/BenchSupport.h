@@ -13,6 +13,11 @@ namespace tamapiko::bench {
 // empty when this checkout has no shared material beside it.
 QString findGenerator();
 
+// The folder holding gen_docs.py's documents: `given` when not empty, else
+// `scratch` after generating documents of `pages` pages into it. Ends the
+// program with a message when neither works.
+QString documentsFolder(const QString &given, const QString &pages, const QString &scratch);
+
 // Median wall-clock time of `runs` calls of `work`, in milliseconds; `reset`
 // (when given) runs after each timed call, outside the timing.
 double medianMs(int runs, const std::function<void()> &work, const std::function<void()> &reset = {});
