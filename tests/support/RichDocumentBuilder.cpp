@@ -1,3 +1,4 @@
+#include "engine/ResourceImage.h"
 #include "support/RichDocumentBuilder.h"
 
 #include "engine/DocumentModel.h"
@@ -490,18 +491,6 @@ QList<Run> runsOf(const QTextBlock &block, const ComparisonProfile &profile)
         runs.append({fragment.text(), format});
     }
     return runs;
-}
-
-QImage resourceImage(const QTextDocument *doc, const QString &name)
-{
-    const QVariant resource = doc->resource(QTextDocument::ImageResource, QUrl(name));
-    if (resource.metaType() == QMetaType::fromType<QImage>())
-        return resource.value<QImage>();
-    if (resource.metaType() == QMetaType::fromType<QPixmap>())
-        return resource.value<QPixmap>().toImage();
-    if (resource.metaType() == QMetaType::fromType<QByteArray>())
-        return QImage::fromData(resource.toByteArray());
-    return QImage();
 }
 
 QString compareImages(const QTextDocument *expected, const QTextImageFormat &a, const QTextDocument *actual,

@@ -1,3 +1,4 @@
+#include "engine/dialogs/DialogButtons.h"
 #include "engine/dialogs/ParagraphDialog.h"
 
 #include "engine/editing/ParagraphFormats.h"
@@ -64,11 +65,7 @@ ParagraphDialog::ParagraphDialog(const QTextBlockFormat &current, QWidget *paren
     spacingForm->addRow(QStringLiteral("行間(&N):"), m_spacing);
     spacingForm->addRow(QStringLiteral("間隔(&A):"), m_spacingValue);
 
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("ｷｬﾝｾﾙ"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox *buttons = okCancelButtons(this);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(placement);
     layout->addWidget(spacing);

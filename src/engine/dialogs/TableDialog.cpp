@@ -1,3 +1,4 @@
+#include "engine/dialogs/DialogButtons.h"
 #include "engine/dialogs/TableDialog.h"
 
 #include <QComboBox>
@@ -76,11 +77,7 @@ TableDialog::TableDialog(const QTextTableFormat &current, int column, double tex
     form->addRow(QStringLiteral("罫線の太さ(&B):"), m_border);
     form->addRow(QStringLiteral("セル内の余白(&P):"), m_padding);
     form->addRow(QStringLiteral("この列の幅(&C):"), m_columnWidth);
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("ｷｬﾝｾﾙ"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox *buttons = okCancelButtons(this);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(buttons);

@@ -1,3 +1,4 @@
+#include "engine/ResourceImage.h"
 #include "engine/formats/HtmlFilter.h"
 
 #include "engine/DocumentModel.h"
@@ -35,18 +36,6 @@ QString mimeTypeFor(const QString &format)
     if (lower == QLatin1String("jpeg") || lower == QLatin1String("jpg"))
         return QStringLiteral("image/jpeg");
     return QString(); // not something every browser shows: converted to PNG
-}
-
-QImage resourceImage(const QTextDocument *doc, const QString &name)
-{
-    const QVariant resource = doc->resource(QTextDocument::ImageResource, QUrl(name));
-    if (resource.metaType() == QMetaType::fromType<QImage>())
-        return resource.value<QImage>();
-    if (resource.metaType() == QMetaType::fromType<QPixmap>())
-        return resource.value<QPixmap>().toImage();
-    if (resource.metaType() == QMetaType::fromType<QByteArray>())
-        return QImage::fromData(resource.toByteArray());
-    return QImage();
 }
 
 // What the src attribute of a picture becomes: its bytes as a data: URI so
