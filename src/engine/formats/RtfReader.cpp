@@ -260,6 +260,7 @@ private:
     QStringList links;
     int pendingFrameStyle = -1;
     int footnoteCount = 0;
+    std::optional<ParaState> documentEndPara;
 };
 
 RtfReader::RtfReader(QTextCursor cursor, Mode mode)
@@ -356,6 +357,10 @@ void RtfReader::Private::groupEnd()
     // before the group that put it there is gone.
     if (stack.back().para.inTable != stack[stack.size() - 2].para.inTable)
         flushText();
+    // The document's own group ends: a last paragraph without \par takes
+    // the properties in effect here, not those outside the document.
+    if (depth == 0)
+        documentEndPara = stack.back().para;
 
     GroupState closed = std::move(stack.back());
     stack.pop_back();
@@ -1093,9 +1098,19 @@ QTextBlockFormat RtfReader::Private::blockFormat(const ParaState &para) const
 void RtfReader::Private::applyStyle(const StyleDef &style)
 {
     GroupState &s = state();
-    const bool inTable = s.para.inTable;
+    // What the paragraph set itself before its style number (\\qc\\s28)
+    // stays; the style fills in the rest.
+    const ParaState own = s.para;
+    const ParaState defaults;
     s.para = style.para;
-    s.para.inTable = inTable;
+#define TPK_KEEP(field) if (!(own.field == defaults.field)) s.para.field = own.field
+    TPK_KEEP(alignment); TPK_KEEP(leftIndent); TPK_KEEP(rightIndent); TPK_KEEP(firstIndent);
+    TPK_KEEP(spaceBefore); TPK_KEEP(spaceAfter); TPK_KEEP(lineSpacing); TPK_KEEP(lineMultiple);
+    TPK_KEEP(tabs); TPK_KEEP(keepNext); TPK_KEEP(pageBreakBefore); TPK_KEEP(frameStyle);
+    for (int side = Top; side < SideCount; ++side)
+        TPK_KEEP(borders[side]);
+#undef TPK_KEEP
+    s.para.inTable = own.inTable;
     const int link = s.chr.link;
     s.chr = style.chr;
     s.chr.link = link;
@@ -1417,7 +1432,7 @@ void RtfReader::Private::finish()
             cursor.insertBlock(cursor.blockFormat(), pendingMarkFormat);
         paragraphPending = false;
     } else if (blockIsOurs && (mode == Mode::Load || (blockHasContent && cursor.atBlockEnd()))) {
-        QTextBlockFormat format = blockFormat(state().para);
+        QTextBlockFormat format = blockFormat(documentEndPara.value_or(state().para));
         if (breakBeforeBlock) {
             format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
             format.setProperty(ParagraphPageBreakBefore, true);

@@ -427,9 +427,8 @@ QByteArray RtfWriter::Private::write()
 
 void RtfWriter::Private::writeFrame(QTextFrame *frame, bool inTable)
 {
-    // Every paragraph ends with \par except the document's very last one,
-    // which ends with the document itself.
-    const QTextBlock lastBlock = document.lastBlock();
+    // Every paragraph ends with \par, the last one too: readers drop the
+    // properties of a paragraph that nothing ends.
     for (auto it = frame->begin(); !it.atEnd(); ++it) {
         if (QTextFrame *child = it.currentFrame()) {
             // Floating frames have no RTF of ours: their text flows in place.
@@ -443,7 +442,7 @@ void RtfWriter::Private::writeFrame(QTextFrame *frame, bool inTable)
             continue;
         }
         const QTextBlock block = it.currentBlock();
-        writeBlock(block, inTable, block == lastBlock ? nullptr : controlWordName(Action::Paragraph));
+        writeBlock(block, inTable, controlWordName(Action::Paragraph));
     }
 }
 

@@ -92,7 +92,9 @@ private slots:
     void text();
     void characterFormatting();
     void stylesResolveToAttributes();
+    void propertiesBeforeTheStyleNumberStay();
     void paragraphFormatting();
+    void lastParagraphWithoutParKeepsItsFormat();
     void paragraphBordersBecomeFrames();
     void pageSetup();
     void tables();
@@ -217,6 +219,34 @@ void tst_RtfReader::stylesResolveToAttributes()
     QVERIFY(formatOf(doc, "quoted").fontItalic());
     QCOMPARE(formatOf(doc, "quoted").fontFamilies().toStringList(), QStringList{u"Courier"_qs});
     QCOMPARE(formatOf(doc, "quoted").fontPointSize(), 12.0);
+}
+
+// AbiWord and others write the paragraph's own properties before its
+// style number: the style fills in only what the paragraph does not say.
+void tst_RtfReader::propertiesBeforeTheStyleNumberStay()
+{
+    const auto model = read("{\\rtf1\\ansi{\\stylesheet{\\s0 Normal;}{\\s28\\sb240\\qr heading;}}"
+                            "\\pard\\plain\\qc\\s28 centred\\par"
+                            "\\pard\\plain\\s28 styled\\par}");
+    QVERIFY(model);
+    const QTextDocument *doc = model->document();
+    QCOMPARE(blockOf(doc, "centred").alignment(), Qt::AlignHCenter);
+    QCOMPARE(blockOf(doc, "centred").topMargin(), 12.0);
+    QCOMPARE(blockOf(doc, "styled").alignment(), Qt::AlignRight);
+}
+
+// Other programs end the last paragraph with the document, without \par:
+// its properties are the ones in effect at the end.
+void tst_RtfReader::lastParagraphWithoutParKeepsItsFormat()
+{
+    const auto model = read("{\\rtf1\\ansi \\pard first\\par\\pard\\qr\\li720\\brdrb\\brdrs last}");
+    QVERIFY(model);
+    const QTextDocument *doc = model->document();
+    QCOMPARE(doc->blockCount(), 2);
+    QCOMPARE(blockOf(doc, "last").alignment(), Qt::AlignRight);
+    QCOMPARE(blockOf(doc, "last").leftMargin(), 36.0);
+    QVERIFY(blockOf(doc, "last").hasProperty(ParagraphFrameStyle));
+    QCOMPARE(blockOf(doc, "first").alignment(), Qt::AlignLeft);
 }
 
 void tst_RtfReader::paragraphFormatting()

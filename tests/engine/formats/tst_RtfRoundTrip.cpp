@@ -137,6 +137,7 @@ class tst_RtfRoundTrip : public QObject
 private slots:
     void richDocumentSurvivesWriteAndRead();
     void rtfSpecificsSurviveWriteAndRead();
+    void everyParagraphEndsWithPar();
     void writtenRtfUsesOnlyWordsTheReaderKnows();
     void insertingRtfIsOneUndoStep();
     void floatingFrameTextFlowsInPlace();
@@ -165,6 +166,40 @@ void tst_RtfRoundTrip::rtfSpecificsSurviveWriteAndRead()
     QVERIFY(load(save(original), reloaded));
     const QString difference = firstDifference(original, reloaded, rtfProfile());
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
+}
+
+// Other readers drop the properties of a paragraph that no \\par ends, so
+// the last paragraph gets its \\par like every other; reading it back adds
+// no empty paragraph.
+void tst_RtfRoundTrip::everyParagraphEndsWithPar()
+{
+    DocumentModel original;
+    QTextCursor cursor(original.document());
+    cursor.insertText(QStringLiteral("left"));
+    QTextBlockFormat right;
+    right.setAlignment(Qt::AlignRight);
+    cursor.insertBlock(right);
+    cursor.insertText(QStringLiteral("右寄せ"));
+    const QByteArray rtf = save(original);
+
+    int parCount = 0;
+    QByteArray lastWord;
+    rtf::Tokenizer tokenizer(rtf);
+    for (rtf::Token token = tokenizer.next(); token.type != rtf::Token::End; token = tokenizer.next()) {
+        if (token.type == rtf::Token::ControlWord) {
+            lastWord = token.name.toByteArray();
+            parCount += lastWord == "par";
+        } else if (token.type == rtf::Token::Text && !token.bytes.trimmed().isEmpty()) {
+            lastWord.clear();
+        }
+    }
+    QCOMPARE(parCount, 2);
+    QCOMPARE(lastWord, QByteArray("par"));
+
+    DocumentModel reloaded;
+    QVERIFY(load(rtf, reloaded));
+    QCOMPARE(reloaded.document()->blockCount(), 2);
+    QCOMPARE(reloaded.document()->lastBlock().blockFormat().alignment(), Qt::AlignRight);
 }
 
 // Every control word we write is in the shared table, so our own reader
