@@ -1,16 +1,74 @@
 #include "engine/editing/PictureReader.h"
 
 #include "engine/EngineProperties.h"
+#include "engine/metafile/Metafile.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
+#include <QPainter>
 #include <QTextDocument>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace tamapiko::engine {
+
+using metafile::Metafile;
+using metafile::MetafileType;
+
+namespace {
+
+constexpr qint64 kMaxPictureBytes = 256 << 20;
+
+} // namespace
+
+QImage decodePictureBytes(const QByteArray &bytes, QSizeF sizePoints)
+{
+    if (const std::optional<Metafile> picture = Metafile::fromData(bytes))
+        return picture->toDocumentImage(sizePoints.isEmpty() ? picture->naturalSize() : sizePoints);
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return QImageReader(&buffer).read();
+}
+
+QImage placeholderPicture(QSizeF points)
+{
+    constexpr double pointsPerPixel = 0.75; // 96 dpi
+    const QSize pixels(std::clamp(qRound(points.width() / pointsPerPixel), 8, 1200),
+                       std::clamp(qRound(points.height() / pointsPerPixel), 8, 1200));
+    QImage image(pixels, QImage::Format_RGB32);
+    image.fill(QColor(0xf0, 0xf0, 0xf0));
+    QPainter painter(&image);
+    painter.setPen(QColor(0xa0, 0xa0, 0xa0));
+    painter.drawRect(image.rect().adjusted(0, 0, -1, -1));
+    painter.drawLine(image.rect().topLeft(), image.rect().bottomRight());
+    painter.drawLine(image.rect().bottomLeft(), image.rect().topRight());
+    return image;
+}
+
+QImage readLinkedPicture(const QString &path, QSizeF sizePoints)
+{
+    QFile file(path);
+    QImage image;
+    // Only a regular file: a link is never a device, a pipe or a network address.
+    if (QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly))
+        image = decodePictureBytes(file.read(kMaxPictureBytes), sizePoints);
+    return image.isNull() ? placeholderPicture(sizePoints) : image;
+}
+
+QString pictureBytesFormat(const QByteArray &bytes)
+{
+    if (const std::optional<Metafile> picture = Metafile::fromData(bytes))
+        return picture->type() == MetafileType::Emf ? QStringLiteral("emf") : QStringLiteral("wmf");
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return QString::fromLatin1(QImageReader(&buffer).format()).toLower();
+}
 
 std::optional<QTextImageFormat> readPicture(QTextDocument *document, const PictureRequest &request,
                                             QString *error)
@@ -21,14 +79,31 @@ std::optional<QTextImageFormat> readPicture(QTextDocument *document, const Pictu
         return std::nullopt;
     }
     const QByteArray bytes = file.readAll();
-    QBuffer buffer;
-    buffer.setData(bytes);
-    QImageReader reader(&buffer);
-    const QByteArray imageFormat = reader.format();
-    const QImage image = reader.read();
-    if (image.isNull()) {
-        *error = QStringLiteral("%1: %2").arg(request.fileName, reader.errorString());
-        return std::nullopt;
+    const double scaleW = (request.widthPercent > 0 ? request.widthPercent : 100) / 100.0;
+    const double scaleH = (request.heightPercent > 0 ? request.heightPercent : 100) / 100.0;
+
+    QImage image;
+    QSizeF sizePoints;
+    QString imageFormat;
+    if (const std::optional<Metafile> picture = Metafile::fromData(bytes)) {
+        const QSizeF natural = picture->naturalSize();
+        sizePoints = QSizeF(natural.width() * scaleW, natural.height() * scaleH);
+        image = picture->toDocumentImage(sizePoints);
+        imageFormat = picture->type() == MetafileType::Emf ? QStringLiteral("emf") : QStringLiteral("wmf");
+    } else {
+        QBuffer buffer;
+        buffer.setData(bytes);
+        QImageReader reader(&buffer);
+        imageFormat = QString::fromLatin1(reader.format()).toLower();
+        image = reader.read();
+        if (image.isNull()) {
+            *error = QStringLiteral("%1: %2").arg(request.fileName, reader.errorString());
+            return std::nullopt;
+        }
+        // Pixels are 96 to the inch unless the picture says otherwise.
+        const double dpiX = image.dotsPerMeterX() > 0 ? image.dotsPerMeterX() * 0.0254 : 96;
+        const double dpiY = image.dotsPerMeterY() > 0 ? image.dotsPerMeterY() * 0.0254 : 96;
+        sizePoints = QSizeF(image.width() * 72.0 / dpiX * scaleW, image.height() * 72.0 / dpiY * scaleH);
     }
 
     const QString absolute = QFileInfo(request.fileName).absoluteFilePath();
@@ -39,18 +114,13 @@ std::optional<QTextImageFormat> readPicture(QTextDocument *document, const Pictu
 
     QTextImageFormat format;
     format.setName(name);
-    // Pixels are 96 to the inch unless the picture says otherwise.
-    const double dpiX = image.dotsPerMeterX() > 0 ? image.dotsPerMeterX() * 0.0254 : 96;
-    const double dpiY = image.dotsPerMeterY() > 0 ? image.dotsPerMeterY() * 0.0254 : 96;
-    const double scaleW = (request.widthPercent > 0 ? request.widthPercent : 100) / 100.0;
-    const double scaleH = (request.heightPercent > 0 ? request.heightPercent : 100) / 100.0;
-    format.setWidth(image.width() * 72.0 / dpiX * scaleW);
-    format.setHeight(image.height() * 72.0 / dpiY * scaleH);
+    format.setWidth(sizePoints.width());
+    format.setHeight(sizePoints.height());
     if (request.linked) {
         format.setProperty(ImageLinkedPath, absolute);
     } else {
         format.setProperty(ImageOriginalData, bytes);
-        format.setProperty(ImageOriginalFormat, QString::fromLatin1(imageFormat));
+        format.setProperty(ImageOriginalFormat, imageFormat);
     }
     return format;
 }

@@ -26,4 +26,19 @@ struct PictureRequest
 std::optional<QTextImageFormat> readPicture(QTextDocument *document, const PictureRequest &request,
                                             QString *error);
 
+// The image to show for a picture's bytes (any format Qt reads, or a
+// metafile, drawn at `sizePoints` when given); null when undecodable.
+QImage decodePictureBytes(const QByteArray &bytes, QSizeF sizePoints = {});
+
+// A linked picture's image, read from its file at `sizePoints`; a
+// placeholder of that size when the file is missing or unreadable.
+QImage readLinkedPicture(const QString &path, QSizeF sizePoints);
+
+// A grey crossed box that stands for a picture that cannot be shown.
+QImage placeholderPicture(QSizeF sizePoints);
+
+// "wmf", "emf", or the lower-case name of the format Qt recognises; empty
+// when nothing recognises the bytes.
+QString pictureBytesFormat(const QByteArray &bytes);
+
 } // namespace tamapiko::engine

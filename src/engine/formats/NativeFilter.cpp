@@ -2,6 +2,7 @@
 
 #include "engine/DocumentModel.h"
 #include "engine/EngineProperties.h"
+#include "engine/editing/PictureReader.h"
 #include "engine/formats/NativeChunks.h"
 #include "engine/formats/NativeValues.h"
 
@@ -398,11 +399,12 @@ private:
             const QUrl name(image.name());
             if (!m_doc->resource(QTextDocument::ImageResource, name).isNull())
                 continue;
+            const QSizeF size(image.width(), image.height());
             QImage pixels;
             if (image.hasProperty(ImageOriginalData))
-                pixels = QImage::fromData(image.property(ImageOriginalData).toByteArray());
+                pixels = decodePictureBytes(image.property(ImageOriginalData).toByteArray(), size);
             else if (image.hasProperty(ImageLinkedPath))
-                pixels = QImage(image.stringProperty(ImageLinkedPath));
+                pixels = readLinkedPicture(image.stringProperty(ImageLinkedPath), size);
             if (!pixels.isNull())
                 m_doc->addResource(QTextDocument::ImageResource, name, pixels);
         }

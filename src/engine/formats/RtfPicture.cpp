@@ -1,8 +1,11 @@
 #include "engine/formats/RtfPicture.h"
 
+#include "engine/editing/PictureReader.h"
+#include "engine/metafile/Dib.h"
+#include "engine/metafile/Metafile.h"
+
 #include <QBuffer>
 #include <QImageReader>
-#include <QPainter>
 #include <QtEndian>
 
 #include <algorithm>
@@ -21,39 +24,6 @@ QImage readImage(const QByteArray &bytes, const char *format)
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, format);
     return reader.read();
-}
-
-// A DIB is a BMP file without its 14-byte file header.
-QImage readDib(const QByteArray &dib)
-{
-    if (dib.size() < 16)
-        return {};
-    const quint32 headerSize = qFromLittleEndian<quint32>(dib.constData());
-    if (headerSize < 12 || headerSize > quint32(dib.size()))
-        return {};
-    quint32 bitCount = 0;
-    quint32 colorsUsed = 0;
-    quint32 compression = 0;
-    if (headerSize == 12) {
-        bitCount = qFromLittleEndian<quint16>(dib.constData() + 10);
-    } else if (dib.size() >= 36) {
-        bitCount = qFromLittleEndian<quint16>(dib.constData() + 14);
-        compression = qFromLittleEndian<quint32>(dib.constData() + 16);
-        colorsUsed = qFromLittleEndian<quint32>(dib.constData() + 32);
-    }
-    const quint32 entrySize = headerSize == 12 ? 3 : 4;
-    quint32 paletteEntries = colorsUsed ? colorsUsed : (bitCount <= 8 ? 1u << bitCount : 0);
-    paletteEntries = std::min<quint32>(paletteEntries, 256);
-    quint32 masks = (headerSize == 40 && (compression == 3 || compression == 6)) ? 12 : 0;
-    const quint32 offset = 14 + headerSize + masks + paletteEntries * entrySize;
-
-    QByteArray file(14, '\0');
-    file[0] = 'B';
-    file[1] = 'M';
-    qToLittleEndian<quint32>(quint32(14 + dib.size()), file.data() + 2);
-    qToLittleEndian<quint32>(offset, file.data() + 10);
-    file += dib;
-    return readImage(file, "BMP");
 }
 
 // Device-dependent bitmaps carry no palette; monochrome and true-colour ones
@@ -90,21 +60,6 @@ QImage readDeviceBitmap(const PictureSource &source)
     return image;
 }
 
-QImage placeholderImage(QSizeF points, PictureFormat format)
-{
-    const QSize pixels(std::clamp(qRound(points.width() / kPointsPerPixel), 8, 1200),
-                       std::clamp(qRound(points.height() / kPointsPerPixel), 8, 1200));
-    QImage image(pixels, QImage::Format_RGB32);
-    image.fill(QColor(0xf0, 0xf0, 0xf0));
-    QPainter painter(&image);
-    painter.setPen(QColor(0xa0, 0xa0, 0xa0));
-    painter.drawRect(image.rect().adjusted(0, 0, -1, -1));
-    painter.drawLine(image.rect().topLeft(), image.rect().bottomRight());
-    painter.drawLine(image.rect().bottomLeft(), image.rect().topRight());
-    Q_UNUSED(format);
-    return image;
-}
-
 bool isMetafile(PictureFormat format)
 {
     return format == PictureFormat::Wmf || format == PictureFormat::Emf || format == PictureFormat::MacPict;
@@ -118,15 +73,21 @@ DecodedPicture decodePicture(const PictureSource &source)
     switch (source.format) {
     case PictureFormat::Png: result.image = readImage(source.bytes, "PNG"); break;
     case PictureFormat::Jpeg: result.image = readImage(source.bytes, "JPEG"); break;
-    case PictureFormat::Dib: result.image = readDib(source.bytes); break;
+    case PictureFormat::Dib: result.image = metafile::decodeDib(source.bytes).image; break;
     case PictureFormat::DeviceBitmap: result.image = readDeviceBitmap(source); break;
     default: break;
     }
     if (result.image.isNull() && source.format == PictureFormat::Unknown)
         result.image = readImage(source.bytes, nullptr); // let Qt sniff the bytes
 
+    std::optional<metafile::Metafile> picture;
+    if (source.format == PictureFormat::Wmf || source.format == PictureFormat::Emf)
+        picture = metafile::Metafile::fromData(source.bytes);
+
     QSizeF natural;
-    if (!result.image.isNull()) {
+    if (picture && !(source.width > 0 && source.height > 0)) {
+        natural = picture->naturalSize();
+    } else if (!result.image.isNull()) {
         natural = QSizeF(result.image.width(), result.image.height()) * kPointsPerPixel;
     } else if (isMetafile(source.format) && source.width > 0 && source.height > 0) {
         natural = QSizeF(source.width, source.height) * (72.0 / 2540.0); // 0.01 mm
@@ -144,8 +105,10 @@ DecodedPicture decodePicture(const PictureSource &source)
     size = QSizeF(std::clamp(size.width(), 1.0, kMaxPoints), std::clamp(size.height(), 1.0, kMaxPoints));
     result.sizePoints = size;
 
+    if (picture)
+        result.image = picture->toDocumentImage(size);
     if (result.image.isNull()) {
-        result.image = placeholderImage(size, source.format);
+        result.image = placeholderPicture(size);
         result.placeholder = true;
     }
     return result;

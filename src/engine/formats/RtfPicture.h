@@ -1,10 +1,10 @@
 #pragma once
 
 // Pictures inside RTF: turning the bytes of a \pict group into an image of
-// the right size, and back. Formats Qt cannot decode (metafiles, Mac PICT,
-// odd device-dependent bitmaps) become a placeholder of the right size, and
-// the original bytes travel with the image so that writing gives them back
-// unchanged.
+// the right size, and back. Metafiles are drawn by our metafile player;
+// formats nothing here decodes (Mac PICT, odd device-dependent bitmaps)
+// become a placeholder of the right size. The original bytes travel with
+// metafiles and placeholders so that writing gives them back unchanged.
 
 #include <QByteArray>
 #include <QImage>

@@ -1385,7 +1385,8 @@ void RtfReader::Private::finishPicture()
     imageFormat.setHeight(decoded.sizePoints.height());
     // Keep what we could not improve on: PNG and JPEG as they were, and
     // metafiles, which only the original bytes describe faithfully.
-    if (format == PictureFormat::Png || format == PictureFormat::Jpeg || decoded.placeholder) {
+    if (format == PictureFormat::Png || format == PictureFormat::Jpeg || format == PictureFormat::Wmf
+        || format == PictureFormat::Emf || decoded.placeholder) {
         imageFormat.setProperty(ImageOriginalData, bytes);
         imageFormat.setProperty(ImageOriginalFormat, pictureFormatName(format));
     }
