@@ -8,6 +8,7 @@
 
 #include "BenchSupport.h"
 #include "engine/TTextEngine.h"
+#include "engine/formats/FormatCode.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -71,7 +72,7 @@ OpenTimes openDocument(TTextEngine &engine, const QString &path)
     QElapsedTimer timer;
     timer.start();
     const double cpu = cpuMs();
-    if (engine.LoadDocument(path, 0, 1, 0) != 0)
+    if (engine.LoadDocument(path, 0, tamapiko::engine::FormatCode::Text, 0) != 0)
         qFatal("cannot load %s: %s", qPrintable(path), qPrintable(engine.errorString()));
     engine.viewport()->repaint();
     times.firstPage = elapsedMs(timer);

@@ -45,12 +45,12 @@ int main(int argc, char **argv)
     engine.resize(800, 600);
     QElapsedTimer timer;
     timer.start();
-    if (engine.LoadDocument(fileName, 0, PlainTextFilter::FormatCode, 0) != 0 || engine.document()->isEmpty()) {
+    if (engine.LoadDocument(fileName, 0, FormatCode::Text, 0) != 0 || engine.document()->isEmpty()) {
         // An engine that does not load yet: read through the filter.
         QFile file(fileName);
         QString error;
         if (!file.open(QIODevice::ReadOnly)
-            || !FilterRegistry::instance().filter(PlainTextFilter::FormatCode)->read(file, *engine.model(), {}, &error)) {
+            || !FilterRegistry::instance().filter(FormatCode::Text)->read(file, *engine.model(), {}, &error)) {
             std::fprintf(stderr, "cannot read %s: %s\n", qPrintable(fileName), qPrintable(error));
             return 1;
         }

@@ -78,9 +78,9 @@ int main(int argc, char *argv[])
     const QString stem = QDir(dir).filePath(QStringLiteral("synth_%1p").arg(pages));
 
     FilterRegistry &registry = FilterRegistry::instance();
-    DocumentFilter *text = registry.filter(1);
-    DocumentFilter *html = registry.filter(4);
-    DocumentFilter *native = registry.filter(3);
+    DocumentFilter *text = registry.filter(FormatCode::Text);
+    DocumentFilter *html = registry.filter(FormatCode::Html);
+    DocumentFilter *native = registry.filter(FormatCode::Native);
     if (!text || !html || !native)
         qFatal("a filter is missing");
 

@@ -39,13 +39,11 @@ using tamapiko::bench::medianMs;
 
 namespace {
 
-constexpr int kRtf = 5;
-constexpr int kText = 1;
 
 int convert(const QString &in, const QString &out)
 {
-    DocumentFilter *reader = FilterRegistry::instance().filter(kRtf);
-    DocumentFilter *writer = FilterRegistry::instance().filter(out.endsWith(QLatin1String(".txt")) ? kText : kRtf);
+    DocumentFilter *reader = FilterRegistry::instance().filter(FormatCode::Rtf);
+    DocumentFilter *writer = FilterRegistry::instance().filter(out.endsWith(QLatin1String(".txt")) ? FormatCode::Text : FormatCode::Rtf);
     if (!reader || !writer) {
         std::fprintf(stderr, "filter missing\n");
         return 2;
@@ -106,7 +104,7 @@ int main(int argc, char *argv[])
     if (!file.open(QIODevice::ReadOnly))
         qFatal("cannot read %s", qPrintable(input));
     const QByteArray source = file.readAll();
-    DocumentFilter *rtf = FilterRegistry::instance().filter(kRtf);
+    DocumentFilter *rtf = FilterRegistry::instance().filter(FormatCode::Rtf);
 
     std::printf("%s pages (%lld bytes of RTF), %d runs each, median milliseconds\n", qPrintable(pages),
                 qlonglong(source.size()), runs);

@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     in.setData(bytes);
     in.open(QIODevice::ReadOnly);
     QString error;
-    DocumentFilter *filter = FilterRegistry::instance().filter(PlainTextFilter::FormatCode);
+    DocumentFilter *filter = FilterRegistry::instance().filter(FormatCode::Text);
     if (!filter->read(in, model, FilterContext(), &error))
         std::abort(); // any bytes load as text
     QBuffer out;

@@ -5,6 +5,8 @@
 // and the engine's format codes. Opening, saving, the options dialog and the
 // conversion command all use this one table.
 
+#include "engine/formats/FormatCode.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -22,13 +24,7 @@ struct DocumentFileType
     int formatCode;             // engine format: 9 Word, 3 .txm, 5 RTF, 4 HTML, 1 text
 };
 
-namespace FormatCode {
-constexpr int Text = 1;
-constexpr int Native = 3;
-constexpr int Html = 4;
-constexpr int Rtf = 5;
-constexpr int Word = 9;
-} // namespace FormatCode
+namespace FormatCode = engine::FormatCode;
 
 const QList<DocumentFileType> &documentFileTypes();
 

@@ -1,6 +1,7 @@
 #include "engine/DocumentModel.h"
 #include "engine/EngineProperties.h"
 #include "engine/TTextEngine.h"
+#include "engine/formats/FormatCode.h"
 #include "engine/layout/PageLayout.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -650,7 +651,7 @@ void tst_TextEngine::failedLoadReportsAndLeavesNoHalfDocument()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("abc");
     file.close();
-    QVERIFY(engine.LoadDocument(path, 10, 1, 0) != 0);   // offset past the end
+    QVERIFY(engine.LoadDocument(path, 10, tamapiko::engine::FormatCode::Text, 0) != 0);   // offset past the end
     QVERIFY(engine.SaveDocument(dir.filePath(QStringLiteral("x.txt")), 0, 77, 0) != 0);
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("x.txt"))));
 }

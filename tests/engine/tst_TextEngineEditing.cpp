@@ -56,7 +56,7 @@ private slots:
         const QMimeData *mime = QGuiApplication::clipboard()->mimeData();
         QVERIFY(mime->hasHtml());
         QCOMPARE(mime->text(), QStringLiteral("plain bold"));
-        if (tamapiko::engine::FilterRegistry::instance().filter(5)) {
+        if (tamapiko::engine::FilterRegistry::instance().filter(tamapiko::engine::FormatCode::Rtf)) {
             // Other programs get RTF too, and RTF alone pastes back bold.
             const QByteArray rtf = mime->data(QStringLiteral("text/rtf"));
             QVERIFY(rtf.startsWith("{\\rtf"));

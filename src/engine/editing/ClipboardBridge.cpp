@@ -23,7 +23,7 @@ const QString RtfTypes[] = {QStringLiteral("text/rtf"), QStringLiteral("applicat
 
 DocumentFilter *rtfFilter()
 {
-    return FilterRegistry::instance().filter(5);
+    return FilterRegistry::instance().filter(FormatCode::Rtf);
 }
 
 } // namespace

@@ -2,13 +2,14 @@
 
 // A document filter reads one file format into a DocumentModel and writes a
 // DocumentModel out in that format. Filters register themselves with the
-// FilterRegistry under the engine's format code:
-//   1 plain text, 3 native, 4 HTML, 5 RTF, 9 Word.
+// FilterRegistry under the engine's format code (FormatCode.h).
 //
 // Readers receive a device positioned at the start of the format's data (the
 // caller has already skipped any prefix such as the .txm header) and build
 // the document only through the model's QTextDocument. Writers write from
 // the device's current position and never seek before it.
+
+#include "engine/formats/FormatCode.h"
 
 #include <QString>
 

@@ -15,9 +15,8 @@ namespace tamapiko::engine {
 class HtmlFilter : public DocumentFilter
 {
 public:
-    static constexpr int Code = 4;
 
-    int formatCode() const override { return Code; }
+    int formatCode() const override { return FormatCode::Html; }
     QString name() const override { return QStringLiteral("HTML"); }
 
     bool read(QIODevice &in, DocumentModel &model, const FilterContext &context, QString *error) override;

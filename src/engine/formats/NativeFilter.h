@@ -12,13 +12,12 @@ namespace tamapiko::engine {
 class NativeFilter : public DocumentFilter
 {
 public:
-    static constexpr int Code = 3;
     // Major version: a reader refuses files of a later major version. Minor
     // versions only add chunks or properties, which older readers skip.
     static constexpr quint16 MajorVersion = 1;
     static constexpr quint16 MinorVersion = 0;
 
-    int formatCode() const override { return Code; }
+    int formatCode() const override { return FormatCode::Native; }
     QString name() const override { return QStringLiteral("tamapiko native"); }
 
     bool read(QIODevice &in, DocumentModel &model, const FilterContext &context, QString *error) override;

@@ -23,9 +23,8 @@ namespace tamapiko::engine {
 class PlainTextFilter : public DocumentFilter
 {
 public:
-    static constexpr int FormatCode = 1;
 
-    int formatCode() const override { return FormatCode; }
+    int formatCode() const override { return FormatCode::Text; }
     QString name() const override;
 
     bool read(QIODevice &in, DocumentModel &model, const FilterContext &context, QString *error) override;

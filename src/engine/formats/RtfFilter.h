@@ -16,9 +16,8 @@ struct PageSetup;
 class RtfFilter : public DocumentFilter
 {
 public:
-    static constexpr int kFormatCode = 5;
 
-    int formatCode() const override { return kFormatCode; }
+    int formatCode() const override { return FormatCode::Rtf; }
     QString name() const override;
     bool read(QIODevice &in, DocumentModel &model, const FilterContext &context, QString *error) override;
     bool write(QIODevice &out, const DocumentModel &model, const FilterContext &context,

@@ -69,7 +69,7 @@ private slots:
         out.open(QIODevice::ReadWrite);
         out.seek(prefix.size());
         QString error;
-        DocumentFilter *filter = FilterRegistry::instance().filter(HtmlFilter::Code);
+        DocumentFilter *filter = FilterRegistry::instance().filter(FormatCode::Html);
         QVERIFY(filter);
         QVERIFY2(filter->write(out, model, {}, &error), qPrintable(error));
         QCOMPARE(file.left(32), prefix);

@@ -28,7 +28,7 @@ QByteArray saveWithPrefix(const DocumentModel &model)
     buffer.open(QIODevice::ReadWrite);
     buffer.seek(kPrefix.size());
     QString error;
-    DocumentFilter *filter = FilterRegistry::instance().filter(NativeFilter::Code);
+    DocumentFilter *filter = FilterRegistry::instance().filter(FormatCode::Native);
     if (!filter || !filter->write(buffer, model, {}, &error))
         qWarning() << "write failed:" << error;
     return file;
@@ -40,7 +40,7 @@ bool loadWithPrefix(const QByteArray &file, DocumentModel &model, QString *error
     buffer.setData(file);
     buffer.open(QIODevice::ReadOnly);
     buffer.seek(kPrefix.size());
-    return FilterRegistry::instance().filter(NativeFilter::Code)->read(buffer, model, {}, error);
+    return FilterRegistry::instance().filter(FormatCode::Native)->read(buffer, model, {}, error);
 }
 
 // The chunks of a file, to rebuild it with changes.

@@ -17,7 +17,7 @@ namespace {
 
 DocumentFilter *textFilter()
 {
-    return FilterRegistry::instance().filter(PlainTextFilter::FormatCode);
+    return FilterRegistry::instance().filter(FormatCode::Text);
 }
 
 bool readInto(DocumentModel &model, const QByteArray &bytes)
@@ -51,12 +51,6 @@ class tst_PlainTextFilter : public QObject
     Q_OBJECT
 
 private slots:
-    void registeredUnderFormatOne()
-    {
-        QVERIFY(textFilter());
-        QCOMPARE(textFilter()->formatCode(), 1);
-    }
-
     void detectsEncoding_data()
     {
         QTest::addColumn<QByteArray>("bytes");
