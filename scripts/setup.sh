@@ -6,10 +6,11 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 packages=(cmake g++ make ccache pkg-config
           qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
-          fonts-ipafont fonts-noto-cjk fontconfig
+          fonts-ipafont fonts-noto-cjk fonts-liberation2 fonts-crosextra-carlito
+          fonts-crosextra-caladea fontconfig
           shared-mime-info desktop-file-utils xdg-utils)
 if [[ "${1:-}" == "--tests" ]]; then
-    packages+=(libreoffice-writer-nogui xvfb xauth)
+    packages+=(libreoffice-writer-nogui xvfb xauth poppler-utils python3-numpy python3-pil)
 fi
 
 missing=()

@@ -26,6 +26,8 @@ struct PageSetup
     int marginTop = 1985;
     int marginRight = 1701;
     int marginBottom = 1701;
+    int headerDistance = 720;    // paper edge to the header's top
+    int footerDistance = 720;    // paper edge to the footer's bottom
 
     int textWidth() const { return width - marginLeft - marginRight; }
     int textHeight() const { return height - marginTop - marginBottom; }

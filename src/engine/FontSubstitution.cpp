@@ -48,6 +48,28 @@ void installFontSubstitutions()
             substitutes += entry.serif ? serifFallback : sansFallback;
             QFont::insertSubstitutions(QString::fromUtf16(entry.family), substitutes);
         }
+        // Latin faces that documents from other systems name, each with a face
+        // of the same advance widths, so lines break where their authors saw
+        // them break. Century has no metric twin here; a serif face of close
+        // widths keeps its text from falling back to a Japanese face.
+        static const Entry latinEntries[] = {
+            {u"Arial", u"Liberation Sans", false},
+            {u"Helvetica", u"Liberation Sans", false},
+            {u"Helvetica Neue", u"Liberation Sans", false},
+            {u"Arial Narrow", u"Liberation Sans Narrow", false},
+            {u"Times New Roman", u"Liberation Serif", true},
+            {u"Times", u"Liberation Serif", true},
+            {u"Century", u"Liberation Serif", true},
+            {u"Courier New", u"Liberation Mono", false},
+            {u"Courier", u"Liberation Mono", false},
+            {u"Calibri", u"Carlito", false},
+            {u"Cambria", u"Caladea", true},
+        };
+        for (const Entry &entry : latinEntries) {
+            QStringList substitutes{QString::fromUtf16(entry.metricCompatible)};
+            substitutes += entry.serif ? serifFallback : sansFallback;
+            QFont::insertSubstitutions(QString::fromUtf16(entry.family), substitutes);
+        }
     });
 }
 

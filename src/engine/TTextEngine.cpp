@@ -18,6 +18,7 @@
 #include "engine/editing/TableCommands.h"
 #include "engine/io/DocumentFiles.h"
 #include "engine/view/PagePainter.h"
+#include "engine/view/SheetPainter.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -26,6 +27,8 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QPageLayout>
+#include <QPagedPaintDevice>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyleHints>
@@ -717,18 +720,18 @@ bool TTextEngine::PrintPage(int page)
     const double zoom = std::min(d->printZoom, 1000) / 100.0;
     const double sx = zoom * device->logicalDpiX() / 1440.0;
     const double sy = zoom * device->logicalDpiY() / 1440.0;
-    const PageSetup &setup = d->model.pageSetup();
-
-    painter->save();
-    painter->setRenderHint(QPainter::Antialiasing);
-    painter->setRenderHint(QPainter::TextAntialiasing);
-    painter->scale(sx, sy);
-    painter->fillRect(QRectF(0, 0, std::max(setup.width, 1), std::max(setup.height, 1)), Qt::white);
-    painter->translate(std::max(0, setup.marginLeft), std::max(0, setup.marginTop));
+    // A printer that is not in full-page mode puts the painter's origin at
+    // the corner of its printable area; the document's margins are measured
+    // from the paper's edge, so move back to it.
+    QPointF origin;
+    if (const auto *paged = dynamic_cast<QPagedPaintDevice *>(device)) {
+        const QPageLayout pageLayout = paged->pageLayout();
+        if (pageLayout.mode() != QPageLayout::FullPageMode)
+            origin = -QPointF(pageLayout.paintRectPixels(device->logicalDpiX()).topLeft());
+    }
     PagePainter::Options options;
     options.tableGridLines = false;
-    PagePainter(*d->layout, options).paintPage(painter, page - 1);
-    painter->restore();
+    SheetPainter(*d->layout, options).paintSheet(painter, page - 1, origin, sx, sy);
     return true;
 }
 
@@ -1041,33 +1044,24 @@ void TTextEngine::paintEvent(QPaintEvent *event)
     options.tableGridLines = d->gridLines;
     options.highlight = palette().color(QPalette::Highlight);
     options.highlightedText = palette().color(QPalette::HighlightedText);
-    PagePainter pagePainter(*d->layout, options);
+    SheetPainter sheetPainter(*d->layout, options);
 
     for (int page = first; page <= last; ++page) {
         if (pageView) {
             const QRectF sheet = g.sheetRect(page).translated(-scroll);
             painter.fillRect(sheet.translated(3, 3), QColor(60, 60, 60));
-            painter.fillRect(sheet, Qt::white);
-        } else if (page > 0) {
-            const qreal y = std::floor(g.textAreaRect(page).top() - scroll.y()) + 0.5;
+            sheetPainter.paintSheet(&painter, page, sheet.topLeft(), g.scale(), g.scale());
+            continue;
+        }
+        const QRectF area = g.textAreaRect(page).translated(-scroll);
+        if (page > 0) {
+            const qreal y = std::floor(area.top()) + 0.5;
             painter.save();
             painter.setPen(QPen(QColor(120, 120, 120), 1, Qt::DotLine));
             painter.drawLine(QPointF(0, y), QPointF(viewport()->width(), y));
             painter.restore();
         }
-        // The same transform as PrintPage: sheet origin, scale, margins.
-        const QRectF area = g.textAreaRect(page);
-        const QPointF origin = pageView ? g.sheetRect(page).topLeft() : area.topLeft();
-        const PageSetup &setup = d->model.pageSetup();
-        painter.save();
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setRenderHint(QPainter::TextAntialiasing);
-        painter.translate(origin - scroll);
-        painter.scale(g.scale(), g.scale());
-        if (pageView)
-            painter.translate(std::max(0, setup.marginLeft), std::max(0, setup.marginTop));
-        pagePainter.paintPage(&painter, page);
-        painter.restore();
+        sheetPainter.paintBody(&painter, page, area.topLeft(), g.scale());
     }
 
     if (hasFocus() && d->caretOn && !d->cursor.hasSelection()) {

@@ -19,11 +19,6 @@ namespace tamapiko::engine {
 
 namespace {
 
-// Below these the page set-up leaves no room for text; the layout still needs
-// a usable column rather than a zero or negative one.
-constexpr int MinimumTextWidth = 288;
-constexpr int MinimumTextHeight = 288;
-
 // The slices a large document is stacked in on the event loop, after the
 // first pages were stacked at once.
 constexpr qint64 BackgroundSliceMs = 25;
@@ -38,11 +33,6 @@ QTextTable *outermostTable(const QTextDocument *document, int position)
             outer = table;
     }
     return outer;
-}
-
-int floorDiv(int a, int b)
-{
-    return a >= 0 ? a / b : -((-a + b - 1) / b);
 }
 
 } // namespace
@@ -73,29 +63,27 @@ QPaintDevice *PageLayout::layoutDevice()
 
 void PageLayout::setPageSetup(const PageSetup &page)
 {
-    if (page == m_page)
+    if (page == m_page && m_pages.isUniform())
         return;
     m_page = page;
+    m_pages.setUniform(page);
+    relayoutAll();
+}
+
+void PageLayout::setPageProvider(PageTable::Provider provider)
+{
+    m_pages.setProvider(std::move(provider));
     relayoutAll();
 }
 
 int PageLayout::textWidth() const
 {
-    const int left = std::max(0, m_page.marginLeft);
-    const int right = std::max(0, m_page.marginRight);
-    return std::max(MinimumTextWidth, m_page.width - left - right);
+    return m_pages.page(0).body.width();
 }
 
 int PageLayout::textHeight() const
 {
-    const int top = std::max(0, m_page.marginTop);
-    const int bottom = std::max(0, m_page.marginBottom);
-    return std::max(MinimumTextHeight, m_page.height - top - bottom);
-}
-
-int PageLayout::pageOfY(qreal flowY) const
-{
-    return std::max(0, floorDiv(int(std::floor(flowY)), textHeight()));
+    return m_pages.page(0).body.height();
 }
 
 // ---------------------------------------------------------------------------
@@ -163,7 +151,7 @@ int PageLayout::lastLinePage(const FlowItem &item) const
 {
     if (item.table) {
         const TableGeometry &g = m_tables[item.table];
-        return g.rowTop.empty() ? pageOfY(g.entryY) : pageOfY(g.rowTop.back());
+        return g.rowTop.empty() ? pageOfY(g.entryY) : pageOfY(g.rowTop.back() + g.rowHeight.back() - 1);
     }
     const QTextLayout *layout = item.block.layout();
     if (layout->lineCount() == 0)
@@ -177,16 +165,15 @@ int PageLayout::exitY(const FlowItem &item) const
         return m_tables[item.table].exitY;
     const QTextBlock &block = item.block;
     const QTextLayout *layout = block.layout();
-    const int H = textHeight();
     if (layout->lineCount() == 0)
         return int(layout->position().y());
     const QTextLine last = layout->lineAt(layout->lineCount() - 1);
     const int top = lineTop(block, last.lineNumber());
-    const int page = pageOfY(top);
+    const int pageEnd = pageBottom(pageOfY(top));
     const BlockMetrics metrics(block);
-    int y = std::min(top + lineAdvance(block, last) + metrics.spaceBelow, (page + 1) * H);
+    int y = std::min(top + lineAdvance(block, last) + metrics.spaceBelow, pageEnd);
     if (metrics.breakAfter)
-        y = (page + 1) * H;
+        y = pageEnd;
     return y;
 }
 
@@ -275,15 +262,15 @@ void PageLayout::breakBlock(const QTextBlock &block, int width)
     layout->endLayout();
 }
 
-void PageLayout::recordPage(int page, const QTextBlock &block, StackState &state)
+void PageLayout::recordPage(int page, const QTextBlock &block, int line, StackState &state)
 {
-    for (int p = state.lastPage + 1; p <= page; ++p) {
-        if (p < int(m_pageStarts.size()))
-            m_pageStarts[p] = block;
-        else
-            m_pageStarts.push_back(block);
+    if (page <= state.lastPage) {
+        m_pages.extendPage(state.lastPage, block, line);
+        return;
     }
-    state.lastPage = std::max(state.lastPage, page);
+    for (int p = state.lastPage + 1; p <= page; ++p)
+        m_pages.openPage(p, block, line);
+    state.lastPage = page;
 }
 
 void PageLayout::placeParagraph(const QTextBlock &block, StackState &state)
@@ -291,35 +278,34 @@ void PageLayout::placeParagraph(const QTextBlock &block, StackState &state)
     QTextLayout *layout = block.layout();
     const QTextBlockFormat format = block.blockFormat();
     const BlockMetrics metrics(format);
-    const int H = textHeight();
     const int entry = state.y;
     layout->setPosition(QPointF(0, entry));
     const BlockMetrics joined(block);
 
     int y = entry;
-    if (metrics.breakBefore && y % H != 0)
-        y = (pageOfY(y) + 1) * H;
-    if (y % H != 0)
+    if (metrics.breakBefore && !m_pages.isPageTop(y))
+        y = nextPageTop(y);
+    if (!m_pages.isPageTop(y))
         y += joined.spaceAbove;   // space above is dropped at the top of a page
 
     int lastTop = y;
     for (int i = 0; i < layout->lineCount(); ++i) {
         QTextLine line = layout->lineAt(i);
         const int advance = BlockMetrics::lineAdvance(format, line);
-        const int local = y - pageOfY(y) * H;
-        if (local > 0 && local + advance > H)
-            y = (pageOfY(y) + 1) * H;
+        const int page = pageOfY(y);
+        if (y > pageTop(page) && y + advance > pageBottom(page))
+            y = pageTop(page + 1);
         line.setPosition(QPointF(line.position().x(), y - entry));
-        recordPage(pageOfY(y), block, state);
+        recordPage(pageOfY(y), block, i, state);
         lastTop = y;
         y += advance;
     }
     if (layout->lineCount() == 0)
-        recordPage(pageOfY(y), block, state);
-    const int page = pageOfY(lastTop);
-    y = std::min(y + joined.spaceBelow, (page + 1) * H);
+        recordPage(pageOfY(y), block, 0, state);
+    const int pageEnd = pageBottom(pageOfY(lastTop));
+    y = std::min(y + joined.spaceBelow, pageEnd);
     if (metrics.breakAfter)
-        y = (page + 1) * H;
+        y = pageEnd;
     state.y = y;
 }
 
@@ -330,7 +316,6 @@ void PageLayout::placeTable(QTextTable *table, StackState &state)
     }
     TableGeometry &g = m_tables[table];
     const QTextTableFormat format = table->format();
-    const int H = textHeight();
     const int available = textWidth();
     const int rows = table->rows();
     const int columns = std::max(1, table->columns());
@@ -385,8 +370,8 @@ void PageLayout::placeTable(QTextTable *table, StackState &state)
     for (int c = 0; c < columns; ++c)
         g.columnX[c + 1] = g.columnX[c] + columnWidth[c];
 
-    // Rows: break every cell, then stack rows; a row never splits.
-    auto stackCell = [&](const QTextTableCell &cell, int x, int top, bool place) {
+    // Rows: break every cell and measure it, then stack the rows.
+    auto measureCell = [&](const QTextTableCell &cell) {
         const int cellWidth = g.columnX[std::min(columns, cell.column() + cell.columnSpan())]
             - g.columnX[cell.column()] - 2 * g.padding - g.border;
         int y = 0;
@@ -398,8 +383,6 @@ void PageLayout::placeTable(QTextTable *table, StackState &state)
             if (y > 0)
                 y += metrics.spaceAbove;
             QTextLayout *layout = b.layout();
-            if (place)
-                layout->setPosition(QPointF(x, top + y));
             for (int i = 0; i < layout->lineCount(); ++i)
                 y += BlockMetrics::lineAdvance(b.blockFormat(), layout->lineAt(i));
             y += metrics.spaceBelow;
@@ -413,7 +396,7 @@ void PageLayout::placeTable(QTextTable *table, StackState &state)
             const QTextTableCell cell = table->cellAt(r, c);
             if (!cell.isValid() || cell.row() != r || cell.column() != c)
                 continue;
-            const int content = stackCell(cell, 0, 0, false) + 2 * g.padding + g.border;
+            const int content = measureCell(cell) + 2 * g.padding + g.border;
             const int last = std::min(rows - 1, r + cell.rowSpan() - 1);
             int spanned = 0;
             for (int s = r; s < last; ++s)
@@ -422,30 +405,68 @@ void PageLayout::placeTable(QTextTable *table, StackState &state)
         }
     }
 
+    // Places a cell's lines from flow y `top` down; with `paginate`, a line
+    // that would cross a page end goes to the top of the next page. Returns
+    // the flow y below the cell's last line.
+    const int inset = g.padding + g.border / 2;
+    auto placeCell = [&](const QTextTableCell &cell, int x, int top, bool paginate) {
+        int y = top;
+        bool firstBlock = true;
+        for (QTextBlock b = document()->findBlock(cell.firstPosition());
+             b.isValid() && b.position() <= cell.lastPosition(); b = b.next()) {
+            const BlockMetrics metrics(b);
+            if (!firstBlock)
+                y += metrics.spaceAbove;
+            firstBlock = false;
+            QTextLayout *layout = b.layout();
+            const int origin = y;
+            layout->setPosition(QPointF(x, origin));
+            for (int i = 0; i < layout->lineCount(); ++i) {
+                QTextLine line = layout->lineAt(i);
+                const int advance = BlockMetrics::lineAdvance(b.blockFormat(), line);
+                const int page = pageOfY(y);
+                if (paginate && y > pageTop(page) + inset && y + advance > pageBottom(page))
+                    y = pageTop(page + 1) + inset;
+                line.setPosition(QPointF(line.position().x(), y - origin));
+                y += advance;
+            }
+            y += metrics.spaceBelow;
+        }
+        return y;
+    };
+
     int y = state.y;
-    if (y % H != 0)
+    if (!m_pages.isPageTop(y))
         y += std::max(0, qRound(format.topMargin() * 20));
     g.rowTop.assign(rows, 0);
     g.rowHeight = rowHeight;
+    const QTextBlock tableStart = document()->findBlock(table->firstPosition());
     for (int r = 0; r < rows; ++r) {
-        const int local = y - pageOfY(y) * H;
-        if (local > 0 && local + rowHeight[r] > H)
-            y = (pageOfY(y) + 1) * H;
+        const int page = pageOfY(y);
+        const bool fitsHere = y + rowHeight[r] <= pageBottom(page);
+        const bool fitsOnAPage = rowHeight[r] <= pageBottom(page + 1) - pageTop(page + 1);
+        // A row goes whole to the next page when it fits there; a row taller
+        // than a page is broken between its lines instead, so none is lost.
+        if (!fitsHere && y > pageTop(page) && fitsOnAPage)
+            y = pageTop(page + 1);
+        const bool split = y + rowHeight[r] > pageBottom(pageOfY(y));
         g.rowTop[r] = y;
-        recordPage(pageOfY(y), document()->findBlock(table->firstPosition()), state);
-        y += rowHeight[r];
-    }
-    for (int r = 0; r < rows; ++r) {
+        int bottom = y + rowHeight[r];
         for (int c = 0; c < columns; ++c) {
             const QTextTableCell cell = table->cellAt(r, c);
             if (!cell.isValid() || cell.row() != r || cell.column() != c)
                 continue;
-            const int inset = g.padding + g.border / 2;
-            stackCell(cell, g.columnX[c] + inset, g.rowTop[r] + inset, true);
+            const int contentEnd = placeCell(cell, g.columnX[c] + inset, y + inset, split);
+            if (split && cell.rowSpan() == 1)
+                bottom = std::max(bottom, contentEnd + inset + (g.border + 1) / 2);
         }
+        g.rowHeight[r] = bottom - y;
+        recordPage(pageOfY(y), tableStart, r, state);
+        recordPage(pageOfY(bottom - 1), tableStart, r, state);
+        y = bottom;
     }
-    const int lastPage = g.rowTop.empty() ? pageOfY(y) : pageOfY(g.rowTop.back());
-    y = std::min(y + std::max(0, qRound(format.bottomMargin() * 20)), (lastPage + 1) * H);
+    const int lastPage = g.rowTop.empty() ? pageOfY(y) : pageOfY(y - 1);
+    y = std::min(y + std::max(0, qRound(format.bottomMargin() * 20)), pageBottom(lastPage));
     g.exitY = y;
     state.y = y;
 }
@@ -570,7 +591,7 @@ void PageLayout::stack(int untilPosition, int untilPage, qint64 budgetMs)
         state.lastPage = std::min(state.lastPage, pageOfY(state.y - 1));
     }
     const int firstChangedPage = std::max(0, state.lastPage);
-    const int pagesBefore = int(m_pageStarts.size());
+    const int pagesBefore = m_pages.count();
     const int width = textWidth();
     bool paused = false;
 
@@ -603,9 +624,9 @@ void PageLayout::stack(int untilPosition, int untilPage, qint64 budgetMs)
     if (!paused) {
         if (state.lastPage != INT_MAX) {
             // Reached the end of the document.
-            m_pageStarts.resize(std::max(1, state.lastPage + 1));
+            m_pages.setCount(std::max(1, state.lastPage + 1));
             if (state.lastPage < 0)
-                m_pageStarts[0] = document()->begin();
+                m_pages.openPage(0, document()->begin(), 0);
         }
         m_resumePosition = -1;
     } else {
@@ -613,8 +634,8 @@ void PageLayout::stack(int untilPosition, int untilPage, qint64 budgetMs)
     }
     m_inStack = false;
 
-    if (int(m_pageStarts.size()) != pagesBefore) {
-        emit pageCountChanged(int(m_pageStarts.size()));
+    if (m_pages.count() != pagesBefore) {
+        emit pageCountChanged(m_pages.count());
         emit documentSizeChanged(documentSize());
     }
     emit pagesChanged(firstChangedPage);
@@ -668,7 +689,7 @@ int PageLayout::lineOnPage(int position)
         if (item.table) {
             const TableGeometry &g = m_tables[item.table];
             for (size_t r = 0; r < g.rowTop.size(); ++r) {
-                if (pageOfY(g.rowTop[r]) != page)
+                if (!g.rowMeetsBand(r, pageTop(page), pageBottom(page)))
                     continue;
                 ++count;
                 if (caret.top() >= g.rowTop[r] && caret.top() < g.rowTop[r] + g.rowHeight[r]) {
@@ -696,9 +717,9 @@ int PageLayout::lineOnPage(int position)
 void PageLayout::forEachItemOnPage(int page, const std::function<void(const FlowItem &)> &visit)
 {
     ensurePage(page);
-    if (page < 0 || page >= int(m_pageStarts.size()))
+    if (page < 0 || page >= m_pages.count())
         return;
-    for (FlowItem item = itemAt(m_pageStarts[page]); item.isValid(); item = nextItem(item)) {
+    for (FlowItem item = itemAt(m_pages.page(page).firstBlock); item.isValid(); item = nextItem(item)) {
         int firstPage;
         if (item.table) {
             const auto it = m_tables.constFind(item.table);
@@ -749,7 +770,7 @@ void PageLayout::forEachLineOnPage(
         while (column + 1 < int(g->columnX.size()) - 1 && x >= g->columnX[column + 1])
             ++column;
         for (size_t r = 0; r < g->rowTop.size(); ++r) {
-            if (pageOfY(g->rowTop[r]) != page)
+            if (!g->rowMeetsBand(r, pageTop(page), pageBottom(page)))
                 continue;
             const QTextTableCell cell = item.table->cellAt(int(r), column);
             if (!cell.isValid() || cell.row() != int(r))
@@ -803,7 +824,7 @@ int PageLayout::verticalNeighbour(int position, int direction, qreal x)
     const int caretTop = int(caret.top());
     int page = pageOfY(caret.top());
     ensureComplete();
-    const int pages = int(m_pageStarts.size());
+    const int pages = m_pages.count();
     // Search this page first, then the pages beyond it in that direction.
     for (; page >= 0 && page < pages; page += direction) {
         QTextBlock bestBlock;
@@ -834,9 +855,8 @@ void PageLayout::draw(QPainter *painter, const PaintContext &context)
     const QRectF clip = context.clip.isValid() ? context.clip : QRectF(0, 0, textWidth(), 1e9);
     const int first = pageOfY(clip.top());
     const int last = pageOfY(clip.bottom());
-    const int H = textHeight();
     for (int page = first; page <= last && page < pageCount(); ++page) {
-        const QRectF pageClip(0, page * H + 0.5, textWidth() * 4, H - 1);
+        const QRectF pageClip(0, pageTop(page) + 0.5, textWidth() * 4, pageBottom(page) - pageTop(page) - 1);
         forEachItemOnPage(page, [&](const FlowItem &item) {
             for (QTextBlock b = item.block; b.isValid(); b = b.next()) {
                 b.layout()->draw(painter, QPointF(), {}, pageClip);
@@ -856,12 +876,12 @@ int PageLayout::hitTest(const QPointF &point, Qt::HitTestAccuracy) const
 int PageLayout::pageCount() const
 {
     const_cast<PageLayout *>(this)->ensureComplete();
-    return int(m_pageStarts.size());
+    return m_pages.count();
 }
 
 QSizeF PageLayout::documentSize() const
 {
-    return QSizeF(textWidth(), qreal(textHeight()) * std::max<size_t>(1, m_pageStarts.size()));
+    return QSizeF(textWidth(), pageBottom(std::max(0, m_pages.count() - 1)));
 }
 
 QRectF PageLayout::frameBoundingRect(QTextFrame *frame) const

@@ -5,9 +5,9 @@
 // Every block is broken into lines with its own QTextLayout on a fixed
 // virtual device of 1440 dots per inch, so one layout unit is one twip and no
 // metric depends on a screen. Lines and table rows are then stacked into
-// "flow" coordinates: page n's text area covers flow y from n * H to
-// (n + 1) * H, H being the text height of the page, and x is measured from the
-// left margin. The screen view, the print path and hit-testing all read this
+// "flow" coordinates: the page table (PageTable) says which band of flow y
+// each page's body covers, and x is measured from the left margin. The
+// screen view, the print path and hit-testing all read this
 // one layout, so pages break at the same places whatever paints them.
 //
 // Edits arrive through documentChanged(): only the touched blocks are broken
@@ -18,6 +18,7 @@
 // up to it first, so callers never see a wrong page.
 
 #include "engine/DocumentModel.h"
+#include "engine/layout/PageTable.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QHash>
@@ -44,6 +45,13 @@ struct TableGeometry
     std::vector<int> rowHeight;
     int border = 0;                  // twips
     int padding = 0;                 // twips
+
+    // Whether row r has any part in the flow band [top, bottom): a row taller
+    // than a page runs over several.
+    bool rowMeetsBand(size_t r, int top, int bottom) const
+    {
+        return rowTop[r] < bottom && rowTop[r] + rowHeight[r] > top;
+    }
 };
 
 // One top-level item of the flow: a paragraph of the root frame, or a whole
@@ -65,8 +73,12 @@ public:
 
     void setPageSetup(const PageSetup &page);
     const PageSetup &pageSetup() const { return m_page; }
+    // Pages that are not all alike (tests, sections): the provider gives the
+    // set-up of each page; setPageSetup() makes them alike again.
+    void setPageProvider(PageTable::Provider provider);
+    const PageTable &pages() const { return m_pages; }
     int textWidth() const;           // twips, never below a usable minimum
-    int textHeight() const;
+    int textHeight() const;          // of the first page
 
     // Lays out everything now; afterwards pageCount() is final.
     void ensureComplete();
@@ -79,10 +91,12 @@ public:
     // event loop (tests set 0 to exercise the background path).
     void setForegroundBudget(qint64 ms) { m_foregroundBudgetMs = ms; }
     // Pages known so far; final once isComplete().
-    int knownPageCount() const { return int(m_pageStarts.size()); }
+    int knownPageCount() const { return m_pages.count(); }
 
     // Geometry in flow coordinates.
-    int pageOfY(qreal flowY) const;
+    int pageOfY(qreal flowY) const { return m_pages.pageOfY(flowY); }
+    int pageTop(int page) const { return m_pages.flowTop(page); }
+    int pageBottom(int page) const { return m_pages.flowBottom(page); }
     int pageOfPosition(int position);
     QRectF caretRect(int position);   // zero width; x, top and height of the line
     // The same for an index into a block layout's text (preedit included).
@@ -159,12 +173,14 @@ private:
     void breakBlock(const QTextBlock &block, int width);
     void placeParagraph(const QTextBlock &block, StackState &state);
     void placeTable(QTextTable *table, StackState &state);
-    void recordPage(int page, const QTextBlock &block, StackState &state);
+    void recordPage(int page, const QTextBlock &block, int line, StackState &state);
+    // The flow y where the next page after the one holding y starts.
+    int nextPageTop(int flowY) const { return pageTop(pageOfY(flowY) + 1); }
 
     int imageWidthLimit() const;
 
     PageSetup m_page;
-    std::vector<QTextBlock> m_pageStarts;         // first item of each page
+    PageTable m_pages;
     QHash<QTextTable *, TableGeometry> m_tables;
     int m_resumePosition = 0;                     // -1 when all is stacked
     int m_mustReach = 0;                          // stack at least this far

@@ -21,7 +21,7 @@ PagePainter::PagePainter(PageLayout &layout, const Options &options)
 
 void PagePainter::paintPage(QPainter *painter, int page)
 {
-    m_pageTop = page * m_layout.textHeight();
+    m_pageTop = m_layout.pageTop(page);
     m_layout.forEachItemOnPage(page, [&](const FlowItem &item) {
         if (item.table)
             paintTable(painter, page, item.table);
@@ -79,8 +79,31 @@ void PagePainter::paintBlockText(QPainter *painter, int page, const QTextBlock &
             }
         }
     }
-    const QRectF clip(-1e6, 0.5, 2e6, m_layout.textHeight() - 1);
+    // Only the lines laid out on this page, and nothing of a line on the page
+    // before: QTextLayout::draw() also draws the last line that ends above its
+    // clip, which would repeat the previous page's last line in the margin.
+    const QTextLayout *layout = block.layout();
+    qreal bandTop = 1e12;
+    qreal bandBottom = -1e12;
+    for (int i = 0; i < layout->lineCount(); ++i) {
+        const int top = m_layout.lineTop(block, i);
+        if (m_layout.pageOfY(top) != page)
+            continue;
+        const QTextLine line = layout->lineAt(i);
+        bandTop = std::min<qreal>(bandTop, top - m_pageTop);
+        bandBottom = std::max<qreal>(bandBottom, top - m_pageTop
+                                                     + std::max<qreal>(line.height(), m_layout.lineAdvance(block, line)));
+    }
+    if (bandBottom <= bandTop)
+        return;
+    painter->save();
+    painter->setClipRect(QRectF(-1e6, bandTop, 2e6, bandBottom - bandTop), Qt::IntersectClip);
+    // Text without a colour of its own is black, whatever pen drew last
+    // (the grey dotted grid of a table, for one).
+    painter->setPen(Qt::black);
+    const QRectF clip(-1e6, bandTop, 2e6, bandBottom - bandTop);
     block.layout()->draw(painter, QPointF(0, -m_pageTop), selections, clip);
+    painter->restore();
     if (m_options.controlChars)
         paintControlChars(painter, page, block);
 }
@@ -200,7 +223,7 @@ void PagePainter::paintTable(QPainter *painter, int page, QTextTable *table)
     const int rows = int(g->rowTop.size());
     painter->save();
     for (int r = 0; r < rows; ++r) {
-        if (m_layout.pageOfY(g->rowTop[r]) != page)
+        if (!g->rowMeetsBand(r, m_pageTop, m_layout.pageBottom(page)))
             continue;
         for (int c = 0; c < columns; ++c) {
             const QTextTableCell cell = table->cellAt(r, c);
@@ -208,9 +231,10 @@ void PagePainter::paintTable(QPainter *painter, int page, QTextTable *table)
                 continue;
             const int lastRow = std::min(rows - 1, r + cell.rowSpan() - 1);
             const int lastColumn = std::min(columns, c + cell.columnSpan());
-            const QRectF rect(g->columnX[c], g->rowTop[r] - m_pageTop,
-                              g->columnX[lastColumn] - g->columnX[c],
-                              g->rowTop[lastRow] + g->rowHeight[lastRow] - g->rowTop[r]);
+            // The part of the cell on this page (a tall row runs over pages).
+            const int top = std::max(g->rowTop[r], m_pageTop);
+            const int bottom = std::min(g->rowTop[lastRow] + g->rowHeight[lastRow], m_layout.pageBottom(page));
+            const QRectF rect(g->columnX[c], top - m_pageTop, g->columnX[lastColumn] - g->columnX[c], bottom - top);
             const QTextCharFormat cellFormat = cell.format();
             if (cellFormat.background().style() != Qt::NoBrush)
                 painter->fillRect(rect, cellFormat.background());

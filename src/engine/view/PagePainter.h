@@ -3,8 +3,8 @@
 // PagePainter: draws what one page of a PageLayout holds.
 //
 // The painter's transform maps twips, with the page's text area's top-left
-// corner at the origin; the screen view, PrintPage and the preview set that
-// up at their own scale and call the same code, so every output shows the
+// corner at the origin; SheetPainter sets that up for the screen view,
+// PrintPage and the preview at their own scale, so every output shows the
 // same lines at the same places. Caret and sheet decoration are the
 // screen's own business and not drawn here.
 

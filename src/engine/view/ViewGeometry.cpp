@@ -14,33 +14,47 @@ ViewGeometry::ViewGeometry(const PageLayout &layout, Mode mode, double pixelsPer
     , m_scale(pixelsPerTwip)
     , m_pages(std::max(1, pageCount))
 {
-    const PageSetup &page = layout.pageSetup();
-    m_marginLeft = std::max(0, page.marginLeft);
-    m_marginTop = std::max(0, page.marginTop);
-    // The sheet is at least as large as the text area the layout uses.
-    m_pageWidth = std::max(page.width, m_marginLeft + layout.textWidth());
-    m_pageHeight = std::max(page.height, m_marginTop + layout.textHeight());
     const double viewportTwips = viewportWidth / m_scale;
-    const double width = mode == PageLayoutMode ? m_pageWidth : layout.textWidth();
+    const PageFrame &first = layout.pages().page(0);
+    const double width = mode == PageLayoutMode ? first.paper.width() : first.body.width();
     const double pad = mode == PageLayoutMode ? SheetGap : NormalPadding;
     m_sheetLeft = std::max(pad, (viewportTwips - width) / 2);
 }
 
 QSize ViewGeometry::contentSize() const
 {
+    const PageTable &pages = m_layout.pages();
+    const PageFrame &last = pages.page(m_pages - 1);
     if (m_mode == PageLayoutMode) {
-        const double w = m_pageWidth + 2.0 * SheetGap;
-        const double h = SheetGap + double(m_pages) * (m_pageHeight + SheetGap);
+        const double w = pages.page(0).paper.width() + 2.0 * SheetGap;
+        const double h = sheetTopTwips(m_pages - 1) + last.paper.height() + SheetGap;
         return QSize(int(std::ceil(w * m_scale)), int(std::ceil(h * m_scale)));
     }
     const double w = m_layout.textWidth() + 2.0 * NormalPadding;
-    const double h = double(m_pages) * m_layout.textHeight() + 2.0 * NormalPadding;
+    const double h = double(last.flowBottom()) + 2.0 * NormalPadding;
     return QSize(int(std::ceil(w * m_scale)), int(std::ceil(h * m_scale)));
 }
 
 double ViewGeometry::sheetTopTwips(int page) const
 {
-    return SheetGap + double(page) * (m_pageHeight + SheetGap);
+    return SheetGap + double(m_layout.pages().page(page).paperTop) + double(page) * SheetGap;
+}
+
+int ViewGeometry::pageAtTwips(double y) const
+{
+    if (m_mode != PageLayoutMode)
+        return std::clamp(m_layout.pageOfY(y - NormalPadding), 0, m_pages - 1);
+    // The last page whose band, from half a gap above its sheet, starts at or above y.
+    int low = 0;
+    int high = m_pages - 1;
+    while (low < high) {
+        const int middle = (low + high + 1) / 2;
+        if (sheetTopTwips(middle) - SheetGap / 2.0 <= y)
+            low = middle;
+        else
+            high = middle - 1;
+    }
+    return low;
 }
 
 // Sheets start on whole pixels, so that a page on screen is drawn exactly as
@@ -52,64 +66,56 @@ qreal ViewGeometry::sheetLeft() const
 
 qreal ViewGeometry::textLeft() const
 {
-    return sheetLeft() + (m_mode == PageLayoutMode ? m_marginLeft * m_scale : 0);
+    return sheetLeft() + (m_mode == PageLayoutMode ? m_layout.pages().page(0).body.left() * m_scale : 0);
 }
 
 QRectF ViewGeometry::sheetRect(int page) const
 {
     if (m_mode != PageLayoutMode)
         return textAreaRect(page);
+    const QSize paper = m_layout.pages().page(page).paper;
     return QRectF(sheetLeft(), std::round(sheetTopTwips(page) * m_scale),
-                  m_pageWidth * m_scale, m_pageHeight * m_scale);
+                  paper.width() * m_scale, paper.height() * m_scale);
 }
 
 QRectF ViewGeometry::textAreaRect(int page) const
 {
-    const int H = m_layout.textHeight();
+    const PageFrame &frame = m_layout.pages().page(page);
     if (m_mode == PageLayoutMode) {
         const QRectF sheet = sheetRect(page);
-        return QRectF(sheet.left() + m_marginLeft * m_scale, sheet.top() + m_marginTop * m_scale,
-                      m_layout.textWidth() * m_scale, H * m_scale);
+        return QRectF(sheet.left() + frame.body.left() * m_scale, sheet.top() + frame.body.top() * m_scale,
+                      frame.body.width() * m_scale, frame.body.height() * m_scale);
     }
-    return QRectF(sheetLeft(), std::round((NormalPadding + double(page) * H) * m_scale),
-                  m_layout.textWidth() * m_scale, H * m_scale);
+    return QRectF(sheetLeft(), std::round((NormalPadding + double(frame.flowTop)) * m_scale),
+                  frame.body.width() * m_scale, frame.body.height() * m_scale);
 }
 
 QPointF ViewGeometry::flowToContent(const QPointF &flow) const
 {
     const int page = m_layout.pageOfY(flow.y());
-    const double local = flow.y() - double(page) * m_layout.textHeight();
+    const double local = flow.y() - m_layout.pageTop(page);
     const QRectF area = textAreaRect(page);
     return QPointF(area.left() + flow.x() * m_scale, area.top() + local * m_scale);
 }
 
 QPointF ViewGeometry::contentToFlow(const QPointF &content, int *page) const
 {
-    const int H = m_layout.textHeight();
     const double x = content.x() / m_scale;
     const double y = content.y() / m_scale;
-    int p;
-    if (m_mode == PageLayoutMode)
-        p = int(std::floor((y - SheetGap / 2.0) / (m_pageHeight + SheetGap)));
-    else
-        p = int(std::floor((y - NormalPadding) / H));
-    p = std::clamp(p, 0, m_pages - 1);
+    const int p = pageAtTwips(y);
     if (page)
         *page = p;
+    const PageFrame &frame = m_layout.pages().page(p);
     const QRectF area = textAreaRect(p);
     const double localX = x - area.left() / m_scale;
-    const double localY = std::clamp(y - area.top() / m_scale, 0.0, H - 1.0);
-    return QPointF(localX, double(p) * H + localY);
+    const double localY = std::clamp(y - area.top() / m_scale, 0.0, frame.body.height() - 1.0);
+    return QPointF(localX, double(frame.flowTop) + localY);
 }
 
 void ViewGeometry::pagesInBand(qreal top, qreal bottom, int *first, int *last) const
 {
-    const double t = top / m_scale;
-    const double b = bottom / m_scale;
-    double stride = m_mode == PageLayoutMode ? m_pageHeight + SheetGap : m_layout.textHeight();
-    double origin = m_mode == PageLayoutMode ? SheetGap : NormalPadding;
-    *first = std::clamp(int(std::floor((t - origin) / stride)), 0, m_pages - 1);
-    *last = std::clamp(int(std::floor((b - origin) / stride)), 0, m_pages - 1);
+    *first = pageAtTwips(top / m_scale);
+    *last = pageAtTwips(bottom / m_scale);
 }
 
 } // namespace tamapiko::engine

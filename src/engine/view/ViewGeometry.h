@@ -5,8 +5,8 @@
 // The page layout view stacks sheets of paper on a grey desk with a gap
 // between them; the normal view shows one continuous column of the text
 // width. Both are a pure mapping between the layout's flow coordinates
-// (twips) and content pixels at one scale; the caller subtracts the scroll
-// offset.
+// (twips) and content pixels at one scale, reading every page's place from
+// the layout's page table; the caller subtracts the scroll offset.
 
 #include <QPointF>
 #include <QRectF>
@@ -42,16 +42,15 @@ public:
 
 private:
     double sheetTopTwips(int page) const;
+    // The page whose band (sheet and the gap below it, or body) holds a
+    // content y in twips, clamped to the pages there are.
+    int pageAtTwips(double y) const;
 
     const PageLayout &m_layout;
     Mode m_mode;
     double m_scale;
     int m_pages;
     double m_sheetLeft = 0;                  // twips
-    int m_pageWidth;
-    int m_pageHeight;
-    int m_marginLeft;
-    int m_marginTop;
 };
 
 } // namespace tamapiko::engine

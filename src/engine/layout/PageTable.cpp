@@ -1,0 +1,131 @@
+#include "engine/layout/PageTable.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tamapiko::engine {
+
+namespace {
+
+// Pages are never looked ahead further than this; a flow y beyond it is a
+// fault of the caller's arithmetic, not a page anyone will see.
+constexpr int MaximumPages = 1 << 20;
+
+} // namespace
+
+PageTable::PageTable()
+{
+    setUniform(PageSetup());
+}
+
+void PageTable::setUniform(const PageSetup &page)
+{
+    m_provider = nullptr;
+    m_uniform = page;
+    m_frames.clear();
+    m_count = 0;
+}
+
+void PageTable::setProvider(Provider provider)
+{
+    m_provider = std::move(provider);
+    m_frames.clear();
+    m_count = 0;
+}
+
+PageFrame PageTable::frameFor(const PageSetup &page)
+{
+    const int left = std::max(0, page.marginLeft);
+    const int right = std::max(0, page.marginRight);
+    const int top = std::max(0, page.marginTop);
+    const int bottom = std::max(0, page.marginBottom);
+    const int bodyWidth = std::max(MinimumBodyWidth, page.width - left - right);
+    const int bodyHeight = std::max(MinimumBodyHeight, page.height - top - bottom);
+
+    PageFrame frame;
+    // The sheet is at least as large as the body the layout uses.
+    frame.paper = QSize(std::max(page.width, left + bodyWidth), std::max(page.height, top + bodyHeight));
+    frame.body = QRect(left, top, bodyWidth, bodyHeight);
+    const int headerTop = std::clamp(page.headerDistance, 0, top);
+    frame.header = QRect(left, headerTop, bodyWidth, top - headerTop);
+    const int footerBottom = std::max(frame.body.bottom() + 1,
+                                      frame.paper.height() - std::max(0, page.footerDistance));
+    frame.footer = QRect(left, frame.body.bottom() + 1, bodyWidth, footerBottom - frame.body.bottom() - 1);
+    return frame;
+}
+
+void PageTable::extendTo(int index) const
+{
+    index = std::min(index, MaximumPages);
+    while (int(m_frames.size()) <= index) {
+        const int n = int(m_frames.size());
+        PageFrame frame = frameFor(m_provider ? m_provider(n) : m_uniform);
+        if (n > 0) {
+            const PageFrame &before = m_frames.back();
+            frame.flowTop = before.flowBottom();
+            frame.paperTop = before.paperTop + before.paper.height();
+        }
+        m_frames.push_back(frame);
+    }
+}
+
+void PageTable::extendToY(qreal flowY) const
+{
+    extendTo(0);
+    while (m_frames.back().flowBottom() <= flowY && int(m_frames.size()) <= MaximumPages) {
+        if (!m_provider) {
+            // Alike pages: jump straight to the page that holds y.
+            const int height = m_frames.front().body.height();
+            extendTo(std::max(int(m_frames.size()), int(flowY / height)));
+        } else {
+            extendTo(int(m_frames.size()));
+        }
+    }
+}
+
+const PageFrame &PageTable::page(int index) const
+{
+    index = std::clamp(index, 0, MaximumPages);
+    extendTo(index);
+    return m_frames[index];
+}
+
+int PageTable::pageOfY(qreal flowY) const
+{
+    if (flowY < 0)
+        return 0;
+    if (!m_provider) {
+        const int height = page(0).body.height();
+        return std::min(MaximumPages, int(std::floor(flowY / height)));
+    }
+    extendToY(flowY);
+    const auto after = std::upper_bound(m_frames.begin(), m_frames.end(), flowY,
+                                        [](qreal y, const PageFrame &frame) { return y < frame.flowTop; });
+    return std::max(0, int(after - m_frames.begin()) - 1);
+}
+
+void PageTable::setCount(int count)
+{
+    m_count = std::max(0, count);
+    if (m_count > 0)
+        extendTo(m_count - 1);
+}
+
+void PageTable::openPage(int index, const QTextBlock &block, int line)
+{
+    extendTo(index);
+    PageFrame &frame = m_frames[index];
+    frame.firstBlock = frame.lastBlock = block;
+    frame.firstLine = frame.lastLine = line;
+    m_count = std::max(m_count, index + 1);
+}
+
+void PageTable::extendPage(int index, const QTextBlock &block, int line)
+{
+    extendTo(index);
+    PageFrame &frame = m_frames[index];
+    frame.lastBlock = block;
+    frame.lastLine = line;
+}
+
+} // namespace tamapiko::engine

@@ -1,0 +1,99 @@
+#pragma once
+
+// PageTable: the pages of a layout, each with its own geometry.
+//
+// The layout stacks lines into one "flow" coordinate: page n's body covers
+// flow y from flowTop(n) to flowBottom(n). Pages need not be alike: a
+// provider says what page set-up page n is laid out on, and the table keeps,
+// for every page, its paper size, body, header, footer and note rectangles
+// (twips from the sheet's top-left corner) and where it sits in the flow.
+// Everything that asks "which page is this y on" or "where does page n
+// start" asks this table; nobody multiplies by a page height.
+//
+// The geometry of a page depends only on the provider, so the table can
+// answer for pages that hold no text yet (the stacker looks ahead when it
+// moves a line to the next page). Which text a page holds is recorded by the
+// stacker as it goes.
+
+#include "engine/DocumentModel.h"
+
+#include <QRect>
+#include <QSize>
+#include <QTextBlock>
+
+#include <functional>
+#include <vector>
+
+namespace tamapiko::engine {
+
+struct PageFrame
+{
+    QSize paper;                 // twips
+    QRect body;                  // text area, twips from the sheet's top-left
+    QRect header;                // band above the body where a header goes
+    QRect footer;                // band below the body where a footer goes
+    QRect notes;                 // foot of the body kept for notes (empty: none)
+    int flowTop = 0;             // flow y of the body's top
+    int paperTop = 0;            // sum of the paper heights of the pages before
+
+    // First and last line laid out on the page: the block that holds it and
+    // its line index there (for a table row, the table's first block and
+    // the row).
+    QTextBlock firstBlock;
+    int firstLine = 0;
+    QTextBlock lastBlock;
+    int lastLine = 0;
+
+    int flowBottom() const { return flowTop + body.height(); }
+};
+
+class PageTable
+{
+public:
+    // The page set-up page n (from 0) is laid out on.
+    using Provider = std::function<PageSetup(int page)>;
+
+    // Below these the page set-up leaves no room for text; the layout still
+    // needs a usable body rather than a zero or negative one.
+    static constexpr int MinimumBodyWidth = 288;
+    static constexpr int MinimumBodyHeight = 288;
+
+    PageTable();
+
+    // Every page alike; drops all geometry.
+    void setUniform(const PageSetup &page);
+    // Pages told apart by a provider; drops all geometry.
+    void setProvider(Provider provider);
+    bool isUniform() const { return !m_provider; }
+
+    // The frame a page set-up gives (body, header and footer bands).
+    static PageFrame frameFor(const PageSetup &page);
+
+    // Geometry of a page; pages beyond those laid out so far are answered
+    // too. The text-related fields are only meaningful below count().
+    const PageFrame &page(int index) const;
+    int flowTop(int index) const { return page(index).flowTop; }
+    int flowBottom(int index) const { return page(index).flowBottom(); }
+    // The page whose body holds flow y (the first page for y above it).
+    int pageOfY(qreal flowY) const;
+    bool isPageTop(int flowY) const { return flowY == flowTop(pageOfY(flowY)); }
+
+    // Pages that hold text, as recorded by the stacker.
+    int count() const { return m_count; }
+    void setCount(int count);
+    // Records a line on a page: the first recorded line since the page was
+    // opened becomes its first, every later one its last.
+    void openPage(int index, const QTextBlock &block, int line);
+    void extendPage(int index, const QTextBlock &block, int line);
+
+private:
+    void extendTo(int index) const;
+    void extendToY(qreal flowY) const;
+
+    Provider m_provider;
+    PageSetup m_uniform;
+    mutable std::vector<PageFrame> m_frames;   // geometry known so far
+    int m_count = 0;
+};
+
+} // namespace tamapiko::engine

@@ -1,0 +1,40 @@
+#pragma once
+
+// SheetPainter: paints one sheet of a PageLayout on any QPainter at any scale.
+//
+// The screen's page view, the normal view, PrintPage (and through it the
+// print preview and PDF export) all come here, so every output shows the
+// same page by construction. Where the page's paper and body lie is read from
+// the layout's page table; nothing here assumes pages are alike.
+
+#include "engine/view/PagePainter.h"
+
+#include <QPointF>
+
+class QPainter;
+
+namespace tamapiko::engine {
+
+class PageLayout;
+
+class SheetPainter
+{
+public:
+    SheetPainter(PageLayout &layout, const PagePainter::Options &options);
+
+    // Paints page `page` (from 0) with the sheet's top-left corner at
+    // `origin` (device coordinates of the painter) and `scaleX`/`scaleY`
+    // device pixels per twip: the paper in white, then what the page holds.
+    void paintSheet(QPainter *painter, int page, QPointF origin, qreal scaleX, qreal scaleY);
+    // Only what the page's body holds, its top-left corner at `origin`
+    // (the normal view, which shows no paper).
+    void paintBody(QPainter *painter, int page, QPointF origin, qreal scale);
+
+private:
+    void prepare(QPainter *painter, QPointF origin, qreal scaleX, qreal scaleY);
+
+    PageLayout &m_layout;
+    PagePainter m_pagePainter;
+};
+
+} // namespace tamapiko::engine

@@ -1,0 +1,298 @@
+#include "engine/TTextEngine.h"
+#include "engine/layout/PageLayout.h"
+#include "engine/layout/PageTable.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <QTextTable>
+#include <QtTest>
+
+using tamapiko::engine::PageLayout;
+using tamapiko::engine::PageSetup;
+using tamapiko::engine::PageTable;
+
+namespace {
+
+PageLayout *layoutOf(TTextEngine &engine)
+{
+    return qobject_cast<PageLayout *>(engine.document()->documentLayout());
+}
+
+QString paragraphs(int count)
+{
+    QStringList list;
+    for (int i = 0; i < count; ++i)
+        list << QStringLiteral("%1．吾輩は猫である。名前はまだ無い。どこで生れたかとんと見当がつかぬ。"
+                               "Mixed English words wrap at spaces, 日本語は文字の間で折り返す。")
+                    .arg(i);
+    return list.join(u'\n');
+}
+
+// Page n of the engine as PrintPage draws it at 100 % on a 96 dpi image of the
+// page's own paper size.
+QImage printed(TTextEngine &engine, int page)
+{
+    const QSize paper = layoutOf(engine)->pages().page(page - 1).paper;
+    QImage image(paper.width() / 15, paper.height() / 15, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QPainter painter(&image);
+    engine.setPrintDevice(&painter);
+    engine.setPrintZoom(100);
+    const bool ok = engine.PrintPage(page);
+    painter.end();
+    return ok ? image : QImage();
+}
+
+bool hasInk(const QImage &image, const QRect &area)
+{
+    for (int y = std::max(0, area.top()); y <= std::min(image.height() - 1, area.bottom()); ++y)
+        for (int x = std::max(0, area.left()); x <= std::min(image.width() - 1, area.right()); ++x)
+            if (qGray(image.pixel(x, y)) < 160)
+                return true;
+    return false;
+}
+
+// Tall and short pages in turn, as sections of different paper sizes make.
+PageSetup alternatingPage(int page)
+{
+    PageSetup setup;
+    if (page % 2 == 1) {
+        setup.height = 8419;   // A5 landscape height on an A4-wide sheet
+        setup.marginTop = 1000;
+        setup.marginBottom = 900;
+    }
+    return setup;
+}
+
+} // namespace
+
+class tst_PageLayout : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void pagesOfDifferentHeightsHoldTheirOwnLines();
+    void pageFramesHaveHeaderAndFooterBands();
+    void viewAndPrintFollowThePageTable();
+    void aLineAtAPageBreakIsDrawnOnce();
+    void tableCellTextKeepsItsColour();
+    void aRowTallerThanAPageBreaksBetweenItsLines();
+};
+
+void tst_PageLayout::pagesOfDifferentHeightsHoldTheirOwnLines()
+{
+    TTextEngine engine;
+    PageLayout *layout = layoutOf(engine);
+    layout->setPageProvider(alternatingPage);
+    engine.document()->setPlainText(paragraphs(120));
+    const int pages = engine.CurrentPages();
+    QVERIFY2(pages >= 6, qPrintable(QString::number(pages)));
+    const PageTable &table = layout->pages();
+
+    // Every line lies wholly inside the body of the page the table gives for
+    // it, and each page's recorded first line is the first one found there.
+    QList<int> linesPerPage(pages, 0);
+    for (QTextBlock block = engine.document()->begin(); block.isValid(); block = block.next()) {
+        const QTextLayout *lines = block.layout();
+        for (int i = 0; i < lines->lineCount(); ++i) {
+            const int top = layout->lineTop(block, i);
+            const int page = table.pageOfY(top);
+            QVERIFY(page < pages);
+            QVERIFY(top >= table.flowTop(page));
+            QVERIFY2(top + layout->lineAdvance(block, lines->lineAt(i)) <= table.flowBottom(page),
+                     qPrintable(QStringLiteral("line runs off page %1").arg(page + 1)));
+            if (linesPerPage[page]++ == 0) {
+                QCOMPARE(table.page(page).firstBlock.blockNumber(), block.blockNumber());
+                QCOMPARE(table.page(page).firstLine, i);
+            }
+        }
+    }
+    // Short pages hold fewer lines than tall ones; none is empty.
+    for (int page = 0; page + 2 < pages; page += 2) {
+        QVERIFY(linesPerPage[page + 1] > 0);
+        QVERIFY(linesPerPage[page] > linesPerPage[page + 1] * 3 / 2);
+    }
+    QCOMPARE(table.page(1).body.height(), 8419 - 1000 - 900);
+    QCOMPARE(table.flowTop(2), table.page(0).body.height() + table.page(1).body.height());
+
+    // The caret walks to the last page and knows which page it is on.
+    engine.setSelStart(engine.document()->characterCount() - 1);
+    QCOMPARE(engine.CurrentPage(), pages);
+
+    // Back to alike pages: fewer, taller pages again.
+    layout->setPageSetup(PageSetup{});
+    QVERIFY(engine.CurrentPages() < pages);
+}
+
+void tst_PageLayout::pageFramesHaveHeaderAndFooterBands()
+{
+    PageSetup setup;
+    setup.width = 12240;
+    setup.height = 15840;
+    setup.marginLeft = setup.marginRight = 1800;
+    setup.marginTop = setup.marginBottom = 1440;
+    const auto frame = PageTable::frameFor(setup);
+    QCOMPARE(frame.paper, QSize(12240, 15840));
+    QCOMPARE(frame.body, QRect(1800, 1440, 8640, 12960));
+    QCOMPARE(frame.header, QRect(1800, 720, 8640, 720));
+    QCOMPARE(frame.footer, QRect(1800, 14400, 8640, 720));
+
+    // Margins that leave no room still give a usable body and a sheet that
+    // holds it; a header distance beyond the top margin leaves no header band.
+    setup.marginTop = 9000;
+    setup.marginBottom = 9000;
+    setup.headerDistance = 20000;
+    const auto squeezed = PageTable::frameFor(setup);
+    QCOMPARE(squeezed.body.height(), PageTable::MinimumBodyHeight);
+    QVERIFY(squeezed.paper.height() >= squeezed.body.bottom() + 1);
+    QCOMPARE(squeezed.header.height(), 0);
+}
+
+void tst_PageLayout::viewAndPrintFollowThePageTable()
+{
+    TTextEngine engine;
+    engine.resize(900, 700);
+    layoutOf(engine)->setPageProvider(alternatingPage);
+    engine.document()->setPlainText(paragraphs(120));
+    const int pages = engine.CurrentPages();
+    QVERIFY(pages >= 4);
+
+    // PrintPage covers each page's own paper and nothing more.
+    for (int page : {1, 2}) {
+        const QImage image = printed(engine, page);
+        QVERIFY(!image.isNull());
+        QCOMPARE(image.pixelColor(image.width() - 1, image.height() - 1), QColor(Qt::white));
+        QVERIFY(hasInk(image, image.rect()));
+    }
+
+    // Clicking on the short second sheet of the page view puts the caret on
+    // page 2, and End of document scrolls to a sheet that shows the caret.
+    engine.setViewMode(1);
+    engine.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&engine));
+    const double scale = engine.pixelsPerTwip();
+    const auto &first = layoutOf(engine)->pages().page(0);
+    const auto &second = layoutOf(engine)->pages().page(1);
+    const int secondSheetTop = qRound((300 + first.paper.height() + 300) * scale);
+    engine.verticalScrollBar()->setValue(secondSheetTop);
+    QCoreApplication::processEvents();
+    const int y = secondSheetTop - engine.verticalScrollBar()->value()
+        + qRound((second.body.top() + 100) * scale);
+    const int x = engine.pageOriginX() - engine.viewport()->x() + qRound((second.body.left() + 300) * scale);
+    QTest::mouseClick(engine.viewport(), Qt::LeftButton, {}, QPoint(x, y));
+    QCOMPARE(engine.CurrentPage(), 2);
+    const int firstOnSecond = second.firstBlock.position()
+        + second.firstBlock.layout()->lineAt(second.firstLine).textStart();
+    QVERIFY(engine.SelStart() > firstOnSecond && engine.SelStart() < firstOnSecond + 10);
+}
+
+void tst_PageLayout::aLineAtAPageBreakIsDrawnOnce()
+{
+    TTextEngine engine;
+    engine.document()->setPlainText(paragraphs(80));
+    PageLayout *layout = layoutOf(engine);
+    const int pages = engine.CurrentPages();
+    QVERIFY(pages >= 3);
+    // A paragraph that runs over a page end draws its lines on each page once:
+    // nothing of the previous page's last line in the next page's top margin,
+    // nothing of the next page's first line in the bottom margin (a line's
+    // descent may reach a pixel or two below the body, a whole line may not).
+    for (int page = 2; page <= pages; ++page) {
+        const auto &frame = layout->pages().page(page - 1);
+        const QImage image = printed(engine, page);
+        const QRect topMargin(0, 0, image.width(), frame.body.top() / 15 - 1);
+        QVERIFY2(!hasInk(image, topMargin), qPrintable(QStringLiteral("ink above the body of page %1").arg(page)));
+        const QRect bottomMargin(0, (frame.body.bottom() + 1) / 15 + 4, image.width(), image.height());
+        QVERIFY2(!hasInk(image, bottomMargin), qPrintable(QStringLiteral("ink below the body of page %1").arg(page)));
+    }
+}
+
+void tst_PageLayout::tableCellTextKeepsItsColour()
+{
+    TTextEngine engine;
+    engine.resize(900, 500);
+    engine.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&engine));
+    engine.setTableGridLines(true);
+    QCOMPARE(engine.TableInsert(2, 2, -1, 0), 0);
+    QTextTable *table = engine.textCursor().currentTable();
+    QVERIFY(table);
+    // A borderless table shows its grid in grey; its text, as a file brings
+    // it, has no colour of its own.
+    QTextTableFormat borderless = table->format();
+    borderless.setBorder(0);
+    table->setFormat(borderless);
+    table->cellAt(0, 0).firstCursorPosition().insertText(QStringLiteral("WWWWWWWW"), QTextCharFormat());
+    engine.setSelStart(table->cellAt(0, 0).lastPosition());
+
+    // The screen draws the cell's text black, not in the grey of the grid.
+    const QRectF caret = static_cast<QWidget &>(engine).inputMethodQuery(Qt::ImCursorRectangle).toRectF();
+    const QImage view = engine.viewport()->grab().toImage();
+    const QPoint origin = engine.viewport()->pos();
+    int darkest = 255;
+    const QRect text = caret.toRect().translated(-origin).adjusted(-80, 0, -2, 0);
+    for (int y = text.top(); y <= text.bottom(); ++y)
+        for (int x = std::max(0, text.left()); x <= text.right(); ++x)
+            darkest = std::min(darkest, qGray(view.pixel(x, y)));
+    QVERIFY2(darkest < 60, qPrintable(QString::number(darkest)));
+}
+
+void tst_PageLayout::aRowTallerThanAPageBreaksBetweenItsLines()
+{
+    TTextEngine engine;
+    QTest::keyClicks(&engine, QStringLiteral("before"));
+    QTest::keyClick(&engine, Qt::Key_Return);
+    QCOMPARE(engine.TableInsert(2, 2, -1, 0), 0);
+    QTextTable *table = engine.textCursor().currentTable();
+    QVERIFY(table);
+    // One cell of the first row holds text for about two pages.
+    QTextCursor cell = table->cellAt(0, 1).firstCursorPosition();
+    cell.insertText(paragraphs(70));
+    table->cellAt(1, 0).firstCursorPosition().insertText(QStringLiteral("next row"));
+    QTextCursor end(engine.document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(QStringLiteral("after the table"));
+
+    PageLayout *layout = layoutOf(engine);
+    const int pages = engine.CurrentPages();
+    QVERIFY2(pages >= 3, qPrintable(QString::number(pages)));
+    const PageTable &table_ = layout->pages();
+
+    // Every line of the tall cell lies inside one page's body, the row ends
+    // below its last line, and what follows starts below the row.
+    int lastBottom = 0;
+    const QTextTableCell tall = table->cellAt(0, 1);
+    for (QTextBlock b = engine.document()->findBlock(tall.firstPosition());
+         b.isValid() && b.position() <= tall.lastPosition(); b = b.next()) {
+        for (int i = 0; i < b.layout()->lineCount(); ++i) {
+            const int top = layout->lineTop(b, i);
+            const int page = table_.pageOfY(top);
+            const int bottom = top + layout->lineAdvance(b, b.layout()->lineAt(i));
+            QVERIFY(top >= table_.flowTop(page));
+            QVERIFY2(bottom <= table_.flowBottom(page), qPrintable(QStringLiteral("line crosses the end of page %1").arg(page + 1)));
+            lastBottom = std::max(lastBottom, bottom);
+        }
+    }
+    const auto *g = layout->tableGeometry(table);
+    QVERIFY(g);
+    QVERIFY(g->rowTop[0] + g->rowHeight[0] >= lastBottom);
+    QVERIFY(g->rowTop[1] >= g->rowTop[0] + g->rowHeight[0]);
+    QVERIFY(layout->lineTop(engine.document()->lastBlock(), 0) >= g->rowTop[1] + g->rowHeight[1]);
+
+    // The middle page shows the cell's text: it is printed, not lost.
+    const QImage middle = printed(engine, 2);
+    const auto &frame = table_.page(1);
+    QVERIFY(hasInk(middle, QRect(frame.body.left() / 15, frame.body.top() / 15,
+                                 frame.body.width() / 15, frame.body.height() / 15)));
+
+    // Clicking the middle of page 2 lands in the tall cell.
+    const int position = layout->hitTestFlow(1, QPointF(g->columnX[1] + 400, table_.flowTop(1) + 2000));
+    QVERIFY(position > tall.firstPosition() && position < tall.lastPosition());
+}
+
+QTEST_MAIN(tst_PageLayout)
+#include "tst_PageLayout.moc"
