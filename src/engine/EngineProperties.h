@@ -32,11 +32,12 @@ enum EngineProperty : int {
     ParagraphKeepWithNext = QTextFormat::UserProperty + 0x100200, // bool
     ParagraphPageBreakBefore,                                     // bool (Qt's PageBreakPolicy also set)
 
-    // Filter-specific preserved data: 0x100300..
-    RtfUnknownDestination = QTextFormat::UserProperty + 0x100300, // QByteArray
-    RtfUnderlineKind,        // int, rtf::UnderlineKind, where Qt's underline style is coarser
-    RtfBaselineOffset,       // int, half-points raised (+) or lowered (-) by \up / \dn
-    RtfDoubleStrike,         // bool, \striked (Qt draws it as a single strike)
+    // Character and preserved-data extras: 0x100300..
+    PreservedFilterData = QTextFormat::UserProperty + 0x100300, // QByteArray a filter keeps to write back
+    CharUnderlineKind,       // int, word::UnderlineKind, where Qt's underline style is coarser
+    CharBaselineOffset,      // int, half-points raised (+) or lowered (-)
+    CharDoubleStrike,        // bool, struck through twice (Qt draws it as a single strike)
+    CharHidden,              // bool, hidden text: kept, and written back as hidden
 };
 
 } // namespace tamapiko::engine

@@ -12,4 +12,53 @@ QString sharedDir()
     return info.isDir() ? info.canonicalFilePath() : QString();
 }
 
+namespace {
+
+// The reference tool writes its own default bullet for each list level
+// instead of the file's glyph (changing the glyph in the file does not
+// change its output), so a one-character bullet label at the start of a line
+// compares as "•" on both sides.
+QString withUniformBullets(const QString &text)
+{
+    static const QString bullets = QStringLiteral("•◦▪▫■□●○‣⁃–—-·o➢✓\uF0A7\uF0B7");
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString &line : lines) {
+        qsizetype at = 0;
+        while (at < line.size() && line.at(at).isSpace())
+            ++at;
+        if (at + 1 < line.size() && bullets.contains(line.at(at)) && line.at(at + 1).isSpace())
+            line[at] = QChar(0x2022);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace
+
+// White space differs between extractors (cells on lines, tabs after list
+// labels), so it is dropped; U+FFFD and the reference tool's "?" both mean
+// "undecodable", and pictures have no text.
+QString normalisedCorpusText(const QString &raw)
+{
+    const QString text = withUniformBullets(QString(raw).replace(QChar::LineSeparator, QLatin1Char('\n'))
+                                                .replace(QChar::ParagraphSeparator, QLatin1Char('\n')));
+    QString result;
+    result.reserve(text.size());
+    for (const QChar c : text) {
+        if (c.isSpace() || c == QChar::ObjectReplacementCharacter || c == QChar(0x200B) || c == QChar(0xFEFF))
+            continue;
+        result.append(c == QChar::ReplacementCharacter ? QLatin1Char('?') : c);
+    }
+    return result;
+}
+
+int firstTextDifference(const QString &a, const QString &b)
+{
+    const qsizetype n = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        if (a.at(i) != b.at(i))
+            return int(i);
+    }
+    return int(n);
+}
+
 } // namespace tamapiko::test

@@ -18,4 +18,12 @@ QString sharedDir();
     if (var.isEmpty() || !QFileInfo::exists(var))                                       \
         QSKIP("shared material not present: " relative);
 
+// Text extracted from a corpus file, made comparable with a peer's
+// extraction: white space dropped, bullets made uniform, undecodable
+// characters as "?".
+QString normalisedCorpusText(const QString &text);
+
+// The index of the first character where two texts differ.
+int firstTextDifference(const QString &a, const QString &b);
+
 } // namespace tamapiko::test

@@ -11,6 +11,7 @@
 
 #include "engine/formats/FormatCode.h"
 
+#include <QByteArrayView>
 #include <QString>
 
 #include <memory>
@@ -34,6 +35,16 @@ public:
     virtual int formatCode() const = 0;
     virtual QString name() const = 0;
 
+    // How surely `head`, the first bytes of a file, is this format: 0 when
+    // it cannot be, up to 100 for a signature, -1 when the filter cannot
+    // tell. A file opens with the filter its name asks for unless that one
+    // says 0 and another claims the content (RTF saved under a .doc name).
+    virtual int sniff(QByteArrayView head) const
+    {
+        Q_UNUSED(head);
+        return -1;
+    }
+
     // On failure return false and set *error to a one-line reason for the user.
     virtual bool read(QIODevice &in, DocumentModel &model, const FilterContext &context,
                       QString *error) = 0;
@@ -48,6 +59,10 @@ public:
 
     void add(std::unique_ptr<DocumentFilter> filter);
     DocumentFilter *filter(int formatCode) const;
+    // The filter for a file that its name gives `formatCode` and whose
+    // first bytes are `head` (see DocumentFilter::sniff); ties go to the
+    // lower format code.
+    DocumentFilter *filterForContent(int formatCode, QByteArrayView head) const;
 
 private:
     FilterRegistry();

@@ -32,4 +32,21 @@ DocumentFilter *FilterRegistry::filter(int formatCode) const
     return it == d->filters.end() ? nullptr : it->second.get();
 }
 
+DocumentFilter *FilterRegistry::filterForContent(int formatCode, QByteArrayView head) const
+{
+    DocumentFilter *named = filter(formatCode);
+    if (!named || named->sniff(head) != 0)
+        return named;
+    DocumentFilter *best = nullptr;
+    int bestScore = 0;
+    for (const auto &[code, candidate] : d->filters) {
+        const int score = candidate->sniff(head);
+        if (score > bestScore) {
+            best = candidate.get();
+            bestScore = score;
+        }
+    }
+    return best ? best : named;
+}
+
 } // namespace tamapiko::engine

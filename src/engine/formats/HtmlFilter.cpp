@@ -165,6 +165,19 @@ QByteArray HtmlFilter::toBytes(const DocumentModel &model)
     return html.toUtf8();
 }
 
+int HtmlFilter::sniff(QByteArrayView head) const
+{
+    static const QByteArray compoundFile = QByteArray::fromHex("D0CF11E0A1B11AE1");
+    if (head.startsWith(compoundFile) || head.startsWith("{\\rtf"))
+        return 0; // a Word document or RTF under an HTML name
+    const QByteArray start = head.first(std::min<qsizetype>(head.size(), 1024)).toByteArray().toLower();
+    for (const char *tag : {"<html", "<!doctype html", "<body", "<p>", "<p ", "<div", "<table", "<head"}) {
+        if (start.contains(tag))
+            return 80;
+    }
+    return 1; // any text reads as HTML, if not as well as by its own filter
+}
+
 bool HtmlFilter::read(QIODevice &in, DocumentModel &model, const FilterContext &context, QString *error)
 {
     if (in.bytesAvailable() > kMaxHtmlBytes) {

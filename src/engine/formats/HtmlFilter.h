@@ -18,6 +18,7 @@ public:
 
     int formatCode() const override { return FormatCode::Html; }
     QString name() const override { return QStringLiteral("HTML"); }
+    int sniff(QByteArrayView head) const override;
 
     bool read(QIODevice &in, DocumentModel &model, const FilterContext &context, QString *error) override;
     bool write(QIODevice &out, const DocumentModel &model, const FilterContext &context, QString *error) override;

@@ -159,6 +159,12 @@ QString PlainTextFilter::name() const
     return QStringLiteral("Text");
 }
 
+int PlainTextFilter::sniff(QByteArrayView head) const
+{
+    // Every file is some text; only a Word document under a text name is not.
+    return head.startsWith(QByteArray::fromHex("D0CF11E0A1B11AE1")) ? 0 : 1;
+}
+
 bool PlainTextFilter::read(QIODevice &in, DocumentModel &model, const FilterContext &, QString *error)
 {
     if (!in.isReadable()) {

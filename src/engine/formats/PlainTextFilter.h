@@ -27,6 +27,7 @@ public:
     int formatCode() const override { return FormatCode::Text; }
     QString name() const override;
 
+    int sniff(QByteArrayView head) const override;
     bool read(QIODevice &in, DocumentModel &model, const FilterContext &context, QString *error) override;
     bool write(QIODevice &out, const DocumentModel &model, const FilterContext &context,
                QString *error) override;

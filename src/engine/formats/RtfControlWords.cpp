@@ -164,6 +164,8 @@ const ControlWord kWords[] = {
     {"up", K::Value, A::Up, 6},
     {"dn", K::Value, A::Down, 6},
     {"v", K::Toggle, A::Hidden},
+    {"caps", K::Toggle, A::Caps},
+    {"scaps", K::Toggle, A::SmallCaps},
     {"cs", K::Value, A::CharStyle},
 
     // Paragraph formatting

@@ -5,6 +5,8 @@
 // writer asks for the name of an action, so it can only ever write words
 // the reader knows how to read back.
 
+#include "engine/formats/word/WordProperties.h"
+
 #include <QByteArrayView>
 
 namespace tamapiko::engine::rtf {
@@ -35,7 +37,7 @@ enum class Action : quint16 {
 
     // Character formatting
     Plain, FontSize, Bold, Italic, Underline, UnderlineNone, Strike, DoubleStrike, ForeColor,
-    Highlight, BackColor, Superscript, Subscript, NoSuperSub, Up, Down, Hidden, CharStyle,
+    Highlight, BackColor, Superscript, Subscript, NoSuperSub, Up, Down, Hidden, CharStyle, Caps, SmallCaps,
 
     // Paragraph formatting
     Pard, AlignLeft, AlignRight, AlignCenter, AlignJustify, LeftIndent, RightIndent, FirstIndent,
@@ -62,10 +64,7 @@ enum class Action : quint16 {
 };
 
 // Underline kinds, carried in ControlWord::value of the underline words.
-enum class UnderlineKind : quint8 {
-    None, Single, Dotted, Dash, DashDot, DashDotDot, Double, Thick, Words, Wave, DoubleWave,
-    HeavyWave, LongDash,
-};
+using UnderlineKind = word::UnderlineKind;
 
 struct ControlWord
 {

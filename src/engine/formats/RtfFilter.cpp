@@ -32,6 +32,13 @@ QString RtfFilter::name() const
     return QStringLiteral("RTF");
 }
 
+int RtfFilter::sniff(QByteArrayView head) const
+{
+    while (!head.isEmpty() && QChar::isSpace(uchar(head.front())))
+        head = head.sliced(1);
+    return head.startsWith("{\\rtf") ? 100 : 0;
+}
+
 bool RtfFilter::read(QIODevice &in, DocumentModel &model, const FilterContext &, QString *error)
 {
     QByteArray data;

@@ -5,6 +5,8 @@
 #include "engine/formats/RtfControlWords.h"
 #include "engine/formats/RtfPicture.h"
 #include "engine/formats/RtfTokenizer.h"
+#include "engine/formats/word/DocumentBuilder.h"
+#include "engine/formats/word/WordFormats.h"
 
 #include <QColor>
 #include <QCryptographicHash>
@@ -39,18 +41,16 @@ enum class Destination : quint8 {
     FrameStyle,
 };
 
-enum Side { Top, Bottom, Left, Right, Bar, SideCount };
+using word::Border;
+using word::Top;
+using word::Bottom;
+using word::Left;
+using word::Right;
+using word::Bar;
+constexpr int SideCount = word::BorderSideCount;
 
-struct Border
-{
-    bool present = false;
-    bool isDouble = false;
-    int width = 0;  // twips
-    int space = 0;  // twips
-    int color = -1; // colour table index
-    bool operator==(const Border &) const = default;
-};
-
+// Character state keeps the file's font and colour numbers: the font
+// decides how bytes decode, and styles refer to both by number.
 struct CharState
 {
     int font = -1;
@@ -60,6 +60,8 @@ struct CharState
     bool strike = false;
     bool doubleStrike = false;
     bool hidden = false;
+    bool caps = false;
+    bool smallCaps = false;
     UnderlineKind underline = UnderlineKind::None;
     int foreColor = -1;
     int backColor = -1;
@@ -69,22 +71,11 @@ struct CharState
     bool operator==(const CharState &) const = default;
 };
 
-struct ParaState
+// Paragraph state is the shared vocabulary (border colours resolved as they
+// are read) plus what only RTF's way of saying it needs.
+struct ParaState : word::ParagraphProperties
 {
-    int alignment = 0; // 0 left, 1 right, 2 centre, 3 justified
-    int leftIndent = 0;
-    int rightIndent = 0;
-    int firstIndent = 0;
-    int spaceBefore = 0;
-    int spaceAfter = 0;
-    int lineSpacing = 0;
-    bool lineMultiple = false;
-    QList<QTextOption::Tab> tabs;
     QTextOption::TabType pendingTabType = QTextOption::LeftTab;
-    bool keepNext = false;
-    bool pageBreakBefore = false;
-    Border borders[SideCount];
-    int frameStyle = -1; // exact FrameStyle bits when the file carried them
     bool inTable = false;
     bool operator==(const ParaState &) const = default;
 };
@@ -104,35 +95,6 @@ struct FontEntry
     int codePage = 1252;
 };
 
-struct CellDef
-{
-    int right = 0; // \cellx, twips from the left margin
-    Border borders[4];
-    int shading = -1;
-    bool mergeFirst = false;
-    bool merge = false;
-    bool verticalMergeFirst = false;
-    bool verticalMerge = false;
-};
-
-struct RowDef
-{
-    QList<CellDef> cells;
-    int gap = 0;
-    int left = 0;
-};
-
-struct TableBuild
-{
-    QTextTable *table = nullptr;
-    int row = 0;
-    int column = 0;
-    bool needRow = false;  // \row ended the last row; the next content starts one
-    bool needCell = false; // \cell ended a cell; the next content goes to the next one
-    bool widthsSet = false;
-    QHash<quint64, CellDef> cellDefs; // (row << 32 | column) -> definition
-};
-
 struct StyleDef
 {
     CharState chr;
@@ -147,12 +109,11 @@ enum class BorderTarget { None, Paragraph, ParagraphBox, Cell, Ignored };
 class RtfReader::Private
 {
 public:
-    Private(QTextCursor c, Mode m) : cursor(std::move(c)), mode(m) {}
+    Private(QTextCursor c, Mode m) : builder(std::move(c), m) {}
 
     bool read(QByteArrayView data, QString *error);
 
-    QTextCursor cursor;
-    Mode mode;
+    word::DocumentBuilder builder;
     bool hasPage = false;
     PageSetup page;
     bool landscape = false;
@@ -182,11 +143,8 @@ private:
     int currentCodePage() const;
 
     // Structure
-    void ensureContext();
     void endParagraph();
     void pageBreak();
-    void startTable();
-    void endTable();
     void endCell();
     void endRow();
     void finishPicture();
@@ -196,8 +154,7 @@ private:
     void finishStyleEntry(const GroupState &entry);
     void finish();
 
-    QTextCharFormat charFormat(const CharState &chr);
-    QTextBlockFormat blockFormat(const ParaState &para) const;
+    word::CharacterProperties characterProperties(const CharState &chr);
     QColor color(int index) const;
     CharState defaultCharState() const;
     void applyStyle(const StyleDef &style);
@@ -237,20 +194,13 @@ private:
     QString pendingText;
     CodePageDecoder decoder;
 
-    CharState formatState;
-    QTextCharFormat formatCache;
-    bool formatCacheValid = false;
+    CharState propertiesState;
+    word::CharacterProperties propertiesCache;
+    bool propertiesCacheValid = false;
 
-    // Document structure
-    bool blockIsOurs = false;     // the current block was started by this reader
-    bool blockHasContent = false; // anything was inserted into the current block
-    bool paragraphPending = false; // a \par ended the block; the next one starts with content
-    QTextCharFormat pendingMarkFormat;
-    bool breakBeforeBlock = false;
-    bool breakFromSection = false;
-    std::optional<TableBuild> table;
-    RowDef rowDef;
-    CellDef pendingCell;
+    // Table row being defined (\trowd ... \cellx)
+    word::RowProperties rowDef;
+    word::CellProperties pendingCell;
     BorderTarget borderTargetKind = BorderTarget::None;
     int borderSide = 0;
 
@@ -295,7 +245,6 @@ bool RtfReader::Private::read(QByteArrayView data, QString *error)
     stack.reserve(64);
     stack.push_back(GroupState{});
     state().chr = defaultCharState();
-    blockIsOurs = mode == Mode::Load || cursor.block().length() <= 1;
 
     Tokenizer tokenizer(data.sliced(start));
     for (;;) {
@@ -517,10 +466,7 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
     case Action::MarginBottom: if (p >= 0) { page.marginBottom = p; hasPage = true; } break;
     case Action::Landscape: landscape = true; break;
     case Action::SectionDefaults: break;
-    case Action::SectionBreakNone:
-        if (breakFromSection)
-            breakBeforeBlock = false;
-        break;
+    case Action::SectionBreakNone: builder.cancelSectionBreak(); break;
     case Action::SectionBreakPage: break;
 
     // Tables of fonts and colours
@@ -568,6 +514,8 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
     case Action::Up: chr.offset = p; break;
     case Action::Down: chr.offset = -p; break;
     case Action::Hidden: chr.hidden = on; break;
+    case Action::Caps: chr.caps = on; break;
+    case Action::SmallCaps: chr.smallCaps = on; break;
     case Action::CharStyle:
         if (dest == Destination::StyleSheet) {
             styleNumber = p;
@@ -579,7 +527,7 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
 #define TPK_APPLY(field) if (!(style.chr.field == defaults.field)) c.field = style.chr.field
             TPK_APPLY(font); TPK_APPLY(halfPoints); TPK_APPLY(bold); TPK_APPLY(italic);
             TPK_APPLY(strike); TPK_APPLY(underline); TPK_APPLY(foreColor); TPK_APPLY(backColor);
-            TPK_APPLY(vertical); TPK_APPLY(offset);
+            TPK_APPLY(vertical); TPK_APPLY(offset); TPK_APPLY(caps); TPK_APPLY(smallCaps);
 #undef TPK_APPLY
         }
         break;
@@ -593,10 +541,10 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
         para = ParaState();
         borderTargetKind = BorderTarget::None;
         break;
-    case Action::AlignLeft: para.alignment = 0; break;
-    case Action::AlignRight: para.alignment = 1; break;
-    case Action::AlignCenter: para.alignment = 2; break;
-    case Action::AlignJustify: para.alignment = 3; break;
+    case Action::AlignLeft: para.alignment = word::Alignment::Left; break;
+    case Action::AlignRight: para.alignment = word::Alignment::Right; break;
+    case Action::AlignCenter: para.alignment = word::Alignment::Center; break;
+    case Action::AlignJustify: para.alignment = word::Alignment::Justify; break;
     case Action::LeftIndent: para.leftIndent = p; break;
     case Action::RightIndent: para.rightIndent = p; break;
     case Action::FirstIndent: para.firstIndent = p; break;
@@ -611,10 +559,8 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
     case Action::TabLeaderHyphen:
     case Action::TabLeaderUnderline: break;
     case Action::TabPosition:
-        if (para.tabs.size() < 64) {
-            const QChar delimiter = para.pendingTabType == QTextOption::DelimiterTab ? QLatin1Char('.') : QChar();
-            para.tabs.append(QTextOption::Tab(p / 20.0, para.pendingTabType, delimiter));
-        }
+        if (para.tabs.size() < 64)
+            para.tabs.append(word::TabStop{p, para.pendingTabType});
         para.pendingTabType = QTextOption::LeftTab;
         break;
     case Action::KeepNext: para.keepNext = on; break;
@@ -655,9 +601,8 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
     case Action::Paragraph: if (body) endParagraph(); break;
     case Action::Section:
         if (body) {
-            endParagraph();
-            breakBeforeBlock = true;
-            breakFromSection = true;
+            flushText();
+            builder.sectionBreak(state().para, characterProperties(state().chr), state().para.inTable);
         }
         break;
     case Action::Page: if (body) pageBreak(); break;
@@ -669,26 +614,31 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
 
     // Tables
     case Action::RowDefaults:
-        rowDef = RowDef();
-        pendingCell = CellDef();
+        rowDef = word::RowProperties();
+        pendingCell = word::CellProperties();
+        builder.setRowHint(rowDef);
         borderTargetKind = BorderTarget::None;
         break;
     case Action::CellBoundary:
         if (rowDef.cells.size() < 63) {
             pendingCell.right = p;
             rowDef.cells.append(pendingCell);
+            builder.setRowHint(rowDef);
         }
-        pendingCell = CellDef();
+        pendingCell = word::CellProperties();
         borderTargetKind = BorderTarget::None;
         break;
     case Action::RowGap: rowDef.gap = p; break;
-    case Action::RowLeft: rowDef.left = p; break;
+    case Action::RowLeft: rowDef.left = p; builder.setRowHint(rowDef); break;
     case Action::Cell: if (body) endCell(); break;
     case Action::Row: if (body) endRow(); break;
     case Action::NestedCell:
         // Nested tables are flattened: each inner cell becomes a paragraph.
-        if (body && blockHasContent)
-            endParagraph();
+        if (body) {
+            flushText();
+            if (builder.blockHasContent())
+                endParagraph();
+        }
         break;
     case Action::NestedRow: break;
     case Action::CellMergeFirst: pendingCell.mergeFirst = true; break;
@@ -699,7 +649,7 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
     case Action::CellBorderBottom: borderTargetKind = BorderTarget::Cell; borderSide = Bottom; pendingCell.borders[Bottom].present = true; break;
     case Action::CellBorderLeft: borderTargetKind = BorderTarget::Cell; borderSide = Left; pendingCell.borders[Left].present = true; break;
     case Action::CellBorderRight: borderTargetKind = BorderTarget::Cell; borderSide = Right; pendingCell.borders[Right].present = true; break;
-    case Action::CellShading: pendingCell.shading = p; break;
+    case Action::CellShading: pendingCell.shading = color(p); break;
 
     // Pictures
     case Action::PngBlip: picture.format = PictureFormat::Png; break;
@@ -732,7 +682,7 @@ void RtfReader::Private::applyBorderWord(Action action, int p)
         case Action::BorderNone: border.present = false; break;
         case Action::BorderWidth: border.width = std::clamp(p, 0, 1000); break;
         case Action::BorderSpace: border.space = std::clamp(p, 0, 2000); break;
-        case Action::BorderColor: border.color = p; break;
+        case Action::BorderColor: border.color = color(p); break;
         default: break;
         }
     };
@@ -820,7 +770,7 @@ void RtfReader::Private::text(QByteArrayView bytes)
             if (c != ';')
                 continue;
             colors.append(colorSet ? QColor(red, green, blue) : QColor());
-            formatCacheValid = false;
+            propertiesCacheValid = false;
             red = green = blue = 0;
             colorSet = false;
         }
@@ -948,13 +898,8 @@ void RtfReader::Private::flushText()
     decodeBytes();
     if (pendingText.isEmpty())
         return;
-    ensureContext();
-    // Line feeds and carriage returns never come from the file's own line
-    // ends; a decoded one would split the block behind QTextCursor's back.
-    pendingText.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
-    cursor.insertText(pendingText, charFormat(pendingState));
+    builder.appendText(pendingText, characterProperties(pendingState), state().para.inTable);
     pendingText.clear();
-    blockHasContent = true;
 }
 
 // ---------------------------------------------------------------- formats
@@ -971,128 +916,34 @@ QColor RtfReader::Private::color(int index) const
     return index >= 0 && index < colors.size() ? colors.at(index) : QColor();
 }
 
-QTextCharFormat RtfReader::Private::charFormat(const CharState &chr)
+word::CharacterProperties RtfReader::Private::characterProperties(const CharState &chr)
 {
-    if (formatCacheValid && chr == formatState)
-        return formatCache;
+    if (propertiesCacheValid && chr == propertiesState)
+        return propertiesCache;
 
-    QTextCharFormat format;
-    if (const auto it = fonts.find(chr.font); it != fonts.end() && !it->second.name.isEmpty())
-        format.setFontFamilies(QStringList{it->second.name});
-    format.setFontPointSize(chr.halfPoints / 2.0);
-    format.setFontWeight(chr.bold ? QFont::Bold : QFont::Normal);
-    format.setFontItalic(chr.italic);
-    if (chr.strike || chr.doubleStrike)
-        format.setFontStrikeOut(true);
-    if (chr.doubleStrike)
-        format.setProperty(RtfDoubleStrike, true);
+    word::CharacterProperties properties;
+    if (const auto it = fonts.find(chr.font); it != fonts.end())
+        properties.font = it->second.name;
+    properties.halfPoints = chr.halfPoints;
+    properties.bold = chr.bold;
+    properties.italic = chr.italic;
+    properties.strike = chr.strike;
+    properties.doubleStrike = chr.doubleStrike;
+    properties.hidden = chr.hidden;
+    properties.caps = chr.caps;
+    properties.smallCaps = chr.smallCaps;
+    properties.underline = chr.underline;
+    properties.foreColor = color(chr.foreColor);
+    properties.backColor = color(chr.backColor);
+    properties.vertical = chr.vertical;
+    properties.offset = chr.offset;
+    if (chr.link >= 0 && chr.link < links.size())
+        properties.link = links.at(chr.link);
 
-    switch (chr.underline) {
-    case UnderlineKind::None: break;
-    case UnderlineKind::Single: format.setUnderlineStyle(QTextCharFormat::SingleUnderline); break;
-    case UnderlineKind::Dotted: format.setUnderlineStyle(QTextCharFormat::DotLine); break;
-    case UnderlineKind::Dash: format.setUnderlineStyle(QTextCharFormat::DashUnderline); break;
-    case UnderlineKind::DashDot: format.setUnderlineStyle(QTextCharFormat::DashDotLine); break;
-    case UnderlineKind::DashDotDot: format.setUnderlineStyle(QTextCharFormat::DashDotDotLine); break;
-    case UnderlineKind::Wave:
-    case UnderlineKind::DoubleWave:
-    case UnderlineKind::HeavyWave: format.setUnderlineStyle(QTextCharFormat::WaveUnderline); break;
-    case UnderlineKind::Double:
-    case UnderlineKind::Thick:
-    case UnderlineKind::Words:
-    case UnderlineKind::LongDash: format.setUnderlineStyle(QTextCharFormat::SingleUnderline); break;
-    }
-    // Keep the exact kind where Qt's style is coarser, for writing back.
-    switch (chr.underline) {
-    case UnderlineKind::DoubleWave:
-    case UnderlineKind::HeavyWave:
-    case UnderlineKind::Double:
-    case UnderlineKind::Thick:
-    case UnderlineKind::Words:
-    case UnderlineKind::LongDash: format.setProperty(RtfUnderlineKind, int(chr.underline)); break;
-    default: break;
-    }
-
-    if (const QColor fore = color(chr.foreColor); fore.isValid())
-        format.setForeground(fore);
-    if (const QColor back = color(chr.backColor); back.isValid())
-        format.setBackground(back);
-
-    if (chr.vertical == 1 || (chr.vertical == 0 && chr.offset > 0))
-        format.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
-    else if (chr.vertical == 2 || (chr.vertical == 0 && chr.offset < 0))
-        format.setVerticalAlignment(QTextCharFormat::AlignSubScript);
-    if (chr.offset != 0)
-        format.setProperty(RtfBaselineOffset, chr.offset);
-
-    if (chr.link >= 0 && chr.link < links.size()) {
-        format.setAnchor(true);
-        format.setAnchorHref(links.at(chr.link));
-    }
-
-    formatState = chr;
-    formatCache = format;
-    formatCacheValid = true;
-    return format;
-}
-
-QTextBlockFormat RtfReader::Private::blockFormat(const ParaState &para) const
-{
-    QTextBlockFormat format;
-    static constexpr Qt::Alignment kAlignments[] = {Qt::AlignLeft, Qt::AlignRight, Qt::AlignHCenter,
-                                                    Qt::AlignJustify};
-    format.setAlignment(kAlignments[para.alignment]);
-    format.setLeftMargin(para.leftIndent / 20.0);
-    format.setRightMargin(para.rightIndent / 20.0);
-    format.setTextIndent(para.firstIndent / 20.0);
-    format.setTopMargin(para.spaceBefore / 20.0);
-    format.setBottomMargin(para.spaceAfter / 20.0);
-    if (para.lineSpacing != 0) {
-        if (para.lineMultiple && para.lineSpacing > 0)
-            format.setLineHeight(para.lineSpacing * 100.0 / 240.0, QTextBlockFormat::ProportionalHeight);
-        else if (para.lineSpacing > 0)
-            format.setLineHeight(para.lineSpacing / 20.0, QTextBlockFormat::MinimumHeight);
-        else
-            format.setLineHeight(-para.lineSpacing / 20.0, QTextBlockFormat::FixedHeight);
-    }
-    if (!para.tabs.isEmpty())
-        format.setTabPositions(para.tabs);
-    if (para.keepNext)
-        format.setProperty(ParagraphKeepWithNext, true);
-    if (para.pageBreakBefore) {
-        format.setProperty(ParagraphPageBreakBefore, true);
-        format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-    }
-
-    // Paragraph borders become the paragraph frame: each side present or
-    // absent, the line single or double, one width and distance for all.
-    int style = para.frameStyle;
-    const Border *first = nullptr;
-    bool anySide = false;
-    bool isDouble = false;
-    for (int side = Top; side < SideCount; ++side) {
-        if (para.borders[side].present) {
-            anySide = true;
-            if (!first)
-                first = &para.borders[side];
-            isDouble = isDouble || para.borders[side].isDouble;
-        }
-    }
-    if (style < 0 && anySide) {
-        static constexpr int kBits[SideCount] = {0x04, 0x08, 0x01, 0x02, 0x10}; // top, bottom, left, right, bar
-        style = 0;
-        for (int side = Top; side < SideCount; ++side)
-            style |= para.borders[side].present ? kBits[side] : kBits[side] * 0x100;
-        style |= isDouble ? 0x40 : 0x20;
-    }
-    if (style >= 0) {
-        format.setProperty(ParagraphFrameStyle, style);
-        if (first) {
-            format.setProperty(ParagraphFrameLineWidth, first->width);
-            format.setProperty(ParagraphFrameDistance, first->space);
-        }
-    }
-    return format;
+    propertiesState = chr;
+    propertiesCache = properties;
+    propertiesCacheValid = true;
+    return properties;
 }
 
 void RtfReader::Private::applyStyle(const StyleDef &style)
@@ -1143,7 +994,7 @@ void RtfReader::Private::finishFontEntry()
     }
     fonts[fontNumber] = entry;
     fontName.clear();
-    formatCacheValid = false;
+    propertiesCacheValid = false;
 }
 
 void RtfReader::Private::finishStyleEntry(const GroupState &entry)
@@ -1158,240 +1009,44 @@ void RtfReader::Private::finishStyleEntry(const GroupState &entry)
 
 // ---------------------------------------------------------------- structure
 
-// Called before anything goes into the body: opens or closes a table as the
-// current paragraph's \intbl says, and moves to the row and cell that the
-// last \row or \cell asked for.
-void RtfReader::Private::ensureContext()
-{
-    const bool wantTable = state().para.inTable;
-    if (wantTable && !table) {
-        paragraphPending = false; // the table follows the ended block directly
-        startTable();
-    } else if (!wantTable && table) {
-        paragraphPending = false;
-        endTable();
-    }
-    if (paragraphPending) {
-        paragraphPending = false;
-        cursor.insertBlock(cursor.blockFormat(), pendingMarkFormat);
-        blockIsOurs = true;
-        blockHasContent = false;
-    }
-    if (!table)
-        return;
-    QTextTable *t = table->table;
-    if (table->needRow) {
-        table->needRow = false;
-        table->needCell = false;
-        t->appendRows(1);
-        ++table->row;
-        table->column = 0;
-        cursor = t->cellAt(table->row, 0).firstCursorPosition();
-        blockIsOurs = true;
-        blockHasContent = false;
-    } else if (table->needCell) {
-        table->needCell = false;
-        if (table->column >= t->columns())
-            t->appendColumns(1);
-        cursor = t->cellAt(table->row, table->column).firstCursorPosition();
-        blockIsOurs = true;
-        blockHasContent = false;
-    }
-}
-
-void RtfReader::Private::startTable()
-{
-    TableBuild build;
-    const int columns = std::max<int>(1, int(rowDef.cells.size()));
-    QTextTableFormat format;
-    format.setBorder(0);
-    format.setBorderCollapse(true);
-    format.setCellSpacing(0);
-    format.setCellPadding(0);
-    if (rowDef.left > 0)
-        format.setLeftMargin(rowDef.left / 20.0);
-    build.table = cursor.insertTable(1, columns, format);
-    cursor = build.table->cellAt(0, 0).firstCursorPosition();
-    table = build;
-    blockIsOurs = true;
-    blockHasContent = false;
-}
-
-void RtfReader::Private::endTable()
-{
-    QTextTable *t = table->table;
-    const int rows = t->rows();
-    const int columns = t->columns();
-    auto defAt = [&](int row, int column) -> const CellDef * {
-        const auto it = table->cellDefs.constFind((quint64(row) << 32) | quint32(column));
-        return it == table->cellDefs.cend() ? nullptr : &it.value();
-    };
-    for (int row = 0; row < rows; ++row) {
-        for (int column = 0; column < columns; ++column) {
-            const CellDef *def = defAt(row, column);
-            if (!def || def->merge || def->verticalMerge)
-                continue;
-            int across = 1;
-            if (def->mergeFirst) {
-                while (column + across < columns) {
-                    const CellDef *next = defAt(row, column + across);
-                    if (!next || !next->merge)
-                        break;
-                    ++across;
-                }
-            }
-            int down = 1;
-            if (def->verticalMergeFirst) {
-                while (row + down < rows) {
-                    const CellDef *next = defAt(row + down, column);
-                    if (!next || !next->verticalMerge)
-                        break;
-                    ++down;
-                }
-            }
-            if (across > 1 || down > 1)
-                t->mergeCells(row, column, down, across);
-        }
-    }
-    cursor = t->lastCursorPosition();
-    cursor.movePosition(QTextCursor::NextBlock);
-    table.reset();
-    blockIsOurs = true;
-    blockHasContent = cursor.block().length() > 1;
-}
-
 void RtfReader::Private::endCell()
 {
-    if (!state().para.inTable && !table) {
+    if (!state().para.inTable && !builder.inTable()) {
         // \cell outside any row: read it as a table cell all the same.
         state().para.inTable = true;
     }
-    ensureContext();
     flushText();
-    if (!table)
-        return;
-    cursor.setBlockFormat(blockFormat(state().para));
-    ++table->column;
-    table->needCell = true;
+    builder.endCell(state().para, state().para.inTable);
 }
 
 void RtfReader::Private::endRow()
 {
-    if (!table)
+    if (!builder.inTable())
         return;
     flushText(); // text outside the table ends it
-    if (!table)
-        return;
-    QTextTable *t = table->table;
-    const int row = table->row;
-    const int columns = std::min<int>(t->columns(), int(rowDef.cells.size()));
-    int previousRight = rowDef.left;
-    QList<QTextLength> widths;
-    for (int column = 0; column < columns; ++column) {
-        const CellDef &def = rowDef.cells.at(column);
-        table->cellDefs.insert((quint64(row) << 32) | quint32(column), def);
-        QTextTableCell cell = t->cellAt(row, column);
-        QTextTableCellFormat format = cell.format().toTableCellFormat();
-        static constexpr QTextFrameFormat::BorderStyle kNone = QTextFrameFormat::BorderStyle_None;
-        auto side = [&](int index, auto setWidth, auto setStyle, auto setBrush) {
-            const Border &border = def.borders[index];
-            if (!border.present) {
-                (format.*setStyle)(kNone);
-                (format.*setWidth)(0);
-                return;
-            }
-            (format.*setWidth)(std::max(border.width, 1) / 20.0);
-            (format.*setStyle)(border.isDouble ? QTextFrameFormat::BorderStyle_Double
-                                               : QTextFrameFormat::BorderStyle_Solid);
-            const QColor c = color(border.color);
-            (format.*setBrush)(c.isValid() ? QBrush(c) : QBrush(Qt::black));
-        };
-        side(Top, &QTextTableCellFormat::setTopBorder, &QTextTableCellFormat::setTopBorderStyle,
-             &QTextTableCellFormat::setTopBorderBrush);
-        side(Bottom, &QTextTableCellFormat::setBottomBorder, &QTextTableCellFormat::setBottomBorderStyle,
-             &QTextTableCellFormat::setBottomBorderBrush);
-        side(Left, &QTextTableCellFormat::setLeftBorder, &QTextTableCellFormat::setLeftBorderStyle,
-             &QTextTableCellFormat::setLeftBorderBrush);
-        side(Right, &QTextTableCellFormat::setRightBorder, &QTextTableCellFormat::setRightBorderStyle,
-             &QTextTableCellFormat::setRightBorderBrush);
-        if (const QColor shade = color(def.shading); shade.isValid())
-            format.setBackground(shade);
-        format.setLeftPadding(rowDef.gap / 20.0);
-        format.setRightPadding(rowDef.gap / 20.0);
-        cell.setFormat(format);
-        widths.append(QTextLength(QTextLength::FixedLength, std::max(def.right - previousRight, 20) / 20.0));
-        previousRight = def.right;
-    }
-    if (!table->widthsSet && columns == t->columns() && columns > 0) {
-        QTextTableFormat format = t->format();
-        format.setColumnWidthConstraints(widths);
-        t->setFormat(format);
-        table->widthsSet = true;
-    }
-    table->needRow = true;
-    table->needCell = false;
+    builder.endRow(rowDef);
 }
 
 void RtfReader::Private::endParagraph()
 {
-    ensureContext();
     flushText();
-    QTextBlockFormat format = blockFormat(state().para);
-    if (breakBeforeBlock) {
-        format.setPageBreakPolicy(format.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
-        format.setProperty(ParagraphPageBreakBefore, true);
-        breakBeforeBlock = false;
-        breakFromSection = false;
-    }
-    if (blockIsOurs)
-        cursor.setBlockFormat(format);
-    // The next block is made when content arrives, so that a table after
-    // this paragraph follows it directly and a final \par adds nothing.
-    paragraphPending = true;
-    pendingMarkFormat = charFormat(state().chr);
+    builder.endParagraph(state().para, characterProperties(state().chr), state().para.inTable);
 }
 
 void RtfReader::Private::pageBreak()
 {
-    ensureContext();
     flushText();
-    if (blockHasContent)
-        endParagraph();
-    breakBeforeBlock = true;
-    breakFromSection = false;
+    builder.pageBreak(state().para, characterProperties(state().chr), state().para.inTable);
 }
 
 void RtfReader::Private::finishPicture()
 {
-    const DecodedPicture decoded = decodePicture(picture);
-    const PictureFormat format = picture.format;
-    QByteArray bytes = std::move(picture.bytes);
+    const PictureSource source = std::move(picture);
     picture = PictureSource();
-
-    ensureContext();
     flushText();
-    QTextDocument *document = cursor.document();
-    const QByteArray hash = QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex().left(20);
-    const QUrl url(QStringLiteral("rtfimage:") + QString::fromLatin1(hash));
-    document->addResource(QTextDocument::ImageResource, url, decoded.image);
-
-    QTextImageFormat imageFormat;
-    if (const int link = state().chr.link; link >= 0 && link < links.size()) {
-        imageFormat.setAnchor(true);
-        imageFormat.setAnchorHref(links.at(link));
-    }
-    imageFormat.setName(url.toString());
-    imageFormat.setWidth(decoded.sizePoints.width());
-    imageFormat.setHeight(decoded.sizePoints.height());
-    // Keep what we could not improve on: PNG and JPEG as they were, and
-    // metafiles, which only the original bytes describe faithfully.
-    if (format == PictureFormat::Png || format == PictureFormat::Jpeg || format == PictureFormat::Wmf
-        || format == PictureFormat::Emf || decoded.placeholder) {
-        imageFormat.setProperty(ImageOriginalData, bytes);
-        imageFormat.setProperty(ImageOriginalFormat, pictureFormatName(format));
-    }
-    cursor.insertImage(imageFormat);
-    blockHasContent = true;
+    const int link = state().chr.link;
+    builder.appendPicture(source, link >= 0 && link < links.size() ? links.at(link) : QString(),
+                          state().para.inTable);
 }
 
 void RtfReader::Private::finishFieldInstruction(GroupState &fieldGroup)
@@ -1424,22 +1079,7 @@ void RtfReader::Private::finish()
         highSurrogate = 0;
     }
     flushText();
-    if (table)
-        endTable();
-    if (paragraphPending) {
-        // A final \par closes the last paragraph; only an insertion keeps
-        // the break before the text that follows it.
-        if (mode == Mode::Insert && !cursor.atBlockEnd())
-            cursor.insertBlock(cursor.blockFormat(), pendingMarkFormat);
-        paragraphPending = false;
-    } else if (blockIsOurs && (mode == Mode::Load || (blockHasContent && cursor.atBlockEnd()))) {
-        QTextBlockFormat format = blockFormat(documentEndPara.value_or(state().para));
-        if (breakBeforeBlock) {
-            format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-            format.setProperty(ParagraphPageBreakBefore, true);
-        }
-        cursor.setBlockFormat(format);
-    }
+    builder.finish(documentEndPara.value_or(state().para));
 }
 
 } // namespace tamapiko::engine::rtf

@@ -5,6 +5,7 @@
 // clip at the caret.
 
 #include "engine/DocumentModel.h"
+#include "engine/formats/word/DocumentBuilder.h"
 
 #include <QByteArrayView>
 #include <QTextCursor>
@@ -16,10 +17,9 @@ namespace tamapiko::engine::rtf {
 class RtfReader
 {
 public:
-    enum class Mode {
-        Load,   // the cursor is in an empty document that becomes the file
-        Insert, // the content goes in at the cursor, around existing text
-    };
+    // Load: the cursor is in an empty document that becomes the file;
+    // Insert: the content goes in at the cursor, around existing text.
+    using Mode = word::DocumentBuilder::Mode;
 
     RtfReader(QTextCursor cursor, Mode mode);
     ~RtfReader();

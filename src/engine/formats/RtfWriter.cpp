@@ -4,6 +4,8 @@
 #include "engine/formats/RtfCodePage.h"
 #include "engine/formats/RtfControlWords.h"
 #include "engine/formats/RtfPicture.h"
+#include "engine/formats/word/DocumentWalker.h"
+#include "engine/formats/word/WordFormats.h"
 
 #include <QBuffer>
 #include <QColor>
@@ -25,7 +27,7 @@ namespace {
 constexpr int kShiftJisCharset = 128;
 constexpr int kWrapColumn = 200; // lines stay well below 255 characters
 
-int twips(qreal points) { return int(std::lround(points * 20.0)); }
+using word::twips;
 
 // The RTF text being written: control words, groups and text, with line
 // breaks inserted where readers ignore them.
@@ -221,39 +223,71 @@ bool needsShiftJis(QStringView text)
 
 } // namespace
 
-class RtfWriter::Private
+class RtfWriter::Private : public word::DocumentVisitor
 {
 public:
-    Private(const QTextDocument &doc, const PageSetup &p) : document(doc), page(p) {}
+    Private(const QTextDocument &doc, const PageSetup &p) : document(doc), page(p), walker(doc, p) {}
 
     QByteArray write();
 
     const QTextDocument &document;
     PageSetup page;
 
+    // The document as the walker describes it.
+    void beginRow(const word::RowProperties &row) override;
+    void endRow(const word::RowProperties &row) override;
+    void beginParagraph(const word::ParagraphProperties &para, bool inTable) override;
+    void text(const QString &text, const word::CharacterProperties &chr) override;
+    void picture(const QTextImageFormat &format, const word::CharacterProperties &chr) override;
+    void endParagraph(ParagraphEnd end, const word::CharacterProperties &mark) override;
+
 private:
-    void collect(const QTextCharFormat &format, QStringView text);
-    void collectFrame(QTextFrame *frame);
-    void collectColor(const QBrush &brush);
-    int fontIndex(const QTextCharFormat &format) const;
+    // The first walk only learns the fonts and colours the header lists.
+    class Collector;
+
+    void addFont(const QString &family, QStringView text);
+    void addColor(const QColor &color);
+    int fontIndex(const QString &family) const;
     int colorIndex(const QColor &color) const;
 
     void writeHeader();
-    void writeFrame(QTextFrame *frame, bool inTable);
-    void writeCellContents(const QTextTableCell &cell);
-    void writeNestedFlat(QTextFrame *frame, bool inTable);
-    void writeTable(QTextTable *table);
-    void writeBlock(const QTextBlock &block, bool inTable, const char *terminator);
-    void writeParagraphFormat(const QTextBlockFormat &format, bool inTable);
-    void writeCharFormat(const QTextCharFormat &format);
-    void writeImage(const QTextImageFormat &format);
-    void writeBorder(qreal width, QTextFrameFormat::BorderStyle style, const QBrush &brush);
+    void writeCharFormat(const word::CharacterProperties &chr);
+    void writeBorder(const word::Border &border);
+    void openLink(const QString &href);
+    void closeLink();
 
+    word::DocumentWalker walker;
     RtfOutput out;
     QList<FontInfo> fonts;
     QList<QColor> colors; // index 0 is "auto"
-    QString defaultFamily;
-    qreal defaultSize = 10.5;
+    QString openHref;
+};
+
+class RtfWriter::Private::Collector : public word::DocumentVisitor
+{
+public:
+    explicit Collector(Private &writer) : w(writer) {}
+
+    void beginRow(const word::RowProperties &row) override
+    {
+        for (const word::CellProperties &cell : row.cells) {
+            w.addColor(cell.shading);
+            for (const word::Border &border : cell.borders)
+                w.addColor(border.color);
+        }
+    }
+    void beginParagraph(const word::ParagraphProperties &, bool) override {}
+    void text(const QString &text, const word::CharacterProperties &chr) override
+    {
+        w.addFont(chr.font, text);
+        w.addColor(chr.foreColor);
+        w.addColor(chr.backColor);
+    }
+    void picture(const QTextImageFormat &, const word::CharacterProperties &) override {}
+    void endParagraph(ParagraphEnd, const word::CharacterProperties &mark) override { text(QString(), mark); }
+
+private:
+    Private &w;
 };
 
 RtfWriter::RtfWriter(const QTextDocument &document, const PageSetup &page)
@@ -267,19 +301,8 @@ QByteArray RtfWriter::write() { return d->write(); }
 
 // ---------------------------------------------------------------- tables of the header
 
-static QString familyOf(const QTextCharFormat &format)
+void RtfWriter::Private::addFont(const QString &family, QStringView text)
 {
-    const QStringList families = format.fontFamilies().toStringList();
-    if (!families.isEmpty() && !families.first().isEmpty())
-        return families.first();
-    return {};
-}
-
-void RtfWriter::Private::collect(const QTextCharFormat &format, QStringView text)
-{
-    QString family = familyOf(format);
-    if (family.isEmpty())
-        family = defaultFamily;
     auto it = std::find_if(fonts.begin(), fonts.end(), [&](const FontInfo &f) { return f.name == family; });
     if (it == fonts.end()) {
         fonts.append(FontInfo{family, needsShiftJis(family) ? kShiftJisCharset : 0});
@@ -287,52 +310,16 @@ void RtfWriter::Private::collect(const QTextCharFormat &format, QStringView text
     }
     if (it->charset == 0 && needsShiftJis(text))
         it->charset = kShiftJisCharset;
-    collectColor(format.foreground());
-    collectColor(format.background());
 }
 
-void RtfWriter::Private::collectColor(const QBrush &brush)
+void RtfWriter::Private::addColor(const QColor &color)
 {
-    if (brush.style() == Qt::NoBrush)
-        return;
-    const QColor c = brush.color().toRgb();
-    if (colorIndex(c) < 0)
-        colors.append(c);
+    if (color.isValid() && colorIndex(color) < 0)
+        colors.append(color.toRgb());
 }
 
-void RtfWriter::Private::collectFrame(QTextFrame *frame)
+int RtfWriter::Private::fontIndex(const QString &family) const
 {
-    if (QTextTable *table = qobject_cast<QTextTable *>(frame)) {
-        for (int row = 0; row < table->rows(); ++row) {
-            for (int column = 0; column < table->columns(); ++column) {
-                const QTextTableCellFormat format = table->cellAt(row, column).format().toTableCellFormat();
-                collectColor(format.background());
-                collectColor(format.topBorderBrush());
-                collectColor(format.bottomBorderBrush());
-                collectColor(format.leftBorderBrush());
-                collectColor(format.rightBorderBrush());
-            }
-        }
-    }
-    for (auto it = frame->begin(); !it.atEnd(); ++it) {
-        if (QTextFrame *child = it.currentFrame()) {
-            collectFrame(child);
-            continue;
-        }
-        const QTextBlock block = it.currentBlock();
-        collect(block.charFormat(), {});
-        for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment) {
-            const QTextFragment f = fragment.fragment();
-            collect(f.charFormat(), f.text());
-        }
-    }
-}
-
-int RtfWriter::Private::fontIndex(const QTextCharFormat &format) const
-{
-    QString family = familyOf(format);
-    if (family.isEmpty())
-        family = defaultFamily;
     for (int i = 0; i < fonts.size(); ++i) {
         if (fonts.at(i).name == family)
             return i;
@@ -342,6 +329,8 @@ int RtfWriter::Private::fontIndex(const QTextCharFormat &format) const
 
 int RtfWriter::Private::colorIndex(const QColor &color) const
 {
+    if (!color.isValid())
+        return -1;
     const QRgb rgb = color.toRgb().rgb();
     for (int i = 1; i < colors.size(); ++i) {
         if (colors.at(i).rgb() == rgb)
@@ -349,7 +338,6 @@ int RtfWriter::Private::colorIndex(const QColor &color) const
     }
     return -1;
 }
-
 void RtfWriter::Private::writeHeader()
 {
     out.open();
@@ -410,300 +398,217 @@ void RtfWriter::Private::writeHeader()
 
 QByteArray RtfWriter::Private::write()
 {
-    const QFont font = document.defaultFont();
-    defaultFamily = font.family();
-    if (font.pointSizeF() > 0)
-        defaultSize = font.pointSizeF();
-    fonts.append(FontInfo{defaultFamily, needsShiftJis(defaultFamily) ? kShiftJisCharset : 0});
+    fonts.append(FontInfo{walker.defaultFamily(), needsShiftJis(walker.defaultFamily()) ? kShiftJisCharset : 0});
     colors.append(QColor()); // "auto"
-    collectFrame(document.rootFrame());
+    Collector collector(*this);
+    walker.walk(collector);
 
     writeHeader();
-    writeFrame(document.rootFrame(), false);
+    walker.walk(*this);
     out.close();
     out.newLine();
     return out.take();
 }
 
-void RtfWriter::Private::writeFrame(QTextFrame *frame, bool inTable)
+void RtfWriter::Private::writeBorder(const word::Border &border)
 {
-    // Every paragraph ends with \par, the last one too: readers drop the
-    // properties of a paragraph that nothing ends.
-    for (auto it = frame->begin(); !it.atEnd(); ++it) {
-        if (QTextFrame *child = it.currentFrame()) {
-            // Floating frames have no RTF of ours: their text flows in place.
-            QTextTable *table = qobject_cast<QTextTable *>(child);
-            if (!table)
-                writeFrame(child, inTable);
-            else if (!inTable)
-                writeTable(table);
-            else
-                writeNestedFlat(child, inTable);
-            continue;
-        }
-        const QTextBlock block = it.currentBlock();
-        writeBlock(block, inTable, controlWordName(Action::Paragraph));
-    }
+    out.word(border.isDouble ? Action::BorderDouble : Action::BorderSingle);
+    out.word(controlWordName(Action::BorderWidth), std::max(1, border.width));
+    if (const int index = colorIndex(border.color); index > 0)
+        out.word(controlWordName(Action::BorderColor), index);
 }
 
-// Tables inside tables are written flat, one paragraph per inner cell
-// paragraph, so no text is lost in readers without nesting.
-void RtfWriter::Private::writeNestedFlat(QTextFrame *frame, bool inTable)
+void RtfWriter::Private::beginRow(const word::RowProperties &row)
 {
-    for (auto it = frame->begin(); !it.atEnd(); ++it) {
-        if (QTextFrame *child = it.currentFrame())
-            writeNestedFlat(child, inTable);
-        else
-            writeBlock(it.currentBlock(), inTable, controlWordName(Action::Paragraph));
-    }
-}
-
-void RtfWriter::Private::writeCellContents(const QTextTableCell &cell)
-{
-    QList<QTextBlock> blocks;
-    for (auto it = cell.begin(); !it.atEnd(); ++it) {
-        if (QTextFrame *child = it.currentFrame()) {
-            writeNestedFlat(child, true);
-            continue;
+    out.newLine();
+    out.word(Action::RowDefaults);
+    out.word(controlWordName(Action::RowGap), row.gap);
+    if (row.left > 0)
+        out.word(controlWordName(Action::RowLeft), row.left);
+    for (const word::CellProperties &cell : row.cells) {
+        if (cell.verticalMerge)
+            out.word(Action::CellVerticalMerge);
+        else if (cell.verticalMergeFirst)
+            out.word(Action::CellVerticalMergeFirst);
+        if (cell.merge)
+            out.word(Action::CellMerge);
+        else if (cell.mergeFirst)
+            out.word(Action::CellMergeFirst);
+        static constexpr struct {
+            word::BorderSide side;
+            Action action;
+        } kSides[] = {{word::Top, Action::CellBorderTop}, {word::Left, Action::CellBorderLeft},
+                      {word::Bottom, Action::CellBorderBottom}, {word::Right, Action::CellBorderRight}};
+        for (const auto &side : kSides) {
+            if (!cell.borders[side.side].present)
+                continue;
+            out.word(side.action);
+            writeBorder(cell.borders[side.side]);
         }
-        blocks.append(it.currentBlock());
-    }
-    for (int i = 0; i < blocks.size(); ++i) {
-        const bool last = i + 1 == blocks.size();
-        writeBlock(blocks.at(i), true, controlWordName(last ? Action::Cell : Action::Paragraph));
-    }
-    if (blocks.isEmpty()) {
-        out.word(Action::Pard);
-        out.word(Action::InTable);
-        out.word(Action::Cell);
-    }
-}
-
-void RtfWriter::Private::writeBorder(qreal width, QTextFrameFormat::BorderStyle style, const QBrush &brush)
-{
-    out.word(style == QTextFrameFormat::BorderStyle_Double ? Action::BorderDouble : Action::BorderSingle);
-    out.word(controlWordName(Action::BorderWidth), std::max(1, twips(width)));
-    if (brush.style() != Qt::NoBrush) {
-        if (const int index = colorIndex(brush.color()); index > 0)
-            out.word(controlWordName(Action::BorderColor), index);
-    }
-}
-
-void RtfWriter::Private::writeTable(QTextTable *table)
-{
-    const QTextTableFormat tableFormat = table->format();
-    const int columns = table->columns();
-    const QList<QTextLength> constraints = tableFormat.columnWidthConstraints();
-    const qreal textWidth = page.textWidth() / 20.0 - tableFormat.leftMargin();
-    QList<int> rights;
-    int right = twips(tableFormat.leftMargin());
-    for (int column = 0; column < columns; ++column) {
-        qreal width = textWidth / columns;
-        if (column < constraints.size()) {
-            const QTextLength &length = constraints.at(column);
-            if (length.type() == QTextLength::FixedLength)
-                width = length.rawValue();
-            else if (length.type() == QTextLength::PercentageLength)
-                width = textWidth * length.rawValue() / 100.0;
-        }
-        right += std::max(20, twips(width));
-        rights.append(right);
-    }
-
-    for (int row = 0; row < table->rows(); ++row) {
-        out.newLine();
-        out.word(Action::RowDefaults);
-        const QTextTableCellFormat firstFormat = table->cellAt(row, 0).format().toTableCellFormat();
-        out.word(controlWordName(Action::RowGap), twips(firstFormat.leftPadding()));
-        if (tableFormat.leftMargin() > 0)
-            out.word(controlWordName(Action::RowLeft), twips(tableFormat.leftMargin()));
-        for (int column = 0; column < columns; ++column) {
-            const QTextTableCell cell = table->cellAt(row, column);
-            if (cell.row() != row)
-                out.word(Action::CellVerticalMerge);
-            else if (cell.rowSpan() > 1)
-                out.word(Action::CellVerticalMergeFirst);
-            if (cell.column() != column)
-                out.word(Action::CellMerge);
-            else if (cell.columnSpan() > 1)
-                out.word(Action::CellMergeFirst);
-            const QTextTableCellFormat format = cell.format().toTableCellFormat();
-            const struct {
-                Action side;
-                qreal width;
-                QTextFrameFormat::BorderStyle style;
-                QBrush brush;
-            } sides[] = {
-                {Action::CellBorderTop, format.topBorder(), format.topBorderStyle(), format.topBorderBrush()},
-                {Action::CellBorderLeft, format.leftBorder(), format.leftBorderStyle(), format.leftBorderBrush()},
-                {Action::CellBorderBottom, format.bottomBorder(), format.bottomBorderStyle(), format.bottomBorderBrush()},
-                {Action::CellBorderRight, format.rightBorder(), format.rightBorderStyle(), format.rightBorderBrush()},
-            };
-            for (const auto &side : sides) {
-                if (side.width <= 0 || side.style == QTextFrameFormat::BorderStyle_None)
-                    continue;
-                out.word(side.side);
-                writeBorder(side.width, side.style, side.brush);
-            }
-            if (format.background().style() != Qt::NoBrush) {
-                if (const int index = colorIndex(format.background().color()); index > 0)
-                    out.word(controlWordName(Action::CellShading), index);
-            }
-            out.word(controlWordName(Action::CellBoundary), rights.at(column));
-        }
-        out.newLine();
-        for (int column = 0; column < columns; ++column) {
-            const QTextTableCell cell = table->cellAt(row, column);
-            if (cell.row() == row && cell.column() == column) {
-                writeCellContents(cell);
-            } else {
-                out.word(Action::Pard);
-                out.word(Action::InTable);
-                out.word(Action::Cell);
-            }
-        }
-        out.word(Action::Row);
+        if (const int index = colorIndex(cell.shading); index > 0)
+            out.word(controlWordName(Action::CellShading), index);
+        out.word(controlWordName(Action::CellBoundary), cell.right);
     }
     out.newLine();
 }
 
-void RtfWriter::Private::writeParagraphFormat(const QTextBlockFormat &format, bool inTable)
+void RtfWriter::Private::endRow(const word::RowProperties &)
+{
+    out.word(Action::Row);
+    out.newLine();
+}
+
+void RtfWriter::Private::beginParagraph(const word::ParagraphProperties &para, bool inTable)
 {
     out.newLine();
     out.word(Action::Pard);
     if (inTable)
         out.word(Action::InTable);
-    const Qt::Alignment alignment = format.alignment() & Qt::AlignHorizontal_Mask;
-    if (alignment & Qt::AlignRight)
-        out.word(Action::AlignRight);
-    else if (alignment & Qt::AlignHCenter)
-        out.word(Action::AlignCenter);
-    else if (alignment & Qt::AlignJustify)
-        out.word(Action::AlignJustify);
-    else
-        out.word(Action::AlignLeft);
-    if (const int v = twips(format.leftMargin()))
-        out.word(controlWordName(Action::LeftIndent), v);
-    if (const int v = twips(format.rightMargin()))
-        out.word(controlWordName(Action::RightIndent), v);
-    if (const int v = twips(format.textIndent()))
-        out.word(controlWordName(Action::FirstIndent), v);
-    if (const int v = twips(format.topMargin()))
-        out.word(controlWordName(Action::SpaceBefore), v);
-    if (const int v = twips(format.bottomMargin()))
-        out.word(controlWordName(Action::SpaceAfter), v);
-    switch (format.lineHeightType()) {
-    case QTextBlockFormat::ProportionalHeight:
-        out.word(controlWordName(Action::LineSpacing), int(std::lround(format.lineHeight() * 240.0 / 100.0)));
-        out.word(controlWordName(Action::LineMultiple), 1);
-        break;
-    case QTextBlockFormat::MinimumHeight:
-        out.word(controlWordName(Action::LineSpacing), twips(format.lineHeight()));
-        out.word(controlWordName(Action::LineMultiple), 0);
-        break;
-    case QTextBlockFormat::FixedHeight:
-        out.word(controlWordName(Action::LineSpacing), -twips(format.lineHeight()));
-        out.word(controlWordName(Action::LineMultiple), 0);
-        break;
-    default:
-        break;
+    switch (para.alignment) {
+    case word::Alignment::Right: out.word(Action::AlignRight); break;
+    case word::Alignment::Center: out.word(Action::AlignCenter); break;
+    case word::Alignment::Justify: out.word(Action::AlignJustify); break;
+    case word::Alignment::Left: out.word(Action::AlignLeft); break;
     }
-    for (const QTextOption::Tab &tab : format.tabPositions()) {
+    if (para.leftIndent)
+        out.word(controlWordName(Action::LeftIndent), para.leftIndent);
+    if (para.rightIndent)
+        out.word(controlWordName(Action::RightIndent), para.rightIndent);
+    if (para.firstIndent)
+        out.word(controlWordName(Action::FirstIndent), para.firstIndent);
+    if (para.spaceBefore)
+        out.word(controlWordName(Action::SpaceBefore), para.spaceBefore);
+    if (para.spaceAfter)
+        out.word(controlWordName(Action::SpaceAfter), para.spaceAfter);
+    if (para.lineSpacing) {
+        out.word(controlWordName(Action::LineSpacing), para.lineSpacing);
+        out.word(controlWordName(Action::LineMultiple), para.lineMultiple ? 1 : 0);
+    }
+    for (const word::TabStop &tab : para.tabs) {
         if (tab.type == QTextOption::RightTab)
             out.word(Action::TabRight);
         else if (tab.type == QTextOption::CenterTab)
             out.word(Action::TabCenter);
         else if (tab.type == QTextOption::DelimiterTab)
             out.word(Action::TabDecimal);
-        out.word(controlWordName(Action::TabPosition), twips(tab.position));
+        out.word(controlWordName(Action::TabPosition), tab.position);
     }
-    if (format.boolProperty(ParagraphKeepWithNext))
+    if (para.keepNext)
         out.word(Action::KeepNext);
-    if (format.boolProperty(ParagraphPageBreakBefore)
-        || (format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore))
+    if (para.pageBreakBefore)
         out.word(Action::PageBreakBefore);
 
-    if (format.hasProperty(ParagraphFrameStyle)) {
-        const int style = format.intProperty(ParagraphFrameStyle);
-        const int width = format.intProperty(ParagraphFrameLineWidth);
-        const int distance = format.intProperty(ParagraphFrameDistance);
+    if (para.frameStyle >= 0) {
         static constexpr struct {
-            int bit;
-            Action side;
-        } kSides[] = {{0x04, Action::BorderTop}, {0x08, Action::BorderBottom}, {0x01, Action::BorderLeft},
-                      {0x02, Action::BorderRight}, {0x10, Action::BorderBar}};
+            word::BorderSide side;
+            Action action;
+        } kSides[] = {{word::Top, Action::BorderTop}, {word::Bottom, Action::BorderBottom},
+                      {word::Left, Action::BorderLeft}, {word::Right, Action::BorderRight},
+                      {word::Bar, Action::BorderBar}};
         for (const auto &side : kSides) {
-            if (!(style & side.bit))
+            const word::Border &border = para.borders[side.side];
+            if (!border.present)
                 continue;
-            out.word(side.side);
-            out.word((style & 0x40) ? Action::BorderDouble : Action::BorderSingle);
-            if (width > 0)
-                out.word(controlWordName(Action::BorderWidth), width);
-            out.word(controlWordName(Action::BorderSpace), distance);
+            out.word(side.action);
+            out.word(border.isDouble ? Action::BorderDouble : Action::BorderSingle);
+            if (border.width > 0)
+                out.word(controlWordName(Action::BorderWidth), border.width);
+            out.word(controlWordName(Action::BorderSpace), border.space);
         }
         // The exact bits (absent sides, connected frames) for our own reader.
-        out.ignorableDestination(controlWordName(Action::FrameStyleExtension), style);
+        out.ignorableDestination(controlWordName(Action::FrameStyleExtension), para.frameStyle);
         out.close();
     }
 }
 
-void RtfWriter::Private::writeCharFormat(const QTextCharFormat &format)
+void RtfWriter::Private::writeCharFormat(const word::CharacterProperties &chr)
 {
-    out.word(controlWordName(Action::FontNumber), fontIndex(format));
-    const qreal size = format.fontPointSize() > 0 ? format.fontPointSize() : defaultSize;
-    out.word(controlWordName(Action::FontSize), int(std::lround(size * 2)));
-    if (format.fontWeight() >= QFont::DemiBold)
+    out.word(controlWordName(Action::FontNumber), fontIndex(chr.font));
+    out.word(controlWordName(Action::FontSize), chr.halfPoints);
+    if (chr.bold)
         out.word(Action::Bold);
-    if (format.fontItalic())
+    if (chr.italic)
         out.word(Action::Italic);
-    if (format.fontStrikeOut())
-        out.word(format.boolProperty(RtfDoubleStrike) ? Action::DoubleStrike : Action::Strike);
-
-    UnderlineKind underline = UnderlineKind::None;
-    switch (format.underlineStyle()) {
-    case QTextCharFormat::NoUnderline: break;
-    case QTextCharFormat::DotLine: underline = UnderlineKind::Dotted; break;
-    case QTextCharFormat::DashUnderline: underline = UnderlineKind::Dash; break;
-    case QTextCharFormat::DashDotLine: underline = UnderlineKind::DashDot; break;
-    case QTextCharFormat::DashDotDotLine: underline = UnderlineKind::DashDotDot; break;
-    case QTextCharFormat::WaveUnderline:
-    case QTextCharFormat::SpellCheckUnderline: underline = UnderlineKind::Wave; break;
-    default: underline = UnderlineKind::Single; break;
+    if (chr.doubleStrike)
+        out.word(Action::DoubleStrike);
+    else if (chr.strike)
+        out.word(Action::Strike);
+    if (chr.caps)
+        out.word(Action::Caps);
+    if (chr.smallCaps)
+        out.word(Action::SmallCaps);
+    if (chr.underline != word::UnderlineKind::None)
+        out.word(Action::Underline, int(chr.underline));
+    if (const int index = colorIndex(chr.foreColor); index > 0)
+        out.word(controlWordName(Action::ForeColor), index);
+    if (const int index = colorIndex(chr.backColor); index > 0) {
+        out.word(controlWordName(Action::BackColor), index);
+        // Readers of the WordPad class know only highlighting.
+        out.word(controlWordName(Action::Highlight), index);
     }
-    if (underline == UnderlineKind::None && format.fontUnderline())
-        underline = UnderlineKind::Single;
-    if (underline != UnderlineKind::None && format.hasProperty(RtfUnderlineKind))
-        underline = UnderlineKind(format.intProperty(RtfUnderlineKind));
-    if (underline != UnderlineKind::None)
-        out.word(Action::Underline, int(underline));
-
-    if (format.foreground().style() != Qt::NoBrush) {
-        if (const int index = colorIndex(format.foreground().color()); index > 0)
-            out.word(controlWordName(Action::ForeColor), index);
-    }
-    if (format.background().style() != Qt::NoBrush) {
-        if (const int index = colorIndex(format.background().color()); index > 0) {
-            out.word(controlWordName(Action::BackColor), index);
-            // Readers of the WordPad class know only highlighting.
-            out.word(controlWordName(Action::Highlight), index);
-        }
-    }
-
-    if (format.hasProperty(RtfBaselineOffset)) {
-        const int offset = format.intProperty(RtfBaselineOffset);
-        if (offset > 0)
-            out.word(controlWordName(Action::Up), offset);
-        else if (offset < 0)
-            out.word(controlWordName(Action::Down), -offset);
-    } else if (format.verticalAlignment() == QTextCharFormat::AlignSuperScript) {
+    if (chr.offset > 0)
+        out.word(controlWordName(Action::Up), chr.offset);
+    else if (chr.offset < 0)
+        out.word(controlWordName(Action::Down), -chr.offset);
+    else if (chr.vertical == 1)
         out.word(Action::Superscript);
-    } else if (format.verticalAlignment() == QTextCharFormat::AlignSubScript) {
+    else if (chr.vertical == 2)
         out.word(Action::Subscript);
-    }
+    if (chr.hidden)
+        out.word(Action::Hidden);
 }
 
-void RtfWriter::Private::writeImage(const QTextImageFormat &format)
+void RtfWriter::Private::openLink(const QString &href)
 {
+    if (href == openHref)
+        return;
+    closeLink();
+    if (href.isEmpty())
+        return;
+    out.open();
+    out.word(Action::Field);
+    out.ignorableDestination(controlWordName(Action::FieldInstruction));
+    QString target = href;
+    target.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    if (target.startsWith(QLatin1Char('#')))
+        out.text(QStringLiteral("HYPERLINK \\l \"%1\"").arg(target.mid(1)));
+    else
+        out.text(QStringLiteral("HYPERLINK \"%1\"").arg(target));
+    out.close();
+    out.open();
+    out.word(Action::FieldResult);
+    openHref = href;
+}
+
+void RtfWriter::Private::closeLink()
+{
+    if (openHref.isEmpty())
+        return;
+    out.close(); // fldrslt
+    out.close(); // field
+    openHref.clear();
+}
+
+void RtfWriter::Private::text(const QString &text, const word::CharacterProperties &chr)
+{
+    openLink(chr.link);
+    out.open();
+    writeCharFormat(chr);
+    out.text(text);
+    out.close();
+}
+
+void RtfWriter::Private::endParagraph(ParagraphEnd end, const word::CharacterProperties &)
+{
+    closeLink();
+    // Every paragraph ends with \par, the last one too: readers drop the
+    // properties of a paragraph that nothing ends.
+    out.word(end == ParagraphEnd::Cell ? Action::Cell : Action::Paragraph);
+}
+
+void RtfWriter::Private::picture(const QTextImageFormat &format, const word::CharacterProperties &chr)
+{
+    openLink(chr.link);
     QByteArray bytes = format.property(ImageOriginalData).toByteArray();
     PictureFormat kind = pictureFormatFromName(format.stringProperty(ImageOriginalFormat));
     QSize pixels;
@@ -757,57 +662,4 @@ void RtfWriter::Private::writeImage(const QTextImageFormat &format)
         out.rawLine(QByteArrayView(hex).sliced(at, std::min<qsizetype>(128, hex.size() - at)));
     out.close();
 }
-
-void RtfWriter::Private::writeBlock(const QTextBlock &block, bool inTable, const char *terminator)
-{
-    writeParagraphFormat(block.blockFormat(), inTable);
-
-    QString openLink;
-    bool linkOpen = false;
-    auto closeLink = [&] {
-        if (!linkOpen)
-            return;
-        out.close(); // fldrslt
-        out.close(); // field
-        linkOpen = false;
-    };
-
-    for (auto it = block.begin(); !it.atEnd(); ++it) {
-        const QTextFragment fragment = it.fragment();
-        const QTextCharFormat format = fragment.charFormat();
-        const QString href = format.isAnchor() ? format.anchorHref() : QString();
-        if (linkOpen && href != openLink)
-            closeLink();
-        if (!href.isEmpty() && !linkOpen) {
-            out.open();
-            out.word(Action::Field);
-            out.ignorableDestination(controlWordName(Action::FieldInstruction));
-            QString target = href;
-            target.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-            if (target.startsWith(QLatin1Char('#')))
-                out.text(QStringLiteral("HYPERLINK \\l \"%1\"").arg(target.mid(1)));
-            else
-                out.text(QStringLiteral("HYPERLINK \"%1\"").arg(target));
-            out.close();
-            out.open();
-            out.word(Action::FieldResult);
-            linkOpen = true;
-            openLink = href;
-        }
-
-        if (format.isImageFormat()) {
-            for (qsizetype i = 0; i < fragment.text().size(); ++i)
-                writeImage(format.toImageFormat());
-            continue;
-        }
-        out.open();
-        writeCharFormat(format);
-        out.text(fragment.text());
-        out.close();
-    }
-    closeLink();
-    if (terminator)
-        out.word(terminator);
-}
-
 } // namespace tamapiko::engine::rtf

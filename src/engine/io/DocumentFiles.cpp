@@ -28,6 +28,9 @@ FileOutcome readDocumentFile(const QString &fileName, qint64 offset, int format,
         return failure(ResultFileError, QStringLiteral("%1: %2").arg(fileName, file.errorString()));
     if (offset < 0 || offset > file.size() || !file.seek(offset))
         return failure(ResultFileError, QStringLiteral("%1: no data at offset %2").arg(fileName).arg(offset));
+    // The content, not only the name, decides the filter.
+    const QByteArray head = file.peek(4096);
+    filter = FilterRegistry::instance().filterForContent(format, head);
     QString message;
     if (!filter->read(file, model, FilterContext{fileName}, &message)) {
         return failure(ResultFormatError,

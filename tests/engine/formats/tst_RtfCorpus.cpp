@@ -13,43 +13,9 @@
 #include <QtTest>
 
 using namespace tamapiko::engine;
+using namespace tamapiko::test;
 
 namespace {
-
-// The reference tool writes its own default bullet for each list level
-// instead of the file's glyph (changing the glyph in the file does not
-// change its output), so a one-character bullet label at the start of a line
-// compares as "•" on both sides.
-QString withUniformBullets(const QString &text)
-{
-    static const QString bullets = QStringLiteral("•◦▪▫■□●○‣⁃–—-·o➢✓\uF0A7\uF0B7");
-    QStringList lines = text.split(QLatin1Char('\n'));
-    for (QString &line : lines) {
-        qsizetype at = 0;
-        while (at < line.size() && line.at(at).isSpace())
-            ++at;
-        if (at + 1 < line.size() && bullets.contains(line.at(at)) && line.at(at + 1).isSpace())
-            line[at] = QChar(0x2022);
-    }
-    return lines.join(QLatin1Char('\n'));
-}
-
-// White space differs between extractors (cells on lines, tabs after list
-// labels), so it is dropped; U+FFFD and the reference tool's "?" both mean
-// "undecodable", and pictures have no text.
-QString normalised(const QString &raw)
-{
-    const QString text = withUniformBullets(QString(raw).replace(QChar::LineSeparator, QLatin1Char('\n'))
-                                                .replace(QChar::ParagraphSeparator, QLatin1Char('\n')));
-    QString result;
-    result.reserve(text.size());
-    for (const QChar c : text) {
-        if (c.isSpace() || c == QChar::ObjectReplacementCharacter || c == QChar(0x200B) || c == QChar(0xFEFF))
-            continue;
-        result.append(c == QChar::ReplacementCharacter ? QLatin1Char('?') : c);
-    }
-    return result;
-}
 
 bool load(const QByteArray &data, DocumentModel &model, QString *error)
 {
@@ -67,16 +33,6 @@ QByteArray save(const DocumentModel &model)
     if (!RtfFilter().write(buffer, model, {}, &error))
         qWarning() << "write failed:" << error;
     return buffer.data();
-}
-
-int firstDifference(const QString &a, const QString &b)
-{
-    const qsizetype n = std::min(a.size(), b.size());
-    for (qsizetype i = 0; i < n; ++i) {
-        if (a.at(i) != b.at(i))
-            return int(i);
-    }
-    return int(n);
 }
 
 } // namespace
@@ -108,12 +64,12 @@ void tst_RtfCorpus::everyFileMatchesItsReferenceText()
         DocumentModel model;
         QString error;
         const bool ok = load(data, model, &error);
-        const QString text = normalised(model.document()->toPlainText());
+        const QString text = normalisedCorpusText(model.document()->toPlainText());
 
         // Written and read back, the text must survive whatever else happens.
         DocumentModel reloaded;
         QVERIFY2(load(save(model), reloaded, &error), qPrintable(info.fileName() + QLatin1String(": ") + error));
-        if (normalised(reloaded.document()->toPlainText()) != text)
+        if (normalisedCorpusText(reloaded.document()->toPlainText()) != text)
             roundTripLosses.append(info.fileName());
 
         const QString refPath = info.path() + QLatin1Char('/') + info.completeBaseName() + QLatin1String(".ref.txt");
@@ -124,7 +80,7 @@ void tst_RtfCorpus::everyFileMatchesItsReferenceText()
         }
         QFile ref(refPath);
         QVERIFY(ref.open(QIODevice::ReadOnly));
-        const QString expected = normalised(QString::fromUtf8(ref.readAll()));
+        const QString expected = normalisedCorpusText(QString::fromUtf8(ref.readAll()));
         ++compared;
         const bool same = ok && text == expected;
         matched += same ? 1 : 0;
@@ -132,7 +88,7 @@ void tst_RtfCorpus::everyFileMatchesItsReferenceText()
             qInfo("%-60s match (%lld chars, %lld ms)", qPrintable(info.fileName()), qsizetype(text.size()),
                   timer.elapsed());
         } else {
-            const int at = firstDifference(text, expected);
+            const int at = firstTextDifference(text, expected);
             qInfo("%-60s MISS at %d: ours \"%s\" reference \"%s\"", qPrintable(info.fileName()), at,
                   qPrintable(text.mid(std::max(0, at - 10), 40)), qPrintable(expected.mid(std::max(0, at - 10), 40)));
         }

@@ -5,10 +5,12 @@
 #include "engine/EngineProperties.h"
 #include "engine/formats/RtfControlWords.h"
 #include "engine/formats/RtfFilter.h"
+#include "engine/io/DocumentFiles.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -103,6 +105,7 @@ private slots:
     void hostileInput_data();
     void hostileInput();
     void notRtfIsRefused();
+    void rtfUnderAnotherNameOpensAsRtf();
 };
 
 void tst_RtfReader::text_data()
@@ -175,17 +178,17 @@ void tst_RtfReader::characterFormatting()
     QCOMPARE(formatOf(doc, "bold").fontWeight(), int(QFont::Bold));
     QCOMPARE(formatOf(doc, "italic").fontItalic(), true);
     QCOMPARE(formatOf(doc, "single").underlineStyle(), QTextCharFormat::SingleUnderline);
-    QCOMPARE(formatOf(doc, "double").intProperty(RtfUnderlineKind), int(rtf::UnderlineKind::Double));
+    QCOMPARE(formatOf(doc, "double").intProperty(CharUnderlineKind), int(rtf::UnderlineKind::Double));
     QCOMPARE(formatOf(doc, "wave").underlineStyle(), QTextCharFormat::WaveUnderline);
     QCOMPARE(formatOf(doc, "dotted").underlineStyle(), QTextCharFormat::DotLine);
     QVERIFY(formatOf(doc, "struck").fontStrikeOut());
-    QVERIFY(formatOf(doc, "twice").boolProperty(RtfDoubleStrike));
+    QVERIFY(formatOf(doc, "twice").boolProperty(CharDoubleStrike));
     QCOMPARE(formatOf(doc, "red").foreground().color(), QColor(255, 0, 0));
     QCOMPARE(formatOf(doc, "marked").background().color(), QColor(0, 0, 255));
     QCOMPARE(formatOf(doc, "shaded").background().color(), QColor(255, 0, 0));
     QCOMPARE(formatOf(doc, "sup").verticalAlignment(), QTextCharFormat::AlignSuperScript);
     QCOMPARE(formatOf(doc, "sub").verticalAlignment(), QTextCharFormat::AlignSubScript);
-    QCOMPARE(formatOf(doc, "raised").intProperty(RtfBaselineOffset), 6);
+    QCOMPARE(formatOf(doc, "raised").intProperty(CharBaselineOffset), 6);
     QCOMPARE(formatOf(doc, "big").fontPointSize(), 20.0);
     QCOMPARE(formatOf(doc, "bold").fontPointSize(), 10.5);
     QCOMPARE(formatOf(doc, "mincho").fontFamilies().toStringList(), QStringList{u"ＭＳ 明朝"_qs});
@@ -472,6 +475,23 @@ void tst_RtfReader::notRtfIsRefused()
     QVERIFY(!read("plain text {\\rtf1 later}", &error));
     QVERIFY(error.contains(u"RTF"_qs));
     QVERIFY(!read(QByteArray(), &error));
+}
+
+// Programs saved RTF under other names for years: opening such a file by
+// its name's format finds the RTF filter by the content.
+void tst_RtfReader::rtfUnderAnotherNameOpensAsRtf()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("page.htm"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("{\\rtf1\\ansi {\\b bold} text\\par}");
+    file.close();
+    DocumentModel model;
+    const FileOutcome outcome = readDocumentFile(path, 0, 4 /* HTML */, model);
+    QVERIFY2(outcome.ok(), qPrintable(outcome.message));
+    QCOMPARE(plainText(model.document()), u"bold text"_qs);
+    QCOMPARE(formatOf(model.document(), "bold").fontWeight(), int(QFont::Bold));
 }
 
 QTEST_MAIN(tst_RtfReader)

@@ -49,8 +49,8 @@ ComparisonProfile rtfProfile()
     profile.blockProperties << QTextFormat::LineHeight << QTextFormat::TabPositions << ParagraphFrameStyle
                             << ParagraphFrameLineWidth << ParagraphFrameDistance << ParagraphKeepWithNext
                             << ParagraphPageBreakBefore;
-    profile.charProperties << QTextFormat::AnchorHref << QTextFormat::IsAnchor << RtfUnderlineKind
-                           << RtfBaselineOffset << RtfDoubleStrike;
+    profile.charProperties << QTextFormat::AnchorHref << QTextFormat::IsAnchor << CharUnderlineKind
+                           << CharBaselineOffset << CharDoubleStrike;
     profile.cellProperties << QTextFormat::TableCellTopBorder << QTextFormat::TableCellLeftBorderStyle
                            << QTextFormat::TableCellBottomBorderBrush;
     return profile;
@@ -81,15 +81,15 @@ void buildRtfSpecifics(DocumentModel &model)
 
     QTextCharFormat f = plain;
     f.setUnderlineStyle(QTextCharFormat::SingleUnderline);
-    f.setProperty(RtfUnderlineKind, int(rtf::UnderlineKind::Double));
+    f.setProperty(CharUnderlineKind, int(rtf::UnderlineKind::Double));
     cursor.insertText(QStringLiteral("double"), f);
     f = plain;
     f.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
-    f.setProperty(RtfBaselineOffset, 6);
+    f.setProperty(CharBaselineOffset, 6);
     cursor.insertText(QStringLiteral("raised"), f);
     f = plain;
     f.setFontStrikeOut(true);
-    f.setProperty(RtfDoubleStrike, true);
+    f.setProperty(CharDoubleStrike, true);
     cursor.insertText(QStringLiteral("struck"), f);
     cursor.insertText(QStringLiteral("{braces} \\back\\ tab\there\u00A0nbsp\u00ADsoft\u2014dash "
                                      "\U0001F600 é ü 한국어 简体"),

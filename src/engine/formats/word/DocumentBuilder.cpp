@@ -1,0 +1,286 @@
+#include "engine/formats/word/DocumentBuilder.h"
+
+#include "engine/EngineProperties.h"
+#include "engine/formats/RtfPicture.h"
+#include "engine/formats/word/WordFormats.h"
+
+#include <QCryptographicHash>
+#include <QUrl>
+
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextTable>
+
+namespace tamapiko::engine::word {
+
+DocumentBuilder::DocumentBuilder(QTextCursor cursor, Mode mode)
+    : m_cursor(std::move(cursor))
+    , m_mode(mode)
+{
+    m_blockIsOurs = mode == Mode::Load || m_cursor.block().length() <= 1;
+}
+
+const QTextCharFormat &DocumentBuilder::format(const CharacterProperties &chr)
+{
+    if (!m_formatCacheValid || !(chr == m_formatProperties)) {
+        m_formatCache = charFormat(chr);
+        m_formatProperties = chr;
+        m_formatCacheValid = true;
+    }
+    return m_formatCache;
+}
+
+void DocumentBuilder::appendText(const QString &text, const CharacterProperties &chr, bool inTable)
+{
+    appendText(text, format(chr), inTable);
+}
+
+void DocumentBuilder::appendText(const QString &text, const QTextCharFormat &format, bool inTable)
+{
+    if (text.isEmpty())
+        return;
+    ensureContext(inTable);
+    // Line feeds and carriage returns never come from the file's structure;
+    // a decoded one would split the block behind QTextCursor's back.
+    QString clean = text;
+    clean.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
+    m_cursor.insertText(clean, format);
+    m_blockHasContent = true;
+}
+
+void DocumentBuilder::appendPicture(const rtf::PictureSource &source, const QString &link, bool inTable)
+{
+    const rtf::DecodedPicture decoded = rtf::decodePicture(source);
+    ensureContext(inTable);
+    const QByteArray hash = QCryptographicHash::hash(source.bytes, QCryptographicHash::Sha1).toHex().left(20);
+    const QUrl url(QStringLiteral("rtfimage:") + QString::fromLatin1(hash));
+    document()->addResource(QTextDocument::ImageResource, url, decoded.image);
+
+    QTextImageFormat format;
+    if (!link.isEmpty()) {
+        format.setAnchor(true);
+        format.setAnchorHref(link);
+    }
+    format.setName(url.toString());
+    format.setWidth(decoded.sizePoints.width());
+    format.setHeight(decoded.sizePoints.height());
+    // Keep what we could not improve on: PNG and JPEG as they were, and
+    // metafiles, which only the original bytes describe faithfully.
+    if (source.format == rtf::PictureFormat::Png || source.format == rtf::PictureFormat::Jpeg
+        || source.format == rtf::PictureFormat::Wmf || source.format == rtf::PictureFormat::Emf || decoded.placeholder) {
+        format.setProperty(ImageOriginalData, source.bytes);
+        format.setProperty(ImageOriginalFormat, rtf::pictureFormatName(source.format));
+    }
+    m_cursor.insertImage(format);
+    m_blockHasContent = true;
+}
+
+QTextBlockFormat DocumentBuilder::withPendingBreak(QTextBlockFormat format)
+{
+    if (m_breakBeforeBlock) {
+        format.setPageBreakPolicy(format.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
+        format.setProperty(ParagraphPageBreakBefore, true);
+        m_breakBeforeBlock = false;
+        m_breakFromSection = false;
+    }
+    return format;
+}
+
+void DocumentBuilder::endParagraph(const ParagraphProperties &para, const CharacterProperties &mark, bool inTable)
+{
+    ensureContext(inTable);
+    const QTextBlockFormat format = withPendingBreak(blockFormat(para));
+    if (m_blockIsOurs)
+        m_cursor.setBlockFormat(format);
+    // The next block is made when content arrives, so that a table after
+    // this paragraph follows it directly and a final paragraph end adds
+    // nothing.
+    m_paragraphPending = true;
+    m_pendingMarkFormat = charFormat(mark);
+}
+
+void DocumentBuilder::pageBreak(const ParagraphProperties &para, const CharacterProperties &mark, bool inTable)
+{
+    ensureContext(inTable);
+    if (m_blockHasContent)
+        endParagraph(para, mark, inTable);
+    m_breakBeforeBlock = true;
+    m_breakFromSection = false;
+}
+
+void DocumentBuilder::sectionBreak(const ParagraphProperties &para, const CharacterProperties &mark, bool inTable)
+{
+    endParagraph(para, mark, inTable);
+    m_breakBeforeBlock = true;
+    m_breakFromSection = true;
+}
+
+void DocumentBuilder::cancelSectionBreak()
+{
+    if (m_breakFromSection)
+        m_breakBeforeBlock = false;
+}
+
+// Called before anything goes into the body: opens or closes a table as the
+// current paragraph says, and moves to the row and cell that the last row
+// or cell end asked for.
+void DocumentBuilder::ensureContext(bool wantTable)
+{
+    if (wantTable && !m_table) {
+        m_paragraphPending = false; // the table follows the ended block directly
+        startTable();
+    } else if (!wantTable && m_table) {
+        m_paragraphPending = false;
+        endTable();
+    }
+    if (m_paragraphPending) {
+        m_paragraphPending = false;
+        m_cursor.insertBlock(m_cursor.blockFormat(), m_pendingMarkFormat);
+        m_blockIsOurs = true;
+        m_blockHasContent = false;
+    }
+    if (!m_table)
+        return;
+    QTextTable *t = m_table->table;
+    if (m_table->needRow) {
+        m_table->needRow = false;
+        m_table->needCell = false;
+        t->appendRows(1);
+        ++m_table->row;
+        m_table->column = 0;
+        m_cursor = t->cellAt(m_table->row, 0).firstCursorPosition();
+        m_blockIsOurs = true;
+        m_blockHasContent = false;
+    } else if (m_table->needCell) {
+        m_table->needCell = false;
+        if (m_table->column >= t->columns())
+            t->appendColumns(1);
+        m_cursor = t->cellAt(m_table->row, m_table->column).firstCursorPosition();
+        m_blockIsOurs = true;
+        m_blockHasContent = false;
+    }
+}
+
+void DocumentBuilder::startTable()
+{
+    TableBuild build;
+    QTextTableFormat format;
+    format.setBorder(0);
+    format.setBorderCollapse(true);
+    format.setCellSpacing(0);
+    format.setCellPadding(0);
+    if (m_hintLeft > 0)
+        format.setLeftMargin(m_hintLeft / 20.0);
+    build.table = m_cursor.insertTable(1, m_hintColumns, format);
+    m_cursor = build.table->cellAt(0, 0).firstCursorPosition();
+    m_table = build;
+    m_blockIsOurs = true;
+    m_blockHasContent = false;
+}
+
+void DocumentBuilder::setRowHint(const RowProperties &row)
+{
+    m_hintColumns = std::max<int>(1, int(row.cells.size()));
+    m_hintLeft = row.left;
+}
+
+void DocumentBuilder::endTable()
+{
+    QTextTable *t = m_table->table;
+    const int rows = t->rows();
+    const int columns = t->columns();
+    auto cellAt = [&](int row, int column) -> const CellProperties * {
+        const auto it = m_table->cells.constFind((quint64(row) << 32) | quint32(column));
+        return it == m_table->cells.cend() ? nullptr : &it.value();
+    };
+    for (int row = 0; row < rows; ++row) {
+        for (int column = 0; column < columns; ++column) {
+            const CellProperties *cell = cellAt(row, column);
+            if (!cell || cell->merge || cell->verticalMerge)
+                continue;
+            int across = 1;
+            if (cell->mergeFirst) {
+                while (column + across < columns) {
+                    const CellProperties *next = cellAt(row, column + across);
+                    if (!next || !next->merge)
+                        break;
+                    ++across;
+                }
+            }
+            int down = 1;
+            if (cell->verticalMergeFirst) {
+                while (row + down < rows) {
+                    const CellProperties *next = cellAt(row + down, column);
+                    if (!next || !next->verticalMerge)
+                        break;
+                    ++down;
+                }
+            }
+            if (across > 1 || down > 1)
+                t->mergeCells(row, column, down, across);
+        }
+    }
+    m_cursor = t->lastCursorPosition();
+    m_cursor.movePosition(QTextCursor::NextBlock);
+    m_table.reset();
+    m_blockIsOurs = true;
+    m_blockHasContent = m_cursor.block().length() > 1;
+}
+
+void DocumentBuilder::endCell(const ParagraphProperties &para, bool inTable)
+{
+    ensureContext(inTable);
+    if (!m_table)
+        return;
+    m_cursor.setBlockFormat(blockFormat(para));
+    ++m_table->column;
+    m_table->needCell = true;
+}
+
+void DocumentBuilder::endRow(const RowProperties &rowProperties)
+{
+    if (!m_table)
+        return;
+    QTextTable *t = m_table->table;
+    const int row = m_table->row;
+    const int columns = std::min<int>(t->columns(), int(rowProperties.cells.size()));
+    int previousRight = rowProperties.left;
+    QList<QTextLength> widths;
+    for (int column = 0; column < columns; ++column) {
+        const CellProperties &cell = rowProperties.cells.at(column);
+        m_table->cells.insert((quint64(row) << 32) | quint32(column), cell);
+        QTextTableCell tableCell = t->cellAt(row, column);
+        QTextTableCellFormat format = tableCell.format().toTableCellFormat();
+        applyCellProperties(format, cell, rowProperties.gap);
+        tableCell.setFormat(format);
+        widths.append(QTextLength(QTextLength::FixedLength, std::max(cell.right - previousRight, 20) / 20.0));
+        previousRight = cell.right;
+    }
+    if (!m_table->widthsSet && columns == t->columns() && columns > 0) {
+        QTextTableFormat format = t->format();
+        format.setColumnWidthConstraints(widths);
+        if (rowProperties.left > 0)
+            format.setLeftMargin(rowProperties.left / 20.0);
+        t->setFormat(format);
+        m_table->widthsSet = true;
+    }
+    m_table->needRow = true;
+    m_table->needCell = false;
+}
+
+void DocumentBuilder::finish(const ParagraphProperties &para)
+{
+    if (m_table)
+        endTable();
+    if (m_paragraphPending) {
+        // A final paragraph end closes the last paragraph; only an
+        // insertion keeps the break before the text that follows it.
+        if (m_mode == Mode::Insert && !m_cursor.atBlockEnd())
+            m_cursor.insertBlock(m_cursor.blockFormat(), m_pendingMarkFormat);
+        m_paragraphPending = false;
+    } else if (m_blockIsOurs && (m_mode == Mode::Load || (m_blockHasContent && m_cursor.atBlockEnd()))) {
+        m_cursor.setBlockFormat(withPendingBreak(blockFormat(para)));
+    }
+}
+
+} // namespace tamapiko::engine::word

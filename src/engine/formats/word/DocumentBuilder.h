@@ -1,0 +1,112 @@
+#pragma once
+
+// Builds a document from the Word-like properties through a QTextCursor:
+// runs of text, pictures, paragraph ends, page breaks and tables (cells,
+// rows with their widths, borders, shading and merged cells). The RTF and
+// Word readers describe what they read and leave the structure to this one
+// class, so a document looks the same whichever of the two it came from.
+//
+// The same builder loads a file into an empty document and inserts one at
+// the caret (paste, file insertion): in Insert mode it keeps the text
+// around the caret and never changes a paragraph it did not start.
+
+#include "engine/formats/word/WordProperties.h"
+
+#include <QHash>
+#include <QTextCharFormat>
+#include <QTextCursor>
+
+#include <optional>
+
+class QTextDocument;
+
+namespace tamapiko::engine::rtf {
+struct PictureSource;
+}
+class QTextTable;
+
+namespace tamapiko::engine::word {
+
+class DocumentBuilder
+{
+public:
+    enum class Mode {
+        Load,   // the cursor is in an empty document that becomes the file
+        Insert, // the content goes in at the cursor, around existing text
+    };
+
+    DocumentBuilder(QTextCursor cursor, Mode mode);
+
+    QTextDocument *document() const { return m_cursor.document(); }
+
+    // `inTable` says whether the paragraph being read belongs to a table:
+    // the first content of a table paragraph opens a table, the first
+    // content outside one closes it.
+    void appendText(const QString &text, const CharacterProperties &chr, bool inTable);
+    void appendText(const QString &text, const QTextCharFormat &format, bool inTable);
+    // A picture shown at its size; the original bytes are kept where
+    // decoding would lose something (metafiles, PNG and JPEG as they were).
+    void appendPicture(const rtf::PictureSource &source, const QString &link, bool inTable);
+
+    // Ends the current paragraph with these properties; `mark` is the
+    // format of its paragraph mark (what an empty paragraph shows).
+    void endParagraph(const ParagraphProperties &para, const CharacterProperties &mark, bool inTable);
+    // A page break: the next paragraph starts on a new page. A section
+    // break does the same unless cancelSectionBreak() follows (a section
+    // that continues on the same page).
+    void pageBreak(const ParagraphProperties &para, const CharacterProperties &mark, bool inTable);
+    void sectionBreak(const ParagraphProperties &para, const CharacterProperties &mark, bool inTable);
+    void cancelSectionBreak();
+
+    // Ends a table cell; the cell's last paragraph takes `para`. A cell end
+    // outside a table paragraph (`inTable` false) closes the table instead.
+    void endCell(const ParagraphProperties &para, bool inTable);
+    // Ends a table row: its cells' widths, borders, shading and merging.
+    void endRow(const RowProperties &row);
+
+    // Ends the document; a last paragraph that nothing ended takes `para`.
+    void finish(const ParagraphProperties &para);
+
+    // The row about to be read, when the file says so before its cells
+    // (RTF does, Word after them): a new table starts with its shape.
+    void setRowHint(const RowProperties &row);
+
+    bool blockHasContent() const { return m_blockHasContent; }
+    bool inTable() const { return m_table.has_value(); }
+
+private:
+    struct TableBuild
+    {
+        QTextTable *table = nullptr;
+        int row = 0;
+        int column = 0;
+        bool needRow = false;  // a row ended; the next content starts one
+        bool needCell = false; // a cell ended; the next content goes to the next one
+        bool widthsSet = false;
+        QHash<quint64, CellProperties> cells; // (row << 32 | column) -> properties
+    };
+
+    void ensureContext(bool inTable);
+    void startTable();
+    void endTable();
+    QTextBlockFormat withPendingBreak(QTextBlockFormat format);
+    const QTextCharFormat &format(const CharacterProperties &chr);
+
+    QTextCursor m_cursor;
+    Mode m_mode;
+    bool m_blockIsOurs = false;      // the current block was started by this builder
+    bool m_blockHasContent = false;  // anything was inserted into the current block
+    bool m_paragraphPending = false; // a paragraph ended; the next one starts with content
+    QTextCharFormat m_pendingMarkFormat;
+    bool m_breakBeforeBlock = false;
+    bool m_breakFromSection = false;
+    std::optional<TableBuild> m_table;
+    int m_hintColumns = 1; // the next table's first row, when known before its cells
+    int m_hintLeft = 0;
+
+    CharacterProperties m_formatProperties;
+    QTextCharFormat m_formatCache;
+    bool m_formatCacheValid = false;
+};
+
+} // namespace tamapiko::engine::word

@@ -1,0 +1,161 @@
+#include "engine/formats/word/DocumentWalker.h"
+
+#include "engine/formats/word/WordFormats.h"
+
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextFrame>
+#include <QTextTable>
+
+namespace tamapiko::engine::word {
+
+DocumentWalker::DocumentWalker(const QTextDocument &document, const PageSetup &page)
+    : m_document(document)
+    , m_page(page)
+{
+    const QFont font = document.defaultFont();
+    m_defaultFamily = font.family();
+    if (font.pointSizeF() > 0)
+        m_defaultSize = font.pointSizeF();
+}
+
+CharacterProperties DocumentWalker::characterProperties(const QTextCharFormat &format) const
+{
+    return word::characterProperties(format, m_defaultFamily, m_defaultSize);
+}
+
+void DocumentWalker::walk(DocumentVisitor &visitor) const
+{
+    walkFrame(m_document.rootFrame(), false, visitor);
+}
+
+void DocumentWalker::walkFrame(QTextFrame *frame, bool inTable, DocumentVisitor &visitor) const
+{
+    for (auto it = frame->begin(); !it.atEnd(); ++it) {
+        if (QTextFrame *child = it.currentFrame()) {
+            QTextTable *table = qobject_cast<QTextTable *>(child);
+            if (!table)
+                walkFrame(child, inTable, visitor); // floating frames: their text flows in place
+            else if (!inTable)
+                walkTable(table, visitor);
+            else
+                walkFlat(child, inTable, visitor);
+            continue;
+        }
+        walkBlock(it.currentBlock(), inTable, DocumentVisitor::ParagraphEnd::Paragraph, visitor);
+    }
+}
+
+// Tables inside tables come flat, one paragraph per inner cell paragraph,
+// so no text is lost in formats or readers without nesting.
+void DocumentWalker::walkFlat(QTextFrame *frame, bool inTable, DocumentVisitor &visitor) const
+{
+    for (auto it = frame->begin(); !it.atEnd(); ++it) {
+        if (QTextFrame *child = it.currentFrame())
+            walkFlat(child, inTable, visitor);
+        else
+            walkBlock(it.currentBlock(), inTable, DocumentVisitor::ParagraphEnd::Paragraph, visitor);
+    }
+}
+
+void DocumentWalker::walkCell(const QTextTableCell &cell, DocumentVisitor &visitor) const
+{
+    QList<QTextBlock> blocks;
+    for (auto it = cell.begin(); !it.atEnd(); ++it) {
+        if (QTextFrame *child = it.currentFrame()) {
+            walkFlat(child, true, visitor);
+            continue;
+        }
+        blocks.append(it.currentBlock());
+    }
+    for (int i = 0; i < blocks.size(); ++i) {
+        const bool last = i + 1 == blocks.size();
+        walkBlock(blocks.at(i), true, last ? DocumentVisitor::ParagraphEnd::Cell : DocumentVisitor::ParagraphEnd::Paragraph,
+                  visitor);
+    }
+    if (blocks.isEmpty()) {
+        visitor.beginParagraph(ParagraphProperties(), true);
+        visitor.endParagraph(DocumentVisitor::ParagraphEnd::Cell, characterProperties(QTextCharFormat()));
+    }
+}
+
+RowProperties DocumentWalker::rowProperties(QTextTable *table, int row, const QList<int> &rights) const
+{
+    const QTextTableFormat tableFormat = table->format();
+    RowProperties properties;
+    properties.gap = twips(table->cellAt(row, 0).format().toTableCellFormat().leftPadding());
+    properties.left = twips(tableFormat.leftMargin());
+    for (int column = 0; column < table->columns(); ++column) {
+        const QTextTableCell cell = table->cellAt(row, column);
+        CellProperties cellProperties = word::cellProperties(cell.format().toTableCellFormat());
+        cellProperties.right = rights.at(column);
+        if (cell.row() != row)
+            cellProperties.verticalMerge = true;
+        else if (cell.rowSpan() > 1)
+            cellProperties.verticalMergeFirst = true;
+        if (cell.column() != column)
+            cellProperties.merge = true;
+        else if (cell.columnSpan() > 1)
+            cellProperties.mergeFirst = true;
+        properties.cells.append(cellProperties);
+    }
+    return properties;
+}
+
+void DocumentWalker::walkTable(QTextTable *table, DocumentVisitor &visitor) const
+{
+    const QTextTableFormat tableFormat = table->format();
+    const int columns = table->columns();
+    const QList<QTextLength> constraints = tableFormat.columnWidthConstraints();
+    const qreal textWidth = m_page.textWidth() / 20.0 - tableFormat.leftMargin();
+    QList<int> rights;
+    int right = twips(tableFormat.leftMargin());
+    for (int column = 0; column < columns; ++column) {
+        qreal width = textWidth / columns;
+        if (column < constraints.size()) {
+            const QTextLength &length = constraints.at(column);
+            if (length.type() == QTextLength::FixedLength)
+                width = length.rawValue();
+            else if (length.type() == QTextLength::PercentageLength)
+                width = textWidth * length.rawValue() / 100.0;
+        }
+        right += std::max(20, twips(width));
+        rights.append(right);
+    }
+
+    for (int row = 0; row < table->rows(); ++row) {
+        const RowProperties properties = rowProperties(table, row, rights);
+        visitor.beginRow(properties);
+        for (int column = 0; column < columns; ++column) {
+            const QTextTableCell cell = table->cellAt(row, column);
+            if (cell.row() == row && cell.column() == column) {
+                walkCell(cell, visitor);
+            } else {
+                // Covered by a merged cell: an empty cell of its own.
+                visitor.beginParagraph(ParagraphProperties(), true);
+                visitor.endParagraph(DocumentVisitor::ParagraphEnd::Cell, characterProperties(QTextCharFormat()));
+            }
+        }
+        visitor.endRow(properties);
+    }
+}
+
+void DocumentWalker::walkBlock(const QTextBlock &block, bool inTable, DocumentVisitor::ParagraphEnd end,
+                               DocumentVisitor &visitor) const
+{
+    visitor.beginParagraph(word::paragraphProperties(block.blockFormat()), inTable);
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        const QTextCharFormat format = fragment.charFormat();
+        const CharacterProperties chr = characterProperties(format);
+        if (format.isImageFormat()) {
+            for (qsizetype i = 0; i < fragment.text().size(); ++i)
+                visitor.picture(format.toImageFormat(), chr);
+            continue;
+        }
+        visitor.text(fragment.text(), chr);
+    }
+    visitor.endParagraph(end, characterProperties(block.charFormat()));
+}
+
+} // namespace tamapiko::engine::word

@@ -1,0 +1,67 @@
+#pragma once
+
+// Walks a document in reading order and describes it in the Word-like
+// properties: paragraphs with their runs and pictures, and tables row by
+// row with each row's cell edges, borders, shading and merging. The RTF and
+// Word writers are visitors of this one walk, so both write the same
+// document from the same description.
+//
+// Tables inside table cells are given flat (their paragraphs belong to the
+// outer cell); floating frames give their paragraphs in place.
+
+#include "engine/formats/word/WordProperties.h"
+
+#include <QTextFormat>
+
+class QTextBlock;
+class QTextDocument;
+class QTextFrame;
+class QTextTable;
+class QTextTableCell;
+
+namespace tamapiko::engine::word {
+
+class DocumentVisitor
+{
+public:
+    enum class ParagraphEnd { Paragraph, Cell };
+
+    virtual ~DocumentVisitor() = default;
+
+    virtual void beginRow(const RowProperties &) {}
+    virtual void endRow(const RowProperties &) {}
+    virtual void beginParagraph(const ParagraphProperties &para, bool inTable) = 0;
+    virtual void text(const QString &text, const CharacterProperties &chr) = 0;
+    // One picture (a picture character of the paragraph).
+    virtual void picture(const QTextImageFormat &format, const CharacterProperties &chr) = 0;
+    virtual void endParagraph(ParagraphEnd end, const CharacterProperties &mark) = 0;
+};
+
+class DocumentWalker
+{
+public:
+    DocumentWalker(const QTextDocument &document, const PageSetup &page);
+
+    void walk(DocumentVisitor &visitor) const;
+
+    // What a run that leaves the font to the document gets.
+    QString defaultFamily() const { return m_defaultFamily; }
+    qreal defaultSize() const { return m_defaultSize; }
+    CharacterProperties characterProperties(const QTextCharFormat &format) const;
+
+private:
+    void walkFrame(QTextFrame *frame, bool inTable, DocumentVisitor &visitor) const;
+    void walkTable(QTextTable *table, DocumentVisitor &visitor) const;
+    void walkCell(const QTextTableCell &cell, DocumentVisitor &visitor) const;
+    void walkFlat(QTextFrame *frame, bool inTable, DocumentVisitor &visitor) const;
+    void walkBlock(const QTextBlock &block, bool inTable, DocumentVisitor::ParagraphEnd end,
+                   DocumentVisitor &visitor) const;
+    RowProperties rowProperties(QTextTable *table, int row, const QList<int> &rights) const;
+
+    const QTextDocument &m_document;
+    PageSetup m_page;
+    QString m_defaultFamily;
+    qreal m_defaultSize = 10.5;
+};
+
+} // namespace tamapiko::engine::word

@@ -1,0 +1,311 @@
+#include "engine/formats/word/WordFormats.h"
+
+#include "engine/EngineProperties.h"
+
+#include <QBrush>
+
+#include <cmath>
+
+namespace tamapiko::engine::word {
+
+namespace {
+
+// The engine's paragraph frame bits per side, in BorderSide order.
+constexpr int kFrameSideBits[BorderSideCount] = {0x04, 0x08, 0x01, 0x02, 0x10};
+constexpr int kFrameSingle = 0x20;
+constexpr int kFrameDouble = 0x40;
+
+QTextCharFormat::UnderlineStyle underlineStyle(UnderlineKind kind)
+{
+    switch (kind) {
+    case UnderlineKind::None: return QTextCharFormat::NoUnderline;
+    case UnderlineKind::Dotted: return QTextCharFormat::DotLine;
+    case UnderlineKind::Dash: return QTextCharFormat::DashUnderline;
+    case UnderlineKind::DashDot: return QTextCharFormat::DashDotLine;
+    case UnderlineKind::DashDotDot: return QTextCharFormat::DashDotDotLine;
+    case UnderlineKind::Wave:
+    case UnderlineKind::DoubleWave:
+    case UnderlineKind::HeavyWave: return QTextCharFormat::WaveUnderline;
+    case UnderlineKind::Single:
+    case UnderlineKind::Double:
+    case UnderlineKind::Thick:
+    case UnderlineKind::Words:
+    case UnderlineKind::LongDash: return QTextCharFormat::SingleUnderline;
+    }
+    return QTextCharFormat::SingleUnderline;
+}
+
+// The kinds Qt's style cannot tell apart keep their exact kind.
+bool needsExactKind(UnderlineKind kind)
+{
+    switch (kind) {
+    case UnderlineKind::DoubleWave:
+    case UnderlineKind::HeavyWave:
+    case UnderlineKind::Double:
+    case UnderlineKind::Thick:
+    case UnderlineKind::Words:
+    case UnderlineKind::LongDash: return true;
+    default: return false;
+    }
+}
+
+} // namespace
+
+int twips(qreal points)
+{
+    return int(std::lround(points * 20.0));
+}
+
+QTextCharFormat charFormat(const CharacterProperties &chr)
+{
+    QTextCharFormat format;
+    if (!chr.font.isEmpty())
+        format.setFontFamilies(QStringList{chr.font});
+    format.setFontPointSize(chr.halfPoints / 2.0);
+    format.setFontWeight(chr.bold ? QFont::Bold : QFont::Normal);
+    format.setFontItalic(chr.italic);
+    if (chr.strike || chr.doubleStrike)
+        format.setFontStrikeOut(true);
+    if (chr.doubleStrike)
+        format.setProperty(CharDoubleStrike, true);
+    if (chr.underline != UnderlineKind::None)
+        format.setUnderlineStyle(underlineStyle(chr.underline));
+    if (needsExactKind(chr.underline))
+        format.setProperty(CharUnderlineKind, int(chr.underline));
+    if (chr.foreColor.isValid())
+        format.setForeground(chr.foreColor);
+    if (chr.backColor.isValid())
+        format.setBackground(chr.backColor);
+    if (chr.vertical == 1 || (chr.vertical == 0 && chr.offset > 0))
+        format.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
+    else if (chr.vertical == 2 || (chr.vertical == 0 && chr.offset < 0))
+        format.setVerticalAlignment(QTextCharFormat::AlignSubScript);
+    if (chr.offset != 0)
+        format.setProperty(CharBaselineOffset, chr.offset);
+    if (chr.hidden)
+        format.setProperty(CharHidden, true);
+    if (chr.caps)
+        format.setFontCapitalization(QFont::AllUppercase);
+    else if (chr.smallCaps)
+        format.setFontCapitalization(QFont::SmallCaps);
+    if (!chr.link.isEmpty()) {
+        format.setAnchor(true);
+        format.setAnchorHref(chr.link);
+    }
+    return format;
+}
+
+CharacterProperties characterProperties(const QTextCharFormat &format, const QString &defaultFamily,
+                                        qreal defaultSize)
+{
+    CharacterProperties chr;
+    const QStringList families = format.fontFamilies().toStringList();
+    chr.font = !families.isEmpty() && !families.first().isEmpty() ? families.first() : defaultFamily;
+    const qreal size = format.fontPointSize() > 0 ? format.fontPointSize() : defaultSize;
+    chr.halfPoints = int(std::lround(size * 2));
+    chr.bold = format.fontWeight() >= QFont::DemiBold;
+    chr.italic = format.fontItalic();
+    if (format.fontStrikeOut()) {
+        chr.doubleStrike = format.boolProperty(CharDoubleStrike);
+        chr.strike = !chr.doubleStrike;
+    }
+    switch (format.underlineStyle()) {
+    case QTextCharFormat::NoUnderline: break;
+    case QTextCharFormat::DotLine: chr.underline = UnderlineKind::Dotted; break;
+    case QTextCharFormat::DashUnderline: chr.underline = UnderlineKind::Dash; break;
+    case QTextCharFormat::DashDotLine: chr.underline = UnderlineKind::DashDot; break;
+    case QTextCharFormat::DashDotDotLine: chr.underline = UnderlineKind::DashDotDot; break;
+    case QTextCharFormat::WaveUnderline:
+    case QTextCharFormat::SpellCheckUnderline: chr.underline = UnderlineKind::Wave; break;
+    default: chr.underline = UnderlineKind::Single; break;
+    }
+    if (chr.underline == UnderlineKind::None && format.fontUnderline())
+        chr.underline = UnderlineKind::Single;
+    if (chr.underline != UnderlineKind::None && format.hasProperty(CharUnderlineKind))
+        chr.underline = UnderlineKind(format.intProperty(CharUnderlineKind));
+    if (format.foreground().style() != Qt::NoBrush)
+        chr.foreColor = format.foreground().color().toRgb();
+    if (format.background().style() != Qt::NoBrush)
+        chr.backColor = format.background().color().toRgb();
+    if (format.hasProperty(CharBaselineOffset))
+        chr.offset = format.intProperty(CharBaselineOffset);
+    if (chr.offset == 0) {
+        if (format.verticalAlignment() == QTextCharFormat::AlignSuperScript)
+            chr.vertical = 1;
+        else if (format.verticalAlignment() == QTextCharFormat::AlignSubScript)
+            chr.vertical = 2;
+    }
+    chr.hidden = format.boolProperty(CharHidden);
+    chr.caps = format.fontCapitalization() == QFont::AllUppercase;
+    chr.smallCaps = format.fontCapitalization() == QFont::SmallCaps;
+    if (format.isAnchor())
+        chr.link = format.anchorHref();
+    return chr;
+}
+
+QTextBlockFormat blockFormat(const ParagraphProperties &para)
+{
+    QTextBlockFormat format;
+    static constexpr Qt::Alignment kAlignments[] = {Qt::AlignLeft, Qt::AlignRight, Qt::AlignHCenter,
+                                                    Qt::AlignJustify};
+    format.setAlignment(kAlignments[int(para.alignment) & 3]);
+    format.setLeftMargin(para.leftIndent / 20.0);
+    format.setRightMargin(para.rightIndent / 20.0);
+    format.setTextIndent(para.firstIndent / 20.0);
+    format.setTopMargin(para.spaceBefore / 20.0);
+    format.setBottomMargin(para.spaceAfter / 20.0);
+    if (para.lineSpacing != 0) {
+        if (para.lineMultiple && para.lineSpacing > 0)
+            format.setLineHeight(para.lineSpacing * 100.0 / 240.0, QTextBlockFormat::ProportionalHeight);
+        else if (para.lineSpacing > 0)
+            format.setLineHeight(para.lineSpacing / 20.0, QTextBlockFormat::MinimumHeight);
+        else
+            format.setLineHeight(-para.lineSpacing / 20.0, QTextBlockFormat::FixedHeight);
+    }
+    if (!para.tabs.isEmpty()) {
+        QList<QTextOption::Tab> tabs;
+        tabs.reserve(para.tabs.size());
+        for (const TabStop &tab : para.tabs) {
+            const QChar delimiter = tab.type == QTextOption::DelimiterTab ? QLatin1Char('.') : QChar();
+            tabs.append(QTextOption::Tab(tab.position / 20.0, tab.type, delimiter));
+        }
+        format.setTabPositions(tabs);
+    }
+    if (para.keepNext)
+        format.setProperty(ParagraphKeepWithNext, true);
+    if (para.pageBreakBefore) {
+        format.setProperty(ParagraphPageBreakBefore, true);
+        format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    }
+
+    // Paragraph borders become the paragraph frame: each side present or
+    // absent, the line single or double, one width and distance for all.
+    int style = para.frameStyle;
+    const Border *first = nullptr;
+    bool isDouble = false;
+    for (const Border &border : para.borders) {
+        if (!border.present)
+            continue;
+        if (!first)
+            first = &border;
+        isDouble = isDouble || border.isDouble;
+    }
+    if (style < 0 && first) {
+        style = 0;
+        for (int side = Top; side < BorderSideCount; ++side)
+            style |= para.borders[side].present ? kFrameSideBits[side] : kFrameSideBits[side] * 0x100;
+        style |= isDouble ? kFrameDouble : kFrameSingle;
+    }
+    if (style >= 0) {
+        format.setProperty(ParagraphFrameStyle, style);
+        if (first) {
+            format.setProperty(ParagraphFrameLineWidth, first->width);
+            format.setProperty(ParagraphFrameDistance, first->space);
+        }
+    }
+    return format;
+}
+
+ParagraphProperties paragraphProperties(const QTextBlockFormat &format)
+{
+    ParagraphProperties para;
+    const Qt::Alignment alignment = format.alignment() & Qt::AlignHorizontal_Mask;
+    if (alignment & Qt::AlignRight)
+        para.alignment = Alignment::Right;
+    else if (alignment & Qt::AlignHCenter)
+        para.alignment = Alignment::Center;
+    else if (alignment & Qt::AlignJustify)
+        para.alignment = Alignment::Justify;
+    para.leftIndent = twips(format.leftMargin());
+    para.rightIndent = twips(format.rightMargin());
+    para.firstIndent = twips(format.textIndent());
+    para.spaceBefore = twips(format.topMargin());
+    para.spaceAfter = twips(format.bottomMargin());
+    switch (format.lineHeightType()) {
+    case QTextBlockFormat::ProportionalHeight:
+        para.lineSpacing = int(std::lround(format.lineHeight() * 240.0 / 100.0));
+        para.lineMultiple = true;
+        break;
+    case QTextBlockFormat::MinimumHeight: para.lineSpacing = twips(format.lineHeight()); break;
+    case QTextBlockFormat::FixedHeight: para.lineSpacing = -twips(format.lineHeight()); break;
+    default: break;
+    }
+    for (const QTextOption::Tab &tab : format.tabPositions())
+        para.tabs.append(TabStop{twips(tab.position), tab.type});
+    para.keepNext = format.boolProperty(ParagraphKeepWithNext);
+    para.pageBreakBefore = format.boolProperty(ParagraphPageBreakBefore)
+        || (format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore);
+
+    if (format.hasProperty(ParagraphFrameStyle)) {
+        const int style = format.intProperty(ParagraphFrameStyle);
+        para.frameStyle = style;
+        for (int side = Top; side < BorderSideCount; ++side) {
+            Border &border = para.borders[side];
+            border.present = style & kFrameSideBits[side];
+            border.isDouble = style & kFrameDouble;
+            border.width = format.intProperty(ParagraphFrameLineWidth);
+            border.space = format.intProperty(ParagraphFrameDistance);
+        }
+    }
+    return para;
+}
+
+void applyCellProperties(QTextTableCellFormat &format, const CellProperties &cell, int gap)
+{
+    static constexpr QTextFrameFormat::BorderStyle kNone = QTextFrameFormat::BorderStyle_None;
+    auto side = [&](int index, auto setWidth, auto setStyle, auto setBrush) {
+        const Border &border = cell.borders[index];
+        if (!border.present) {
+            (format.*setStyle)(kNone);
+            (format.*setWidth)(0);
+            return;
+        }
+        (format.*setWidth)(std::max(border.width, 1) / 20.0);
+        (format.*setStyle)(border.isDouble ? QTextFrameFormat::BorderStyle_Double
+                                           : QTextFrameFormat::BorderStyle_Solid);
+        (format.*setBrush)(border.color.isValid() ? QBrush(border.color) : QBrush(Qt::black));
+    };
+    side(Top, &QTextTableCellFormat::setTopBorder, &QTextTableCellFormat::setTopBorderStyle,
+         &QTextTableCellFormat::setTopBorderBrush);
+    side(Bottom, &QTextTableCellFormat::setBottomBorder, &QTextTableCellFormat::setBottomBorderStyle,
+         &QTextTableCellFormat::setBottomBorderBrush);
+    side(Left, &QTextTableCellFormat::setLeftBorder, &QTextTableCellFormat::setLeftBorderStyle,
+         &QTextTableCellFormat::setLeftBorderBrush);
+    side(Right, &QTextTableCellFormat::setRightBorder, &QTextTableCellFormat::setRightBorderStyle,
+         &QTextTableCellFormat::setRightBorderBrush);
+    if (cell.shading.isValid())
+        format.setBackground(cell.shading);
+    format.setLeftPadding(gap / 20.0);
+    format.setRightPadding(gap / 20.0);
+}
+
+CellProperties cellProperties(const QTextTableCellFormat &format)
+{
+    CellProperties cell;
+    const struct {
+        BorderSide side;
+        qreal width;
+        QTextFrameFormat::BorderStyle style;
+        QBrush brush;
+    } sides[] = {
+        {Top, format.topBorder(), format.topBorderStyle(), format.topBorderBrush()},
+        {Bottom, format.bottomBorder(), format.bottomBorderStyle(), format.bottomBorderBrush()},
+        {Left, format.leftBorder(), format.leftBorderStyle(), format.leftBorderBrush()},
+        {Right, format.rightBorder(), format.rightBorderStyle(), format.rightBorderBrush()},
+    };
+    for (const auto &side : sides) {
+        if (side.width <= 0 || side.style == QTextFrameFormat::BorderStyle_None)
+            continue;
+        Border &border = cell.borders[side.side];
+        border.present = true;
+        border.isDouble = side.style == QTextFrameFormat::BorderStyle_Double;
+        border.width = std::max(1, twips(side.width));
+        if (side.brush.style() != Qt::NoBrush)
+            border.color = side.brush.color().toRgb();
+    }
+    if (format.background().style() != Qt::NoBrush)
+        cell.shading = format.background().color().toRgb();
+    return cell;
+}
+
+} // namespace tamapiko::engine::word

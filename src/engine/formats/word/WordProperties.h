@@ -1,0 +1,112 @@
+#pragma once
+
+// The Word-like properties that RTF and Word binary files share: character,
+// paragraph, table row and cell, and section properties, resolved (fonts by
+// name, colours as colours, lengths in twips). Readers fill these from their
+// own encoding and hand them to the DocumentBuilder; writers get them back
+// from the DocumentWalker and encode them again. Neither side touches Qt's
+// formats directly, so RTF and Word cannot drift apart in what they keep.
+
+#include "engine/DocumentModel.h"
+
+#include <QColor>
+#include <QList>
+#include <QString>
+#include <QTextOption>
+
+namespace tamapiko::engine::word {
+
+// Underline kinds both formats know. The numbers are kept in documents
+// (CharUnderlineKind), so never renumber them.
+enum class UnderlineKind : quint8 {
+    None, Single, Dotted, Dash, DashDot, DashDotDot, Double, Thick, Words, Wave, DoubleWave,
+    HeavyWave, LongDash,
+};
+
+enum class Alignment : quint8 { Left, Right, Center, Justify };
+
+// Sides of a paragraph border; table cells use the first four.
+enum BorderSide { Top, Bottom, Left, Right, Bar, BorderSideCount };
+
+struct Border
+{
+    bool present = false;
+    bool isDouble = false;
+    int width = 0; // twips
+    int space = 0; // twips, between the line and the text
+    QColor color;  // invalid: automatic
+    bool operator==(const Border &) const = default;
+};
+
+struct CharacterProperties
+{
+    QString font; // family; empty for the document's default
+    int halfPoints = 24;
+    bool bold = false;
+    bool italic = false;
+    bool strike = false;
+    bool doubleStrike = false;
+    bool hidden = false;
+    bool caps = false;
+    bool smallCaps = false;
+    UnderlineKind underline = UnderlineKind::None;
+    QColor foreColor; // invalid: automatic
+    QColor backColor; // invalid: none
+    quint8 vertical = 0; // 0 baseline, 1 superscript, 2 subscript
+    int offset = 0;      // half-points raised (+) or lowered (-)
+    QString link;        // hyperlink target; "#name" for a place in the document
+    bool operator==(const CharacterProperties &) const = default;
+};
+
+struct TabStop
+{
+    int position = 0; // twips from the left indent's origin
+    QTextOption::TabType type = QTextOption::LeftTab;
+    bool operator==(const TabStop &) const = default;
+};
+
+struct ParagraphProperties
+{
+    Alignment alignment = Alignment::Left;
+    int leftIndent = 0;
+    int rightIndent = 0;
+    int firstIndent = 0;
+    int spaceBefore = 0;
+    int spaceAfter = 0;
+    int lineSpacing = 0;       // 0 single; > 0 at least (or 240ths when multiple); < 0 exactly
+    bool lineMultiple = false;
+    QList<TabStop> tabs;
+    bool keepNext = false;
+    bool pageBreakBefore = false;
+    Border borders[BorderSideCount];
+    int frameStyle = -1; // the engine's exact frame bits when a file of ours carried them
+    bool operator==(const ParagraphProperties &) const = default;
+};
+
+struct CellProperties
+{
+    int right = 0; // twips from the left margin to the cell's right edge
+    Border borders[4]; // Top, Bottom, Left, Right
+    QColor shading;    // invalid: none
+    bool mergeFirst = false;
+    bool merge = false;
+    bool verticalMergeFirst = false;
+    bool verticalMerge = false;
+    bool operator==(const CellProperties &) const = default;
+};
+
+struct RowProperties
+{
+    QList<CellProperties> cells;
+    int gap = 0;    // half the space between cells, twips: the cells' left and right padding
+    int left = 0;   // the row's left edge, twips from the margin
+    bool operator==(const RowProperties &) const = default;
+};
+
+struct SectionProperties
+{
+    PageSetup page;
+    bool landscape = false;
+};
+
+} // namespace tamapiko::engine::word
