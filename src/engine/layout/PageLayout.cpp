@@ -5,6 +5,8 @@
 #include "engine/layout/BlockMetrics.h"
 
 #include <QElapsedTimer>
+#include <QFontMetricsF>
+#include <QtMath>
 #include <QPainter>
 #include <QTextDocument>
 #include <QTextFrame>
@@ -294,6 +296,8 @@ void PageLayout::placeParagraph(const QTextBlock &block, StackState &state)
         y = nextPageTop(y);
     if (!m_pages.isPageTop(y))
         y += joined.spaceAbove;   // space above is dropped at the top of a page
+    if (!m_pages.isPageTop(y) && format.boolProperty(ParagraphKeepWithNext))
+        y = keptWithNext(block, y);
 
     int lastTop = y;
     for (int i = 0; i < layout->lineCount(); ++i) {
@@ -314,6 +318,28 @@ void PageLayout::placeParagraph(const QTextBlock &block, StackState &state)
     if (metrics.breakAfter)
         y = pageEnd;
     state.y = y;
+}
+
+int PageLayout::keptWithNext(const QTextBlock &block, int y) const
+{
+    // The paragraph and the first line of the next one must share a page:
+    // when they do not fit below y but do on a fresh page, both go there.
+    // The next paragraph is not broken yet; its first line is reckoned from
+    // its font, which is what decides whether a line fits.
+    const QTextBlock next = block.next();
+    if (!next.isValid() || itemAt(next).table)
+        return y;
+    const QTextBlockFormat format = block.blockFormat();
+    int need = 0;
+    const QTextLayout *layout = block.layout();
+    for (int i = 0; i < layout->lineCount(); ++i)
+        need += BlockMetrics::lineAdvance(format, layout->lineAt(i));
+    need += BlockMetrics(block).spaceBelow + BlockMetrics(next).spaceAbove;
+    need += qCeil(QFontMetricsF(next.charFormat().font(), layoutDevice()).height());
+    const int page = pageOfY(y);
+    if (y + need > pageBottom(page) && need <= pageBottom(page + 1) - pageTop(page + 1))
+        return pageTop(page + 1);
+    return y;
 }
 
 void PageLayout::placeTable(QTextTable *table, StackState &state)

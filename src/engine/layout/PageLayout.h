@@ -179,6 +179,8 @@ private:
     void breakBlock(const QTextBlock &block, int width);
     void placeParagraph(const QTextBlock &block, StackState &state);
     void placeTable(QTextTable *table, StackState &state);
+    // Where a keep-with-next paragraph starts that would start at y.
+    int keptWithNext(const QTextBlock &block, int y) const;
     void recordPage(int page, const QTextBlock &block, int line, StackState &state);
     // The flow y where the next page after the one holding y starts.
     int nextPageTop(int flowY) const { return pageTop(pageOfY(flowY) + 1); }

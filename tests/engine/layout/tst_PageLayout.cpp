@@ -1,3 +1,4 @@
+#include "engine/EngineProperties.h"
 #include "engine/TTextEngine.h"
 #include "engine/layout/PageLayout.h"
 #include "engine/layout/PageTable.h"
@@ -81,6 +82,7 @@ private slots:
     void aLineAtAPageBreakIsDrawnOnce();
     void tableCellTextKeepsItsColour();
     void aRowTallerThanAPageBreaksBetweenItsLines();
+    void aParagraphKeptWithTheNextGoesWithItToTheNextPage();
 };
 
 void tst_PageLayout::pagesOfDifferentHeightsHoldTheirOwnLines()
@@ -292,6 +294,37 @@ void tst_PageLayout::aRowTallerThanAPageBreaksBetweenItsLines()
     // Clicking the middle of page 2 lands in the tall cell.
     const int position = layout->hitTestFlow(1, QPointF(g->columnX[1] + 400, table_.flowTop(1) + 2000));
     QVERIFY(position > tall.firstPosition() && position < tall.lastPosition());
+}
+
+void tst_PageLayout::aParagraphKeptWithTheNextGoesWithItToTheNextPage()
+{
+    TTextEngine engine;
+    QStringList lines;
+    for (int i = 0; i < 120; ++i)
+        lines << QStringLiteral("見出し %1").arg(i);
+    engine.document()->setPlainText(lines.join(u'\n'));
+    PageLayout *layout = layoutOf(engine);
+    QVERIFY(engine.CurrentPages() >= 2);
+    // The last paragraph of page 1, a heading for the one that starts page 2.
+    const QTextBlock heading = layout->pages().page(0).lastBlock;
+    const QTextBlock next = heading.next();
+    QCOMPARE(layout->pages().page(1).firstBlock.blockNumber(), next.blockNumber());
+
+    QTextCursor cursor(heading);
+    QTextBlockFormat keep;
+    keep.setProperty(tamapiko::engine::ParagraphKeepWithNext, true);
+    cursor.mergeBlockFormat(keep);
+    engine.CurrentPages();
+    QCOMPARE(layout->lineTop(heading, 0), layout->pageTop(1));
+    QCOMPARE(layout->pages().page(1).firstBlock.blockNumber(), heading.blockNumber());
+    QVERIFY(layout->lineTop(next, 0) > layout->pageTop(1));
+
+    // A paragraph with room for the next line stays where it is.
+    const QTextBlock early = engine.document()->findBlockByNumber(3);
+    const int before = layout->lineTop(early, 0);
+    QTextCursor(early).mergeBlockFormat(keep);
+    engine.CurrentPages();
+    QCOMPARE(layout->lineTop(early, 0), before);
 }
 
 QTEST_MAIN(tst_PageLayout)
