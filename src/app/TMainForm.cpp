@@ -136,7 +136,7 @@ void TMainForm::createStartupDialogs()
 {
     OKRightDlg = new TOKRightDlg(this);
     OKRightDlg1 = new TOKRightDlg1(this);
-    OKRightDlg2 = new TOKRightDlg2(this);
+    OKRightDlg2 = new TOKRightDlg2(PageSettings, PrintZoomPercent, MeasureUnit, this);
     OptionForm = new TOptionForm(this, &optionSettings);
     frmPrintPreview = new TfrmPrintPreview(this);
 }
