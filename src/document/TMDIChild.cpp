@@ -273,12 +273,12 @@ void TMDIChild::PageSetup1Click()
 
 void TMDIChild::PrintPreview1Click()
 {
-    // The preview window arrives with printing.
+    m_frame->BtnPrintPreview1Click();
 }
 
 void TMDIChild::Print1Click()
 {
-    // Printing arrives with the print dialog.
+    m_frame->Print1Click();
 }
 
 // -- Edit menu and context menu -----------------------------------------------
