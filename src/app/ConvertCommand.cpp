@@ -5,6 +5,10 @@
 #include "document/DocumentFile.h"
 #include "document/DocumentFileTypes.h"
 #include "engine/TTextEngine.h"
+#include "printing/PagePrinting.h"
+
+#include <QFileInfo>
+#include <QPrinter>
 
 #include <QTextStream>
 
@@ -17,6 +21,30 @@ const char ConvertOption[] = "--convert";
 QString orUnknown(const QString &reason)
 {
     return reason.isEmpty() ? QStringLiteral("unknown error") : reason;
+}
+
+bool isPdfFileName(const QString &path)
+{
+    return QFileInfo(path).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0;
+}
+
+// Every page of the document, as printing to a PDF file from the print
+// dialog writes it: the same sheets at the program's start print zoom.
+bool exportPdf(TTextEngine &engine, const QString &path, QString *error)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    printer.setCreator(QStringLiteral("tamapiko"));
+    tamapiko::printing::fitPrinterToPage(printer, engine);
+    try {
+        tamapiko::printing::printPages(engine, printer, QFileInfo(path).completeBaseName(), 1,
+                                       engine.CurrentPages(), 1, 100);
+    } catch (const std::exception &failure) {
+        *error = QString::fromStdString(failure.what());
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -41,10 +69,12 @@ int runConvertCommand(const QStringList &arguments, QTextStream &errors)
     const QString &input = arguments[0];
     const QString &output = arguments[1];
     const std::optional<int> inputFormat = formatForFileName(input);
-    const std::optional<int> outputFormat = formatForFileName(output);
+    const bool toPdf = isPdfFileName(output);
+    const std::optional<int> outputFormat = toPdf ? std::optional<int>(0) : formatForFileName(output);
     for (const auto &[name, format] : {std::pair{input, inputFormat}, std::pair{output, outputFormat}}) {
         if (!format) {
-            errors << "tamapiko: " << name << ": unsupported file type (use .doc, .txm, .rtf, .htm, .html or .txt)\n";
+            errors << "tamapiko: " << name
+                   << ": unsupported file type (use .doc, .txm, .rtf, .htm, .html or .txt; .pdf to print into)\n";
             return 2;
         }
     }
@@ -62,7 +92,9 @@ int runConvertCommand(const QStringList &arguments, QTextStream &errors)
         errors << "tamapiko: cannot open " << input << ": " << orUnknown(reason) << '\n';
         return 1;
     }
-    if (!saveDocumentFile(engine, output, *outputFormat, page, &reason)) {
+    const bool written = toPdf ? exportPdf(engine, output, &reason)
+                               : saveDocumentFile(engine, output, *outputFormat, page, &reason);
+    if (!written) {
         errors << "tamapiko: cannot save " << output << ": " << orUnknown(reason) << '\n';
         return 1;
     }

@@ -1,8 +1,9 @@
 #pragma once
 
 // `tamapiko --convert IN OUT`: converts a document between any two of the
-// five file types, chosen by the extensions, without a display. Used for
-// batch work and by the benchmarks.
+// five file types, chosen by the extensions, without a display; an OUT
+// ending in .pdf gets the document's printed pages. Used for batch work and
+// by the benchmarks.
 
 #include <QStringList>
 

@@ -15,6 +15,7 @@
 #include "engine/TEngineStatusBar.h"
 #include "engine/TTextEngine.h"
 #include "platform/FileAssociation.h"
+#include "printing/PrintCommand.h"
 #include "printing/TfrmPrintPreview.h"
 
 #include <QAction>
@@ -140,9 +141,10 @@ void TMainForm::createStartupDialogs()
 {
     OKRightDlg = new TOKRightDlg(this);
     OKRightDlg1 = new TOKRightDlg1(this);
-    OKRightDlg2 = new TOKRightDlg2(this);
+    OKRightDlg2 = new TOKRightDlg2(PageSettings, PrintZoomPercent, MeasureUnit, this);
     OptionForm = new TOptionForm(this, &optionSettings);
     frmPrintPreview = new TfrmPrintPreview(this);
+    connect(frmPrintPreview, &TfrmPrintPreview::printRequested, this, guarded([this] { Print1Click(); }));
 }
 
 void TMainForm::createMenus()
@@ -655,16 +657,23 @@ void TMainForm::Save1Click()
         document->Save1Click();
 }
 
+PrintCommand *TMainForm::printCommand()
+{
+    if (!m_printCommand)
+        m_printCommand = new PrintCommand(this);
+    return m_printCommand;
+}
+
 void TMainForm::Print1Click()
 {
     if (TMDIChild *document = activeDocument())
-        document->Print1Click();
+        printCommand()->run(*document->TextEngine1, document->windowTitle(), PrintZoomPercent);
 }
 
 void TMainForm::BtnPrintPreview1Click()
 {
     if (TMDIChild *document = activeDocument())
-        document->PrintPreview1Click();
+        frmPrintPreview->showFor(document->TextEngine1);
 }
 
 void TMainForm::PageSetup1Click()

@@ -31,6 +31,7 @@ class TOKRightDlg1;
 class TOKRightDlg2;
 class TOptionForm;
 class TfrmPrintPreview;
+class PrintCommand;
 
 class TMainForm : public QMainWindow
 {
@@ -176,6 +177,9 @@ public:
     TOKRightDlg2 *OKRightDlg2 = nullptr;
     TOptionForm *OptionForm = nullptr;
     TfrmPrintPreview *frmPrintPreview = nullptr;
+    // The print dialog and its printer, made at the first print: finding the
+    // printers can take a while and a start-up need not wait for it.
+    PrintCommand *printCommand();
 
     // Program-wide state, one instance for the run.
     int DocumentCounter = 0;
@@ -216,6 +220,7 @@ private:
     void writeStatusText(const QString &text);
 
     bool m_shown = false;
+    PrintCommand *m_printCommand = nullptr;
     QSet<QComboBox *> m_editedBoxes;   // typed into since last applied
 };
 

@@ -5,6 +5,7 @@
 #include "app/TMainForm.h"
 #include "app/TOptionForm.h"
 #include "app/ToolIcons.h"
+#include "dialogs/TOKRightDlg2.h"
 #include "document/DefaultPage.h"
 #include "document/DocumentPrompts.h"
 #include "document/DocumentSaving.h"
@@ -295,17 +296,31 @@ void TMDIChild::SaveAs1Click()
 
 void TMDIChild::PageSetup1Click()
 {
-    // The page set-up dialog is filled from the engine when it comes.
+    PageSettingsRecord &page = m_frame->PageSettings;
+    page.MarginLeft = TextEngine1->PageMarginL();
+    page.MarginTop = TextEngine1->PageMarginT();
+    page.MarginRight = TextEngine1->PageMarginR();
+    page.MarginBottom = TextEngine1->PageMarginB();
+    page.PaperWidth = TextEngine1->PageWidth();
+    page.PaperHeight = TextEngine1->PageHeight();
+    if (m_frame->OKRightDlg2->exec() != 1)
+        return;
+    TextEngine1->setPageMarginL(page.MarginLeft);
+    TextEngine1->setPageMarginT(page.MarginTop);
+    TextEngine1->setPageMarginR(page.MarginRight);
+    TextEngine1->setPageMarginB(page.MarginBottom);
+    TextEngine1->setPageWidth(page.PaperWidth);
+    TextEngine1->setPageHeight(page.PaperHeight);
 }
 
 void TMDIChild::PrintPreview1Click()
 {
-    // The preview window arrives with printing.
+    m_frame->BtnPrintPreview1Click();
 }
 
 void TMDIChild::Print1Click()
 {
-    // Printing arrives with the print dialog.
+    m_frame->Print1Click();
 }
 
 // -- Edit menu and context menu -----------------------------------------------
