@@ -5,6 +5,7 @@
 #include "app/TMainForm.h"
 
 #include "app/ErrorReporting.h"
+#include "app/LeadingNumber.h"
 #include "document/TMDIChild.h"
 #include "document/WinColour.h"
 #include "engine/TEngineRuler.h"
@@ -26,18 +27,6 @@ int selectedEntry(const QComboBox *box)
     if (index < 0 || box->itemText(index) != box->currentText())
         return -1;
     return index;
-}
-
-// Leading blanks, then the leading decimal digits; no digit gives 0.
-int lenientSize(const QString &text)
-{
-    qsizetype i = 0;
-    while (i < text.size() && text.at(i) == QLatin1Char(' '))
-        ++i;
-    int value = 0;
-    for (; i < text.size() && text.at(i) >= QLatin1Char('0') && text.at(i) <= QLatin1Char('9'); ++i)
-        value = qMin(value * 10 + (text.at(i).unicode() - '0'), 32767);
-    return value;
 }
 
 bool isDigit(QChar c)
@@ -65,7 +54,7 @@ void TMainForm::CobPointSizeClick()
     TMDIChild *document = activeDocument();
     if (!document)
         return;
-    document->TextEngine1->setFontSize(lenientSize(CobPointSize->currentText()));
+    document->TextEngine1->setFontSize(tamapiko::app::leadingNumber(CobPointSize->currentText()));
     returnFocusToRuler();
 }
 

@@ -193,6 +193,7 @@ private:
     void applyDefaultPage();
     void createMenus();
     void createPopupMenu();
+    void enableTableCommands(QAction *insert, QAction *attributes, QAction *deleteLines);
     QWidget *client() const { return widget(); }
 
     TMainForm *m_frame;

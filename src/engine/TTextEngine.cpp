@@ -376,7 +376,13 @@ void TTextEngine::setAlignment(int alignment)
 
 int TTextEngine::FrameStyle() const
 {
-    return selectedBlockProperty(d->cursor, ParagraphFrameStyle, 0);
+    // Over several paragraphs: the frame parts all of them have, never -1,
+    // which would read as every part switched on.
+    int common = 0xFF;
+    forEachSelectedBlock(d->cursor, [&](const QTextBlock &block) {
+        common &= block.blockFormat().intProperty(ParagraphFrameStyle);
+    });
+    return common;
 }
 
 void TTextEngine::setFrameStyle(int style)
