@@ -15,6 +15,10 @@ namespace {
 constexpr int MaximumRows = 32767;
 constexpr int MaximumColumns = 63;
 
+// The characters QTextDocument keeps where a table (or another frame) begins and ends.
+constexpr QChar BeginningOfFrame(0xfdd0);
+constexpr QChar EndOfFrame(0xfdd1);
+
 } // namespace
 
 bool insertTable(QTextCursor &at, int rows, int columns, UndoKindTracker &tracker, QString *error)
@@ -38,11 +42,33 @@ bool insertTable(QTextCursor &at, int rows, int columns, UndoKindTracker &tracke
     tracker.beginEdit(at, UndoKindTracker::Typing);
     if (at.hasSelection())
         at.removeSelectedText();
-    if (at.positionInBlock() > 0)
-        at.insertBlock();
+    // Qt puts the table on lines of its own, splitting the paragraph at the
+    // caret; a paragraph always follows it for the user to type on.
     at.insertTable(rows, columns, format);
     tracker.endEdit(at);
     tracker.breakGroup();
+    return true;
+}
+
+bool withinOneCell(const QTextCursor &cursor)
+{
+    QTextCursor anchor = cursor;
+    anchor.setPosition(cursor.anchor());
+    QTextCursor position = cursor;
+    position.setPosition(cursor.position());
+    QTextTable *table = anchor.currentTable();
+    if (table != position.currentTable())
+        return false;
+    if (table && table->cellAt(anchor) != table->cellAt(position))
+        return false;
+    // Qt widens a selection that reaches into a table to the whole table:
+    // no table may begin or end in between either.
+    const QTextDocument *document = cursor.document();
+    for (int p = cursor.selectionStart(); p < cursor.selectionEnd(); ++p) {
+        const QChar c = document->characterAt(p);
+        if (c == BeginningOfFrame || c == EndOfFrame)
+            return false;
+    }
     return true;
 }
 

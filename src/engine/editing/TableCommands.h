@@ -15,6 +15,10 @@ class UndoKindTracker;
 // first cell. False, with nothing changed, for sizes out of range.
 bool insertTable(QTextCursor &at, int rows, int columns, UndoKindTracker &tracker, QString *error);
 
+// True when the cursor's anchor and position lie in the same table cell, or
+// both outside any table: deleting between them leaves every table whole.
+bool withinOneCell(const QTextCursor &cursor);
+
 // Deletes the rows the selection touches; all of them deletes the table.
 // False when the selection is not in a table.
 bool deleteSelectedRows(const QTextCursor &selection, UndoKindTracker &tracker);
