@@ -37,6 +37,9 @@ enum EngineProperty : int {
     RtfUnderlineKind,        // int, rtf::UnderlineKind, where Qt's underline style is coarser
     RtfBaselineOffset,       // int, half-points raised (+) or lowered (-) by \up / \dn
     RtfDoubleStrike,         // bool, \striked (Qt draws it as a single strike)
+
+    // Tables: 0x100400..
+    TableRowMinimumHeight = QTextFormat::UserProperty + 0x100400, // int, twips, on every cell of the row
 };
 
 } // namespace tamapiko::engine
