@@ -1,10 +1,13 @@
 #include "document/TMDIChild.h"
 
 #include "app/ErrorReporting.h"
+#include "app/LeadingNumber.h"
 #include "app/MessageBoxes.h"
 #include "app/TMainForm.h"
 #include "app/TOptionForm.h"
 #include "app/ToolIcons.h"
+#include "dialogs/TOKRightDlg.h"
+#include "dialogs/TOKRightDlg1.h"
 #include "dialogs/TOKRightDlg2.h"
 #include "document/DefaultPage.h"
 #include "document/DocumentPrompts.h"
@@ -17,6 +20,7 @@
 
 #include <QAction>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QColorDialog>
 #include <QComboBox>
@@ -28,12 +32,38 @@
 #include <QStyle>
 #include <QToolButton>
 
+#include <algorithm>
+
 using tamapiko::app::Answer;
+using tamapiko::app::leadingNumber;
 
 namespace {
 constexpr int RulerHeight = 30;
 constexpr int EngineTopAfterRulerToggle = 32;
 constexpr int ZoomSteps[7] = {25, 50, 75, 100, 150, 200, 300};
+constexpr int TwipsPerPoint = 20;
+
+// FrameStyle bits as the paragraph frame command reads and writes them.
+constexpr int FrameLeft = 0x01;
+constexpr int FrameRight = 0x02;
+constexpr int FrameTop = 0x04;
+constexpr int FrameBottom = 0x08;
+constexpr int FrameTabLines = 0x10;
+constexpr int FrameSingle = 0x20;
+constexpr int FrameDouble = 0x40;
+constexpr int FrameConnected = 0x80;
+constexpr int FrameAbsentFactor = 0x100;   // a side's bit times this names it absent
+
+// Selects `entry` of a list box; an entry outside the list leaves the box empty.
+void showListEntry(QComboBox *box, int entry)
+{
+    if (entry >= 0 && entry < box->count()) {
+        box->setCurrentIndex(entry);
+    } else {
+        box->setCurrentIndex(-1);
+        box->setEditText(QString());
+    }
+}
 } // namespace
 
 TMDIChild::TMDIChild(TMainForm *frame)
@@ -391,10 +421,7 @@ void TMDIChild::PopupMenu1Popup()
     m_frame->BtnBakuset1->setEnabled(undo != 0);
     m_frame->BtnRitarn1->setEnabled(redo != 0);
 
-    const bool inTable = TextEngine1->TableCanChangeAttr();
-    Insert2->setEnabled(!inTable);
-    Attr1->setEnabled(inTable);
-    Del_Lines1->setEnabled(inTable);
+    enableTableCommands(Insert2, Attr1, Del_Lines1);
 }
 
 void TMDIChild::Font1Click()
@@ -517,27 +544,109 @@ void TMDIChild::OptionClick()
         m_frame->OptionForm->exec();
 }
 
-// -- Insert, format and table menus -------------------------------------------
-// These commands arrive with the insert, paragraph and table dialogs.
+// -- Insert menu -----------------------------------------------------------------
+// These commands arrive with the insert dialogs.
 
 void TMDIChild::File2Click() {}
 void TMDIChild::Image_Fixed1Click() {}
 void TMDIChild::Image_Char1Click() {}
 void TMDIChild::Objct1Click() {}
 void TMDIChild::Object_Char1Click() {}
-void TMDIChild::Paragraph1Click() {}
-void TMDIChild::dann1Click() {}
-void TMDIChild::Insert2Click() {}
-void TMDIChild::Attr1Click() {}
-void TMDIChild::Del_Lines1Click() {}
-void TMDIChild::PGridLinesClick() {}
+
+// -- Paragraph and table commands -------------------------------------------------
+
+void TMDIChild::Paragraph1Click()
+{
+    TextEngine1->ParagraphDialog();
+}
+
+void TMDIChild::dann1Click()
+{
+    TOKRightDlg1 *dialog = m_frame->OKRightDlg1;
+    if (!dialog)
+        return;
+    const int lineWidth = qint16(TextEngine1->FrameLineWidth());
+    const int distance = qint16(TextEngine1->FrameDistance());
+    const int style = qint16(TextEngine1->FrameStyle());
+
+    const std::pair<QCheckBox *, int> boxes[] = {
+        {dialog->chkLeft, FrameLeft},       {dialog->chkRight, FrameRight},
+        {dialog->chkTop, FrameTop},         {dialog->chkBottom, FrameBottom},
+        {dialog->chkTabLines, FrameTabLines}, {dialog->chkConnectedFrames, FrameConnected},
+        {dialog->chkDoubleLines, FrameDouble},
+    };
+    for (const auto &[box, bit] : boxes)
+        box->setChecked(style & bit);
+    // -1 (the paragraphs differ) keeps what the box showed last time.
+    if (lineWidth != -1)
+        showListEntry(dialog->cboLineWidth, lineWidth / TwipsPerPoint - 1);
+    if (distance != -1)
+        showListEntry(dialog->cboTextDistance, distance / TwipsPerPoint);
+
+    if (dialog->exec() != 1)
+        return;
+
+    // Every side and the tab lines are named as present or as absent, the
+    // line style as double or single; connected frames are only switched on.
+    int written = 0;
+    for (const auto &[box, bit] : boxes) {
+        if (bit == FrameConnected)
+            written |= box->isChecked() ? bit : 0;
+        else if (bit == FrameDouble)
+            written |= box->isChecked() ? FrameDouble : FrameSingle;
+        else
+            written |= box->isChecked() ? bit : bit * FrameAbsentFactor;
+    }
+    TextEngine1->setFrameStyle(written);
+    const QString widthText = dialog->cboLineWidth->currentText();
+    if (!widthText.isEmpty())
+        TextEngine1->setFrameLineWidth(std::clamp(leadingNumber(widthText), 1, 12) * TwipsPerPoint);
+    const QString distanceText = dialog->cboTextDistance->currentText();
+    if (!distanceText.isEmpty())
+        TextEngine1->setFrameDistance(std::clamp(leadingNumber(distanceText), 0, 12) * TwipsPerPoint);
+}
+
+void TMDIChild::Insert2Click()
+{
+    TOKRightDlg *dialog = m_frame->OKRightDlg;
+    if (!dialog || dialog->exec() != 1)
+        return;
+    const qint16 rows = qint16(leadingNumber(dialog->cboRows->currentText()));
+    const qint16 columns = qint16(leadingNumber(dialog->cboColumns->currentText()));
+    TextEngine1->TableInsert(rows, columns, -1, 0);
+}
+
+void TMDIChild::Attr1Click()
+{
+    TextEngine1->TableAttrDialog();
+}
+
+void TMDIChild::Del_Lines1Click()
+{
+    TextEngine1->TableDeleteLines();
+}
+
+void TMDIChild::PGridLinesClick()
+{
+    const bool on = !PGridLines->isChecked();
+    PGridLines->setChecked(on);
+    MGridLines->setChecked(on);
+    TextEngine1->setTableGridLines(on);
+}
 
 void TMDIChild::Table1Click()
 {
+    enableTableCommands(Insert3, Attr3, Del_Lines3);
+}
+
+void TMDIChild::enableTableCommands(QAction *insert, QAction *attributes, QAction *deleteLines)
+{
+    // One rule everywhere: inside a table its attributes and lines can be
+    // changed, outside one a table can be inserted.
     const bool inTable = TextEngine1->TableCanChangeAttr();
-    Insert3->setEnabled(!inTable);
-    Attr3->setEnabled(inTable);
-    Del_Lines3->setEnabled(inTable);
+    insert->setEnabled(!inTable);
+    attributes->setEnabled(inTable);
+    deleteLines->setEnabled(inTable);
 }
 
 // -- Engine notifications -------------------------------------------------------

@@ -197,6 +197,7 @@ private:
     void placeBelow(QMdiSubWindow *previous);
     void createMenus();
     void createPopupMenu();
+    void enableTableCommands(QAction *insert, QAction *attributes, QAction *deleteLines);
     QWidget *client() const { return widget(); }
 
     TMainForm *m_frame;

@@ -38,6 +38,9 @@ enum EngineProperty : int {
     CharBaselineOffset,      // int, half-points raised (+) or lowered (-)
     CharDoubleStrike,        // bool, struck through twice (Qt draws it as a single strike)
     CharHidden,              // bool, hidden text: kept, and written back as hidden
+
+    // Tables: 0x100400..
+    TableRowMinimumHeight = QTextFormat::UserProperty + 0x100400, // int, twips, on every cell of the row
 };
 
 } // namespace tamapiko::engine

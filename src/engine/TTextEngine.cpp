@@ -376,7 +376,13 @@ void TTextEngine::setAlignment(int alignment)
 
 int TTextEngine::FrameStyle() const
 {
-    return selectedBlockProperty(d->cursor, ParagraphFrameStyle, 0);
+    // Over several paragraphs: the frame parts all of them have, never -1,
+    // which would read as every part switched on.
+    int common = 0xFF;
+    forEachSelectedBlock(d->cursor, [&](const QTextBlock &block) {
+        common &= block.blockFormat().intProperty(ParagraphFrameStyle);
+    });
+    return common;
 }
 
 void TTextEngine::setFrameStyle(int style)
@@ -660,21 +666,39 @@ bool TTextEngine::TableAttrDialog()
         d->error = QStringLiteral("The caret is not in a table");
         return false;
     }
-    QTextTableFormat format = table->format();
-    if (format.columnWidthConstraints().size() < table->columns()) {
-        QList<QTextLength> constraints = format.columnWidthConstraints();
-        while (constraints.size() < table->columns())
-            constraints.append(QTextLength());
-        format.setColumnWidthConstraints(constraints);
-    }
-    const int column = table->cellAt(d->cursor).column();
-    tamapiko::engine::TableDialog dialog(format, std::max(0, column), d->layout->textWidth() / 20.0, this);
+    const CellRange cells = selectedCells(d->cursor);
+    const QTextTableCell first = table->cellAt(cells.row, cells.column);
+    const QTextTableCell atCaret = table->cellAt(d->cursor);
+
+    tamapiko::engine::TableDialog::Current current;
+    current.table = table->format();
+    QList<QTextLength> constraints = current.table.columnWidthConstraints();
+    while (constraints.size() < table->columns())
+        constraints.append(QTextLength());
+    current.table.setColumnWidthConstraints(constraints);
+    current.column = std::max(0, atCaret.column());
+    current.textWidthPoints = d->layout->textWidth() / 20.0;
+    current.cell = first.format().toTableCellFormat();
+    current.rowHeightTwips = first.format().intProperty(TableRowMinimumHeight);
+    current.canMerge = d->cursor.hasComplexSelection();   // several cells selected
+    current.canSplit = atCaret.rowSpan() > 1 || atCaret.columnSpan() > 1;
+    tamapiko::engine::TableDialog dialog(current, this);
     if (dialog.exec() != QDialog::Accepted)
         return false;
+
     QTextCursor cursor = d->cursor;
     d->tracker.beginEdit(cursor, UndoKindTracker::Formatting);
     table->setFormat(dialog.result());
+    setCellFormats(table, cells, dialog.cellChanges(), dialog.cellPropertiesToClear());
+    if (const std::optional<int> height = dialog.rowHeightChange())
+        setRowHeight(table, cells, *height);
+    if (dialog.mergeRequested())
+        table->mergeCells(cells.row, cells.column, cells.rows, cells.columns);
+    else if (dialog.splitRequested())
+        table->splitCell(atCaret.row(), atCaret.column(), 1, 1);
     d->tracker.endEdit(cursor);
+    if (dialog.mergeRequested() || dialog.splitRequested())
+        d->cursor = table->cellAt(cells.row, cells.column).firstCursorPosition();
     d->afterUserAction();
     return true;
 }

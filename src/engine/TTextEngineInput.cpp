@@ -68,17 +68,29 @@ void TTextEnginePrivate::moveToCell(int direction)
     QTextTable *table = cursor.currentTable();
     if (!table)
         return;
-    const QTextTableCell cell = table->cellAt(cursor);
-    int index = cell.row() * table->columns() + cell.column() + direction;
-    const int count = table->rows() * table->columns();
-    if (index >= count) {
-        // Tab in the last cell adds a row, as users expect.
-        tracker.beginEdit(cursor, UndoKindTracker::Typing);
-        table->appendRows(1);
-        tracker.endEdit(cursor);
+    const QTextTableCell current = table->cellAt(cursor);
+    const int columns = table->columns();
+    // Cells in reading order; a merged cell counts once, at its top-left.
+    QTextTableCell target;
+    for (int index = current.row() * columns + current.column() + direction;; index += direction) {
+        if (index < 0)
+            return;
+        if (index >= table->rows() * columns) {
+            // Tab in the last cell adds a row, as users expect: one undo step.
+            tracker.breakGroup();
+            tracker.beginEdit(cursor, UndoKindTracker::Typing);
+            table->appendRows(1);
+            tracker.endEdit(cursor);
+            tracker.breakGroup();
+            target = table->cellAt(table->rows() - 1, 0);
+            break;
+        }
+        const QTextTableCell cell = table->cellAt(index / columns, index % columns);
+        if (cell != current && cell.row() * columns + cell.column() == index) {
+            target = cell;
+            break;
+        }
     }
-    index = std::clamp(index, 0, table->rows() * table->columns() - 1);
-    const QTextTableCell target = table->cellAt(index / table->columns(), index % table->columns());
     cursor.setPosition(target.firstPosition());
     cursor.setPosition(target.lastPosition(), QTextCursor::KeepAnchor);
 }

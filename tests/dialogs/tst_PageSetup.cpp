@@ -65,7 +65,7 @@ class tst_PageSetup : public QObject
             if (dialog->isVisible())   // a failed check must not hang the test
                 dialog->reject();
         });
-        chooseMenuItem(m_frame.get(), m_window->File1, m_window->PageSetup1);
+        QVERIFY(chooseMenuItem(m_frame.get(), m_window->File1, m_window->PageSetup1));
         QVERIFY(used);
     }
 

@@ -64,7 +64,8 @@ class tst_PrintPreview : public QObject
                 use(window);
         });
         TMDIChild *window = m_frame->activeDocument();
-        chooseMenuItem(m_frame.get(), window->File1, window->PrintPreview1);
+        if (!chooseMenuItem(m_frame.get(), window->File1, window->PrintPreview1))
+            qWarning("the preview item could not be chosen");
         if (!opened)
             qWarning("the preview did not open");
         return shown;

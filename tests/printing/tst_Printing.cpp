@@ -80,7 +80,7 @@ private slots:
                 typeInto(margin, QStringLiteral("2"));
             click(dialog->btnOK);
         });
-        chooseMenuItem(frame.get(), window->File1, window->PageSetup1);
+        QVERIFY(chooseMenuItem(frame.get(), window->File1, window->PageSetup1));
         QCOMPARE(engine->PageWidth(), 14583);
         QCOMPARE(engine->PageHeight(), 10319);
         QVERIFY2(engine->CurrentPages() >= 3, "the document must give three pages or more");
@@ -91,12 +91,12 @@ private slots:
             QCOMPARE(preview->currentPage(), 2);
             click(preview->SpeedButton1);
         });
-        chooseMenuItem(frame.get(), window->File1, window->PrintPreview1);
+        QVERIFY(chooseMenuItem(frame.get(), window->File1, window->PrintPreview1));
 
         PrintDialogShown shown;
         const QString file = pdf("b5.pdf");
         answerPrintDialog({file, 2, 3, 2}, &shown);
-        chooseMenuItem(frame.get(), window->File1, window->Print1);
+        QVERIFY(chooseMenuItem(frame.get(), window->File1, window->Print1));
         QVERIFY(shown.shown);
         QCOMPARE(shown.copies, 1);
         QCOMPARE(shown.from, 1);

@@ -1,27 +1,69 @@
 #pragma once
 
-// Driving the program as a user does: opening a menu from the menu bar and
-// clicking one of its items, typing into a field, and answering a modal
-// window that the action opens.
+// Acting as a user does: opening the real menus with the mouse, clicking
+// their items, typing into fields, choosing from lists, and answering the
+// modal dialog a command shows.
 
 #include <QApplication>
+#include <QPoint>
+#include <QPointer>
 #include <QTest>
 #include <QTimer>
-#include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class QAction;
 class QComboBox;
 class QLineEdit;
 class QMainWindow;
 class QMenu;
+class QWidget;
 
 namespace tamapiko::test {
 
-// Clicks `menu`'s title in `window`'s menu bar, then `item` in the menu
-// that opens. Returns when the item's command has returned.
-void chooseMenuItem(QMainWindow *window, QMenu *menu, QAction *item);
+// Clicks `menu`'s title in `window`'s menu bar; true once the menu shows.
+bool openMenuBarMenu(QMainWindow *window, QMenu *menu);
+// Clicks `item` in the open `menu` (a submenu opens, a command runs).
+// False when the menu is not open or does not hold the item.
+bool clickMenuItem(QMenu *menu, QAction *item);
+// Opens the menu from the menu bar and clicks the item. The menu stays open
+// when the item is disabled; closeMenus() takes it away.
+bool chooseMenuItem(QMainWindow *window, QMenu *menu, QAction *item);
+// A right click at `at` in `target`: the context menu it opens, or nullptr.
+QMenu *openContextMenu(QWidget *target, QPoint at);
+// Presses Esc until no popup menu is open.
+void closeMenus();
+
+// Types `text` as the input method commits it (Japanese is not typed key by key).
+void commitText(QWidget *target, const QString &text);
+
+// Answers the next modal dialog of type Dialog with `answer`, which is given
+// the dialog and should close it (click OK or Cancel). Set this up before
+// the click that shows the dialog. answered() tells whether it came.
+class DialogAnswer
+{
+public:
+    bool answered() const { return *m_answered; }
+
+    template<typename Dialog>
+    static DialogAnswer expect(std::function<void(Dialog *)> answer)
+    {
+        DialogAnswer result;
+        result.watch([answer](QWidget *modal) {
+            auto *dialog = qobject_cast<Dialog *>(modal);
+            if (!dialog)
+                return false;
+            answer(dialog);
+            return true;
+        });
+        return result;
+    }
+
+private:
+    void watch(std::function<bool(QWidget *)> tryAnswer);
+    std::shared_ptr<bool> m_answered = std::make_shared<bool>(false);
+};
 
 // Replaces the text of `field` as typed: focus, select all, the keys.
 void typeInto(QLineEdit *field, const QString &text);

@@ -59,10 +59,12 @@ int mergedFrameStyle(int current, int written)
         value |= 0x40;
     else if (written & 0x20)
         value &= ~0x40;
+    // A write that names the line style is the frame dialog's full write:
+    // without 0x80 it switches connecting off.
     if (written & 0x80)
         value |= 0x80;
-    else if (written & 0x1F20)
-        value &= ~0x80;   // a full write from the frame dialog without "connected"
+    else if (written & 0x60)
+        value &= ~0x80;
     return value & 0xFF;
 }
 

@@ -1,5 +1,6 @@
 #include "engine/editing/TableCommands.h"
 
+#include "engine/EngineProperties.h"
 #include "engine/editing/UndoKindTracker.h"
 
 #include <QTextCursor>
@@ -14,6 +15,10 @@ namespace {
 // from building a document nobody asked for.
 constexpr int MaximumRows = 32767;
 constexpr int MaximumColumns = 63;
+
+// The characters QTextDocument keeps where a table (or another frame) begins and ends.
+constexpr QChar BeginningOfFrame(0xfdd0);
+constexpr QChar EndOfFrame(0xfdd1);
 
 } // namespace
 
@@ -38,11 +43,87 @@ bool insertTable(QTextCursor &at, int rows, int columns, UndoKindTracker &tracke
     tracker.beginEdit(at, UndoKindTracker::Typing);
     if (at.hasSelection())
         at.removeSelectedText();
-    if (at.positionInBlock() > 0)
-        at.insertBlock();
+    // Qt puts the table on lines of its own, splitting the paragraph at the
+    // caret; a paragraph always follows it for the user to type on.
     at.insertTable(rows, columns, format);
     tracker.endEdit(at);
     tracker.breakGroup();
+    return true;
+}
+
+CellRange selectedCells(const QTextCursor &cursor)
+{
+    CellRange range;
+    cursor.selectedTableCells(&range.row, &range.rows, &range.column, &range.columns);
+    if (range.row >= 0)
+        return range;
+    const QTextTableCell cell = cursor.currentTable()->cellAt(cursor);
+    return {cell.row(), cell.column(), cell.rowSpan(), cell.columnSpan()};
+}
+
+namespace {
+
+// Every cell of `cells` once (a merged cell at its top-left).
+template<typename Visit>
+void forEachCell(QTextTable *table, const CellRange &cells, Visit visit)
+{
+    for (int r = cells.row; r < cells.row + cells.rows && r < table->rows(); ++r) {
+        for (int c = cells.column; c < cells.column + cells.columns && c < table->columns(); ++c) {
+            QTextTableCell cell = table->cellAt(r, c);
+            if (cell.isValid() && cell.row() == r && cell.column() == c)
+                visit(cell);
+        }
+    }
+}
+
+} // namespace
+
+void setCellFormats(QTextTable *table, const CellRange &cells, const QTextTableCellFormat &changes,
+                    const QList<int> &cleared)
+{
+    if (changes.properties().isEmpty() && cleared.isEmpty())
+        return;
+    forEachCell(table, cells, [&](QTextTableCell &cell) {
+        QTextCharFormat format = cell.format();
+        for (int property : cleared)
+            format.clearProperty(property);
+        format.merge(changes);
+        cell.setFormat(format);
+    });
+}
+
+void setRowHeight(QTextTable *table, const CellRange &cells, int twips)
+{
+    const CellRange wholeRows{cells.row, 0, cells.rows, table->columns()};
+    forEachCell(table, wholeRows, [&](QTextTableCell &cell) {
+        QTextCharFormat format = cell.format();
+        if (twips > 0)
+            format.setProperty(TableRowMinimumHeight, twips);
+        else
+            format.clearProperty(TableRowMinimumHeight);
+        cell.setFormat(format);
+    });
+}
+
+bool withinOneCell(const QTextCursor &cursor)
+{
+    QTextCursor anchor = cursor;
+    anchor.setPosition(cursor.anchor());
+    QTextCursor position = cursor;
+    position.setPosition(cursor.position());
+    QTextTable *table = anchor.currentTable();
+    if (table != position.currentTable())
+        return false;
+    if (table && table->cellAt(anchor) != table->cellAt(position))
+        return false;
+    // Qt widens a selection that reaches into a table to the whole table:
+    // no table may begin or end in between either.
+    const QTextDocument *document = cursor.document();
+    for (int p = cursor.selectionStart(); p < cursor.selectionEnd(); ++p) {
+        const QChar c = document->characterAt(p);
+        if (c == BeginningOfFrame || c == EndOfFrame)
+            return false;
+    }
     return true;
 }
 

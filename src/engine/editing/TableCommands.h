@@ -2,9 +2,12 @@
 
 // The table edits of the engine, each one undo step.
 
+#include <QList>
 #include <QString>
 
 class QTextCursor;
+class QTextTable;
+class QTextTableCellFormat;
 
 namespace tamapiko::engine {
 
@@ -14,6 +17,32 @@ class UndoKindTracker;
 // thin borders and equal columns over the text width; `at` ends in the
 // first cell. False, with nothing changed, for sizes out of range.
 bool insertTable(QTextCursor &at, int rows, int columns, UndoKindTracker &tracker, QString *error);
+
+// A rectangle of cells: first row and column, and how many of each.
+struct CellRange
+{
+    int row = 0;
+    int column = 0;
+    int rows = 1;
+    int columns = 1;
+};
+
+// The cells a selection covers in its table, or the caret's cell (with the
+// rows and columns it spans). Only for a cursor inside a table.
+CellRange selectedCells(const QTextCursor &cursor);
+
+// Merges `changes` into every cell of `cells`, after removing `cleared`.
+// Call inside an edit block.
+void setCellFormats(QTextTable *table, const CellRange &cells, const QTextTableCellFormat &changes,
+                    const QList<int> &cleared);
+
+// Gives the rows of `cells` a least height in twips; 0 makes them automatic.
+// Call inside an edit block.
+void setRowHeight(QTextTable *table, const CellRange &cells, int twips);
+
+// True when the cursor's anchor and position lie in the same table cell, or
+// both outside any table: deleting between them leaves every table whole.
+bool withinOneCell(const QTextCursor &cursor);
 
 // Deletes the rows the selection touches; all of them deletes the table.
 // False when the selection is not in a table.

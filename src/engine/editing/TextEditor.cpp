@@ -1,5 +1,6 @@
 #include "engine/editing/TextEditor.h"
 
+#include "engine/editing/TableCommands.h"
 #include "engine/editing/UndoKindTracker.h"
 
 #include <QTextBlock>
@@ -61,11 +62,14 @@ void TextEditor::deleteBackward(QTextCursor &cursor, bool word)
         return;
     if (cursor.atStart())
         return;
+    QTextCursor reach = cursor;
+    reach.movePosition(word ? QTextCursor::PreviousWord : QTextCursor::PreviousCharacter, QTextCursor::KeepAnchor);
+    // At a cell's edge or beside a table the key would take the table's
+    // structure with it: it does nothing there.
+    if (!withinOneCell(reach))
+        return;
     m_tracker.beginEdit(cursor, UndoKindTracker::Deletion);
-    if (word)
-        cursor.movePosition(QTextCursor::PreviousWord, QTextCursor::KeepAnchor);
-    else
-        cursor.movePosition(QTextCursor::PreviousCharacter, QTextCursor::KeepAnchor);
+    cursor.setPosition(reach.position(), QTextCursor::KeepAnchor);
     cursor.removeSelectedText();
     m_tracker.endEdit(cursor);
 }
@@ -76,11 +80,14 @@ void TextEditor::deleteForward(QTextCursor &cursor, bool word)
         return;
     if (cursor.atEnd())
         return;
+    QTextCursor reach = cursor;
+    reach.movePosition(word ? QTextCursor::NextWord : QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+    // At a cell's edge or beside a table the key would take the table's
+    // structure with it: it does nothing there.
+    if (!withinOneCell(reach))
+        return;
     m_tracker.beginEdit(cursor, UndoKindTracker::Deletion);
-    if (word)
-        cursor.movePosition(QTextCursor::NextWord, QTextCursor::KeepAnchor);
-    else
-        cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+    cursor.setPosition(reach.position(), QTextCursor::KeepAnchor);
     cursor.removeSelectedText();
     m_tracker.endEdit(cursor);
 }

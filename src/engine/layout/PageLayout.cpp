@@ -429,7 +429,8 @@ void PageLayout::placeTable(QTextTable *table, StackState &state)
             const QTextTableCell cell = table->cellAt(r, c);
             if (!cell.isValid() || cell.row() != r || cell.column() != c)
                 continue;
-            const int content = measureCell(cell) + 2 * g.padding + g.border;
+            const int content = std::max(measureCell(cell) + 2 * g.padding + g.border,
+                                         cell.format().intProperty(TableRowMinimumHeight));
             const int last = std::min(rows - 1, r + cell.rowSpan() - 1);
             int spanned = 0;
             for (int s = r; s < last; ++s)
@@ -468,6 +469,19 @@ void PageLayout::placeTable(QTextTable *table, StackState &state)
         return y;
     };
 
+    // Text aligned to the middle or the bottom of its cell starts lower by
+    // the room its rows leave.
+    auto verticalOffset = [&](const QTextTableCell &cell) {
+        const QTextCharFormat::VerticalAlignment alignment = cell.format().verticalAlignment();
+        if (alignment != QTextCharFormat::AlignMiddle && alignment != QTextCharFormat::AlignBottom)
+            return 0;
+        int room = -(measureCell(cell) + 2 * g.padding + g.border);
+        for (int s = cell.row(); s < std::min(rows, cell.row() + cell.rowSpan()); ++s)
+            room += rowHeight[s];
+        room = std::max(0, room);
+        return alignment == QTextCharFormat::AlignMiddle ? room / 2 : room;
+    };
+
     int y = state.y;
     if (!m_pages.isPageTop(y))
         y += std::max(0, qRound(format.topMargin() * 20));
@@ -489,7 +503,8 @@ void PageLayout::placeTable(QTextTable *table, StackState &state)
             const QTextTableCell cell = table->cellAt(r, c);
             if (!cell.isValid() || cell.row() != r || cell.column() != c)
                 continue;
-            const int contentEnd = placeCell(cell, g.columnX[c] + inset, y + inset, split);
+            const int offset = split ? 0 : verticalOffset(cell);
+            const int contentEnd = placeCell(cell, g.columnX[c] + inset, y + inset + offset, split);
             if (split && cell.rowSpan() == 1)
                 bottom = std::max(bottom, contentEnd + inset + (g.border + 1) / 2);
         }

@@ -111,7 +111,8 @@ void PagePainter::paintBlockText(QPainter *painter, int page, const QTextBlock &
 void PagePainter::paintFrame(QPainter *painter, int page, const QTextBlock &block)
 {
     const BlockMetrics metrics(block);
-    if (!metrics.hasFrame())
+    const bool tabLines = (metrics.frameStyle & 0x10) && !metrics.tabs.isEmpty();
+    if (!metrics.hasFrame() && !tabLines)
         return;
     const QTextLayout *layout = block.layout();
     int top = -1;
@@ -155,6 +156,16 @@ void PagePainter::paintFrame(QPainter *painter, int page, const QTextBlock &bloc
         line({left, y0}, {right, y0}, {0, 1});
     if ((metrics.frameStyle & 0x08) && hasLast && !metrics.joinsNext)
         line({left, y1}, {right, y1}, {0, -1});
+    if (tabLines) {
+        // Tab lines: a single vertical line at each tab stop inside the frame.
+        painter->setPen(QPen(Qt::black, width, Qt::SolidLine, Qt::FlatCap));
+        const qreal origin = layout->position().x();
+        for (const QTextOption::Tab &tab : metrics.tabs) {
+            const qreal x = origin + tab.position;
+            if (x > left && x < right)
+                painter->drawLine(QPointF(x, y0), QPointF(x, y1));
+        }
+    }
     painter->restore();
 }
 
@@ -214,6 +225,56 @@ void PagePainter::paintControlChars(QPainter *painter, int page, const QTextBloc
     painter->restore();
 }
 
+void PagePainter::paintCellBorders(QPainter *painter, const QRectF &rect, const QTextTableCellFormat &cell,
+                                   int tableBorder)
+{
+    struct Side
+    {
+        int width;
+        int style;
+        QPointF from;
+        QPointF to;
+        QPointF across;      // unit vector across the line
+    };
+    const Side sides[4] = {
+        {QTextFormat::TableCellTopBorder, QTextFormat::TableCellTopBorderStyle, rect.topLeft(), rect.topRight(), {0, 1}},
+        {QTextFormat::TableCellBottomBorder, QTextFormat::TableCellBottomBorderStyle, rect.bottomLeft(),
+         rect.bottomRight(), {0, 1}},
+        {QTextFormat::TableCellLeftBorder, QTextFormat::TableCellLeftBorderStyle, rect.topLeft(), rect.bottomLeft(),
+         {1, 0}},
+        {QTextFormat::TableCellRightBorder, QTextFormat::TableCellRightBorderStyle, rect.topRight(),
+         rect.bottomRight(), {1, 0}},
+    };
+    painter->setBrush(Qt::NoBrush);
+    for (const Side &side : sides) {
+        // A side of its own, or the table's line.
+        int style = tableBorder > 0 ? QTextFrameFormat::BorderStyle_Solid : QTextFrameFormat::BorderStyle_None;
+        qreal width = tableBorder;
+        if (cell.hasProperty(side.style)) {
+            style = cell.intProperty(side.style);
+            width = cell.doubleProperty(side.width) * 20;
+        }
+        if (style == QTextFrameFormat::BorderStyle_None || width <= 0) {
+            // Grid lines show the cells' edges on the screen only.
+            if (m_options.tableGridLines) {
+                painter->setPen(QPen(QColor(160, 160, 160), 0, Qt::DotLine));
+                painter->drawLine(side.from, side.to);
+            }
+            continue;
+        }
+        painter->setPen(QPen(Qt::black, width, Qt::SolidLine, Qt::SquareCap));
+        if (style == QTextFrameFormat::BorderStyle_Double) {
+            // Two lines of the width with a gap of the width between them,
+            // centred on the cell's edge, as neighbouring cells share it.
+            const QPointF offset = side.across * width;
+            painter->drawLine(side.from - offset, side.to - offset);
+            painter->drawLine(side.from + offset, side.to + offset);
+        } else {
+            painter->drawLine(side.from, side.to);
+        }
+    }
+}
+
 void PagePainter::paintTable(QPainter *painter, int page, QTextTable *table)
 {
     const TableGeometry *g = m_layout.tableGeometry(table);
@@ -238,15 +299,7 @@ void PagePainter::paintTable(QPainter *painter, int page, QTextTable *table)
             const QTextCharFormat cellFormat = cell.format();
             if (cellFormat.background().style() != Qt::NoBrush)
                 painter->fillRect(rect, cellFormat.background());
-            if (g->border > 0) {
-                painter->setPen(QPen(Qt::black, g->border));
-                painter->setBrush(Qt::NoBrush);
-                painter->drawRect(rect);
-            } else if (m_options.tableGridLines) {
-                painter->setPen(QPen(QColor(160, 160, 160), 0, Qt::DotLine));
-                painter->setBrush(Qt::NoBrush);
-                painter->drawRect(rect);
-            }
+            paintCellBorders(painter, rect, cellFormat.toTableCellFormat(), g->border);
             for (QTextBlock b = table->document()->findBlock(cell.firstPosition());
                  b.isValid() && b.position() <= cell.lastPosition(); b = b.next())
                 paintBlockText(painter, page, b);

@@ -12,7 +12,9 @@
 
 class QPainter;
 class QTextBlock;
+class QRectF;
 class QTextTable;
+class QTextTableCellFormat;
 
 namespace tamapiko::engine {
 
@@ -39,6 +41,7 @@ public:
 private:
     void paintParagraph(QPainter *painter, int page, const QTextBlock &block);
     void paintTable(QPainter *painter, int page, QTextTable *table);
+    void paintCellBorders(QPainter *painter, const QRectF &rect, const QTextTableCellFormat &cell, int tableBorder);
     void paintBlockText(QPainter *painter, int page, const QTextBlock &block);
     void paintFrame(QPainter *painter, int page, const QTextBlock &block);
     void paintControlChars(QPainter *painter, int page, const QTextBlock &block);
