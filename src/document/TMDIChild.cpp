@@ -460,14 +460,10 @@ void TMDIChild::OptionClick()
         m_frame->OptionForm->exec();
 }
 
-// -- Insert, format and table menus -------------------------------------------
-// These commands arrive with the insert, paragraph and table dialogs.
+// -- Format and table menus ----------------------------------------------------
+// These commands arrive with the paragraph and table dialogs. The insert menu's
+// commands are in TMDIChildInsert.cpp.
 
-void TMDIChild::File2Click() {}
-void TMDIChild::Image_Fixed1Click() {}
-void TMDIChild::Image_Char1Click() {}
-void TMDIChild::Objct1Click() {}
-void TMDIChild::Object_Char1Click() {}
 void TMDIChild::Paragraph1Click() {}
 void TMDIChild::dann1Click() {}
 void TMDIChild::Insert2Click() {}
