@@ -544,16 +544,8 @@ void TMDIChild::OptionClick()
         m_frame->OptionForm->exec();
 }
 
-// -- Insert menu -----------------------------------------------------------------
-// These commands arrive with the insert dialogs.
-
-void TMDIChild::File2Click() {}
-void TMDIChild::Image_Fixed1Click() {}
-void TMDIChild::Image_Char1Click() {}
-void TMDIChild::Objct1Click() {}
-void TMDIChild::Object_Char1Click() {}
-
-// -- Paragraph and table commands -------------------------------------------------
+// -- Paragraph and table commands (the insert menu's commands are in
+// TMDIChildInsert.cpp) -------------------------------------------------
 
 void TMDIChild::Paragraph1Click()
 {

@@ -199,8 +199,13 @@ private:
     void createPopupMenu();
     void enableTableCommands(QAction *insert, QAction *attributes, QAction *deleteLines);
     QWidget *client() const { return widget(); }
+    QString chooseInsertFile(const QString &title, const QStringList &filters, const QString &folder,
+                             const QString &typeName);
+    QString choosePicture(int *imageFlag);
+    void reportEngineFailure(bool succeeded);
 
     TMainForm *m_frame;
     bool m_closing = false;
     bool m_showingStepsDone = false;
+    int m_openFilterIndex = 1;   // OpenDialog1's filter at its last use
 };

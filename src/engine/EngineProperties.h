@@ -27,6 +27,9 @@ enum EngineProperty : int {
     ImageOriginalFormat,                                         // QString: "png", "jpeg", "wmf", "emf", "dib"...
     ImageLinkedPath,                                             // QString, when linked rather than embedded
     ImageRemoteUrl,                                              // QString, a picture on the network shown as a placeholder
+    ObjectData,                                                  // QByteArray: an embedded object's file, shown as its icon
+    ObjectFileName,                                              // QString: that file's name, without folders
+    ObjectMimeType,                                              // QString: its MIME type
 
     // Paragraph layout extras: 0x100200..
     ParagraphKeepWithNext = QTextFormat::UserProperty + 0x100200, // bool

@@ -14,18 +14,22 @@
 #include "engine/formats/DocumentFilter.h"
 #include "engine/editing/ClipboardBridge.h"
 #include "engine/editing/ParagraphFormats.h"
+#include "engine/editing/EmbeddedObject.h"
 #include "engine/editing/PictureReader.h"
 #include "engine/editing/TableCommands.h"
 #include "engine/io/DocumentFiles.h"
 #include "engine/view/PagePainter.h"
 #include "engine/view/SheetPainter.h"
 
+#include <QAbstractItemView>
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
+#include <QFileDialog>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPageLayout>
 #include <QPagedPaintDevice>
@@ -908,19 +912,75 @@ bool TTextEngine::InsertTextFile(const QString &fileName)
     return d->insertFile(fileName, 1);
 }
 
+static_assert(TTextEngine::InsertCancelled == ResultCancelled);
+
+// Double-clicking an embedded object opens it with the desktop's program.
+// The hit position falls before or after the object, depending on the half
+// that was clicked.
+bool TTextEnginePrivate::openObjectAt(int position)
+{
+    for (const int at : {position, position - 1}) {
+        if (at < 0 || at >= q->document()->characterCount() - 1)
+            continue;
+        QTextCursor character(q->document());
+        character.setPosition(at);
+        character.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+        if (!isEmbeddedObject(character.charFormat()))
+            continue;
+        cursor = character;
+        afterUserAction();
+        if (!openEmbeddedObject(character.charFormat(), &error))
+            QMessageBox::warning(q, QStringLiteral("ｴﾗｰ"), error);
+        return true;
+    }
+    return false;
+}
+
+// The file of an object: the engine's own dialog, which remembers its folder.
+QString TTextEnginePrivate::chooseObjectFile()
+{
+    auto *dialog = q->findChild<QFileDialog *>(QStringLiteral("ObjectDialog1"), Qt::FindDirectChildrenOnly);
+    if (!dialog) {
+        dialog = new QFileDialog(q, QStringLiteral("オブジェクトの挿入"));
+        dialog->setObjectName(QStringLiteral("ObjectDialog1"));
+        dialog->setFileMode(QFileDialog::ExistingFile);
+        dialog->setAcceptMode(QFileDialog::AcceptOpen);
+        dialog->setNameFilter(QStringLiteral("すべてのファイル (*)"));
+    }
+    for (QAbstractItemView *view : dialog->findChildren<QAbstractItemView *>())
+        view->clearSelection(); // else the last object's file wins over a typed name
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return QString();
+    return dialog->selectedFiles().constFirst();
+}
+
 int TTextEngine::InsertObjectAsChar(int kind, const QString &fileName, int position, int width,
                                     int height, int a, int imageFlag, int option)
 {
     Q_UNUSED(a);
     Q_UNUSED(option);
-    if (kind != 0) {
-        d->error = QStringLiteral("Embedded objects are not supported");
-        return ResultUnsupported;
+    std::optional<QTextImageFormat> format;
+    switch (kind) {
+    case 0:
+        format = readPicture(document(), {fileName, width, height, imageFlag == 0}, &d->error);
+        if (!format)
+            return QFile::exists(fileName) ? ResultFormatError : ResultFileError;
+        break;
+    case 1: {
+        const QString chosen = d->chooseObjectFile();
+        if (chosen.isEmpty()) {
+            d->error = QStringLiteral("No file was chosen for the object");
+            return ResultCancelled;
+        }
+        format = readEmbeddedObject(document(), chosen, &d->error);
+        if (!format)
+            return ResultFileError;
+        break;
     }
-    const std::optional<QTextImageFormat> format =
-        readPicture(document(), {fileName, width, height, imageFlag == 0}, &d->error);
-    if (!format)
-        return QFile::exists(fileName) ? ResultFormatError : ResultFileError;
+    default:
+        d->error = QStringLiteral("Unknown kind of object %1").arg(kind);
+        return ResultBadArgument;
+    }
 
     QTextCursor at = d->cursor;
     if (position >= 0)
@@ -942,17 +1002,20 @@ int TTextEngine::InsertObjectFixed(int kind, const QString &fileName, int x, int
                                    int height, int a, int imageFlag, int b, int c, int dd, int e,
                                    int f, int g, int option)
 {
-    Q_UNUSED(x);
-    Q_UNUSED(y);
     Q_UNUSED(b);
     Q_UNUSED(c);
     Q_UNUSED(dd);
     Q_UNUSED(e);
     Q_UNUSED(f);
     Q_UNUSED(g);
-    // Objects at a fixed place on the page are not laid out yet: the picture
-    // goes in at the caret instead, so that nothing the user chose is lost.
-    return InsertObjectAsChar(kind, fileName, -1, width, height, a, imageFlag, option);
+    // Objects do not float over the text yet: the picture goes into the line
+    // at the place asked for, so that it lands where the user is looking.
+    const double scale = d->pixelsPerTwip();
+    const ViewGeometry geometry = d->geometry();
+    int page = 0;
+    const QPointF flow = geometry.contentToFlow(QPointF(geometry.sheetLeft() + x * scale, y * scale), &page);
+    const int position = d->layout->hitTestFlow(page, flow);
+    return InsertObjectAsChar(kind, fileName, position, width, height, a, imageFlag, option);
 }
 
 int TTextEngine::LoadDocument(const QString &fileName, int offset, int format, int flag)
@@ -1209,6 +1272,8 @@ void TTextEngine::mouseDoubleClickEvent(QMouseEvent *event)
         return;
     }
     const int position = d->hitTest(event->position());
+    if (d->openObjectAt(position))
+        return;
     d->cursor.setPosition(position);
     d->cursor.select(QTextCursor::WordUnderCursor);
     d->selectionOrigin = d->cursor.selectionStart();

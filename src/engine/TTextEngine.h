@@ -141,9 +141,16 @@ public:
     bool ClipboardAction(int action);    // 1 cut, 2 copy, 3 paste, 4 delete
     bool InsertRtfFile(const QString &fileName, int option);
     bool InsertTextFile(const QString &fileName);
-    // kind 0 picture, 1 object; position -1 is the input position.
+    // kind 0 picture, 1 object; position -1 is the input position. Result 0
+    // on success, InsertCancelled when the user cancelled choosing an
+    // object's file, otherwise an error code; errorString() says why.
+    // imageFlag 1 stores a picture's data, 0 links to its file. For objects
+    // the engine asks for the file itself (fileName is not used).
+    static constexpr int InsertCancelled = 6;
     int InsertObjectAsChar(int kind, const QString &fileName, int position,
                            int width, int height, int a, int imageFlag, int option);
+    // x and y in twips: x from the page's left edge, y from the top of the
+    // document as ScrollPosY counts it.
     int InsertObjectFixed(int kind, const QString &fileName, int x, int y,
                           int width, int height, int a, int imageFlag,
                           int b, int c, int d, int e, int f, int g, int option);

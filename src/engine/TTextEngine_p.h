@@ -84,6 +84,8 @@ public:
 
     tamapiko::engine::ViewGeometry geometry() const;
     double pixelsPerTwip() const;
+    QString chooseObjectFile();
+    bool openObjectAt(int position);
     QPointF scrollOffset() const;
     int hitTest(const QPointF &viewportPoint) const;
     QRectF caretViewportRect() const;     // pixels, in viewport coordinates

@@ -1,6 +1,7 @@
 #include "engine/editing/PictureReader.h"
 
 #include "engine/EngineProperties.h"
+#include "engine/editing/EmbeddedObject.h"
 #include "engine/metafile/Metafile.h"
 
 #include <QBuffer>
@@ -58,6 +59,18 @@ QImage readLinkedPicture(const QString &path, QSizeF sizePoints)
     if (QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly))
         image = decodePictureBytes(file.read(kMaxPictureBytes), sizePoints);
     return image.isNull() ? placeholderPicture(sizePoints) : image;
+}
+
+QImage imageForFormat(const QTextImageFormat &format)
+{
+    const QSizeF size(format.width(), format.height());
+    if (isEmbeddedObject(format))
+        return embeddedObjectImage(format.stringProperty(ObjectFileName), format.stringProperty(ObjectMimeType));
+    if (format.hasProperty(ImageOriginalData))
+        return decodePictureBytes(format.property(ImageOriginalData).toByteArray(), size);
+    if (format.hasProperty(ImageLinkedPath))
+        return readLinkedPicture(format.stringProperty(ImageLinkedPath), size);
+    return QImage();
 }
 
 QString pictureBytesFormat(const QByteArray &bytes)

@@ -34,6 +34,10 @@ QImage decodePictureBytes(const QByteArray &bytes, QSizeF sizePoints = {});
 // placeholder of that size when the file is missing or unreadable.
 QImage readLinkedPicture(const QString &path, QSizeF sizePoints);
 
+// The image a picture or object of the document shows, made afresh from
+// what its format keeps (the picture's or object's bytes, or a linked path).
+QImage imageForFormat(const QTextImageFormat &format);
+
 // A grey crossed box that stands for a picture that cannot be shown.
 QImage placeholderPicture(QSizeF sizePoints);
 

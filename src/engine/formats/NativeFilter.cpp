@@ -2,6 +2,7 @@
 
 #include "engine/DocumentModel.h"
 #include "engine/EngineProperties.h"
+#include "engine/editing/EmbeddedObject.h"
 #include "engine/editing/PictureReader.h"
 #include "engine/formats/NativeChunks.h"
 #include "engine/formats/NativeValues.h"
@@ -130,7 +131,7 @@ private:
             if (!format.isImageFormat())
                 continue;
             const QTextImageFormat image = format.toImageFormat();
-            if (image.hasProperty(ImageOriginalData) || image.hasProperty(ImageLinkedPath)
+            if (image.hasProperty(ImageOriginalData) || image.hasProperty(ImageLinkedPath) || isEmbeddedObject(image)
                 || seen.contains(image.name()))
                 continue;
             seen.insert(image.name());
@@ -388,8 +389,9 @@ private:
         return in.status() == QDataStream::Ok;
     }
 
-    // Embedded pictures carry their file bytes in their format; linked ones
-    // are loaded from their path when the file is there.
+    // Embedded pictures and objects carry their file bytes in their format;
+    // linked pictures are loaded from their path, or shown as a placeholder
+    // of their size when the file is not there.
     void restorePictures()
     {
         for (const QTextFormat &format : std::as_const(m_formats)) {
@@ -399,12 +401,7 @@ private:
             const QUrl name(image.name());
             if (!m_doc->resource(QTextDocument::ImageResource, name).isNull())
                 continue;
-            const QSizeF size(image.width(), image.height());
-            QImage pixels;
-            if (image.hasProperty(ImageOriginalData))
-                pixels = decodePictureBytes(image.property(ImageOriginalData).toByteArray(), size);
-            else if (image.hasProperty(ImageLinkedPath))
-                pixels = readLinkedPicture(image.stringProperty(ImageLinkedPath), size);
+            const QImage pixels = imageForFormat(image);
             if (!pixels.isNull())
                 m_doc->addResource(QTextDocument::ImageResource, name, pixels);
         }

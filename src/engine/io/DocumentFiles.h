@@ -22,6 +22,7 @@ enum EngineResult {
     ResultFormatError = 3,
     ResultBadArgument = 4,
     ResultUnsupported = 5,
+    ResultCancelled = 6,       // the user cancelled a dialog of the engine
 };
 
 struct FileOutcome
