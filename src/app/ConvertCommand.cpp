@@ -12,6 +12,8 @@
 
 #include <QTextStream>
 
+#include <cstdio>
+
 #include <cstring>
 
 namespace {
@@ -47,6 +49,14 @@ bool exportPdf(TTextEngine &engine, const QString &path, QString *error)
     return true;
 }
 
+// A conversion says one line when it fails and nothing when it works: the
+// library's notes about fonts and devices are no news to its user.
+void dropLibraryNotes(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "tamapiko: %s\n", qPrintable(message));
+}
+
 } // namespace
 
 bool isConvertCommand(int argc, char *argv[])
@@ -57,6 +67,7 @@ bool isConvertCommand(int argc, char *argv[])
 void prepareHeadlessConversion()
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(dropLibraryNotes);
 }
 
 int runConvertCommand(const QStringList &arguments, QTextStream &errors)

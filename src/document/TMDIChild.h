@@ -15,6 +15,9 @@ class QMenu;
 
 class TEngineRuler;
 class TMainForm;
+namespace tamapiko::app {
+class DocumentAutosave;
+}
 class TTextEngine;
 
 class TMDIChild : public QMdiSubWindow
@@ -33,6 +36,8 @@ public:
     // True once the window has agreed to close: while it is being taken
     // down it no longer counts as open.
     bool isClosing() const { return m_closing; }
+    // The snapshots that keep the document's changes through a crash.
+    tamapiko::app::DocumentAutosave *autosave() const { return m_autosave; }
 
     // The close question; true when the window may close.
     bool FormCloseQuery();
@@ -208,4 +213,5 @@ private:
     bool m_closing = false;
     bool m_showingStepsDone = false;
     int m_openFilterIndex = 1;   // OpenDialog1's filter at its last use
+    tamapiko::app::DocumentAutosave *m_autosave = nullptr;
 };
