@@ -68,8 +68,10 @@ SaveOutcome Save1Click(TMDIChild &window)
         fileName = window.windowTitle();
     }
     const SaveOutcome outcome = SaveByExtension(window, fileName);
-    // The chosen name becomes the caption even when nothing was written.
-    window.setWindowTitle(fileName);
+    // The chosen name becomes the caption even when the write failed, but
+    // never a name we cannot save under: the next save would fail again.
+    if (outcome != SaveOutcome::Unsupported)
+        window.setWindowTitle(fileName);
     return outcome;
 }
 
@@ -84,8 +86,10 @@ SaveOutcome SaveAs1Click(TMDIChild &window)
 SaveOutcome SaveByExtension(TMDIChild &window, const QString &fileName)
 {
     const std::optional<int> format = formatForFileName(fileName);
-    if (!format)
-        return SaveOutcome::NotWritten;
+    if (!format) {
+        app::showErrorBox(&window, QStringLiteral("ｻﾎﾟｰﾄされていないﾌｧｲﾙ形式です!"));
+        return SaveOutcome::Unsupported;
+    }
     return WriteDocumentFile(window, fileName, *format) ? SaveOutcome::Written : SaveOutcome::NotWritten;
 }
 

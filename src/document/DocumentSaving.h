@@ -29,18 +29,20 @@ void setUpSaveDialog(QFileDialog &dialog, const SaveDialogPresets &presets);
 
 enum class SaveOutcome {
     Written,      // the file was written; caption and Modified updated
-    NotWritten,   // a failed write (reported) or an extension outside the table
+    NotWritten,   // a failed write (reported)
+    Unsupported,  // an extension outside the table (reported); nothing changed
     Cancelled,    // the user cancelled the save dialog
 };
 
 // "上書き保存": an unnamed document asks for a name first, then takes it as
-// its caption whether or not the file could be written.
+// its caption whether or not the file could be written, unless its
+// extension is one we cannot write.
 SaveOutcome Save1Click(TMDIChild &window);
 // "名前を付けて保存": the caption changes only with a successful write.
 SaveOutcome SaveAs1Click(TMDIChild &window);
 
 // Writes in the format of the name's extension; an extension outside the
-// table writes nothing and says nothing.
+// table writes nothing and says "ｻﾎﾟｰﾄされていないﾌｧｲﾙ形式です!".
 SaveOutcome SaveByExtension(TMDIChild &window, const QString &fileName);
 // Writes the file and reports a failure as "Error saving file <name>". On
 // success the caption becomes `fileName` and Modified is cleared.
