@@ -82,6 +82,15 @@ public:
     }
 
     QString text() const { return m_text; }
+    // The sample starts from the page's own font (its default, which the
+    // runs' formats refine), not from the dialog's user-interface face.
+    void setBaseFont(const QFont &font) { m_document.setDefaultFont(font); }
+    QFont sampleFont() const
+    {
+        const QTextBlock block = m_document.firstBlock();
+        const QTextCharFormat format = block.begin().atEnd() ? block.charFormat() : block.begin().fragment().charFormat();
+        return format.font().resolve(m_document.defaultFont());
+    }
 
 protected:
     void paintEvent(QPaintEvent *event) override
@@ -221,6 +230,8 @@ CharacterDialog::CharacterDialog(const QTextCursor &selection, QWidget *parent)
     if (selection.hasSelection())
         first.setPosition(selection.selectionStart() + 1);
     m_sampleFormat = first.charFormat();
+    if (const QTextDocument *document = selection.document())
+        m_preview->setBaseFont(document->defaultFont());
     m_sampleText = selection.selectedText();
     const qsizetype lineEnd = m_sampleText.indexOf(QChar::ParagraphSeparator);
     if (lineEnd >= 0)
@@ -368,6 +379,11 @@ QTextCharFormat CharacterDialog::changes() const
 QString CharacterDialog::previewText() const
 {
     return m_preview->text();
+}
+
+QFont CharacterDialog::previewFont() const
+{
+    return m_preview->sampleFont();
 }
 
 void CharacterDialog::touched()

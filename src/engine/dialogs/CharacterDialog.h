@@ -57,6 +57,8 @@ public:
     // Sets the colour as if chosen with the colour button.
     void chooseColor(const QColor &color);
     QString previewText() const;
+    // The font the sample is drawn in.
+    QFont previewFont() const;
 
 private:
     enum Style { Regular, Italic, Bold, BoldItalic };
