@@ -4,9 +4,10 @@
 // clipboard and for drag and drop, and whole documents pasted in (inserted
 // files).
 //
-// Out: the engine's own fragment, HTML, plain text, and RTF once an RTF
-// filter is registered. In: the engine's own fragment first, then RTF, HTML,
-// a picture, plain text.
+// Out: the selection in the engine's own file format (so that a paste
+// between our windows loses nothing), HTML, plain text, and RTF once an RTF
+// filter is registered. In: our own format first, then RTF, HTML (through
+// the HTML reader, as an HTML file is opened), a picture, plain text.
 
 class QMimeData;
 class QTextCursor;
@@ -25,6 +26,9 @@ public:
 
     QMimeData *mimeData(const QTextCursor &selection) const;
     static bool canInsert(const QMimeData *mime);
+    // True when the data names files on this machine and nothing else: a
+    // drop of files means "open these", never "type their URLs".
+    static bool carriesFiles(const QMimeData *mime);
     // Inserts at `at` (replacing its selection) as one step.
     bool insert(const QMimeData *mime, QTextCursor &at);
     // Inserts all of another document, pictures included, as one step.

@@ -250,11 +250,17 @@ std::optional<PageSetup> pageSetupFromCss(const QString &html, const PageSetup &
                 lengths = {498.9, 708.66};
             else if (values.contains(QLatin1String("a5")))
                 lengths = {419.53, 595.28};
+            const bool landscape = values.contains(QLatin1String("landscape"));
+            const bool portrait = values.contains(QLatin1String("portrait"));
+            if (lengths.isEmpty() && (landscape || portrait))
+                lengths = {defaults.width / 20.0, defaults.height / 20.0};
             if (lengths.size() == 1)
                 lengths.append(lengths.first());
             if (lengths.size() != 2 || lengths[0] <= 0 || lengths[1] <= 0)
                 continue;
-            if (values.contains(QLatin1String("landscape")) != (lengths[0] > lengths[1]))
+            // Two lengths are width and height as written; only a named
+            // orientation turns the page (a named size is upright).
+            if ((landscape && lengths[0] < lengths[1]) || (portrait && lengths[0] > lengths[1]))
                 std::swap(lengths[0], lengths[1]);
             page.width = twips(lengths[0]);
             page.height = twips(lengths[1]);

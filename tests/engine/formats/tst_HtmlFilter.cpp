@@ -206,6 +206,42 @@ private slots:
         QVERIFY(written.contains("src=\"http://example.invalid/remote.png\""));
     }
 
+    void landscapePageAndTablesSurviveRoundTrips()
+    {
+        auto model = std::make_unique<DocumentModel>();
+        PageSetup landscape;
+        landscape.width = 16838;
+        landscape.height = 11906;
+        model->setPageSetup(landscape);
+        QTextCursor cursor(model->document());
+        cursor.insertText(QStringLiteral("before"));
+        QTextTable *table = cursor.insertTable(2, 2);
+        table->cellAt(0, 0).firstCursorPosition().insertText(QStringLiteral("cell"));
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(QStringLiteral("after"));
+        cursor.insertBlock();
+        cursor.insertTable(1, 1); // a table at the very end
+
+        const int blocks = model->document()->blockCount();
+        const QString text = model->document()->toPlainText();
+        for (int trip = 1; trip <= 3; ++trip) {
+            auto next = std::make_unique<DocumentModel>();
+            QVERIFY(load(HtmlFilter::toBytes(*model), *next));
+            QCOMPARE(next->pageSetup().width, 16838);
+            QCOMPARE(next->pageSetup().height, 11906);
+            QCOMPARE(next->document()->blockCount(), blocks); // no empty paragraph added after a table
+            QCOMPARE(next->document()->toPlainText(), text);
+            model = std::move(next);
+        }
+
+        // Two lengths are width and height as written; a named orientation turns the page.
+        const auto page = [](const char *rule) { return html::pageSetupFromCss(QString::fromLatin1(rule), PageSetup()); };
+        QCOMPARE(page("@page { size: 841.9pt 595.3pt }")->width, 16838);
+        QCOMPARE(page("@page { size: 595.3pt 841.9pt landscape }")->width, 16838);
+        QCOMPARE(page("@page { size: 841.9pt 595.3pt portrait }")->width, 11906);
+        QCOMPARE(page("@page { size: landscape }")->width, PageSetup().height);
+    }
+
     void lengthsInAnyUnitBecomePoints()
     {
         const QByteArray html =
