@@ -32,6 +32,9 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
+#include <QShortcut>
+#include <QStyle>
+#include <QAbstractItemView>
 #include <QSessionManager>
 #include <QStatusTipEvent>
 #include <QToolButton>
@@ -105,6 +108,7 @@ TMainForm::TMainForm(const QStringList &arguments, QWidget *parent)
     setStatusBar(EngineStatusBar1);
 
     createMenus();
+    createShortcuts();
     connectToolBar();
     association = FileAssociation::create();
 
@@ -261,20 +265,74 @@ void TMainForm::FormShow()
     }
 
     CobZoom1->setCurrentIndex(3);
-    QStringList families = QFontDatabase::families();
-    families.sort(Qt::CaseInsensitive);
-    {
-        const QSignalBlocker blocker(CobFonts);
-        CobFonts->clear();
-        CobFonts->addItems(families);
-        CobFonts->setCurrentIndex(-1);
-    }
+    fillFontBox();
     CobPointSize->setCurrentIndex(5);
+    // The boxes show the caret's real font and size from the start.
+    if (TMDIChild *document = activeDocument())
+        document->TextEngine1PosChange();
     setAcceptDrops(true);
     OKRightDlg2->resetOrientation();
     PrintZoomPercent = 100;
     if (association && association->checkAtStartup())
         association->notifyShell();
+}
+
+void TMainForm::fillFontBox()
+{
+    // Qt names a family that several foundries ship "Family [foundry]"; the
+    // user picks the family, and the engine asks for it without a foundry.
+    QStringList families;
+    for (const QString &family : QFontDatabase::families()) {
+        const qsizetype foundry = family.indexOf(QLatin1String(" ["));
+        families << (foundry > 0 && family.endsWith(u']') ? family.left(foundry) : family);
+    }
+    // The Japanese families that documents name, and that we draw with a
+    // substitute, are choices like any installed one.
+    for (const char16_t *family : {u"ＭＳ 明朝", u"ＭＳ ゴシック", u"ＭＳ Ｐ明朝", u"ＭＳ Ｐゴシック"}) {
+        const QString name = QString::fromUtf16(family);
+        if (!QFont::substitutes(name).isEmpty())
+            families << name;
+    }
+    families.sort(Qt::CaseInsensitive);
+    families.removeDuplicates();
+
+    const QSignalBlocker blocker(CobFonts);
+    CobFonts->clear();
+    CobFonts->addItems(families);
+    CobFonts->setCurrentIndex(-1);
+    // The list is as wide as its longest name, however narrow the box.
+    const QFontMetrics metrics(CobFonts->view()->font());
+    int widest = 0;
+    for (const QString &family : std::as_const(families))
+        widest = qMax(widest, metrics.horizontalAdvance(family));
+    const int scrollBar = CobFonts->view()->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    CobFonts->view()->setMinimumWidth(qMax(CobFonts->width(), widest + scrollBar + 16));
+}
+
+void TMainForm::createShortcuts()
+{
+    // The menus show these keys as text only; the keys themselves live here,
+    // on the frame, and choose the very item the menu shows them on.
+    struct Key
+    {
+        QKeySequence sequence;
+        const char *item;
+    };
+    const Key keys[] = {{QKeySequence(Qt::CTRL | Qt::Key_N), "New1"},
+                        {QKeySequence(Qt::CTRL | Qt::Key_O), "Open1"},
+                        {QKeySequence(Qt::CTRL | Qt::Key_S), "Save1"},
+                        {QKeySequence(Qt::CTRL | Qt::Key_P), "Print1"}};
+    for (const Key &key : keys) {
+        auto *shortcut = new QShortcut(key.sequence, this);
+        const QString item = QLatin1String(key.item);
+        connect(shortcut, &QShortcut::activated, this, [this, item] {
+            // The active document's file menu, else the frame's own.
+            // Save and print are not there without a document.
+            QMenu *menu = activeDocument() ? activeDocument()->File1 : File1;
+            if (auto *action = menu->findChild<QAction *>(item, Qt::FindDirectChildrenOnly))
+                action->trigger();
+        });
+    }
 }
 
 void TMainForm::FormResize()

@@ -206,6 +206,8 @@ private:
     void createToolBar();
     void createFormattingBar();
     void createMenus();
+    void createShortcuts();
+    void fillFontBox();
     void connectToolBar();
     void mergeMenus();
     void fillWindowList();

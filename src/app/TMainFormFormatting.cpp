@@ -28,21 +28,27 @@ int selectedEntry(const QComboBox *box)
     return index;
 }
 
-// Leading blanks, then the leading decimal digits; no digit gives 0.
-int lenientSize(const QString &text)
+bool isDigit(QChar c)
+{
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+// Leading blanks, then the leading decimal digits with an optional decimal
+// fraction ("10.5", the default size, must stay 10.5); no digit gives 0.
+double lenientSize(const QString &text)
 {
     qsizetype i = 0;
     while (i < text.size() && text.at(i) == QLatin1Char(' '))
         ++i;
-    int value = 0;
-    for (; i < text.size() && text.at(i) >= QLatin1Char('0') && text.at(i) <= QLatin1Char('9'); ++i)
-        value = qMin(value * 10 + (text.at(i).unicode() - '0'), 32767);
+    double value = 0;
+    for (; i < text.size() && isDigit(text.at(i)); ++i)
+        value = qMin(value * 10 + (text.at(i).unicode() - '0'), 32767.0);
+    if (i + 1 < text.size() && text.at(i) == QLatin1Char('.') && isDigit(text.at(i + 1))) {
+        double scale = 0.1;
+        for (++i; i < text.size() && isDigit(text.at(i)); ++i, scale /= 10)
+            value += (text.at(i).unicode() - '0') * scale;
+    }
     return value;
-}
-
-bool isDigit(QChar c)
-{
-    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
 }
 
 } // namespace

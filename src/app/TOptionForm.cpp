@@ -189,13 +189,17 @@ QGroupBox *TOptionForm::addFolderGroup(const QString &objectName, QLabel *folder
     return group;
 }
 
-void TOptionForm::showEvent(QShowEvent *event)
+void TOptionForm::setVisible(bool visible)
 {
-    if (QScreen *screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
-    // Every showing starts from the file, so an earlier cancelled edit is gone.
-    FormShow();
-    QDialog::showEvent(event);
+    // Every opening starts from the file, so an earlier cancelled edit is
+    // gone. Only an opening: a minimise and restore of the program shows the
+    // dialog again, and must not wipe what the user is typing.
+    if (visible && !isVisible()) {
+        if (QScreen *screen = this->screen())
+            move(screen->availableGeometry().center() - rect().center());
+        FormShow();
+    }
+    QDialog::setVisible(visible);
 }
 
 void TOptionForm::FormShow()

@@ -41,8 +41,7 @@ public slots:
     void SpeedButton3Click();
     void OKBtnClick();
 
-protected:
-    void showEvent(QShowEvent *event) override;
+    void setVisible(bool visible) override;
 
 private:
     QGroupBox *addFolderGroup(const QString &objectName, QLabel *folderLabel, QLineEdit *folder,

@@ -24,6 +24,7 @@
 #include <QFrame>
 #include <QMdiArea>
 #include <QMenu>
+#include <QStyle>
 #include <QToolButton>
 
 using tamapiko::app::Answer;
@@ -102,9 +103,9 @@ void TMDIChild::FormCreate()
 
     // Shown inside the frame's MDI area, it becomes the active document.
     QMdiArea *area = m_frame->MDIClient;
+    QMdiSubWindow *previous = area->currentSubWindow();
     area->addSubWindow(this);
-    const QSize space = area->viewport()->size();
-    resize(qMax(320, space.width() * 3 / 4), qMax(240, space.height() * 3 / 4));
+    placeBelow(previous);
     show();
     area->setActiveSubWindow(this);
 
@@ -114,6 +115,36 @@ void TMDIChild::FormCreate()
     // Japanese input: the engine takes input-method events; whether the
     // input method is switched on is the desktop's decision.
     TextEngine1->setAttribute(Qt::WA_InputMethodEnabled, true);
+    // Typing goes to the page from the first key, and comes back to it
+    // whenever the window is activated again.
+    client()->setFocusProxy(TextEngine1);
+    TextEngine1->setFocus(Qt::OtherFocusReason);
+}
+
+QSize TMDIChild::sizeHint() const
+{
+    // Three quarters of the visible area: cascading and new windows use
+    // this size, so every window stays usable and inside the frame.
+    const QMdiArea *area = mdiArea();
+    if (!area)
+        return QMdiSubWindow::sizeHint();
+    const QSize space = area->viewport()->size();
+    return QSize(qMin(space.width(), qMax(320, space.width() * 3 / 4)),
+                 qMin(space.height(), qMax(240, space.height() * 3 / 4)));
+}
+
+void TMDIChild::placeBelow(QMdiSubWindow *previous)
+{
+    // One title bar down and right of the window that was active, back to
+    // the top-left corner when that would leave the visible area.
+    const QRect space = mdiArea()->viewport()->rect();
+    const int step = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+    QRect placed(QPoint(0, 0), sizeHint());
+    if (previous && previous != this && !previous->isMinimized() && !previous->isMaximized())
+        placed.moveTopLeft(previous->pos() + QPoint(step, step));
+    if (!space.contains(placed))
+        placed.moveTopLeft(QPoint(0, 0));
+    setGeometry(placed);
 }
 
 void TMDIChild::FormShow()
@@ -150,13 +181,22 @@ void TMDIChild::FormResize()
 void TMDIChild::FormActivate()
 {
     m_frame->CobZoom1->setEditText(QString::number(TextEngine1->ZoomFactor()));
+    // The toolbar and the status bar show this window's caret at once, not
+    // only once the caret moves.
+    m_frame->EngineStatusBar1->setEngine(TextEngine1);
+    TextEngine1PosChange();
 }
 
 void TMDIChild::showEvent(QShowEvent *event)
 {
     QMdiSubWindow::showEvent(event);
-    if (!event->spontaneous())
-        tamapiko::app::runGuarded([this] { FormShow(); });
+    // Qt shows the window again on every minimise, maximise and restore;
+    // the showing steps set the default page, so running them again would
+    // throw away the page of a loaded or set-up document.
+    if (event->spontaneous() || m_showingStepsDone)
+        return;
+    m_showingStepsDone = true;
+    tamapiko::app::runGuarded([this] { FormShow(); });
 }
 
 bool TMDIChild::eventFilter(QObject *watched, QEvent *event)

@@ -39,8 +39,11 @@ public:
 
     // Lays out the ruler and the engine in the client area.
     void FormResize();
-    // Shows this window's zoom in the frame (the window became active).
+    // Shows this window's zoom and caret values in the frame (the window
+    // became active).
     void FormActivate();
+
+    QSize sizeHint() const override;
 
     // Saves the document; true only when the file was written (false when
     // the user cancelled choosing a name, or the file could not be written).
@@ -191,10 +194,12 @@ private:
     void FormCreate();
     void FormShow();
     void applyDefaultPage();
+    void placeBelow(QMdiSubWindow *previous);
     void createMenus();
     void createPopupMenu();
     QWidget *client() const { return widget(); }
 
     TMainForm *m_frame;
     bool m_closing = false;
+    bool m_showingStepsDone = false;
 };

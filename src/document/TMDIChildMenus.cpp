@@ -5,6 +5,7 @@
 #include "document/TMDIChild.h"
 
 #include "app/ErrorReporting.h"
+#include "app/TMainForm.h"
 
 #include <QAction>
 #include <QMenu>
@@ -250,6 +251,12 @@ void TMDIChild::createPopupMenu()
     dann1 = makeItem(D2, "dann1", QStringLiteral("段落の枠線（&Ｆ）"));
 
     connect(PopupMenu1, &QMenu::aboutToShow, this, guarded([this] { PopupMenu1Popup(); }));
+    // A context menu is a window of its own, so the status tips of its items
+    // stop there instead of reaching the frame: hand them on as they light up.
+    for (QMenu *menu : {PopupMenu1, N3, Font1, D2}) {
+        connect(menu, &QMenu::hovered, this, [this](QAction *item) { m_frame->ShowApplicationHint(item->statusTip()); });
+    }
+    connect(PopupMenu1, &QMenu::aboutToHide, this, [this] { m_frame->ShowApplicationHint(QString()); });
     run(Bakuset1, &TMDIChild::Bakuset1Click);
     run(Ritarn1, &TMDIChild::Ritarn1Click);
     run(Cut1, &TMDIChild::Cut1Click);

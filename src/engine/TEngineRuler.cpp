@@ -5,6 +5,8 @@
 #include "engine/TTextEngine.h"
 #include "engine/TabStopGlyph.h"
 
+#include <QCoreApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -92,6 +94,9 @@ void TEngineRuler::setEngine(TTextEngine *engine)
     m_connections.clear();
     cancelDrag();
     m_engine = engine;
+    // What the input method composes while the ruler has the focus is
+    // handed on to the engine (see inputMethodEvent).
+    setAttribute(Qt::WA_InputMethodEnabled, engine != nullptr);
     if (engine) {
         const auto refresh = [this] { update(); };
         m_connections << connect(engine, &TTextEngine::OnPosChange, this, refresh)
@@ -479,7 +484,48 @@ void TEngineRuler::keyPressEvent(QKeyEvent *event)
         cancelDrag();
         return;
     }
+    // The ruler may hold the focus (the program gives it the focus after a
+    // toolbar choice), but typing belongs to the page: hand the key on and
+    // let the engine keep the focus for what follows.
+    adoptTiedEngine();
+    if (m_engine && m_engine->isEnabled()) {
+        m_engine->setFocus(Qt::OtherFocusReason);
+        QKeyEvent copy(event->type(), event->key(), event->modifiers(), event->nativeScanCode(),
+                       event->nativeVirtualKey(), event->nativeModifiers(), event->text(), event->isAutoRepeat(),
+                       event->count());
+        QCoreApplication::sendEvent(m_engine, &copy);
+        event->setAccepted(copy.isAccepted());
+        return;
+    }
     QWidget::keyPressEvent(event);
+}
+
+void TEngineRuler::inputMethodEvent(QInputMethodEvent *event)
+{
+    // Text composed by the input method while the ruler holds the focus
+    // goes to the page like typed keys.
+    if (!m_engine) {
+        QWidget::inputMethodEvent(event);
+        return;
+    }
+    QCoreApplication::sendEvent(m_engine, event);
+    if (event->preeditString().isEmpty())
+        m_engine->setFocus(Qt::OtherFocusReason);
+}
+
+QVariant TEngineRuler::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    if (!m_engine)
+        return QWidget::inputMethodQuery(query);
+    // The engine answers, in the ruler's coordinates, so that the input
+    // method's window stands at the caret on the page.
+    const QWidget *engine = m_engine;
+    QVariant answer = engine->inputMethodQuery(query);
+    if (answer.typeId() == QMetaType::QRectF)
+        return answer.toRectF().translated(m_engine->mapTo(window(), QPointF()) - mapTo(window(), QPointF()));
+    if (answer.typeId() == QMetaType::QRect)
+        return answer.toRect().translated(m_engine->mapTo(window(), QPoint()) - mapTo(window(), QPoint()));
+    return answer;
 }
 
 void TEngineRuler::cancelDrag()

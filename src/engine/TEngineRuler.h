@@ -63,6 +63,10 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
+public:
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+protected:
 
 private:
     // The caret paragraph's indents, in twips from the text area's edges.

@@ -259,17 +259,17 @@ void TTextEngine::setFontName(const QString &name)
     d->afterUserAction();
 }
 
-int TTextEngine::FontSize() const
+double TTextEngine::FontSize() const
 {
-    return int(readCharFormat(d->cursor, document()->defaultFont()).fontSize);
+    return readCharFormat(d->cursor, document()->defaultFont()).fontSize;
 }
 
-void TTextEngine::setFontSize(int points)
+void TTextEngine::setFontSize(double points)
 {
-    if (points <= 0)
+    if (!(points > 0))
         return;
     QTextCharFormat format;
-    format.setFontPointSize(std::min(points, 1638));
+    format.setFontPointSize(std::min(points, 1638.0));
     d->editor.mergeCharFormat(d->cursor, format);
     d->afterUserAction();
 }
@@ -1329,12 +1329,22 @@ bool TTextEngine::event(QEvent *event)
 
 void TTextEngine::dragEnterEvent(QDragEnterEvent *event)
 {
+    // Files dropped onto the page are the host's to open; left alone, the
+    // drag goes on to the window around the engine.
+    if (ClipboardBridge::carriesFiles(event->mimeData())) {
+        event->ignore();
+        return;
+    }
     if (ClipboardBridge::canInsert(event->mimeData()))
         event->acceptProposedAction();
 }
 
 void TTextEngine::dragMoveEvent(QDragMoveEvent *event)
 {
+    if (ClipboardBridge::carriesFiles(event->mimeData())) {
+        event->ignore();
+        return;
+    }
     d->dropPosition = d->hitTest(event->position());
     const bool inside = event->source() == viewport() || event->source() == this;
     if (inside && d->dropPosition >= d->cursor.selectionStart() && d->dropPosition <= d->cursor.selectionEnd()) {
@@ -1354,6 +1364,10 @@ void TTextEngine::dragLeaveEvent(QDragLeaveEvent *event)
 
 void TTextEngine::dropEvent(QDropEvent *event)
 {
+    if (ClipboardBridge::carriesFiles(event->mimeData())) {
+        event->ignore();
+        return;
+    }
     const int position = d->hitTest(event->position());
     d->dropPosition = -1;
     const bool inside = event->source() == this || event->source() == viewport();

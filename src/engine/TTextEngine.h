@@ -44,8 +44,8 @@ public:
     // Character (apply to the selection, or at the caret to what is typed next)
     QString FontName() const;            // "" when mixed
     void setFontName(const QString &name);
-    int FontSize() const;                // points, 0 when mixed
-    void setFontSize(int points);
+    double FontSize() const;             // points (10.5 stays 10.5), 0 when mixed
+    void setFontSize(double points);
     int FontBold() const;                // 1, 0, or 2 when mixed
     void setFontBold(int on);            // 1 or 0
     int FontItalic() const;

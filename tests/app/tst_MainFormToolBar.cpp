@@ -120,17 +120,17 @@ private slots:
         QVERIFY(activate(frame.get()));
         TTextEngine *engine = frame->activeDocument()->TextEngine1;
         typeIntoBox(frame->CobPointSize, QStringLiteral("13"));
-        QCOMPARE(engine->FontSize(), 13);
+        QCOMPARE(engine->FontSize(), 13.0);
         QVERIFY(frame->activeDocument()->EngineRuler1->hasFocus());
         typeIntoBox(frame->CobPointSize, QStringLiteral("  17pt"));
-        QCOMPARE(engine->FontSize(), 17);
+        QCOMPARE(engine->FontSize(), 17.0);
 
         // Passing through the box without typing writes nothing back.
         emit engine->OnPosChange(engine);
         engine->setFontSize(20);
         frame->CobPointSize->lineEdit()->setFocus(Qt::TabFocusReason);
         engine->setFocus(Qt::TabFocusReason);
-        QCOMPARE(engine->FontSize(), 20);
+        QCOMPARE(engine->FontSize(), 20.0);
     }
 
     void fontBoxAppliesOnlyListEntries()

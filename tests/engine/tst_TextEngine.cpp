@@ -222,7 +222,7 @@ void tst_TextEngine::mixedSelectionReadsMixedValues()
     engine.setSelStart(0);
     engine.setSelLength(2);
     QCOMPARE(engine.FontName(), QStringLiteral("ＭＳ ゴシック"));
-    QCOMPARE(engine.FontSize(), 12);
+    QCOMPARE(engine.FontSize(), 12.0);
     QCOMPARE(engine.FontBold(), 1);
     QCOMPARE(engine.FontItalic(), 0);
     QCOMPARE(engine.ForeColor(), 0x332211);   // red in the low byte
@@ -230,7 +230,7 @@ void tst_TextEngine::mixedSelectionReadsMixedValues()
 
     engine.setSelLength(4);
     QCOMPARE(engine.FontName(), QString());
-    QCOMPARE(engine.FontSize(), 0);
+    QCOMPARE(engine.FontSize(), 0.0);
     QCOMPARE(engine.FontBold(), 2);
     QCOMPARE(engine.FontItalic(), 2);
     QCOMPARE(engine.FontUnderline(), 2);

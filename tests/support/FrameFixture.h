@@ -8,8 +8,12 @@
 
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
+class QMainWindow;
+class QMenu;
+class QMimeData;
 class QStatusBar;
 
 namespace tamapiko::test {
@@ -25,6 +29,23 @@ bool engineIsReal();
 
 // Makes the frame the active window, so that focus moves as for a user.
 bool activate(QWidget *window);
+
+// Opens the menu titled `menuTitle` in `window`'s menu bar with a click and
+// clicks its item whose caption starts with `itemCaption`, as a user does.
+// False when the menu or the item is not there or not enabled.
+bool chooseMenuItem(QMainWindow *window, const QString &menuTitle, const QString &itemCaption);
+// Clicks the item of an open pop-up menu whose caption starts with `itemCaption`.
+bool clickMenuItem(QMenu *menu, const QString &itemCaption);
+// Types `text` (ASCII) into whatever has the keyboard focus in `window`.
+void typeInto(QWidget *window, const QString &text);
+// Drags `data` over `window` at `position` (window coordinates) and drops
+// it there, delivered as the window system does: to the widget under the
+// pointer that accepts drops, on to its parents while they ignore it.
+void dropOnto(QWidget *window, QPoint position, const QMimeData *data);
+
+// Runs `act` on the next modal window to appear (a dialog opened by a menu
+// item the test is about to click), from inside its event loop.
+void whenModal(std::function<void(QWidget *modal)> act);
 
 // What the status bar's text shows now.
 template<typename Bar>
