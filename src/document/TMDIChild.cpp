@@ -119,6 +119,9 @@ void TMDIChild::FormCreate()
     // whenever the window is activated again.
     client()->setFocusProxy(TextEngine1);
     TextEngine1->setFocus(Qt::OtherFocusReason);
+    // A new document's toolbar shows its own caret's font and size from the
+    // start, not what the previous window left there.
+    TextEngine1PosChange();
 }
 
 QSize TMDIChild::sizeHint() const
@@ -181,10 +184,9 @@ void TMDIChild::FormResize()
 void TMDIChild::FormActivate()
 {
     m_frame->CobZoom1->setEditText(QString::number(TextEngine1->ZoomFactor()));
-    // The toolbar and the status bar show this window's caret at once, not
-    // only once the caret moves.
+    // The status bar shows this window's caret at once, not only once the
+    // caret moves.
     m_frame->EngineStatusBar1->setEngine(TextEngine1);
-    TextEngine1PosChange();
 }
 
 void TMDIChild::showEvent(QShowEvent *event)

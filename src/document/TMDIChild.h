@@ -39,7 +39,7 @@ public:
 
     // Lays out the ruler and the engine in the client area.
     void FormResize();
-    // Shows this window's zoom and caret values in the frame (the window
+    // Shows this window's zoom and caret position in the frame (the window
     // became active).
     void FormActivate();
 
