@@ -21,6 +21,7 @@ namespace tamapiko::engine::word {
 namespace {
 
 constexpr quint16 kWordIdent = 0xA5EC;
+constexpr quint16 kWord6Ident = 0xA5DC; // Word 6 and Word 95
 constexpr int kNoStyle = 0x0FFF;
 constexpr int kMaxStyleDepth = 16;
 constexpr quint32 kFkpSize = 512;
@@ -336,6 +337,10 @@ bool WordReader::Private::read(const QByteArray &file, QString *error)
     if (!storage.readStream(QStringLiteral("WordDocument"), &wordStream, error))
         return false;
     fib = ByteReader(wordStream);
+    if (fib.u16(0) == kWord6Ident) {
+        return fail(error, QStringLiteral("The document was written by Word 6 or Word 95, which tamapiko cannot read "
+                                          "yet; save it in the Word 97-2003 format."));
+    }
     if (wordStream.size() < 0x9A || fib.u16(0) != kWordIdent)
         return fail(error, QStringLiteral("The Word document is damaged: its file information block is missing."));
     const quint16 version = fib.u16(2);
