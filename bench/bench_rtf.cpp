@@ -36,6 +36,7 @@ using namespace tamapiko::engine;
 
 using tamapiko::bench::documentsFolder;
 using tamapiko::bench::medianMs;
+using tamapiko::bench::processMs;
 
 namespace {
 
@@ -61,17 +62,6 @@ int convert(const QString &in, const QString &out)
         return 1;
     }
     return 0;
-}
-
-double processMs(int runs, const QString &program, const QStringList &arguments)
-{
-    return medianMs(runs, [&] {
-        QProcess process;
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start(program, arguments);
-        if (!process.waitForFinished(600000) || process.exitCode() != 0)
-            qFatal("%s failed", qPrintable(program));
-    });
 }
 
 } // namespace

@@ -10,7 +10,7 @@ packages=(cmake g++ make ccache pkg-config
           fonts-crosextra-caladea fontconfig
           shared-mime-info desktop-file-utils xdg-utils)
 if [[ "${1:-}" == "--tests" ]]; then
-    packages+=(libreoffice-writer-nogui xvfb xauth poppler-utils python3-numpy python3-pil)
+    packages+=(libreoffice-writer-nogui antiword xvfb xauth poppler-utils python3-numpy python3-pil)
 fi
 
 missing=()

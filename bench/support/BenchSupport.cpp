@@ -48,4 +48,16 @@ double medianMs(int runs, const std::function<void()> &work, const std::function
     return times[times.size() / 2];
 }
 
+double processMs(int runs, const QString &program, const QStringList &arguments)
+{
+    return medianMs(runs, [&] {
+        QProcess process;
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.start(program, arguments);
+        if (!process.waitForFinished(600000) || process.exitCode() != 0)
+            qFatal("%s failed", qPrintable(program));
+    });
+}
+
 } // namespace tamapiko::bench

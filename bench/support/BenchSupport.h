@@ -4,6 +4,7 @@
 // and a median over repeated runs.
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -21,5 +22,9 @@ QString documentsFolder(const QString &given, const QString &pages, const QStrin
 // Median wall-clock time of `runs` calls of `work`, in milliseconds; `reset`
 // (when given) runs after each timed call, outside the timing.
 double medianMs(int runs, const std::function<void()> &work, const std::function<void()> &reset = {});
+
+// Median wall-clock time of `runs` runs of a whole process; a failing run
+// ends the benchmark.
+double processMs(int runs, const QString &program, const QStringList &arguments);
 
 } // namespace tamapiko::bench

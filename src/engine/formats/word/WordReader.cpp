@@ -1,0 +1,1359 @@
+#include "engine/formats/word/WordReader.h"
+
+#include "engine/formats/RtfCodePage.h"
+#include "engine/formats/RtfPicture.h"
+#include "engine/formats/word/BinaryData.h"
+#include "engine/formats/word/CompoundFile.h"
+#include "engine/formats/word/DocumentBuilder.h"
+#include "engine/formats/word/WordProperties.h"
+#include "engine/formats/word/WordSprms.h"
+
+#include <QHash>
+#include <QRegularExpression>
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <map>
+#include <vector>
+
+namespace tamapiko::engine::word {
+
+namespace {
+
+constexpr quint16 kWordIdent = 0xA5EC;
+constexpr quint16 kWord6Ident = 0xA5DC; // Word 6 and Word 95
+constexpr int kNoStyle = 0x0FFF;
+constexpr int kMaxStyleDepth = 16;
+constexpr quint32 kFkpSize = 512;
+
+// Indices of the (fc, lcb) pairs in the FIB that we use.
+enum FibPair {
+    PairStshf = 1, PairPlcffndRef = 2, PairPlcfandRef = 4, PairPlcfSed = 6, PairPlcfBteChpx = 12,
+    PairPlcfBtePapx = 13, PairSttbfFfn = 15, PairClx = 33, PairPlcfendRef = 46, PairPlfLst = 73, PairPlfLfo = 74,
+};
+
+// Word's 16 indexed colours (ico); 0 is automatic.
+QColor icoColor(int ico)
+{
+    static const QRgb kColors[] = {0,        0x000000, 0x0000FF, 0x00FFFF, 0x00FF00, 0xFF00FF, 0xFF0000,
+                                   0xFFFF00, 0xFFFFFF, 0x000080, 0x008080, 0x008000, 0x800080, 0x800000,
+                                   0x808000, 0x808080, 0xC0C0C0};
+    if (ico <= 0 || ico > 16)
+        return {};
+    return QColor::fromRgb(kColors[ico]);
+}
+
+// A COLORREF: red in the low byte; 0xFF000000 means automatic.
+QColor colorRef(quint32 value)
+{
+    if ((value >> 24) == 0xFF)
+        return {};
+    return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
+}
+
+UnderlineKind underlineKind(int kul)
+{
+    switch (kul) {
+    case 0: return UnderlineKind::None;
+    case 2: return UnderlineKind::Words;
+    case 3: return UnderlineKind::Double;
+    case 4: case 20: return UnderlineKind::Dotted;
+    case 6: return UnderlineKind::Thick;
+    case 7: case 23: return UnderlineKind::Dash;
+    case 9: case 25: return UnderlineKind::DashDot;
+    case 10: case 26: return UnderlineKind::DashDotDot;
+    case 11: return UnderlineKind::Wave;
+    case 27: return UnderlineKind::HeavyWave;
+    case 43: return UnderlineKind::DoubleWave;
+    case 39: case 55: return UnderlineKind::LongDash;
+    default: return UnderlineKind::Single;
+    }
+}
+
+// A border in the 4-byte form of Word 97 (Brc80) or the 8-byte one (Brc).
+Border border80(const ByteReader &r, qint64 at)
+{
+    Border border;
+    if (r.u32(at) == 0xFFFFFFFF || r.u32(at) == 0)
+        return border;
+    const int type = r.u8(at + 1);
+    if (type == 0 || type == 0xFF)
+        return border;
+    border.present = true;
+    border.isDouble = type == 3;
+    border.width = std::max(1, r.u8(at) * 5 / 2);
+    border.color = icoColor(r.u8(at + 2));
+    border.space = (r.u8(at + 3) & 0x1F) * 20;
+    return border;
+}
+
+Border border97(const ByteReader &r, qint64 at)
+{
+    Border border;
+    const int type = r.u8(at + 5);
+    if (type == 0 || type == 0xFF || r.u32(at + 4) == 0xFFFFFFFF)
+        return border;
+    border.present = true;
+    border.isDouble = type == 3;
+    border.width = std::max(1, r.u8(at + 4) * 5 / 2);
+    border.color = colorRef(r.u32(at));
+    border.space = (r.u16(at + 6) & 0x1F) * 20;
+    return border;
+}
+
+// Character state while sprms apply: the properties plus what only Word
+// has (font numbers until the font table resolves them, revision marks,
+// special characters, picture locations).
+struct Chp
+{
+    CharacterProperties props;
+    int fontAscii = 0;
+    int fontEastAsia = 0;
+    bool deleted = false;
+    bool special = false;
+    bool ole = false;
+    bool data = false;
+    qint64 picture = -1; // offset of the PICF in the Data stream
+    int style = 10;      // istd of the character style
+};
+
+// Paragraph state, with the table row that a row-end paragraph carries.
+struct Pap
+{
+    ParagraphProperties props;
+    int style = 0;
+    bool inTable = false;
+    bool rowEnd = false;
+    int depth = 0; // table nesting, 1 for an ordinary table
+    bool innerCell = false;
+    bool innerRowEnd = false;
+    int listOverride = 0; // ilfo, 1-based
+    int listLevel = 0;
+    RowProperties row;
+    Border tableBorders[6]; // top, left, bottom, right, inside horizontal, inside vertical
+    bool hasTableBorders = false;
+    QList<QColor> cellShading;
+};
+
+struct Style
+{
+    int base = kNoStyle;
+    int kind = 0; // 1 paragraph, 2 character
+    QByteArrayView papx;
+    QByteArrayView chpx;
+};
+
+struct FcRun
+{
+    quint32 start = 0;
+    quint32 end = 0;
+    QByteArrayView grpprl;
+    int style = -1; // paragraph runs: the istd
+};
+
+struct Piece
+{
+    quint32 cpStart = 0;
+    quint32 cpEnd = 0;
+    quint32 fc = 0;
+    bool compressed = false;
+    quint16 prm = 0;
+};
+
+struct ListLevel
+{
+    int start = 1;
+    int format = 0; // nfc
+    int follow = 0; // 0 tab, 1 space, 2 nothing
+    QString text;   // placeholders 0..8 stand for the levels' numbers
+    QByteArrayView papx;
+    QByteArrayView chpx;
+};
+
+struct List
+{
+    qint32 id = 0;
+    QList<ListLevel> levels;
+};
+
+QString romanNumber(int value, bool upper)
+{
+    if (value <= 0 || value >= 4000)
+        return QString::number(value);
+    static const struct { int value; const char *text; } kRoman[] = {
+        {1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"}, {90, "xc"},
+        {50, "l"}, {40, "xl"}, {10, "x"}, {9, "ix"}, {5, "v"}, {4, "iv"}, {1, "i"}};
+    QString text;
+    for (const auto &step : kRoman) {
+        while (value >= step.value) {
+            text += QLatin1String(step.text);
+            value -= step.value;
+        }
+    }
+    return upper ? text.toUpper() : text;
+}
+
+QString letterNumber(int value, bool upper)
+{
+    if (value <= 0)
+        return QString::number(value);
+    const QChar letter(char16_t((upper ? 'A' : 'a') + (value - 1) % 26));
+    return QString((value - 1) / 26 + 1, letter);
+}
+
+QString formatNumber(int value, int nfc)
+{
+    switch (nfc) {
+    case 1: return romanNumber(value, true);
+    case 2: return romanNumber(value, false);
+    case 3: return letterNumber(value, true);
+    case 4: return letterNumber(value, false);
+    case 22: return value < 10 ? QStringLiteral("0%1").arg(value) : QString::number(value);
+    case 14: case 19: { // full-width digits
+        QString text = QString::number(value);
+        for (QChar &c : text)
+            c = QChar(char16_t(c.unicode() - '0' + 0xFF10));
+        return text;
+    }
+    case 18: // circled numbers
+        return value >= 1 && value <= 20 ? QString(QChar(char16_t(0x2460 + value - 1))) : QString::number(value);
+    case 23: case 255: return {};
+    default: return QString::number(value);
+    }
+}
+
+} // namespace
+
+class WordReader::Private
+{
+public:
+    explicit Private(DocumentBuilder &b) : builder(b) {}
+
+    bool read(const QByteArray &file, QString *error);
+
+    DocumentBuilder &builder;
+    bool hasPage = false;
+    PageSetup page;
+
+private:
+    bool fail(QString *error, const QString &message)
+    {
+        if (error)
+            *error = message;
+        return false;
+    }
+    QByteArrayView tableSlice(int pair) const;
+    bool readPieces(QString *error);
+    void readFkps(int pair, bool paragraphs, std::vector<FcRun> &runs);
+    void readStyles();
+    void readFonts();
+    void readLists();
+    void readSection();
+    void readNoteReferences();
+
+    void applyChp(Chp &chp, QByteArrayView grpprl, const Chp &base) const;
+    void applyPap(Pap &pap, QByteArrayView grpprl) const;
+    void applyPrm(quint16 prm, Chp *chp, Pap *pap, const Chp &base) const;
+    const Chp &styleChp(int istd);
+    const Pap &stylePap(int istd);
+    Chp resolveStyleChp(int istd, int depth);
+    Pap resolveStylePap(int istd, int depth);
+
+    const FcRun *findRun(const std::vector<FcRun> &runs, quint32 fc, size_t &hint) const;
+    CharacterProperties finalProps(const Chp &chp, QStringView text) const;
+    QString listText(const Pap &pap, Chp *labelChp);
+    QString fontName(int index) const;
+
+    void emitDocument();
+    void emitParagraph(qsizetype start, qsizetype end);
+    void flushRun(QString &text, const Chp &chp, bool inTable);
+    void emitPicture(const Chp &chp, bool inTable);
+    RowProperties rowOf(const Pap &pap) const;
+
+    QByteArray wordStream;
+    QByteArray tableStream;
+    QByteArray dataStream;
+    ByteReader fib;
+    int pairCount = 0;
+    qint64 pairBase = 0;
+    quint32 textLength = 0; // ccpText
+
+    std::vector<Piece> pieces;
+    QByteArray prcData; // the CLX's grpprls that complex pieces point to
+    std::vector<QByteArrayView> prcs;
+    QString text;                 // the main text
+    std::vector<quint32> charFc;  // stream offset of each character
+    std::vector<quint32> charPiece;
+
+    std::vector<FcRun> chpxRuns;
+    std::vector<FcRun> papxRuns;
+    std::vector<Style> styles;
+    std::map<int, Chp> chpCache;
+    std::map<int, Pap> papCache;
+    Chp defaultChp;
+    std::vector<QString> fonts;
+    std::vector<List> lists;
+    std::vector<qint32> overrides; // lsid of each LFO, by ilfo - 1
+    std::map<qint32, std::array<int, 9>> listCounters;
+    std::map<quint32, QString> noteMarks; // cp of a note reference -> its number as shown
+    int footnoteCount = 0;
+    int endnoteCount = 0;
+
+    rtf::CodePageDecoder decoder;
+
+    // Fields being read: whether each open one is in its result yet.
+    struct Field
+    {
+        bool inResult = false;
+        QString instruction;
+        QString link;
+    };
+    std::vector<Field> fields;
+    std::vector<quint32> sectionEnds; // cps where sections end
+};
+
+WordReader::WordReader(DocumentBuilder &builder)
+    : d(std::make_unique<Private>(builder))
+{
+}
+
+WordReader::~WordReader() = default;
+
+bool WordReader::read(const QByteArray &file, QString *error) { return d->read(file, error); }
+bool WordReader::hasPageSetup() const { return d->hasPage; }
+PageSetup WordReader::pageSetup() const { return d->page; }
+
+// ---------------------------------------------------------------- file structure
+
+bool WordReader::Private::read(const QByteArray &file, QString *error)
+{
+    CompoundFileReader storage;
+    if (!storage.open(file, error))
+        return false;
+    if (storage.hasStream(QStringLiteral("EncryptedPackage")))
+        return fail(error, QStringLiteral("The document is password protected; tamapiko cannot open encrypted documents."));
+    if (!storage.hasStream(QStringLiteral("WordDocument")))
+        return fail(error, QStringLiteral("The file is not a Word document (it has no WordDocument stream)."));
+    if (!storage.readStream(QStringLiteral("WordDocument"), &wordStream, error))
+        return false;
+    fib = ByteReader(wordStream);
+    if (fib.u16(0) == kWord6Ident) {
+        return fail(error, QStringLiteral("The document was written by Word 6 or Word 95, which tamapiko cannot read "
+                                          "yet; save it in the Word 97-2003 format."));
+    }
+    if (wordStream.size() < 0x9A || fib.u16(0) != kWordIdent)
+        return fail(error, QStringLiteral("The Word document is damaged: its file information block is missing."));
+    const quint16 version = fib.u16(2);
+    const quint16 flags = fib.u16(0x0A);
+    if (flags & 0x0100)
+        return fail(error, QStringLiteral("The document is password protected; tamapiko cannot open encrypted documents."));
+    if (version < 0x00C1) {
+        return fail(error, QStringLiteral("The document was written by Word 6 or Word 95 (version %1), which tamapiko "
+                                          "cannot read yet; save it in the Word 97-2003 format.")
+                               .arg(version));
+    }
+
+    // FibRgW and FibRgLw have counted lengths; the (fc, lcb) pairs follow.
+    const qint64 cswAt = 0x20;
+    const qint64 rgLwAt = cswAt + 2 + 2 * qint64(fib.u16(cswAt)) + 2;
+    const quint16 cslw = fib.u16(rgLwAt - 2);
+    textLength = fib.u32(rgLwAt + 3 * 4);
+    const qint64 pairCountAt = rgLwAt + 4 * qint64(cslw);
+    pairCount = fib.u16(pairCountAt);
+    pairBase = pairCountAt + 2;
+    if (cslw < 4 || !fib.has(pairBase, 8 * qint64(std::min(pairCount, 75))))
+        return fail(error, QStringLiteral("The Word document is damaged: its file information block is cut short."));
+
+    const QString tableName = (flags & 0x0200) ? QStringLiteral("1Table") : QStringLiteral("0Table");
+    if (!storage.readStream(tableName, &tableStream, error))
+        return false;
+    if (storage.hasStream(QStringLiteral("Data")) && !storage.readStream(QStringLiteral("Data"), &dataStream, error))
+        return false;
+
+    if (!readPieces(error))
+        return false;
+    readFkps(PairPlcfBteChpx, false, chpxRuns);
+    readFkps(PairPlcfBtePapx, true, papxRuns);
+    readFonts();
+    readStyles();
+    readLists();
+    readSection();
+    readNoteReferences();
+    emitDocument();
+    return true;
+}
+
+QByteArrayView WordReader::Private::tableSlice(int pair) const
+{
+    if (pair >= pairCount)
+        return {};
+    const quint32 fc = fib.u32(pairBase + 8 * pair);
+    const quint32 lcb = fib.u32(pairBase + 8 * pair + 4);
+    if (lcb == 0 || quint64(fc) + lcb > quint64(tableStream.size()))
+        return {};
+    return QByteArrayView(tableStream).sliced(fc, lcb);
+}
+
+// The piece table: which stretch of the WordDocument stream holds each
+// stretch of the text, in 16-bit or 8-bit characters.
+bool WordReader::Private::readPieces(QString *error)
+{
+    const ByteReader clx(tableSlice(PairClx));
+    qint64 at = 0;
+    while (clx.u8(at) == 1) { // Prc: property modifiers of complex pieces
+        const quint16 size = clx.u16(at + 1);
+        prcs.push_back(clx.slice(at + 3, size));
+        at += 3 + size;
+    }
+    if (clx.u8(at) != 2)
+        return fail(error, QStringLiteral("The Word document is damaged: its piece table is missing."));
+    const quint32 lcb = clx.u32(at + 1);
+    const ByteReader plc(clx.slice(at + 5, lcb));
+    if (lcb < 4 || plc.size() < qsizetype(lcb))
+        return fail(error, QStringLiteral("The Word document is damaged: its piece table is cut short."));
+    const quint32 count = (lcb - 4) / 12;
+    for (quint32 i = 0; i < count; ++i) {
+        Piece piece;
+        piece.cpStart = plc.u32(4 * i);
+        piece.cpEnd = plc.u32(4 * (i + 1));
+        const qint64 pcd = 4 * (qint64(count) + 1) + 8 * i;
+        const quint32 fc = plc.u32(pcd + 2);
+        piece.compressed = fc & 0x40000000;
+        piece.fc = piece.compressed ? (fc & 0x3FFFFFFF) / 2 : (fc & 0x3FFFFFFF);
+        piece.prm = plc.u16(pcd + 6);
+        if (piece.cpEnd <= piece.cpStart)
+            continue;
+        pieces.push_back(piece);
+    }
+
+    // The main text is the first ccpText characters.
+    QStringDecoder latin("windows-1252");
+    text.reserve(textLength);
+    charFc.reserve(textLength);
+    charPiece.reserve(textLength);
+    for (quint32 index = 0; index < pieces.size(); ++index) {
+        const Piece &piece = pieces[index];
+        if (piece.cpStart >= textLength)
+            break;
+        const quint32 count = std::min(piece.cpEnd, textLength) - piece.cpStart;
+        const quint32 bytes = piece.compressed ? count : 2 * count;
+        if (quint64(piece.fc) + bytes > quint64(wordStream.size()))
+            return fail(error, QStringLiteral("The Word document is damaged: its text lies outside the file."));
+        const char *data = wordStream.constData() + piece.fc;
+        if (piece.compressed) {
+            text += latin.decode(QByteArrayView(data, count));
+            for (quint32 k = 0; k < count; ++k)
+                charFc.push_back(piece.fc + k);
+        } else {
+            const ByteReader r(QByteArrayView(data, bytes));
+            for (quint32 k = 0; k < count; ++k) {
+                text += QChar(char16_t(r.u16(2 * k)));
+                charFc.push_back(piece.fc + 2 * k);
+            }
+        }
+        charPiece.resize(charFc.size(), index);
+    }
+    if (text.size() != qsizetype(charFc.size())) // a decoder that changed the length
+        text.resize(qsizetype(charFc.size()), QChar(u' '));
+    return true;
+}
+
+// The formatted disk pages (FKPs) of character or paragraph properties,
+// flattened into one sorted list of stream ranges.
+void WordReader::Private::readFkps(int pair, bool paragraphs, std::vector<FcRun> &runs)
+{
+    const ByteReader plc(tableSlice(pair));
+    if (plc.size() < 12)
+        return;
+    const quint32 count = quint32(plc.size() - 4) / 8;
+    for (quint32 i = 0; i < count; ++i) {
+        const quint32 pn = plc.u32(4 * (qint64(count) + 1) + 4 * i) & 0x3FFFFF;
+        const quint64 offset = quint64(pn) * kFkpSize;
+        if (offset + kFkpSize > quint64(wordStream.size()))
+            continue;
+        const ByteReader fkp(QByteArrayView(wordStream).sliced(qsizetype(offset), kFkpSize));
+        const int entries = fkp.u8(kFkpSize - 1);
+        const qint64 offsetsAt = 4 * (qint64(entries) + 1);
+        if (offsetsAt + entries * (paragraphs ? 13 : 1) > kFkpSize - 1)
+            continue;
+        for (int k = 0; k < entries; ++k) {
+            FcRun run;
+            run.start = fkp.u32(4 * k);
+            run.end = fkp.u32(4 * (k + 1));
+            if (run.end <= run.start)
+                continue;
+            if (paragraphs) {
+                const int at = 2 * fkp.u8(offsetsAt + 13 * k);
+                if (at == 0)
+                    continue;
+                int size = 2 * fkp.u8(at) - 1;
+                qint64 from = at + 1;
+                if (fkp.u8(at) == 0) {
+                    size = 2 * fkp.u8(at + 1);
+                    from = at + 2;
+                }
+                const QByteArrayView bytes = fkp.slice(from, size);
+                if (bytes.size() < 2)
+                    continue;
+                run.style = ByteReader(bytes).u16(0);
+                run.grpprl = bytes.sliced(2);
+            } else {
+                const int at = 2 * fkp.u8(offsetsAt + k);
+                if (at != 0)
+                    run.grpprl = fkp.slice(at + 1, fkp.u8(at));
+            }
+            runs.push_back(run);
+        }
+    }
+    std::stable_sort(runs.begin(), runs.end(), [](const FcRun &a, const FcRun &b) { return a.start < b.start; });
+}
+
+const FcRun *WordReader::Private::findRun(const std::vector<FcRun> &runs, quint32 fc, size_t &hint) const
+{
+    if (hint < runs.size() && runs[hint].start <= fc && fc < runs[hint].end)
+        return &runs[hint];
+    auto it = std::upper_bound(runs.begin(), runs.end(), fc, [](quint32 value, const FcRun &run) {
+        return value < run.start;
+    });
+    if (it == runs.begin())
+        return nullptr;
+    --it;
+    if (fc >= it->end)
+        return nullptr;
+    hint = size_t(it - runs.begin());
+    return &*it;
+}
+
+void WordReader::Private::readFonts()
+{
+    const ByteReader sttb(tableSlice(PairSttbfFfn));
+    qint64 at = 0;
+    int count = sttb.u16(0);
+    at = 4;
+    if (count == 0xFFFF) {
+        count = sttb.u16(2);
+        at = 6;
+    }
+    for (int i = 0; i < count && at < sttb.size(); ++i) {
+        const int size = sttb.u8(at) + 1;
+        const ByteReader ffn(sttb.slice(at + 1, size - 1));
+        QString name;
+        for (qint64 k = 39; k + 1 < ffn.size(); k += 2) {
+            const char16_t c = ffn.u16(k);
+            if (c == 0)
+                break;
+            name.append(QChar(c));
+        }
+        fonts.push_back(name);
+        at += size;
+    }
+}
+
+QString WordReader::Private::fontName(int index) const
+{
+    return index >= 0 && size_t(index) < fonts.size() ? fonts[size_t(index)] : QString();
+}
+
+void WordReader::Private::readStyles()
+{
+    defaultChp.props.halfPoints = 20;
+    const ByteReader stsh(tableSlice(PairStshf));
+    if (stsh.size() < 4)
+        return;
+    const int headerSize = stsh.u16(0);
+    const int count = stsh.u16(2);
+    const int baseSize = stsh.u16(4);
+    if (headerSize >= 18) {
+        defaultChp.fontAscii = stsh.u16(2 + 12);
+        defaultChp.fontEastAsia = stsh.u16(2 + 14);
+    }
+    qint64 at = 2 + headerSize;
+    for (int istd = 0; istd < count && at + 2 <= stsh.size(); ++istd) {
+        const int size = stsh.u16(at);
+        at += 2;
+        Style style;
+        if (size > 0 && baseSize >= 10) {
+            const ByteReader std(stsh.slice(at, size));
+            style.kind = std.u16(2) & 0x0F;
+            style.base = std.u16(2) >> 4;
+            const int upxCount = std.u16(4) & 0x0F;
+            const int nameLength = std.u16(baseSize);
+            qint64 upx = baseSize + 2 + 2 * qint64(nameLength) + 2;
+            for (int k = 0; k < upxCount && upx + 2 <= std.size(); ++k) {
+                if (upx % 2)
+                    ++upx;
+                const int length = std.u16(upx);
+                const QByteArrayView bytes = std.slice(upx + 2, length);
+                if (style.kind == 1 && k == 0)
+                    style.papx = bytes.size() >= 2 ? bytes.sliced(2) : QByteArrayView();
+                else if ((style.kind == 1 && k == 1) || (style.kind == 2 && k == 0))
+                    style.chpx = bytes;
+                upx += 2 + length;
+            }
+        }
+        styles.push_back(style);
+        at += size;
+    }
+}
+
+Chp WordReader::Private::resolveStyleChp(int istd, int depth)
+{
+    if (istd < 0 || size_t(istd) >= styles.size() || depth > kMaxStyleDepth)
+        return defaultChp;
+    const Style &style = styles[size_t(istd)];
+    Chp chp = style.base == kNoStyle ? defaultChp : resolveStyleChp(style.base, depth + 1);
+    const Chp base = chp;
+    applyChp(chp, style.chpx, base);
+    return chp;
+}
+
+Pap WordReader::Private::resolveStylePap(int istd, int depth)
+{
+    if (istd < 0 || size_t(istd) >= styles.size() || depth > kMaxStyleDepth)
+        return Pap();
+    const Style &style = styles[size_t(istd)];
+    Pap pap = style.base == kNoStyle ? Pap() : resolveStylePap(style.base, depth + 1);
+    applyPap(pap, style.papx);
+    pap.style = istd;
+    return pap;
+}
+
+const Chp &WordReader::Private::styleChp(int istd)
+{
+    auto it = chpCache.find(istd);
+    if (it == chpCache.end())
+        it = chpCache.emplace(istd, resolveStyleChp(istd, 0)).first;
+    return it->second;
+}
+
+const Pap &WordReader::Private::stylePap(int istd)
+{
+    auto it = papCache.find(istd);
+    if (it == papCache.end())
+        it = papCache.emplace(istd, resolveStylePap(istd, 0)).first;
+    return it->second;
+}
+
+void WordReader::Private::readLists()
+{
+    // The levels follow the list headers in the table stream, outside the
+    // length the FIB gives.
+    const QByteArrayView headers = tableSlice(PairPlfLst);
+    const ByteReader plf(headers.isEmpty() ? QByteArrayView()
+                                           : QByteArrayView(tableStream).sliced(headers.data() - tableStream.constData()));
+    const int count = plf.u16(0);
+    qint64 at = 2;
+    std::vector<std::pair<qint32, int>> shapes; // id, level count
+    for (int i = 0; i < count && plf.has(at, 28); ++i) {
+        shapes.emplace_back(plf.i32(at), (plf.u8(at + 26) & 1) ? 1 : 9);
+        at += 28;
+    }
+    // The levels follow the list headers, in the same order.
+    for (const auto &[id, levels] : shapes) {
+        List list;
+        list.id = id;
+        for (int l = 0; l < levels && plf.has(at, 28); ++l) {
+            ListLevel level;
+            level.start = plf.i32(at);
+            level.format = plf.u8(at + 4);
+            level.follow = plf.u8(at + 15);
+            const int chpxSize = plf.u8(at + 24);
+            const int papxSize = plf.u8(at + 25);
+            at += 28;
+            level.papx = plf.slice(at, papxSize);
+            at += papxSize;
+            level.chpx = plf.slice(at, chpxSize);
+            at += chpxSize;
+            const int length = plf.u16(at);
+            at += 2;
+            for (int k = 0; k < length && plf.has(at, 2); ++k, at += 2)
+                level.text.append(QChar(char16_t(plf.u16(at))));
+            list.levels.append(level);
+        }
+        lists.push_back(list);
+    }
+    const ByteReader lfo(tableSlice(PairPlfLfo));
+    const quint32 lfoCount = std::min<quint32>(lfo.u32(0), quint32(lfo.size() / 16));
+    for (quint32 i = 0; i < lfoCount; ++i)
+        overrides.push_back(lfo.i32(4 + 16 * qint64(i)));
+}
+
+void WordReader::Private::readSection()
+{
+    const ByteReader plc(tableSlice(PairPlcfSed));
+    if (plc.size() < 16)
+        return;
+    const quint32 count = quint32(plc.size() - 4) / 16;
+    for (quint32 i = 0; i < count; ++i)
+        sectionEnds.push_back(plc.u32(4 * (i + 1)));
+    const quint32 sepx = plc.u32(4 * (qint64(count) + 1) + 2);
+    if (sepx == 0xFFFFFFFF || quint64(sepx) + 2 > quint64(wordStream.size()))
+        return;
+    const ByteReader stream(wordStream);
+    const QByteArrayView grpprl = stream.slice(sepx + 2, stream.u16(sepx));
+    // Word's own defaults: Letter with 1.25-inch side margins.
+    PageSetup setup;
+    setup.width = 12240;
+    setup.height = 15840;
+    setup.marginLeft = setup.marginRight = 1800;
+    setup.marginTop = setup.marginBottom = 1440;
+    forEachSprm(grpprl, [&](quint16 sprm, const ByteReader &op) {
+        switch (sprm) {
+        case sprmSXaPage: setup.width = op.u16(0); break;
+        case sprmSYaPage: setup.height = op.u16(0); break;
+        case sprmSDxaLeft: setup.marginLeft = op.u16(0); break;
+        case sprmSDxaRight: setup.marginRight = op.u16(0); break;
+        case sprmSDyaTop: setup.marginTop = std::abs(op.i16(0)); break;
+        case sprmSDyaBottom: setup.marginBottom = std::abs(op.i16(0)); break;
+        default: break;
+        }
+    });
+    if (setup.width > 0 && setup.height > 0) {
+        page = setup;
+        hasPage = true;
+    }
+}
+
+// Footnote and endnote references show their number in the body, as the
+// reader of the printed page sees them (endnotes in small roman numerals).
+void WordReader::Private::readNoteReferences()
+{
+    auto read = [&](int pair, bool endnotes) {
+        const ByteReader plc(tableSlice(pair));
+        if (plc.size() < 6)
+            return;
+        const quint32 count = quint32(plc.size() - 4) / 6;
+        for (quint32 i = 0; i < count; ++i) {
+            const quint32 cp = plc.u32(4 * i);
+            const bool custom = plc.u16(4 * (qint64(count) + 1) + 2 * i) == 0;
+            const int number = i + 1;
+            if (!custom)
+                noteMarks[cp] = endnotes ? romanNumber(number, false) : QString::number(number);
+        }
+    };
+    read(PairPlcffndRef, false);
+    read(PairPlcfendRef, true);
+}
+
+// ---------------------------------------------------------------- properties
+
+void WordReader::Private::applyChp(Chp &chp, QByteArrayView grpprl, const Chp &base) const
+{
+    CharacterProperties &c = chp.props;
+    auto toggle = [](int value, bool styleValue) {
+        switch (value) {
+        case 0: return false;
+        case 1: return true;
+        case 0x80: return styleValue;
+        case 0x81: return !styleValue;
+        default: return value != 0;
+        }
+    };
+    forEachSprm(grpprl, [&](quint16 sprm, const ByteReader &op) {
+        switch (sprm) {
+        case sprmCFBold: c.bold = toggle(op.u8(0), base.props.bold); break;
+        case sprmCFItalic: c.italic = toggle(op.u8(0), base.props.italic); break;
+        case sprmCFStrike: c.strike = toggle(op.u8(0), base.props.strike); break;
+        case sprmCFDStrike: c.doubleStrike = toggle(op.u8(0), base.props.doubleStrike); break;
+        case sprmCFVanish: c.hidden = toggle(op.u8(0), base.props.hidden); break;
+        case sprmCFCaps: c.caps = toggle(op.u8(0), base.props.caps); break;
+        case sprmCFSmallCaps: c.smallCaps = toggle(op.u8(0), base.props.smallCaps); break;
+        case sprmCKul: c.underline = underlineKind(op.u8(0)); break;
+        case sprmCHps: c.halfPoints = std::clamp<int>(op.u16(0), 2, 3276); break;
+        case sprmCIco: c.foreColor = icoColor(op.u8(0)); break;
+        case sprmCCv: c.foreColor = colorRef(op.u32(0)); break;
+        case sprmCHighlight: c.backColor = icoColor(op.u8(0)); break;
+        case sprmCShd80: {
+            const quint16 shd = op.u16(0);
+            const int pattern = shd >> 10;
+            if (pattern == 1)
+                c.backColor = icoColor(shd & 0x1F);
+            else if (pattern == 0 && ((shd >> 5) & 0x1F))
+                c.backColor = icoColor((shd >> 5) & 0x1F);
+            break;
+        }
+        case sprmCShd: {
+            const int pattern = op.u16(9);
+            if (pattern == 1)
+                c.backColor = colorRef(op.u32(1));
+            else if (pattern == 0 && colorRef(op.u32(5)).isValid())
+                c.backColor = colorRef(op.u32(5));
+            break;
+        }
+        case sprmCIss: c.vertical = quint8(std::min<int>(op.u8(0), 2)); break;
+        case sprmCHpsPos: c.offset = op.i16(0); break;
+        case sprmCRgFtc0: chp.fontAscii = op.u16(0); break;
+        case sprmCRgFtc1: chp.fontEastAsia = op.u16(0); break;
+        case sprmCFRMarkDel: chp.deleted = op.u8(0) != 0; break;
+        case sprmCFSpec: chp.special = op.u8(0) != 0; break;
+        case sprmCFOle2: chp.ole = op.u8(0) != 0; break;
+        case sprmCFData: chp.data = op.u8(0) != 0; break;
+        case sprmCPicLocation: chp.picture = op.u32(0); break;
+        case sprmCIstd: {
+            const int istd = op.u16(0);
+            if (istd != chp.style && size_t(istd) < styles.size() && styles[size_t(istd)].kind == 2) {
+                chp.style = istd;
+                applyChp(chp, styles[size_t(istd)].chpx, base);
+            }
+            break;
+        }
+        default: break;
+        }
+    });
+}
+
+void WordReader::Private::applyPap(Pap &pap, QByteArrayView grpprl) const
+{
+    ParagraphProperties &p = pap.props;
+    auto setBorder = [&](BorderSide side, const Border &border) { p.borders[side] = border; };
+    forEachSprm(grpprl, [&](quint16 sprm, const ByteReader &op) {
+        switch (sprm) {
+        case sprmPJc80:
+        case sprmPJc: {
+            static constexpr Alignment kJc[] = {Alignment::Left, Alignment::Center, Alignment::Right,
+                                                Alignment::Justify};
+            const int jc = op.u8(0);
+            p.alignment = jc < 4 ? kJc[jc] : Alignment::Justify;
+            break;
+        }
+        case sprmPDxaLeft80:
+        case sprmPDxaLeft: p.leftIndent = op.i16(0); break;
+        case sprmPDxaRight80:
+        case sprmPDxaRight: p.rightIndent = op.i16(0); break;
+        case sprmPDxaLeft180:
+        case sprmPDxaLeft1: p.firstIndent = op.i16(0); break;
+        case sprmPDyaBefore: p.spaceBefore = op.u16(0); break;
+        case sprmPDyaAfter: p.spaceAfter = op.u16(0); break;
+        case sprmPDyaLine: {
+            const int line = op.i16(0);
+            const bool multiple = op.u16(2) != 0;
+            if (multiple && line == 240) {
+                p.lineSpacing = 0;
+                p.lineMultiple = false;
+            } else {
+                p.lineSpacing = line;
+                p.lineMultiple = multiple && line > 0;
+            }
+            break;
+        }
+        case sprmPFKeepFollow: p.keepNext = op.u8(0) != 0; break;
+        case sprmPFPageBreakBefore: p.pageBreakBefore = op.u8(0) != 0; break;
+        case sprmPChgTabsPapx:
+        case sprmPChgTabs: {
+            const int deleted = op.u8(1);
+            QList<int> removed;
+            for (int i = 0; i < deleted; ++i)
+                removed.append(op.i16(2 + 2 * i));
+            qint64 at = 2 + 2 * qint64(deleted) + (sprm == sprmPChgTabs ? 2 * qint64(deleted) : 0);
+            const int added = op.u8(at);
+            QList<TabStop> tabs;
+            for (const TabStop &tab : std::as_const(p.tabs)) {
+                if (!removed.contains(tab.position))
+                    tabs.append(tab);
+            }
+            for (int i = 0; i < added; ++i) {
+                TabStop tab;
+                tab.position = op.i16(at + 1 + 2 * i);
+                const int kind = op.u8(at + 1 + 2 * qint64(added) + i) & 7;
+                static constexpr QTextOption::TabType kKinds[] = {QTextOption::LeftTab, QTextOption::CenterTab,
+                                                                   QTextOption::RightTab, QTextOption::DelimiterTab};
+                if (kind > 3)
+                    continue; // bar tabs draw a line; they stop nothing
+                tab.type = kKinds[kind];
+                tabs.removeIf([&](const TabStop &t) { return t.position == tab.position; });
+                tabs.append(tab);
+            }
+            std::sort(tabs.begin(), tabs.end(), [](const TabStop &a, const TabStop &b) { return a.position < b.position; });
+            if (tabs.size() > 64)
+                tabs.resize(64);
+            p.tabs = tabs;
+            break;
+        }
+        case sprmPBrcTop80: setBorder(Top, border80(op, 0)); break;
+        case sprmPBrcLeft80: setBorder(Left, border80(op, 0)); break;
+        case sprmPBrcBottom80: setBorder(Bottom, border80(op, 0)); break;
+        case sprmPBrcRight80: setBorder(Right, border80(op, 0)); break;
+        case sprmPBrcBar80: setBorder(Bar, border80(op, 0)); break;
+        case sprmPBrcTop: setBorder(Top, border97(op, 1)); break;
+        case sprmPBrcLeft: setBorder(Left, border97(op, 1)); break;
+        case sprmPBrcBottom: setBorder(Bottom, border97(op, 1)); break;
+        case sprmPBrcRight: setBorder(Right, border97(op, 1)); break;
+        case sprmPBrcBar: setBorder(Bar, border97(op, 1)); break;
+        case sprmPFInTable: pap.inTable = op.u8(0) != 0; if (pap.inTable && pap.depth == 0) pap.depth = 1; break;
+        case sprmPFTtp: pap.rowEnd = op.u8(0) != 0; break;
+        case sprmPItap: pap.depth = std::clamp<int>(op.i32(0), 0, 64); pap.inTable = pap.depth > 0; break;
+        case sprmPFInnerTableCell: pap.innerCell = op.u8(0) != 0; break;
+        case sprmPFInnerTtp: pap.innerRowEnd = op.u8(0) != 0; break;
+        case sprmPIlfo: pap.listOverride = op.i16(0); break;
+        case sprmPIlvl: pap.listLevel = std::min<int>(op.u8(0), 8); break;
+        case sprmPIstd: break; // the style comes with the PAPX itself
+
+        // Table rows (on the row's end mark).
+        case sprmTDefTable: {
+            const int cells = std::min<int>(op.u8(2), 63);
+            RowProperties &row = pap.row;
+            row.cells.clear();
+            row.left = op.i16(3);
+            const qint64 tcAt = 3 + 2 * (qint64(cells) + 1);
+            const qint64 length = op.u16(0);
+            for (int i = 0; i < cells; ++i) {
+                CellProperties cell;
+                cell.right = op.i16(3 + 2 * (i + 1));
+                const qint64 tc = tcAt + 20 * i;
+                if (tc + 20 <= length + 2) {
+                    const quint16 flags = op.u16(tc);
+                    cell.mergeFirst = flags & 0x01;
+                    cell.merge = flags & 0x02;
+                    cell.verticalMerge = (flags & 0x20) && !(flags & 0x40);
+                    cell.verticalMergeFirst = (flags & 0x20) && (flags & 0x40);
+                    cell.borders[Top] = border80(op, tc + 4);
+                    cell.borders[Left] = border80(op, tc + 8);
+                    cell.borders[Bottom] = border80(op, tc + 12);
+                    cell.borders[Right] = border80(op, tc + 16);
+                }
+                row.cells.append(cell);
+            }
+            break;
+        }
+        case sprmTDxaGapHalf: pap.row.gap = std::max<int>(0, op.i16(0)); break;
+        case sprmTTableBorders80:
+            for (int i = 0; i < 6; ++i)
+                pap.tableBorders[i] = border80(op, 1 + 4 * i);
+            pap.hasTableBorders = true;
+            break;
+        case sprmTTableBorders:
+            for (int i = 0; i < 6; ++i)
+                pap.tableBorders[i] = border97(op, 1 + 8 * i);
+            pap.hasTableBorders = true;
+            break;
+        case sprmTDefTableShd80: {
+            const int count = op.u8(0) / 2;
+            pap.cellShading.clear();
+            for (int i = 0; i < count; ++i) {
+                const quint16 shd = op.u16(1 + 2 * i);
+                const int pattern = shd >> 10;
+                pap.cellShading.append(pattern == 1 ? icoColor(shd & 0x1F)
+                                                    : pattern == 0 ? icoColor((shd >> 5) & 0x1F) : QColor());
+            }
+            break;
+        }
+        case sprmTDefTableShd: {
+            const int count = op.u8(0) / 10;
+            pap.cellShading.clear();
+            for (int i = 0; i < count; ++i) {
+                const qint64 at = 1 + 10 * i;
+                const int pattern = op.u16(at + 8);
+                pap.cellShading.append(pattern == 1 ? colorRef(op.u32(at)) : colorRef(op.u32(at + 4)));
+            }
+            break;
+        }
+        default: break;
+        }
+    });
+}
+
+void WordReader::Private::applyPrm(quint16 prm, Chp *chp, Pap *pap, const Chp &base) const
+{
+    if (prm == 0)
+        return;
+    // Only the complex form (an index into the CLX's property lists) is
+    // read; the one-sprm form, which needs Word's table of short sprm
+    // numbers, is left out.
+    if (!(prm & 1))
+        return;
+    const size_t index = prm >> 1;
+    if (index >= prcs.size())
+        return;
+    const QByteArrayView grpprl = prcs[index];
+    if (chp)
+        applyChp(*chp, grpprl, base);
+    if (pap)
+        applyPap(*pap, grpprl);
+}
+
+CharacterProperties WordReader::Private::finalProps(const Chp &chp, QStringView runText) const
+{
+    CharacterProperties props = chp.props;
+    bool eastAsian = false;
+    for (const QChar c : runText) {
+        if (c.unicode() >= 0x2E80) {
+            eastAsian = true;
+            break;
+        }
+    }
+    props.font = fontName(eastAsian ? chp.fontEastAsia : chp.fontAscii);
+    if (props.font.isEmpty())
+        props.font = fontName(chp.fontAscii);
+    return props;
+}
+
+// ---------------------------------------------------------------- the text
+
+RowProperties WordReader::Private::rowOf(const Pap &pap) const
+{
+    RowProperties row = pap.row;
+    const int count = int(row.cells.size());
+    for (int i = 0; i < count; ++i) {
+        CellProperties &cell = row.cells[i];
+        if (pap.hasTableBorders) {
+            const Border *edges = pap.tableBorders; // top, left, bottom, right, inside h, inside v
+            if (!cell.borders[Top].present)
+                cell.borders[Top] = edges[4].present ? edges[4] : edges[0];
+            if (!cell.borders[Bottom].present)
+                cell.borders[Bottom] = edges[4].present ? edges[4] : edges[2];
+            if (!cell.borders[Left].present)
+                cell.borders[Left] = i == 0 ? edges[1] : edges[5];
+            if (!cell.borders[Right].present)
+                cell.borders[Right] = i + 1 == count ? edges[3] : edges[5];
+        }
+        if (i < pap.cellShading.size() && pap.cellShading.at(i).isValid())
+            cell.shading = pap.cellShading.at(i);
+    }
+    return row;
+}
+
+QString WordReader::Private::listText(const Pap &pap, Chp *labelChp)
+{
+    if (pap.listOverride <= 0 || size_t(pap.listOverride) > overrides.size())
+        return {};
+    const qint32 id = overrides[size_t(pap.listOverride - 1)];
+    const auto list = std::find_if(lists.begin(), lists.end(), [&](const List &l) { return l.id == id; });
+    if (list == lists.end() || list->levels.isEmpty())
+        return {};
+    const int levelIndex = std::min<int>(pap.listLevel, int(list->levels.size()) - 1);
+    const ListLevel &level = list->levels.at(levelIndex);
+
+    auto &counters = listCounters.try_emplace(id, std::array<int, 9>{}).first->second;
+    if (counters[size_t(levelIndex)] == 0)
+        counters[size_t(levelIndex)] = level.start;
+    else
+        ++counters[size_t(levelIndex)];
+    for (int deeper = levelIndex + 1; deeper < 9; ++deeper)
+        counters[size_t(deeper)] = 0;
+
+    QString label;
+    for (const QChar c : level.text) {
+        const int placeholder = c.unicode();
+        if (placeholder < 9) {
+            const int index = std::min<int>(placeholder, int(list->levels.size()) - 1);
+            const int value = counters[size_t(placeholder)] ? counters[size_t(placeholder)]
+                                                            : list->levels.at(index).start;
+            label += formatNumber(value, list->levels.at(index).format);
+        } else {
+            label += c;
+        }
+    }
+    if (labelChp) {
+        applyChp(*labelChp, level.chpx, *labelChp);
+    }
+    if (level.follow == 0)
+        label += QLatin1Char('\t');
+    else if (level.follow == 1)
+        label += QLatin1Char(' ');
+    return label;
+}
+
+void WordReader::Private::flushRun(QString &run, const Chp &chp, bool inTable)
+{
+    if (run.isEmpty())
+        return;
+    // Symbol fonts keep their glyphs in the private area: show the
+    // characters the glyphs stand for.
+    const QString font = fontName(chp.fontAscii);
+    if (font.startsWith(QLatin1String("Symbol"), Qt::CaseInsensitive)
+        || font.startsWith(QLatin1String("Wingdings"), Qt::CaseInsensitive)) {
+        const int codePage = font.startsWith(QLatin1Char('S'), Qt::CaseInsensitive) ? rtf::kSymbolCodePage
+                                                                                   : rtf::kWingdingsCodePage;
+        QString mapped;
+        for (const QChar c : std::as_const(run)) {
+            const char16_t u = c.unicode();
+            if (u >= 0xF020 && u <= 0xF0FF) {
+                const char byte = char(u - 0xF000);
+                mapped += decoder.decode(codePage, QByteArrayView(&byte, 1));
+            } else {
+                mapped += c;
+            }
+        }
+        run = mapped;
+    }
+    CharacterProperties props = finalProps(chp, run);
+    if (!fields.empty()) {
+        for (auto it = fields.rbegin(); it != fields.rend(); ++it) {
+            if (!it->link.isEmpty()) {
+                props.link = it->link;
+                break;
+            }
+        }
+    }
+    builder.appendText(run, props, inTable);
+    run.clear();
+}
+
+void WordReader::Private::emitPicture(const Chp &chp, bool inTable)
+{
+    if (chp.picture < 0 || chp.picture + 68 > dataStream.size())
+        return;
+    const ByteReader data(dataStream);
+    const qint64 at = chp.picture;
+    const quint32 total = data.u32(at);
+    const int headerSize = data.u16(at + 4);
+    if (total < quint32(headerSize) || headerSize < 68 || !data.has(at, total))
+        return;
+    const int mode = data.u16(at + 6);
+    const int goalWidth = data.i16(at + 28);
+    const int goalHeight = data.i16(at + 30);
+    const int scaleX = data.u16(at + 32);
+    const int scaleY = data.u16(at + 34);
+    qint64 pos = at + headerSize;
+    if (mode == 0x66) // a linked picture: its file name comes first
+        pos += 1 + data.u8(pos);
+    const qint64 end = at + total;
+
+    // OfficeArt records: the shape container, then the blip store entries.
+    while (pos + 8 <= end) {
+        const quint16 instance = data.u16(pos) >> 4;
+        const quint16 type = data.u16(pos + 2);
+        const quint32 length = data.u32(pos + 4);
+        const qint64 body = pos + 8;
+        if (type == 0xF007 && data.has(body, 36)) { // FBSE: the blip follows its name
+            pos = body + 36 + data.u8(body + 33);
+            continue;
+        }
+        rtf::PictureFormat format = rtf::PictureFormat::Unknown;
+        bool metafile = false;
+        switch (type) {
+        case 0xF01A: format = rtf::PictureFormat::Emf; metafile = true; break;
+        case 0xF01B: format = rtf::PictureFormat::Wmf; metafile = true; break;
+        case 0xF01C: format = rtf::PictureFormat::MacPict; metafile = true; break;
+        case 0xF01D: case 0xF02A: format = rtf::PictureFormat::Jpeg; break;
+        case 0xF01E: format = rtf::PictureFormat::Png; break;
+        case 0xF01F: format = rtf::PictureFormat::Dib; break;
+        default: break;
+        }
+        if (format != rtf::PictureFormat::Unknown) {
+            const int uids = 1 + (instance & 1);
+            qint64 bytesAt = body + 16 * uids;
+            QByteArray bytes;
+            if (metafile) {
+                const quint32 size = data.u32(bytesAt);
+                const bool compressed = data.u8(bytesAt + 32) == 0;
+                bytesAt += 34;
+                const QByteArrayView raw = data.slice(bytesAt, body + length - bytesAt);
+                if (compressed) {
+                    QByteArray prefixed;
+                    prefixed.append(char(size >> 24)).append(char(size >> 16)).append(char(size >> 8)).append(char(size));
+                    prefixed.append(raw.data(), raw.size());
+                    bytes = size < (64u << 20) ? qUncompress(prefixed) : QByteArray();
+                } else {
+                    bytes = raw.toByteArray();
+                }
+            } else {
+                bytesAt += 1; // the tag byte
+                bytes = data.slice(bytesAt, body + length - bytesAt).toByteArray();
+            }
+            if (bytes.isEmpty())
+                return;
+            rtf::PictureSource source;
+            source.format = format;
+            source.bytes = bytes;
+            source.goalWidth = goalWidth;
+            source.goalHeight = goalHeight;
+            source.scaleX = scaleX > 0 ? scaleX / 10 : 100;
+            source.scaleY = scaleY > 0 ? scaleY / 10 : 100;
+            if (format == rtf::PictureFormat::Wmf || format == rtf::PictureFormat::Emf) {
+                source.width = goalWidth * 2540 / 1440;
+                source.height = goalHeight * 2540 / 1440;
+            }
+            builder.appendPicture(source, QString(), inTable);
+            return;
+        }
+        if (type == 0xF004 || type == 0xF000 || type == 0xF001)
+            pos = body + length; // containers we do not need
+        else
+            pos = body + length;
+        if (length == 0 && type == 0)
+            return;
+    }
+}
+
+void WordReader::Private::emitDocument()
+{
+    // Paragraphs end at paragraph marks and cell marks.
+    qsizetype start = 0;
+    const qsizetype length = text.size();
+    for (qsizetype i = 0; i < length; ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c == 0x0D || c == 0x07) {
+            emitParagraph(start, i + 1);
+            start = i + 1;
+        }
+    }
+    if (start < length)
+        emitParagraph(start, length);
+    builder.finish(ParagraphProperties());
+}
+
+void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
+{
+    // The paragraph's properties are those of its mark.
+    const qsizetype markIndex = end - 1;
+    size_t papHint = 0;
+    Pap pap;
+    const FcRun *papx = findRun(papxRuns, charFc[size_t(markIndex)], papHint);
+    pap = stylePap(papx ? papx->style : 0);
+    if (papx)
+        applyPap(pap, papx->grpprl);
+    const Chp styleBase = styleChp(pap.style);
+    applyPrm(pieces[charPiece[size_t(markIndex)]].prm, nullptr, &pap, styleBase);
+
+    // Nested tables are flattened: their cells become paragraphs of the
+    // outer cell, and their row marks vanish.
+    const bool nested = pap.depth > 1;
+    if (nested && pap.innerRowEnd)
+        return;
+    const bool inTable = pap.inTable || pap.depth > 0;
+    const char16_t mark = text.at(markIndex).unicode();
+
+    if (pap.rowEnd && !nested) {
+        builder.endRow(rowOf(pap));
+        return;
+    }
+
+    // List label first.
+    Chp labelChp = styleBase;
+    const QString label = listText(pap, &labelChp);
+
+    QString run;
+    Chp runChp;
+    bool haveRun = false;
+    size_t chpHint = 0;
+    auto charChp = [&](qsizetype index) {
+        Chp chp = styleBase;
+        if (const FcRun *chpx = findRun(chpxRuns, charFc[size_t(index)], chpHint))
+            applyChp(chp, chpx->grpprl, styleBase);
+        applyPrm(pieces[charPiece[size_t(index)]].prm, &chp, nullptr, styleBase);
+        return chp;
+    };
+
+    if (!label.isEmpty()) {
+        QString labelRun = label;
+        flushRun(labelRun, labelChp, inTable);
+    }
+
+    for (qsizetype i = start; i < markIndex; ++i) {
+        const Chp chp = charChp(i);
+        const char16_t c = text.at(i).unicode();
+        auto sameFormat = [&] { return haveRun && chp.props == runChp.props && chp.fontAscii == runChp.fontAscii
+                                       && chp.fontEastAsia == runChp.fontEastAsia; };
+
+        // Field structure decides what shows.
+        if (c == 0x13) {
+            flushRun(run, runChp, inTable);
+            fields.push_back(Field{});
+            continue;
+        }
+        if (c == 0x14 && !fields.empty()) {
+            flushRun(run, runChp, inTable);
+            Field &field = fields.back();
+            field.inResult = true;
+            static const QRegularExpression hyperlink(
+                QStringLiteral(R"re(^\s*HYPERLINK\s+(?:(\\l)\s+)?"?([^"\s]+)"?)re"),
+                QRegularExpression::CaseInsensitiveOption);
+            const QRegularExpressionMatch match = hyperlink.match(field.instruction);
+            if (match.hasMatch())
+                field.link = (match.captured(1).isEmpty() ? QString() : QStringLiteral("#")) + match.captured(2);
+            continue;
+        }
+        if (c == 0x15 && !fields.empty()) {
+            flushRun(run, runChp, inTable);
+            const Field field = fields.back();
+            fields.pop_back();
+            // Phonetic guides are EQ fields without a result: the base text
+            // is the last argument of their overstrike.
+            static const QRegularExpression ruby(QStringLiteral(R"re(^\s*EQ\b.*\\o\s*\\a\w\s*\(.*,([^,()]*)\)\s*$)re"),
+                                                 QRegularExpression::DotMatchesEverythingOption);
+            if (!field.inResult) {
+                const QRegularExpressionMatch match = ruby.match(field.instruction);
+                if (match.hasMatch()) {
+                    QString base = match.captured(1);
+                    flushRun(base, chp, inTable);
+                }
+            }
+            continue;
+        }
+        bool hiddenByField = false;
+        for (const Field &field : fields) {
+            if (!field.inResult) {
+                hiddenByField = true;
+                break;
+            }
+        }
+        if (hiddenByField) {
+            if (!fields.empty() && !fields.back().inResult && fields.back().instruction.size() < 4096)
+                fields.back().instruction += QChar(c);
+            continue;
+        }
+        if (chp.deleted || chp.props.hidden)
+            continue;
+
+        if (chp.special) {
+            if (c == 0x01 && !chp.ole) {
+                flushRun(run, runChp, inTable);
+                emitPicture(chp, inTable);
+                continue;
+            }
+            if (c == 0x02) {
+                const auto mark = noteMarks.find(quint32(i));
+                if (mark == noteMarks.end())
+                    continue;
+                if (!sameFormat()) {
+                    flushRun(run, runChp, inTable);
+                    runChp = chp;
+                    haveRun = true;
+                }
+                run += mark->second;
+                continue;
+            }
+            if (c < 0x20)
+                continue; // annotation marks, drawn objects, separators
+        }
+
+        QChar out(c);
+        switch (c) {
+        case 0x0B: out = QChar(QChar::LineSeparator); break;
+        case 0x0C:
+        case 0x0E: {
+            flushRun(run, runChp, inTable);
+            const bool sectionEnd = std::binary_search(sectionEnds.begin(), sectionEnds.end(), quint32(i + 1));
+            if (sectionEnd)
+                builder.sectionBreak(pap.props, finalProps(chp, {}), inTable);
+            else
+                builder.pageBreak(pap.props, finalProps(chp, {}), inTable);
+            continue;
+        }
+        case 0x1E: out = QChar(0x2011); break; // non-breaking hyphen
+        case 0x1F: continue;                   // optional hyphen: shown only at a line end
+        case 0x09: break;
+        case 0x01: case 0x08: case 0x02: case 0x05: case 0x03: case 0x04: continue;
+        default:
+            if (c < 0x20)
+                continue;
+            break;
+        }
+        if (!sameFormat()) {
+            flushRun(run, runChp, inTable);
+            runChp = chp;
+            haveRun = true;
+        }
+        run += out;
+    }
+    flushRun(run, runChp, inTable);
+
+    const CharacterProperties markProps = finalProps(charChp(markIndex), {});
+    if (mark == 0x07 && inTable && !nested)
+        builder.endCell(pap.props, true);
+    else
+        builder.endParagraph(pap.props, markProps, inTable);
+}
+
+} // namespace tamapiko::engine::word

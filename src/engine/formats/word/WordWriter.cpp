@@ -1,0 +1,823 @@
+#include "engine/formats/word/WordWriter.h"
+
+#include "engine/EngineProperties.h"
+#include "engine/ResourceImage.h"
+#include "engine/formats/RtfPicture.h"
+#include "engine/formats/word/BinaryData.h"
+#include "engine/formats/word/CompoundFile.h"
+#include "engine/formats/word/DocumentWalker.h"
+#include "engine/formats/word/WordSprms.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QTextDocument>
+
+#include <cmath>
+#include <vector>
+
+namespace tamapiko::engine::word {
+
+namespace {
+
+constexpr quint32 kFkpSize = 512;
+constexpr quint32 kTextOffset = 1024; // the text follows the FIB on its own page
+constexpr int kPairCount = 93;        // the (fc, lcb) pairs of a Word 97 FIB
+constexpr quint16 kJapanese = 0x0411;
+constexpr quint8 kShiftJisCharset = 128;
+constexpr quint8 kHyperlinkField = 88;
+
+enum FibPair {
+    PairStshfOrig = 0, PairStshf = 1, PairPlcfSed = 6, PairPlcfBteChpx = 12, PairPlcfBtePapx = 13,
+    PairSttbfFfn = 15, PairPlcfFldMom = 16, PairDop = 31, PairClx = 33,
+};
+
+bool isEastAsian(QStringView text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x2E80)
+            return true;
+    }
+    return false;
+}
+
+quint32 colorRef(const QColor &color)
+{
+    if (!color.isValid())
+        return 0xFF000000;
+    const QColor rgb = color.toRgb();
+    return quint32(rgb.red()) | (quint32(rgb.green()) << 8) | (quint32(rgb.blue()) << 16);
+}
+
+int kulOf(UnderlineKind kind)
+{
+    switch (kind) {
+    case UnderlineKind::None: return 0;
+    case UnderlineKind::Single: return 1;
+    case UnderlineKind::Words: return 2;
+    case UnderlineKind::Double: return 3;
+    case UnderlineKind::Dotted: return 4;
+    case UnderlineKind::Thick: return 6;
+    case UnderlineKind::Dash: return 7;
+    case UnderlineKind::DashDot: return 9;
+    case UnderlineKind::DashDotDot: return 10;
+    case UnderlineKind::Wave: return 11;
+    case UnderlineKind::HeavyWave: return 27;
+    case UnderlineKind::DoubleWave: return 43;
+    case UnderlineKind::LongDash: return 39;
+    }
+    return 1;
+}
+
+// A list of sprms being built.
+class Grpprl
+{
+public:
+    void u8(quint16 sprm, quint8 value)
+    {
+        appendU16(m_bytes, sprm);
+        appendU8(m_bytes, value);
+    }
+    void u16(quint16 sprm, quint16 value)
+    {
+        appendU16(m_bytes, sprm);
+        appendU16(m_bytes, value);
+    }
+    void u32(quint16 sprm, quint32 value)
+    {
+        appendU16(m_bytes, sprm);
+        appendU32(m_bytes, value);
+    }
+    void bytes(quint16 sprm, const QByteArray &operand)
+    {
+        appendU16(m_bytes, sprm);
+        m_bytes.append(operand);
+    }
+    const QByteArray &data() const { return m_bytes; }
+
+private:
+    QByteArray m_bytes;
+};
+
+QByteArray brc80(const Border &border)
+{
+    QByteArray bytes;
+    if (!border.present) {
+        appendU32(bytes, 0);
+        return bytes;
+    }
+    appendU8(bytes, quint8(std::clamp(border.width * 2 / 5, 1, 255)));
+    appendU8(bytes, border.isDouble ? 3 : 1);
+    appendU8(bytes, 0); // automatic colour
+    appendU8(bytes, quint8(std::clamp(border.space / 20, 0, 31)));
+    return bytes;
+}
+
+QByteArray brc(const Border &border)
+{
+    QByteArray bytes;
+    appendU32(bytes, colorRef(border.color));
+    appendU8(bytes, border.present ? quint8(std::clamp(border.width * 2 / 5, 1, 255)) : 0);
+    appendU8(bytes, border.present ? (border.isDouble ? 3 : 1) : 0);
+    appendU16(bytes, quint16(std::clamp(border.space / 20, 0, 31)));
+    return bytes;
+}
+
+// Formatted disk pages: runs of the WordDocument stream with their
+// properties, packed into 512-byte pages as Word reads them.
+class FkpWriter
+{
+public:
+    explicit FkpWriter(bool paragraphs) : m_paragraphs(paragraphs) {}
+
+    void add(quint32 fcStart, quint32 fcEnd, const QByteArray &properties)
+    {
+        if (!m_paragraphs && !m_runs.empty() && m_runs.back().properties == properties
+            && m_runs.back().end == fcStart) {
+            m_runs.back().end = fcEnd;
+            return;
+        }
+        m_runs.push_back(Run{fcStart, fcEnd, properties});
+    }
+
+    // Appends the pages to `stream` (at a page boundary) and returns the
+    // bin table that finds them.
+    QByteArray write(QByteArray &stream) const
+    {
+        QList<quint32> firstFcs;
+        QList<quint32> pageNumbers;
+        quint32 lastFc = 0;
+        size_t next = 0;
+        while (next < m_runs.size()) {
+            QByteArray page(kFkpSize, '\0');
+            int count = 0;
+            int dataStart = kFkpSize - 1; // properties grow down from the count byte
+            const int entrySize = m_paragraphs ? 13 : 1;
+            while (next < m_runs.size()) {
+                const Run &run = m_runs[next];
+                const QByteArray stored = encoded(run.properties);
+                int at = dataStart - int(stored.size());
+                at &= ~1;
+                const int tableEnd = 4 * (count + 2) + entrySize * (count + 1);
+                if (at < tableEnd)
+                    break;
+                dataStart = at;
+                page.replace(at, stored.size(), stored);
+                m_offsets.push_back(quint8(at / 2));
+                ++count;
+                ++next;
+            }
+            if (count == 0)
+                break; // a property list larger than a page: never written by us
+            // rgfc, then the offsets (with an empty PHE for paragraphs).
+            const size_t first = next - size_t(count);
+            for (int i = 0; i < count; ++i)
+                putU32(page, 4 * i, m_runs[first + size_t(i)].start);
+            putU32(page, 4 * count, m_runs[next - 1].end);
+            for (int i = 0; i < count; ++i)
+                page[4 * (count + 1) + entrySize * i] = char(m_offsets[m_offsets.size() - size_t(count) + size_t(i)]);
+            page[kFkpSize - 1] = char(count);
+            firstFcs.append(m_runs[first].start);
+            pageNumbers.append(quint32(stream.size()) / kFkpSize);
+            lastFc = m_runs[next - 1].end;
+            stream.append(page);
+        }
+        QByteArray plc;
+        for (const quint32 fc : firstFcs)
+            appendU32(plc, fc);
+        appendU32(plc, lastFc);
+        for (const quint32 pn : pageNumbers)
+            appendU32(plc, pn);
+        return plc;
+    }
+
+private:
+    struct Run
+    {
+        quint32 start;
+        quint32 end;
+        QByteArray properties;
+    };
+
+    QByteArray encoded(const QByteArray &properties) const
+    {
+        QByteArray stored;
+        if (!m_paragraphs) {
+            appendU8(stored, quint8(properties.size()));
+        } else if (properties.size() % 2) {
+            appendU8(stored, quint8((properties.size() + 1) / 2));
+        } else {
+            appendU8(stored, 0);
+            appendU8(stored, quint8(properties.size() / 2));
+        }
+        stored.append(properties);
+        return stored;
+    }
+
+    bool m_paragraphs;
+    std::vector<Run> m_runs;
+    mutable std::vector<quint8> m_offsets;
+};
+
+} // namespace
+
+class WordWriter::Private : public DocumentVisitor
+{
+public:
+    Private(const QTextDocument &doc, const PageSetup &p) : document(doc), page(p), walker(doc, p) {}
+
+    QByteArray write();
+
+    void beginRow(const RowProperties &) override {}
+    void endRow(const RowProperties &row) override;
+    void beginParagraph(const ParagraphProperties &para, bool inTable) override;
+    void text(const QString &text, const CharacterProperties &chr) override;
+    void picture(const QTextImageFormat &format, const CharacterProperties &chr) override;
+    void endParagraph(ParagraphEnd end, const CharacterProperties &mark) override;
+
+private:
+    int fontIndex(const QString &family, bool eastAsian);
+    QByteArray characterSprms(const CharacterProperties &chr, QStringView text);
+    QByteArray paragraphSprms(const ParagraphProperties &para, bool inTable) const;
+    void append(const QString &chars, const QByteArray &chpx);
+    void appendFieldChar(char16_t c, quint8 data);
+    void setLink(const QString &href);
+    QByteArray pictureData(const QTextImageFormat &format, qint64 *offset);
+
+    QByteArray styleSheet() const;
+    QByteArray fontTable() const;
+    QByteArray fib(quint32 streamSize, const QList<std::pair<quint32, quint32>> &pairs) const;
+
+    const QTextDocument &document;
+    PageSetup page;
+    DocumentWalker walker;
+
+    QString content;
+    FkpWriter chpx{false};
+    FkpWriter papx{true};
+    ParagraphProperties paragraph;
+    bool paragraphInTable = false;
+    quint32 paragraphStart = 0;
+    struct Font
+    {
+        QString name;
+        bool eastAsian = false;
+    };
+    QList<Font> fonts;
+    QString openLink;
+    std::vector<std::pair<quint32, QByteArray>> fields; // cp -> FLD
+    QByteArray dataStream;
+};
+
+WordWriter::WordWriter(const QTextDocument &document, const PageSetup &page)
+    : d(std::make_unique<Private>(document, page))
+{
+}
+
+WordWriter::~WordWriter() = default;
+
+QByteArray WordWriter::write() { return d->write(); }
+
+int WordWriter::Private::fontIndex(const QString &family, bool eastAsian)
+{
+    for (int i = 0; i < fonts.size(); ++i) {
+        if (fonts.at(i).name == family) {
+            fonts[i].eastAsian = fonts.at(i).eastAsian || eastAsian;
+            return i;
+        }
+    }
+    fonts.append(Font{family, eastAsian || isEastAsian(family)});
+    return int(fonts.size() - 1);
+}
+
+QByteArray WordWriter::Private::characterSprms(const CharacterProperties &chr, QStringView text)
+{
+    Grpprl g;
+    const quint16 font = quint16(fontIndex(chr.font, isEastAsian(text)));
+    g.u16(sprmCRgFtc0, font);
+    g.u16(sprmCRgFtc1, font);
+    g.u16(sprmCRgFtc2, font);
+    g.u16(sprmCHps, quint16(std::clamp(chr.halfPoints, 2, 3276)));
+    if (chr.bold)
+        g.u8(sprmCFBold, 1);
+    if (chr.italic)
+        g.u8(sprmCFItalic, 1);
+    if (chr.strike)
+        g.u8(sprmCFStrike, 1);
+    if (chr.doubleStrike)
+        g.u8(sprmCFDStrike, 1);
+    if (chr.caps)
+        g.u8(sprmCFCaps, 1);
+    if (chr.smallCaps)
+        g.u8(sprmCFSmallCaps, 1);
+    if (chr.hidden)
+        g.u8(sprmCFVanish, 1);
+    if (chr.underline != UnderlineKind::None)
+        g.u8(sprmCKul, quint8(kulOf(chr.underline)));
+    if (chr.foreColor.isValid())
+        g.u32(sprmCCv, colorRef(chr.foreColor));
+    if (chr.backColor.isValid()) {
+        QByteArray shd;
+        appendU8(shd, 10);
+        appendU32(shd, 0xFF000000);
+        appendU32(shd, colorRef(chr.backColor));
+        appendU16(shd, 0); // clear pattern: the background colour shows
+        g.bytes(sprmCShd, shd);
+    }
+    if (chr.vertical)
+        g.u8(sprmCIss, chr.vertical);
+    if (chr.offset)
+        g.u16(sprmCHpsPos, quint16(qint16(chr.offset)));
+    return g.data();
+}
+
+QByteArray WordWriter::Private::paragraphSprms(const ParagraphProperties &para, bool inTable) const
+{
+    Grpprl g;
+    static constexpr quint8 kJc[] = {0, 2, 1, 3}; // left, right, centre, justify
+    const quint8 jc = kJc[int(para.alignment) & 3];
+    if (jc) {
+        g.u8(sprmPJc80, jc);
+        g.u8(sprmPJc, jc);
+    }
+    if (para.leftIndent)
+        g.u16(sprmPDxaLeft80, quint16(qint16(para.leftIndent)));
+    if (para.rightIndent)
+        g.u16(sprmPDxaRight80, quint16(qint16(para.rightIndent)));
+    if (para.firstIndent)
+        g.u16(sprmPDxaLeft180, quint16(qint16(para.firstIndent)));
+    if (para.spaceBefore)
+        g.u16(sprmPDyaBefore, quint16(para.spaceBefore));
+    if (para.spaceAfter)
+        g.u16(sprmPDyaAfter, quint16(para.spaceAfter));
+    if (para.lineSpacing) {
+        QByteArray lspd;
+        appendU16(lspd, quint16(qint16(para.lineSpacing)));
+        appendU16(lspd, para.lineMultiple ? 1 : 0);
+        g.bytes(sprmPDyaLine, lspd);
+    }
+    if (!para.tabs.isEmpty()) {
+        const int count = std::min<int>(int(para.tabs.size()), 64);
+        QByteArray tabs;
+        appendU8(tabs, quint8(1 + 1 + 2 * count + count));
+        appendU8(tabs, 0); // nothing deleted
+        appendU8(tabs, quint8(count));
+        for (int i = 0; i < count; ++i)
+            appendU16(tabs, quint16(qint16(para.tabs.at(i).position)));
+        for (int i = 0; i < count; ++i) {
+            switch (para.tabs.at(i).type) {
+            case QTextOption::CenterTab: appendU8(tabs, 1); break;
+            case QTextOption::RightTab: appendU8(tabs, 2); break;
+            case QTextOption::DelimiterTab: appendU8(tabs, 3); break;
+            default: appendU8(tabs, 0); break;
+            }
+        }
+        g.bytes(sprmPChgTabsPapx, tabs);
+    }
+    if (para.keepNext)
+        g.u8(sprmPFKeepFollow, 1);
+    if (para.pageBreakBefore)
+        g.u8(sprmPFPageBreakBefore, 1);
+    static constexpr struct {
+        BorderSide side;
+        quint16 sprm;
+    } kSides[] = {{Top, sprmPBrcTop80}, {Left, sprmPBrcLeft80}, {Bottom, sprmPBrcBottom80},
+                  {Right, sprmPBrcRight80}, {Bar, sprmPBrcBar80}};
+    for (const auto &side : kSides) {
+        if (para.borders[side.side].present)
+            g.bytes(side.sprm, brc80(para.borders[side.side]));
+    }
+    if (inTable)
+        g.u8(sprmPFInTable, 1);
+    QByteArray withStyle;
+    appendU16(withStyle, 0); // the Normal style
+    withStyle.append(g.data());
+    return withStyle;
+}
+
+void WordWriter::Private::append(const QString &chars, const QByteArray &chpxBytes)
+{
+    if (chars.isEmpty())
+        return;
+    const quint32 start = quint32(content.size());
+    content += chars;
+    chpx.add(kTextOffset + 2 * start, kTextOffset + 2 * quint32(content.size()), chpxBytes);
+}
+
+void WordWriter::Private::appendFieldChar(char16_t c, quint8 data)
+{
+    QByteArray fld;
+    appendU8(fld, quint8(c));
+    appendU8(fld, data);
+    fields.emplace_back(quint32(content.size()), fld);
+    Grpprl g;
+    g.u8(sprmCFSpec, 1);
+    append(QString(QChar(c)), g.data());
+}
+
+void WordWriter::Private::setLink(const QString &href)
+{
+    if (href == openLink)
+        return;
+    if (!openLink.isEmpty())
+        appendFieldChar(0x15, 0);
+    openLink = href;
+    if (href.isEmpty())
+        return;
+    appendFieldChar(0x13, kHyperlinkField);
+    const QString instruction = href.startsWith(QLatin1Char('#'))
+        ? QStringLiteral(" HYPERLINK \\l \"%1\" ").arg(href.mid(1))
+        : QStringLiteral(" HYPERLINK \"%1\" ").arg(href);
+    append(instruction, characterSprms(CharacterProperties{walker.defaultFamily()}, {}));
+    appendFieldChar(0x14, 0);
+}
+
+void WordWriter::Private::beginParagraph(const ParagraphProperties &para, bool inTable)
+{
+    paragraph = para;
+    paragraphInTable = inTable;
+    paragraphStart = quint32(content.size());
+}
+
+void WordWriter::Private::text(const QString &text, const CharacterProperties &chr)
+{
+    setLink(chr.link);
+    QString chars;
+    chars.reserve(text.size());
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case QChar::LineSeparator: chars += QChar(0x0B); break;
+        case 0x2011: chars += QChar(0x1E); break;
+        case QChar::ParagraphSeparator:
+        case QChar::ObjectReplacementCharacter: break;
+        default:
+            if (c.unicode() >= 0x20 || c == QLatin1Char('\t'))
+                chars += c;
+            break;
+        }
+    }
+    append(chars, characterSprms(chr, chars));
+}
+
+// A picture in the Data stream: the picture descriptor, a shape, and the
+// blip (PNG or JPEG as they were, anything else as PNG).
+QByteArray WordWriter::Private::pictureData(const QTextImageFormat &format, qint64 *offset)
+{
+    QByteArray bytes = format.property(ImageOriginalData).toByteArray();
+    const QString kind = format.stringProperty(ImageOriginalFormat);
+    bool jpeg = kind == QLatin1String("jpeg");
+    const QImage image = resourceImage(&document, format.name());
+    if (bytes.isEmpty() || (kind != QLatin1String("png") && !jpeg)) {
+        if (image.isNull())
+            return {};
+        bytes.clear();
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+        jpeg = false;
+    }
+    const qreal widthPt = format.width() > 0 ? format.width() : image.width() * 0.75;
+    const qreal heightPt = format.height() > 0 ? format.height() : image.height() * 0.75;
+
+    // The blip inside its store entry.
+    QByteArray blip;
+    const quint16 instance = jpeg ? 0x46A : 0x6E0;
+    appendU16(blip, quint16(instance << 4));
+    appendU16(blip, jpeg ? 0xF01D : 0xF01E);
+    appendU32(blip, quint32(16 + 1 + bytes.size()));
+    blip.append(QByteArray(16, '\0')); // the picture's id: not needed inline
+    appendU8(blip, 0xFF);
+    blip.append(bytes);
+
+    QByteArray fbse;
+    appendU16(fbse, quint16(((jpeg ? 5 : 6) << 4) | 2));
+    appendU16(fbse, 0xF007);
+    appendU32(fbse, quint32(36 + blip.size()));
+    appendU8(fbse, jpeg ? 5 : 6); // btWin32
+    appendU8(fbse, jpeg ? 5 : 6); // btMacOS
+    fbse.append(QByteArray(16, '\0'));
+    appendU16(fbse, 0xFF);                 // tag
+    appendU32(fbse, quint32(blip.size())); // size
+    appendU32(fbse, 1);                    // references
+    appendU32(fbse, 0);                    // foDelay
+    appendU8(fbse, 0);
+    appendU8(fbse, 0); // no name
+    appendU8(fbse, 0);
+    appendU8(fbse, 0);
+    fbse.append(blip);
+
+    // A picture frame shape that points at the first blip.
+    QByteArray properties;
+    appendU16(properties, 0x4104); // pib, a blip id
+    appendU32(properties, 1);
+    QByteArray opt;
+    appendU16(opt, quint16((1 << 4) | 3));
+    appendU16(opt, 0xF00B);
+    appendU32(opt, quint32(properties.size()));
+    opt.append(properties);
+    QByteArray sp;
+    appendU16(sp, quint16((75 << 4) | 2)); // a picture frame
+    appendU16(sp, 0xF00A);
+    appendU32(sp, 8);
+    appendU32(sp, 1025);        // shape id
+    appendU32(sp, 0x00000A00);  // has a shape type, has an anchor
+    QByteArray container;
+    appendU16(container, 0x000F);
+    appendU16(container, 0xF004);
+    appendU32(container, quint32(sp.size() + opt.size()));
+    container.append(sp);
+    container.append(opt);
+
+    QByteArray picf(68, '\0');
+    const qsizetype total = 68 + container.size() + fbse.size();
+    putU32(picf, 0, quint32(total));
+    putU16(picf, 4, 68);
+    putU16(picf, 6, 0x64); // MM_SHAPE: the picture is an OfficeArt shape
+    putU16(picf, 28, quint16(qint16(std::lround(widthPt * 20))));
+    putU16(picf, 30, quint16(qint16(std::lround(heightPt * 20))));
+    putU16(picf, 32, 1000);
+    putU16(picf, 34, 1000);
+
+    *offset = dataStream.size();
+    return picf + container + fbse;
+}
+
+void WordWriter::Private::picture(const QTextImageFormat &format, const CharacterProperties &chr)
+{
+    setLink(chr.link);
+    qint64 offset = 0;
+    const QByteArray data = pictureData(format, &offset);
+    if (data.isEmpty())
+        return;
+    dataStream.append(data);
+    Grpprl g;
+    g.u8(sprmCFSpec, 1);
+    g.u32(sprmCPicLocation, quint32(offset));
+    QByteArray bytes = characterSprms(chr, {});
+    bytes.append(g.data());
+    append(QString(QChar(0x01)), bytes);
+}
+
+void WordWriter::Private::endParagraph(ParagraphEnd end, const CharacterProperties &mark)
+{
+    setLink(QString());
+    append(QString(QChar(end == ParagraphEnd::Cell ? 0x07 : 0x0D)), characterSprms(mark, {}));
+    papx.add(kTextOffset + 2 * paragraphStart, kTextOffset + 2 * quint32(content.size()),
+             paragraphSprms(paragraph, paragraphInTable));
+}
+
+void WordWriter::Private::endRow(const RowProperties &row)
+{
+    const quint32 start = quint32(content.size());
+    append(QString(QChar(0x07)), characterSprms(CharacterProperties{walker.defaultFamily()}, {}));
+
+    Grpprl g;
+    g.u8(sprmPFInTable, 1);
+    g.u8(sprmPFTtp, 1);
+    g.u16(sprmTDxaGapHalf, quint16(qint16(row.gap)));
+    const int count = std::min<int>(int(row.cells.size()), 63);
+    QByteArray table;
+    appendU8(table, quint8(count));
+    appendU16(table, quint16(qint16(row.left)));
+    for (int i = 0; i < count; ++i)
+        appendU16(table, quint16(qint16(row.cells.at(i).right)));
+    for (int i = 0; i < count; ++i) {
+        const CellProperties &cell = row.cells.at(i);
+        quint16 flags = 0;
+        if (cell.mergeFirst)
+            flags |= 0x01;
+        if (cell.merge)
+            flags |= 0x02;
+        if (cell.verticalMergeFirst)
+            flags |= 0x20 | 0x40;
+        if (cell.verticalMerge)
+            flags |= 0x20;
+        appendU16(table, flags);
+        appendU16(table, 0);
+        table.append(brc80(cell.borders[Top]));
+        table.append(brc80(cell.borders[Left]));
+        table.append(brc80(cell.borders[Bottom]));
+        table.append(brc80(cell.borders[Right]));
+    }
+    QByteArray operand;
+    appendU16(operand, quint16(table.size() + 1));
+    operand.append(table);
+    g.bytes(sprmTDefTable, operand);
+    bool shaded = false;
+    QByteArray shading;
+    appendU8(shading, quint8(10 * count));
+    for (int i = 0; i < count; ++i) {
+        const QColor &color = row.cells.at(i).shading;
+        shaded = shaded || color.isValid();
+        appendU32(shading, 0xFF000000);
+        appendU32(shading, colorRef(color));
+        appendU16(shading, 0);
+    }
+    if (shaded)
+        g.bytes(sprmTDefTableShd, shading);
+    QByteArray withStyle;
+    appendU16(withStyle, 0);
+    withStyle.append(g.data());
+    papx.add(kTextOffset + 2 * start, kTextOffset + 2 * quint32(content.size()), withStyle);
+}
+
+// ---------------------------------------------------------------- tables of the file
+
+QByteArray WordWriter::Private::styleSheet() const
+{
+    auto style = [](quint16 sti, quint8 kind, quint16 next, const QString &name) {
+        QByteArray std;
+        appendU16(std, sti);
+        appendU16(std, quint16(kind | (0x0FFF << 4)));
+        appendU16(std, quint16((kind == 1 ? 2 : 1) | (next << 4)));
+        appendU16(std, 0); // bchUpe, filled below
+        appendU16(std, 0);
+        appendU16(std, quint16(name.size()));
+        for (const QChar c : name)
+            appendU16(std, c.unicode());
+        appendU16(std, 0);
+        if (std.size() % 2)
+            appendU8(std, 0);
+        if (kind == 1) { // paragraph style: an empty PAPX (its istd) and CHPX
+            appendU16(std, 2);
+            appendU16(std, 0);
+        }
+        appendU16(std, 0);
+        putU16(std, 6, quint16(std.size()));
+        QByteArray entry;
+        appendU16(entry, quint16(std.size()));
+        entry.append(std);
+        return entry;
+    };
+    constexpr int kFixedStyles = 15;
+    QByteArray stsh;
+    appendU16(stsh, 18); // cbStshi
+    appendU16(stsh, kFixedStyles);
+    appendU16(stsh, 10); // cbSTDBaseInFile
+    appendU16(stsh, 1);  // fStdStylenamesWritten
+    appendU16(stsh, 0x5B);
+    appendU16(stsh, kFixedStyles);
+    appendU16(stsh, 0);
+    appendU16(stsh, 0); // default fonts: the first of the font table
+    appendU16(stsh, 0);
+    appendU16(stsh, 0);
+    for (int istd = 0; istd < kFixedStyles; ++istd) {
+        if (istd == 0)
+            stsh.append(style(0, 1, 0, QStringLiteral("Normal")));
+        else if (istd == 10)
+            stsh.append(style(65, 2, 10, QStringLiteral("Default Paragraph Font")));
+        else
+            appendU16(stsh, 0);
+    }
+    return stsh;
+}
+
+QByteArray WordWriter::Private::fontTable() const
+{
+    QByteArray sttb;
+    appendU16(sttb, quint16(fonts.size()));
+    appendU16(sttb, 0);
+    for (const Font &font : fonts) {
+        QByteArray ffn;
+        appendU8(ffn, 0x06);  // variable pitch, TrueType
+        appendU16(ffn, 400); // regular weight
+        appendU8(ffn, font.eastAsian ? kShiftJisCharset : 0);
+        appendU8(ffn, 0);    // no alternative name
+        ffn.append(QByteArray(10 + 24, '\0')); // panose, signature
+        for (const QChar c : font.name)
+            appendU16(ffn, c.unicode());
+        appendU16(ffn, 0);
+        appendU8(sttb, quint8(ffn.size()));
+        sttb.append(ffn);
+    }
+    return sttb;
+}
+
+QByteArray WordWriter::Private::fib(quint32 streamSize, const QList<std::pair<quint32, quint32>> &pairs) const
+{
+    QByteArray fib;
+    appendU16(fib, 0xA5EC);
+    appendU16(fib, 0x00C1); // Word 97
+    appendU16(fib, 0);
+    appendU16(fib, kJapanese);
+    appendU16(fib, 0);
+    appendU16(fib, 0x1000 | 0x0200 | 0x4000); // fExtChar, 1Table, East Asian
+    appendU16(fib, 0x00BF);
+    appendU32(fib, 0);
+    appendU8(fib, 0);
+    appendU8(fib, 0);
+    appendU16(fib, 0);
+    appendU16(fib, 0);
+    appendU32(fib, kTextOffset);
+    appendU32(fib, kTextOffset + 2 * quint32(content.size()));
+    appendU16(fib, 14); // FibRgW97
+    for (int i = 0; i < 13; ++i)
+        appendU16(fib, 0);
+    appendU16(fib, kJapanese); // lidFE
+    appendU16(fib, 22); // FibRgLw97
+    for (int i = 0; i < 22; ++i) {
+        quint32 value = 0;
+        if (i == 0)
+            value = streamSize;
+        else if (i == 3)
+            value = quint32(content.size());
+        appendU32(fib, value);
+    }
+    appendU16(fib, kPairCount);
+    for (int i = 0; i < kPairCount; ++i) {
+        const auto pair = i < pairs.size() ? pairs.at(i) : std::pair<quint32, quint32>{0, 0};
+        appendU32(fib, pair.first);
+        appendU32(fib, pair.second);
+    }
+    appendU16(fib, 0); // no FibRgCswNew
+    return fib;
+}
+
+QByteArray WordWriter::Private::write()
+{
+    fontIndex(walker.defaultFamily(), false);
+    walker.walk(*this);
+    if (content.isEmpty() || content.back() != QChar(0x0D)) {
+        beginParagraph(ParagraphProperties(), false);
+        endParagraph(ParagraphEnd::Paragraph, CharacterProperties{walker.defaultFamily()});
+    }
+    const quint32 textLength = quint32(content.size());
+
+    // WordDocument: FIB, text, property pages, section properties.
+    QByteArray stream(kTextOffset, '\0');
+    for (const QChar c : std::as_const(content))
+        appendU16(stream, c.unicode());
+    stream.append(QByteArray((kFkpSize - stream.size() % kFkpSize) % kFkpSize, '\0'));
+    const QByteArray chpxBins = chpx.write(stream);
+    const QByteArray papxBins = papx.write(stream);
+    const quint32 sepxAt = quint32(stream.size());
+    Grpprl section;
+    section.u16(sprmSXaPage, quint16(page.width));
+    section.u16(sprmSYaPage, quint16(page.height));
+    section.u16(sprmSDxaLeft, quint16(page.marginLeft));
+    section.u16(sprmSDxaRight, quint16(page.marginRight));
+    section.u16(sprmSDyaTop, quint16(page.marginTop));
+    section.u16(sprmSDyaBottom, quint16(page.marginBottom));
+    if (page.width > page.height)
+        section.u8(sprmSBOrientation, 2);
+    appendU16(stream, quint16(section.data().size()));
+    stream.append(section.data());
+
+    // 1Table: every structure the FIB points at.
+    QByteArray table;
+    QList<std::pair<quint32, quint32>> pairs(kPairCount, {0, 0});
+    auto place = [&](int pair, const QByteArray &bytes) {
+        pairs[pair] = {quint32(table.size()), quint32(bytes.size())};
+        table.append(bytes);
+    };
+    const QByteArray stsh = styleSheet();
+    place(PairStshf, stsh);
+    pairs[PairStshfOrig] = pairs[PairStshf];
+
+    QByteArray sed;
+    appendU32(sed, 0);
+    appendU32(sed, textLength);
+    appendU16(sed, 0);
+    appendU32(sed, sepxAt);
+    appendU16(sed, 0);
+    appendU32(sed, 0xFFFFFFFF);
+    place(PairPlcfSed, sed);
+
+    if (!fields.empty()) {
+        QByteArray plc;
+        for (const auto &field : fields)
+            appendU32(plc, field.first);
+        appendU32(plc, textLength);
+        for (const auto &field : fields)
+            plc.append(field.second);
+        place(PairPlcfFldMom, plc);
+    }
+    place(PairSttbfFfn, fontTable());
+
+    QByteArray dop(500, '\0');
+    putU16(dop, 0x0A, 720); // default tab stops every half inch
+    place(PairDop, dop);
+
+    QByteArray clx;
+    appendU8(clx, 2);
+    appendU32(clx, 16);
+    appendU32(clx, 0);
+    appendU32(clx, textLength);
+    appendU16(clx, 0);
+    appendU32(clx, kTextOffset); // 16-bit characters
+    appendU16(clx, 0);
+    place(PairClx, clx);
+    place(PairPlcfBteChpx, chpxBins);
+    place(PairPlcfBtePapx, papxBins);
+
+    const QByteArray header = fib(quint32(stream.size()), pairs);
+    stream.replace(0, header.size(), header);
+
+    CompoundFileWriter storage;
+    storage.addStream(QStringLiteral("WordDocument"), stream);
+    storage.addStream(QStringLiteral("1Table"), table);
+    if (!dataStream.isEmpty())
+        storage.addStream(QStringLiteral("Data"), dataStream);
+    return storage.write();
+}
+
+} // namespace tamapiko::engine::word

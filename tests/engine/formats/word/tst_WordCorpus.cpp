@@ -1,0 +1,117 @@
+// Every .doc file of the shared corpus (written by other programs) is read;
+// the text of the well-formed ones must match what another word processor
+// extracted from them, and the odd ones (old versions, other formats,
+// encrypted, fuzzed) end in a clear error or a correct read.
+
+#include "engine/DocumentModel.h"
+#include "engine/formats/word/WordFilter.h"
+#include "support/TestSupport.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTextDocument>
+#include <QtTest>
+
+using namespace tamapiko::engine;
+using namespace tamapiko::test;
+
+namespace {
+
+bool load(const QByteArray &data, DocumentModel &model, QString *error)
+{
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    return WordFilter().read(buffer, model, {}, error);
+}
+
+QByteArray save(const DocumentModel &model)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QString error;
+    if (!WordFilter().write(buffer, model, {}, &error))
+        qWarning() << "write failed:" << error;
+    return buffer.data();
+}
+
+} // namespace
+
+class tst_WordCorpus : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void everyFileMatchesItsReferenceText();
+};
+
+void tst_WordCorpus::everyFileMatchesItsReferenceText()
+{
+    TAMAPIKO_REQUIRE_SHARED(corpus, "corpus/doc");
+    const QFileInfoList files = QDir(corpus).entryInfoList({QStringLiteral("*.doc")}, QDir::Files, QDir::Name);
+    QVERIFY(!files.isEmpty());
+
+    int compared = 0;
+    int matched = 0;
+    QStringList roundTripLosses;
+    for (const QFileInfo &info : files) {
+        QFile file(info.filePath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray data = file.readAll();
+        const bool odd = info.fileName().startsWith(QLatin1String("odd_"));
+
+        QElapsedTimer timer;
+        timer.start();
+        DocumentModel model;
+        QString error;
+        const bool ok = load(data, model, &error);
+        const QString text = normalisedCorpusText(model.document()->toPlainText());
+        if (!ok) {
+            QVERIFY2(!error.isEmpty(), qPrintable(info.fileName()));
+            qInfo("%-60s refused: %s", qPrintable(info.fileName()), qPrintable(error));
+            if (!odd)
+                ++compared;
+            continue;
+        }
+
+        // Written and read back, the text must survive.
+        DocumentModel reloaded;
+        QVERIFY2(load(save(model), reloaded, &error), qPrintable(info.fileName() + QLatin1String(": ") + error));
+        if (normalisedCorpusText(reloaded.document()->toPlainText()) != text)
+            roundTripLosses.append(info.fileName());
+
+        const QString refPath = info.path() + QLatin1Char('/') + info.completeBaseName() + QLatin1String(".ref.txt");
+        if (!QFileInfo::exists(refPath)) {
+            qInfo("%-60s no reference; read in %lld ms", qPrintable(info.fileName()), timer.elapsed());
+            continue;
+        }
+        QFile ref(refPath);
+        QVERIFY(ref.open(QIODevice::ReadOnly));
+        const QString expected = normalisedCorpusText(QString::fromUtf8(ref.readAll()));
+        const bool same = text == expected;
+        if (!odd) {
+            ++compared;
+            matched += same ? 1 : 0;
+        }
+        if (same) {
+            qInfo("%-60s match (%lld chars, %lld ms)", qPrintable(info.fileName()), qsizetype(text.size()),
+                  timer.elapsed());
+        } else {
+            const int at = firstTextDifference(text, expected);
+            qInfo("%-60s MISS at %d of %lld: ours \"%s\" reference \"%s\"", qPrintable(info.fileName()), at,
+                  qsizetype(expected.size()), qPrintable(text.mid(std::max(0, at - 10), 40)),
+                  qPrintable(expected.mid(std::max(0, at - 10), 40)));
+        }
+    }
+    qInfo("%d of %d well-formed files match their reference text", matched, compared);
+    QVERIFY2(roundTripLosses.isEmpty(), qPrintable(QLatin1String("text changed by write and read: ")
+                                                   + roundTripLosses.join(QLatin1String(", "))));
+    // The goal is 97 %. Known misses: the peer shows deleted revisions
+    // (poi_MarkAuthorsTable), and drops a copyright sign we show
+    // (libscan_test4_korean). This guards what we reach against regressions.
+    QVERIFY2(matched * 100 >= compared * 88, qPrintable(QStringLiteral("%1 of %2 match").arg(matched).arg(compared)));
+}
+
+QTEST_MAIN(tst_WordCorpus)
+#include "tst_WordCorpus.moc"
