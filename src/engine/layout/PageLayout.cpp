@@ -190,8 +190,9 @@ constexpr int BoldStandInMark = QTextFormat::UserProperty + 0x1FF000;
 
 // Bold runs whose font has no bold face are drawn with a family that has one
 // (see boldCapableFamily). The ranges are in the layout's text, which
-// includes a preedit string shown inside the block.
-void applyBoldStandIns(const QTextBlock &block, QTextLayout *layout)
+// includes a preedit string shown inside the block. True when the layout's
+// format ranges were set anew.
+bool applyBoldStandIns(const QTextBlock &block, QTextLayout *layout)
 {
     QList<QTextLayout::FormatRange> formats = layout->formats();
     const qsizetype before = formats.size();
@@ -219,8 +220,12 @@ void applyBoldStandIns(const QTextBlock &block, QTextLayout *layout)
         formats.append({start, fragment.length(), standIn});
         added = true;
     }
-    if (added || hadStandIns)
-        layout->setFormats(formats);
+    if (!added && !hadStandIns)
+        return false;
+    if (formats == layout->formats())
+        return false;
+    layout->setFormats(formats);
+    return true;
 }
 
 } // namespace
@@ -245,7 +250,9 @@ void PageLayout::breakBlock(const QTextBlock &block, int width)
     option.setFlags(option.flags() & ~(QTextOption::ShowTabsAndSpaces
                                        | QTextOption::ShowLineAndParagraphSeparators));
     layout->setTextOption(option);
-    applyBoldStandIns(block, layout);
+    if (applyBoldStandIns(block, layout))
+        noteOwnFormatChange(block);
+    ++m_brokenBlocks;
 
     layout->beginLayout();
     int y = 0;
@@ -510,7 +517,48 @@ void PageLayout::relayoutAll()
     stack(-1, -1, m_foregroundBudgetMs);
 }
 
+void PageLayout::noteOwnFormatChange(const QTextBlock &block)
+{
+    const int start = block.position();
+    const int end = start + block.length();
+    if (m_ownChangeStart < 0) {
+        m_ownChangeStart = start;
+        m_ownChangeEnd = end;
+    } else {
+        m_ownChangeStart = std::min(m_ownChangeStart, start);
+        m_ownChangeEnd = std::max(m_ownChangeEnd, end);
+    }
+}
+
+// Setting a block layout's format ranges makes the document note that block
+// as changed, and it reports the note with its next edit, joined with that
+// edit's range: a key typed on page 1 after page 800 was laid out would lay
+// out pages 1 to 800 again. Reporting the note at once, outside any edit,
+// lets it be recognised and dropped.
+void PageLayout::reportOwnFormatChanges()
+{
+    if (m_ownChangeStart < 0 || m_qtChangeDepth > 0)
+        return;
+    m_absorbingOwnChanges = true;
+    document()->markContentsDirty(m_ownChangeStart, 0);
+    m_absorbingOwnChanges = false;
+    m_ownChangeStart = -1;
+}
+
 void PageLayout::documentChanged(int from, int charsRemoved, int charsAdded)
+{
+    if (m_absorbingOwnChanges && from == m_ownChangeStart && charsRemoved == charsAdded
+        && charsAdded == m_ownChangeEnd - m_ownChangeStart)
+        return;   // nothing but the format ranges set by this layout
+    // Anything else is laid out again; format ranges set meanwhile are
+    // forgotten by the document together with this report.
+    ++m_qtChangeDepth;
+    relayoutRange(from, charsRemoved, charsAdded);
+    --m_qtChangeDepth;
+    m_ownChangeStart = -1;
+}
+
+void PageLayout::relayoutRange(int from, int charsRemoved, int charsAdded)
 {
     if (m_suspended)
         return;
@@ -554,7 +602,7 @@ void PageLayout::invalidateBlock(const QTextBlock &block)
 {
     if (!block.isValid())
         return;
-    documentChanged(block.position(), block.length(), block.length());
+    relayoutRange(block.position(), block.length(), block.length());
 }
 
 void PageLayout::setSuspended(bool suspended)
@@ -664,6 +712,7 @@ void PageLayout::stack(int untilPosition, int untilPage, qint64 budgetMs)
         emit pageCountChanged(m_pages.count());
         emit documentSizeChanged(documentSize());
     }
+    reportOwnFormatChanges();
     emit pagesChanged(firstChangedPage);
 }
 

@@ -92,6 +92,9 @@ public:
     void setForegroundBudget(qint64 ms) { m_foregroundBudgetMs = ms; }
     // Pages known so far; final once isComplete().
     int knownPageCount() const { return m_pages.count(); }
+    // Blocks broken into lines since the layout was made: an edit should
+    // add only about as many as it touched.
+    int brokenBlockCount() const { return m_brokenBlocks; }
 
     // Geometry in flow coordinates.
     int pageOfY(qreal flowY) const { return m_pages.pageOfY(flowY); }
@@ -158,6 +161,9 @@ private:
     };
 
     void relayoutAll();
+    void relayoutRange(int from, int charsRemoved, int charsAdded);
+    void noteOwnFormatChange(const QTextBlock &block);
+    void reportOwnFormatChanges();
     void scheduleBackground();
     void runSlice();
     // Stacks items from the resume point until settled, done or past limit.
@@ -191,6 +197,13 @@ private:
     bool m_inStack = false;
     bool m_suspended = false;
     qint64 m_foregroundBudgetMs = 40;
+    int m_brokenBlocks = 0;
+    // Blocks whose format ranges this layout set and the document has not
+    // reported yet (-1: none).
+    int m_ownChangeStart = -1;
+    int m_ownChangeEnd = -1;
+    bool m_absorbingOwnChanges = false;
+    int m_qtChangeDepth = 0;                      // inside documentChanged()
 };
 
 } // namespace tamapiko::engine

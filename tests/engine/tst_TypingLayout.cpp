@@ -1,0 +1,131 @@
+// Typing into a long formatted document lays out only what the key touched,
+// and the layout it leaves is the one a fresh layout of the same text gives.
+
+#include "engine/TTextEngine.h"
+#include "engine/layout/PageLayout.h"
+
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QtTest>
+
+using tamapiko::engine::PageLayout;
+
+namespace {
+
+// Paragraphs with bold Japanese runs in a Japanese font, and a small table
+// now and then: what a long document written elsewhere looks like.
+QByteArray formattedRtf(int paragraphs)
+{
+    QByteArray rtf = "{\\rtf1\\ansi\\ansicpg932\\deff0{\\fonttbl{\\f0\\fnil\\fcharset128 \\'82\\'6c\\'82\\'72 "
+                     "\\'96\\'be\\'92\\'a9;}{\\f1\\fswiss Arial;}}\n";
+    for (int i = 0; i < paragraphs; ++i) {
+        rtf += "\\pard\\plain\\f0\\fs21 Paragraph " + QByteArray::number(i)
+            + " {\\b \\u22826?\\u23383? bold} then plain words that run on long enough to wrap onto a "
+              "second line of the page, {\\i italic} and {\\f1 Arial} too.\\par\n";
+        if (i % 40 == 39) {
+            rtf += "\\trowd\\cellx3000\\cellx6000\\pard\\intbl {\\b cell} one\\cell two\\cell\\row\n"
+                   "\\trowd\\cellx3000\\cellx6000\\pard\\intbl three\\cell four\\cell\\row\n";
+        }
+    }
+    return rtf + "}";
+}
+
+PageLayout *layoutOf(TTextEngine &engine)
+{
+    return qobject_cast<PageLayout *>(engine.document()->documentLayout());
+}
+
+} // namespace
+
+class tst_TypingLayout : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void keysLayOutOnlyTheirParagraph();
+    void layoutAfterTypingEqualsAFreshOne();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+};
+
+void tst_TypingLayout::init()
+{
+    m_path = m_dir.filePath(QStringLiteral("long.rtf"));
+    QFile file(m_path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(formattedRtf(400));
+}
+
+void tst_TypingLayout::keysLayOutOnlyTheirParagraph()
+{
+    TTextEngine engine;
+    engine.resize(900, 700);
+    engine.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&engine));
+    QCOMPARE(engine.LoadDocument(m_path, 0, 5, 0), 0);
+    QVERIFY(engine.CurrentPages() > 10);
+    PageLayout *layout = layoutOf(engine);
+    QVERIFY(layout);
+    engine.setFocus();
+    QCoreApplication::processEvents();
+
+    const int length = engine.document()->characterCount() - 1;
+    for (const int position : {0, length / 2, length}) {
+        engine.setSelStart(position);
+        QCoreApplication::processEvents();
+        for (const char *keys : {"ab", "c"}) {
+            const int before = layout->brokenBlockCount();
+            QTest::keyClicks(&engine, QString::fromLatin1(keys));
+            QCoreApplication::processEvents();   // paint, toolbar and status bar
+            // The paragraph typed into and its two neighbours, per key.
+            QVERIFY2(layout->brokenBlockCount() - before <= 3 * int(qstrlen(keys)),
+                     qPrintable(QStringLiteral("%1 blocks laid out again for a key at %2")
+                                    .arg(layout->brokenBlockCount() - before)
+                                    .arg(position)));
+        }
+    }
+}
+
+void tst_TypingLayout::layoutAfterTypingEqualsAFreshOne()
+{
+    TTextEngine engine;
+    engine.resize(900, 700);
+    engine.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&engine));
+    QCOMPARE(engine.LoadDocument(m_path, 0, 5, 0), 0);
+    engine.CurrentPages();
+    engine.setFocus();
+
+    // Words, a new paragraph that pushes everything below it down, and a
+    // deletion, near the start and in the middle.
+    const int length = engine.document()->characterCount() - 1;
+    for (const int position : {5, length / 2}) {
+        engine.setSelStart(position);
+        QTest::keyClicks(&engine, QStringLiteral("typed words "));
+        QTest::keyClick(&engine, Qt::Key_Return);
+        QTest::keyClick(&engine, Qt::Key_Backspace);
+        QTest::keyClick(&engine, Qt::Key_Backspace);
+        QCoreApplication::processEvents();
+    }
+    PageLayout *typed = layoutOf(engine);
+    typed->ensureComplete();
+
+    std::unique_ptr<QTextDocument> copy(engine.document()->clone());
+    auto *fresh = new PageLayout(copy.get());
+    fresh->setPageSetup(typed->pageSetup());
+    copy->setDocumentLayout(fresh);
+    fresh->ensureComplete();
+
+    QCOMPARE(typed->knownPageCount(), fresh->knownPageCount());
+    for (QTextBlock block = copy->begin(); block.isValid(); block = block.next()) {
+        const int position = block.position() + block.length() - 1;
+        QCOMPARE(typed->caretRect(position), fresh->caretRect(position));
+    }
+}
+
+QTEST_MAIN(tst_TypingLayout)
+#include "tst_TypingLayout.moc"
