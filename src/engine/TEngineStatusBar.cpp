@@ -2,8 +2,10 @@
 
 #include "engine/EngineFollower.h"
 #include "engine/TTextEngine.h"
+#include "engine/layout/PageLayout.h"
 
 #include <QLabel>
+#include <QTextDocument>
 
 namespace {
 
@@ -118,7 +120,12 @@ void TEngineStatusBar::refreshPosition()
     const TTextEngine *engine = m_follower->engine();
     if (!engine)
         return;
-    m_page->setText(tr("%1/%2 ページ").arg(engine->CurrentPage()).arg(std::max(1, engine->CurrentPages())));
+    // The count grows while the rest of the document is paginated in the
+    // background (the engine reports each change); asking for the final
+    // count here would make every key wait for the whole document.
+    const auto *layout = qobject_cast<const tamapiko::engine::PageLayout *>(engine->document()->documentLayout());
+    const int pages = layout ? layout->knownPageCount() : engine->CurrentPages();
+    m_page->setText(tr("%1/%2 ページ").arg(engine->CurrentPage()).arg(std::max(1, pages)));
     m_line->setText(tr("%1 行").arg(engine->CaretLine()));
     m_column->setText(tr("%1 列").arg(engine->CaretColumn()));
 }
