@@ -8,6 +8,8 @@
 
 #include <QTextStream>
 
+#include <cstdio>
+
 #include <cstring>
 
 namespace {
@@ -17,6 +19,14 @@ const char ConvertOption[] = "--convert";
 QString orUnknown(const QString &reason)
 {
     return reason.isEmpty() ? QStringLiteral("unknown error") : reason;
+}
+
+// A conversion says one line when it fails and nothing when it works: the
+// library's notes about fonts and devices are no news to its user.
+void dropLibraryNotes(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "tamapiko: %s\n", qPrintable(message));
 }
 
 } // namespace
@@ -29,6 +39,7 @@ bool isConvertCommand(int argc, char *argv[])
 void prepareHeadlessConversion()
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(dropLibraryNotes);
 }
 
 int runConvertCommand(const QStringList &arguments, QTextStream &errors)

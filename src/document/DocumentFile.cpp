@@ -3,19 +3,11 @@
 #include "document/DocumentFileTypes.h"
 #include "engine/TTextEngine.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 #include <QtEndian>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <exception>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tamapiko::document {
 
@@ -54,46 +46,11 @@ void setDefaultPage(TTextEngine &engine)
     engine.setPageHeight(DefaultHeight);
 }
 
-QString systemError()
+// The engine's messages name the file; our callers do that themselves.
+QString withoutFileName(const QString &message, const QString &path)
 {
-    return QString::fromLocal8Bit(std::strerror(errno));
-}
-
-// Permissions for the new file: the old file's, or those a newly created
-// file gets under the process's umask.
-mode_t permissionsFor(const QString &target)
-{
-    struct stat existing;
-    if (::stat(QFile::encodeName(target).constData(), &existing) == 0)
-        return existing.st_mode & 07777;
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
-bool syncToDisk(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadWrite) && ::fsync(file.handle()) == 0;
-}
-
-// Writes the finished file's bytes over `target`, keeping its inode and so
-// its owner and permissions.
-bool copyOver(const QString &finished, const QString &target, QString *error)
-{
-    QFile source(finished);
-    QFile destination(target);
-    if (!source.open(QIODevice::ReadOnly)) {
-        *error = source.errorString();
-        return false;
-    }
-    const QByteArray bytes = source.readAll();
-    if (!destination.open(QIODevice::ReadWrite) || destination.write(bytes) != bytes.size()
-        || !destination.resize(bytes.size()) || !destination.flush() || ::fsync(destination.handle()) != 0) {
-        *error = destination.errorString();
-        return false;
-    }
-    return true;
+    const QString named = path + QStringLiteral(": ");
+    return message.startsWith(named) ? message.mid(named.size()) : message;
 }
 
 } // namespace
@@ -142,6 +99,17 @@ std::optional<TxmHeader> decodeTxmHeader(const QByteArray &firstBytes, QString *
     return header;
 }
 
+QByteArray txmHeaderFor(const TTextEngine &engine, PageSettingsRecord &pageSettings)
+{
+    pageSettings.MarginLeft = engine.PageMarginL();
+    pageSettings.MarginTop = engine.PageMarginT();
+    pageSettings.MarginRight = engine.PageMarginR();
+    pageSettings.MarginBottom = engine.PageMarginB();
+    pageSettings.PaperHeight = engine.PageHeight();
+    pageSettings.PaperWidth = engine.PageWidth();
+    return encodeTxmHeader(pageSettings);
+}
+
 bool isUsablePage(const PageSettingsRecord &page)
 {
     const auto inRange = [](qint64 value, qint64 low, qint64 high) { return value >= low && value <= high; };
@@ -159,6 +127,11 @@ bool loadDocumentFile(TTextEngine &engine, const QString &path, int format,
         int offset = 0;
         if (format == FormatCode::Native) {
             QFile file(path);
+            // Opening a FIFO would wait for a writer; a device never ends.
+            if (!QFileInfo(path).isFile()) {
+                *error = QStringLiteral("not a regular file");
+                return false;
+            }
             if (!file.open(QIODevice::ReadOnly)) {
                 *error = file.errorString();
                 return false;
@@ -184,7 +157,7 @@ bool loadDocumentFile(TTextEngine &engine, const QString &path, int format,
             offset = header->dataOffset;
         }
         if (engine.LoadDocument(path, offset, format, 0) != 0) {
-            *error = engine.errorString();
+            *error = withoutFileName(engine.errorString(), path);
             return false;
         }
         return true;
@@ -197,26 +170,8 @@ bool loadDocumentFile(TTextEngine &engine, const QString &path, int format,
 bool saveDocumentFile(TTextEngine &engine, const QString &path, int format,
                       PageSettingsRecord &pageSettings, QString *error)
 {
-    // Through a symbolic link the file it points to is replaced, not the link.
-    const QFileInfo info(path);
-    const QString target = info.isSymLink() ? info.symLinkTarget() : info.absoluteFilePath();
-
-    // A file the user may write in a folder where no file may be added
-    // cannot be replaced: the new contents are made complete elsewhere and
-    // only then copied over it.
-    const QString targetFolder = QFileInfo(target).absolutePath();
-    const bool inPlace = !QFileInfo(targetFolder).isWritable() && QFileInfo(target).isWritable();
-    QTemporaryFile temporary(inPlace ? QDir::tempPath() + QStringLiteral("/tamapiko-save.XXXXXX")
-                                     : targetFolder + QStringLiteral("/.") + QFileInfo(target).fileName()
-                                           + QStringLiteral(".XXXXXX"));
-    if (!temporary.open()) {
-        *error = temporary.errorString();
-        return false;
-    }
-    const QString temporaryPath = temporary.fileName();
-
     try {
-        int offset = 0;
+        QByteArray prefix;
         switch (format) {
         case FormatCode::Rtf:
         case FormatCode::Word:
@@ -228,44 +183,21 @@ bool saveDocumentFile(TTextEngine &engine, const QString &path, int format,
             engine.SaveAttribute(4, engine.PageMarginR());
             engine.SaveAttribute(5, engine.PageMarginB());
             break;
-        case FormatCode::Native: {
-            pageSettings.MarginLeft = engine.PageMarginL();
-            pageSettings.MarginTop = engine.PageMarginT();
-            pageSettings.MarginRight = engine.PageMarginR();
-            pageSettings.MarginBottom = engine.PageMarginB();
-            pageSettings.PaperHeight = engine.PageHeight();
-            pageSettings.PaperWidth = engine.PageWidth();
-            const QByteArray header = encodeTxmHeader(pageSettings);
-            if (temporary.write(header) != header.size() || !temporary.flush()) {
-                *error = temporary.errorString();
-                return false;
-            }
-            offset = TxmHeaderSize;
+        case FormatCode::Native:
+            prefix = txmHeaderFor(engine, pageSettings);
             break;
-        }
         default:
             break;
         }
-        temporary.close();
-        if (engine.SaveDocument(temporaryPath, offset, format, 0) != 0) {
-            *error = engine.errorString();
+        if (engine.SaveDocumentAfter(path, prefix, format) != 0) {
+            *error = withoutFileName(engine.errorString(), path);
             return false;
         }
+        return true;
     } catch (const std::exception &failure) {
         *error = QString::fromLocal8Bit(failure.what());
         return false;
     }
-
-    if (inPlace)
-        return copyOver(temporaryPath, target, error);
-    if (!syncToDisk(temporaryPath)
-        || ::chmod(QFile::encodeName(temporaryPath).constData(), permissionsFor(target)) != 0
-        || std::rename(QFile::encodeName(temporaryPath).constData(), QFile::encodeName(target).constData()) != 0) {
-        *error = systemError();
-        return false;
-    }
-    temporary.setAutoRemove(false);
-    return true;
 }
 
 } // namespace tamapiko::document

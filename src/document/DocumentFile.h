@@ -22,6 +22,9 @@ constexpr std::int32_t TxmHeaderTag = 23;
 constexpr int TxmHeaderSize = 4 + int(sizeof(PageSettingsRecord));
 
 QByteArray encodeTxmHeader(const PageSettingsRecord &page);
+// The header for the engine's page: the page goes into `pageSettings` (which
+// keeps its paper index) and from there into the header.
+QByteArray txmHeaderFor(const TTextEngine &engine, PageSettingsRecord &pageSettings);
 
 struct TxmHeader
 {

@@ -1,12 +1,12 @@
 #include "platform/FreedesktopFileAssociation.h"
 
+#include "engine/io/SafeFile.h"
 #include "platform/IniFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
@@ -80,8 +80,8 @@ QHash<QString, QString> readDesktopEntryGroup(const QString &path)
 bool writeFileAtomically(const QString &path, const QByteArray &bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+    QString reason;
+    return engine::replaceFile(path, bytes, &reason);
 }
 
 void runQuietly(const QString &tool, const QString &folder)

@@ -1,9 +1,10 @@
 #include "platform/IniFile.h"
 
+#include "engine/io/SafeFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 namespace tamapiko::platform {
@@ -211,11 +212,10 @@ IniFile::IniFile(QString path)
 
 std::optional<QString> IniFile::readValue(const QString &section, const QString &key) const
 {
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    QString reason;
+    if (!engine::readRegularFile(m_path, LargestFile, &bytes, &reason))
         return std::nullopt;
-    const QByteArray bytes = file.readAll();
-    file.close();
     return IniDocument::fromBytes(bytes).value(section, key);
 }
 
@@ -282,34 +282,17 @@ bool IniFile::writeString(const QString &section, const QString &key, const QStr
     }
 
     IniDocument document;
-    QFile existing(m_path);
-    if (existing.exists()) {
+    if (QFileInfo::exists(m_path)) {
         // Never replace a file that could not be read: its other keys would be lost.
-        if (!existing.open(QIODevice::ReadOnly)) {
-            m_error = existing.errorString();
+        QByteArray bytes;
+        if (!engine::readRegularFile(m_path, LargestFile, &bytes, &m_error))
             return false;
-        }
-        document = IniDocument::fromBytes(existing.readAll());
-        existing.close();
+        document = IniDocument::fromBytes(bytes);
     } else {
         QDir().mkpath(QFileInfo(m_path).absolutePath());
     }
     document.setValue(section, key, value);
-
-    QSaveFile file(m_path);
-    // A settings file in a folder we may not create files in, but may write
-    // the file itself, is still written in place.
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly)) {
-        m_error = file.errorString();
-        return false;
-    }
-    const QByteArray bytes = document.toUtf8();
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        m_error = file.errorString();
-        return false;
-    }
-    return true;
+    return engine::replaceFile(m_path, document.toUtf8(), &m_error);
 }
 
 bool IniFile::writeInteger(const QString &section, const QString &key, int value)

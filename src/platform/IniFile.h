@@ -64,6 +64,9 @@ public:
     // Longest text value returned, in UTF-16 code units (a 1024-unit buffer
     // with its terminator on Windows).
     static constexpr int MaxValueLength = 1023;
+    // Larger files (or anything but a regular file) read as missing: a
+    // settings file is a few kilobytes.
+    static constexpr qint64 LargestFile = 1 << 20;
 
     explicit IniFile(QString path);
 

@@ -5,6 +5,7 @@
 #include "document/DocumentSaving.h"
 #include "document/TMDIChild.h"
 #include "engine/TTextEngine.h"
+#include "engine/io/SafeFile.h"
 #include "support/FrameFixture.h"
 
 #include <QApplication>
@@ -243,6 +244,25 @@ private slots:
         QVERIFY(!error.isEmpty());
         QCOMPARE(readAll(target), old);
         QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral(".precious*")}, QDir::Files | QDir::Hidden).size(), 0);
+    }
+
+    void writeErrorIsReportedAndLeavesTheOldFile()
+    {
+        ScriptedBoxes boxes;
+        auto frame = startFrame();
+        TMDIChild *window = frame->activeDocument();
+        QTest::keyClicks(window->TextEngine1->viewport(), QStringLiteral("abc"));
+        const QString target = m_dir.filePath(QStringLiteral("only-copy.rtf"));
+        const QByteArray old = "{\\rtf1 written yesterday}";
+        writeAll(target, old);
+        window->setWindowTitle(target);
+        window->Modified = true;
+
+        tamapiko::engine::testing::failNextFileStep(tamapiko::engine::testing::FileStep::Write, ENOSPC);
+        QCOMPARE(Save1Click(*window), SaveOutcome::NotWritten);
+        QCOMPARE(boxes.errors, QStringList{QStringLiteral("Error saving file ") + target});
+        QCOMPARE(readAll(target), old);
+        QVERIFY(window->Modified);
     }
 
     void everyFormatKeepsTheBytesBeforeItsOffset()

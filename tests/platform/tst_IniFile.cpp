@@ -1,4 +1,10 @@
+#include "engine/io/SafeFile.h"
 #include "platform/IniFile.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <sys/stat.h>
 
 #include <QFile>
 #include <QStringEncoder>
@@ -198,6 +204,25 @@ private slots:
         QVERIFY(!ini.writeString(QStringLiteral("Option"), QStringLiteral("FileOpen"), QStringLiteral("a\r\nInjected=1")));
         QVERIFY(!ini.errorString().isEmpty());
         QCOMPARE(readFile(blocker), QByteArray("[Option]\nFileOpen=kept\n"));
+
+        // A disk that fills up while the new text goes out.
+        tamapiko::engine::testing::failNextFileStep(tamapiko::engine::testing::FileStep::Write, ENOSPC);
+        QVERIFY(!ini.writeString(QStringLiteral("Option"), QStringLiteral("FileOpen"), QStringLiteral("new")));
+        QVERIFY(ini.errorString().contains(QString::fromLocal8Bit(std::strerror(ENOSPC))));
+        QCOMPARE(readFile(blocker), QByteArray("[Option]\nFileOpen=kept\n"));
+    }
+
+    void settingsThatAreNoFileReadAsMissing()
+    {
+        // A FIFO would block the start, /dev/zero would fill the memory.
+        const QString fifo = m_dir.filePath(QStringLiteral("fifo.ini"));
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        for (const QString &path : {fifo, QStringLiteral("/dev/zero")}) {
+            IniFile ini(path);
+            QCOMPARE(ini.readString(QStringLiteral("Option"), QStringLiteral("FileOpen"), QStringLiteral("none")),
+                     QStringLiteral("none"));
+            QVERIFY(!ini.writeString(QStringLiteral("Option"), QStringLiteral("FileOpen"), QStringLiteral("x")));
+        }
     }
 };
 

@@ -2,10 +2,11 @@
 
 #include "engine/DocumentModel.h"
 #include "engine/formats/DocumentFilter.h"
+#include "engine/io/SafeFile.h"
 
 #include <QBuffer>
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
 
 namespace tamapiko::engine {
 
@@ -23,16 +24,16 @@ FileOutcome readDocumentFile(const QString &fileName, qint64 offset, int format,
     DocumentFilter *filter = FilterRegistry::instance().filter(format);
     if (!filter)
         return failure(ResultUnknownFormat, QStringLiteral("Unknown document format %1").arg(format));
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return failure(ResultFileError, QStringLiteral("%1: %2").arg(fileName, file.errorString()));
-    if (offset < 0 || offset > file.size() || !file.seek(offset))
-        return failure(ResultFileError, QStringLiteral("%1: no data at offset %2").arg(fileName).arg(offset));
+    QByteArray bytes;
+    QString reason;
+    if (!readRegularFile(fileName, LargestReadableFile, &bytes, &reason, offset))
+        return failure(ResultFileError, QStringLiteral("%1: %2").arg(fileName, reason));
     // The content, not only the name, decides the filter.
-    const QByteArray head = file.peek(4096);
-    filter = FilterRegistry::instance().filterForContent(format, head);
+    filter = FilterRegistry::instance().filterForContent(format, bytes.left(4096));
+    QBuffer data(&bytes);
+    data.open(QIODevice::ReadOnly);
     QString message;
-    if (!filter->read(file, model, FilterContext{fileName}, &message)) {
+    if (!filter->read(data, model, FilterContext{fileName}, &message)) {
         return failure(ResultFormatError,
                        message.isEmpty() ? QStringLiteral("%1: cannot be read").arg(fileName) : message);
     }
@@ -41,37 +42,45 @@ FileOutcome readDocumentFile(const QString &fileName, qint64 offset, int format,
 
 FileOutcome writeDocumentFile(const QString &fileName, qint64 offset, int format, const DocumentModel &model)
 {
+    if (offset < 0)
+        return failure(ResultBadArgument, QStringLiteral("Offset %1 is not a file position").arg(offset));
+    QByteArray prefix;
+    if (offset > 0 && QFileInfo::exists(fileName)) {
+        QString reason;
+        if (!readRegularFile(fileName, LargestReadableFile, &prefix, &reason))
+            return failure(ResultFileError, QStringLiteral("%1: %2").arg(fileName, reason));
+        prefix.truncate(offset);
+    }
+    // A file shorter than its header gets the missing bytes as zeros.
+    prefix.append(QByteArray(offset - prefix.size(), '\0'));
+    return writeDocumentFile(fileName, prefix, format, model);
+}
+
+FileOutcome encodeDocument(const DocumentModel &model, int format, const QString &fileName, QByteArray *bytes)
+{
     DocumentFilter *filter = FilterRegistry::instance().filter(format);
     if (!filter)
         return failure(ResultUnknownFormat, QStringLiteral("Unknown document format %1").arg(format));
-    if (offset < 0)
-        return failure(ResultBadArgument, QStringLiteral("Offset %1 is not a file position").arg(offset));
-
-    QBuffer data;
-    data.open(QIODevice::WriteOnly);
+    QBuffer data(bytes);
+    data.open(QIODevice::WriteOnly | QIODevice::Append);
     QString message;
     if (!filter->write(data, model, FilterContext{fileName}, &message)) {
         return failure(ResultFormatError,
                        message.isEmpty() ? QStringLiteral("%1: cannot be written").arg(fileName) : message);
     }
+    return {};
+}
 
-    QByteArray prefix;
-    if (offset > 0) {
-        QFile existing(fileName);
-        if (existing.exists()) {
-            if (!existing.open(QIODevice::ReadOnly))
-                return failure(ResultFileError, QStringLiteral("%1: %2").arg(fileName, existing.errorString()));
-            prefix = existing.read(offset);
-        }
-        // A file shorter than its header gets the missing bytes as zeros.
-        prefix.append(QByteArray(offset - prefix.size(), '\0'));
-    }
-    QSaveFile out(fileName);
-    out.setDirectWriteFallback(true);
-    if (!out.open(QIODevice::WriteOnly) || out.write(prefix) != prefix.size()
-        || out.write(data.data()) != data.data().size() || !out.commit()) {
-        return failure(ResultFileError, QStringLiteral("%1: %2").arg(fileName, out.errorString()));
-    }
+FileOutcome writeDocumentFile(const QString &fileName, const QByteArray &prefix, int format,
+                              const DocumentModel &model)
+{
+    QByteArray bytes = prefix;
+    const FileOutcome encoded = encodeDocument(model, format, fileName, &bytes);
+    if (!encoded.ok())
+        return encoded;
+    QString reason;
+    if (!replaceFile(fileName, bytes, &reason))
+        return failure(ResultFileError, QStringLiteral("%1: %2").arg(fileName, reason));
     return {};
 }
 

@@ -5,9 +5,10 @@
 // The caller may keep its own data in front of the engine's (the .txm page
 // header): reading starts at an offset, and writing keeps every byte before
 // the offset as it was. Writing first renders the whole document in memory
-// and then replaces the file in one step, so a filter or disk that fails
-// never leaves a truncated file behind.
+// and then replaces the file through replaceFile() (SafeFile.h), so a filter
+// or disk that fails never leaves a truncated file behind.
 
+#include <QByteArray>
 #include <QString>
 
 namespace tamapiko::engine {
@@ -36,5 +37,12 @@ FileOutcome readDocumentFile(const QString &fileName, qint64 offset, int format,
 
 // Writes `model` at `offset`, keeping the bytes before it.
 FileOutcome writeDocumentFile(const QString &fileName, qint64 offset, int format, const DocumentModel &model);
+// Appends `model` in `format` to `bytes`; `fileName` is where it will go
+// (for pictures stored beside it, and for messages).
+FileOutcome encodeDocument(const DocumentModel &model, int format, const QString &fileName, QByteArray *bytes);
+
+// Writes `prefix`, then `model`.
+FileOutcome writeDocumentFile(const QString &fileName, const QByteArray &prefix, int format,
+                              const DocumentModel &model);
 
 } // namespace tamapiko::engine
