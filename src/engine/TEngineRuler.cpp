@@ -4,6 +4,7 @@
 #include "engine/TEngineButtonBar.h"
 #include "engine/TTextEngine.h"
 #include "engine/TabStopGlyph.h"
+#include "engine/editing/TextEditor.h"
 
 #include <QCoreApplication>
 #include <QInputMethodEvent>
@@ -620,22 +621,19 @@ void TEngineRuler::finishDrag()
 
 void TEngineRuler::changeSelectedParagraphs(const std::function<void(QTextBlockFormat &)> &change)
 {
-    QTextDocument *document = m_engine->document();
-    const QTextCursor selection = m_engine->textCursor();
-    const QTextBlock first = document->findBlock(selection.selectionStart());
-    const QTextBlock last = document->findBlock(selection.selectionEnd());
-
-    // One edit block around every paragraph's change: one undo step.
-    QTextCursor editor(document);
-    editor.beginEditBlock();
-    for (QTextBlock block = first; block.isValid(); block = block.next()) {
-        const QTextBlockFormat before = block.blockFormat();
-        QTextBlockFormat after = before;
-        change(after);
-        if (after != before)
-            QTextCursor(block).setBlockFormat(after);
-        if (block == last)
-            break;
-    }
-    editor.endEditBlock();
+    // Every paragraph's change in one edit: one undo step.
+    m_engine->applyEdit(tamapiko::engine::EditKind::Formatting, [&change](QTextCursor &selection) {
+        QTextDocument *document = selection.document();
+        const QTextBlock first = document->findBlock(selection.selectionStart());
+        const QTextBlock last = document->findBlock(selection.selectionEnd());
+        for (QTextBlock block = first; block.isValid(); block = block.next()) {
+            const QTextBlockFormat before = block.blockFormat();
+            QTextBlockFormat after = before;
+            change(after);
+            if (after != before)
+                QTextCursor(block).setBlockFormat(after);
+            if (block == last)
+                break;
+        }
+    });
 }

@@ -24,6 +24,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
+#include <QFileInfo>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -938,15 +939,17 @@ int TTextEngine::LoadDocument(const QString &fileName, int offset, int format, i
         d->error = QStringLiteral("Unknown document format %1").arg(format);
         return ResultUnknownFormat;
     }
-    QFile probe(fileName);
-    if (!probe.open(QIODevice::ReadOnly) || offset < 0 || offset > probe.size()) {
-        // Checked first: a file that cannot be read leaves the document alone.
-        d->error = QStringLiteral("%1: %2").arg(fileName,
-                                               probe.isOpen() ? QStringLiteral("no data at offset %1").arg(offset)
-                                                              : probe.errorString());
+    // Checked first: a file that cannot be read leaves the document alone.
+    const QFileInfo probe(fileName);
+    const QString unreadable = !probe.exists()       ? QStringLiteral("No such file or directory")
+                               : !probe.isFile()     ? QStringLiteral("not a regular file")
+                               : !probe.isReadable() ? QStringLiteral("Permission denied")
+                               : offset < 0 || offset > probe.size() ? QStringLiteral("no data at offset %1").arg(offset)
+                                                                     : QString();
+    if (!unreadable.isEmpty()) {
+        d->error = QStringLiteral("%1: %2").arg(fileName, unreadable);
         return ResultFileError;
     }
-    probe.close();
 
     QTextDocument *document = d->model.document();
     d->clearPreedit();
@@ -981,6 +984,19 @@ int TTextEngine::SaveDocument(const QString &fileName, int offset, int format, i
 {
     Q_UNUSED(flag);
     const FileOutcome outcome = writeDocumentFile(fileName, offset, format, d->model);
+    d->error = outcome.message;
+    return outcome.code;
+}
+
+void TTextEngine::applyEdit(EditKind kind, const std::function<void(QTextCursor &)> &change)
+{
+    d->editor.apply(d->cursor, kind, change);
+    d->afterUserAction();
+}
+
+int TTextEngine::SaveDocumentAfter(const QString &fileName, const QByteArray &prefix, int format)
+{
+    const FileOutcome outcome = writeDocumentFile(fileName, prefix, format, d->model);
     d->error = outcome.message;
     return outcome.code;
 }

@@ -18,6 +18,7 @@
 #include <QAbstractScrollArea>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QPainter;
@@ -26,6 +27,7 @@ class QTextCursor;
 
 namespace tamapiko::engine {
 class DocumentModel;
+enum class EditKind;
 }
 
 class TEngineRuler;
@@ -152,6 +154,8 @@ public:
     // Result 0 on success, otherwise an error code; errorString() says why.
     int LoadDocument(const QString &fileName, int offset, int format, int flag);
     int SaveDocument(const QString &fileName, int offset, int format, int flag);
+    // Replaces the file with `prefix` followed by the document, in one step.
+    int SaveDocumentAfter(const QString &fileName, const QByteArray &prefix, int format);
     int TableInsert(int rows, int columns, int position, int option);
     // 0 PageWidth, 1 PageHeight, 2..5 margins left, top, right, bottom.
     void SaveAttribute(int index, int value);
@@ -171,6 +175,13 @@ public:
     QTextDocument *document() const;
     QTextCursor textCursor() const;
     void setTextCursor(const QTextCursor &cursor);
+
+    // The one way to change the document from outside the keyboard (dialogs,
+    // the ruler, drops, table and picture commands): `change` edits through
+    // the cursor it is given (the caret and its selection, kept afterwards)
+    // as one undo step of `kind`; OnChange, the modified flag and autosave
+    // follow from it as they do from typing.
+    void applyEdit(tamapiko::engine::EditKind kind, const std::function<void(QTextCursor &)> &change);
 
 signals:
     void OnChange(QObject *sender);          // text or format changed

@@ -1,6 +1,7 @@
 #include "engine/dialogs/FindReplaceDialog.h"
 
 #include "engine/TTextEngine.h"
+#include "engine/editing/TextEditor.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -186,14 +187,15 @@ bool FindReplaceDialog::replace()
     bool replaced = false;
     if (cursor.hasSelection()
         && m_finder.matches(document, needle, TextRange { cursor.selectionStart(), cursor.selectionEnd() }, options)) {
-        const int start = cursor.selectionStart();
-        QTextCursor first(document);
-        first.setPosition(start + 1);
-        cursor.insertText(m_replaceText->text(), first.charFormat());
-        // Searching upwards goes on before the replacement, downwards after it.
-        if (options.backwards)
-            cursor.setPosition(start);
-        m_engine->setTextCursor(cursor);
+        m_engine->applyEdit(EditKind::Replace, [&](QTextCursor &selection) {
+            const int start = selection.selectionStart();
+            QTextCursor first(document);
+            first.setPosition(start + 1);
+            selection.insertText(m_replaceText->text(), first.charFormat());
+            // Searching upwards goes on before the replacement, downwards after it.
+            if (options.backwards)
+                selection.setPosition(start);
+        });
         replaced = true;
     }
     findNext();
@@ -206,7 +208,10 @@ int FindReplaceDialog::replaceAll()
     if (!m_engine || needle.isEmpty())
         return 0;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const int count = m_finder.replaceAll(m_engine->document(), needle, m_replaceText->text(), options());
+    int count = 0;
+    m_engine->applyEdit(EditKind::Replace, [&](QTextCursor &cursor) {
+        count = m_finder.replaceAll(cursor.document(), needle, m_replaceText->text(), options());
+    });
     QApplication::restoreOverrideCursor();
     if (count == 0)
         tell(tr("「%1」が見つかりません。").arg(needle));

@@ -8,6 +8,40 @@
 
 namespace tamapiko::engine {
 
+namespace {
+
+// The three kinds Undo tells apart: text typed or put in, text taken out,
+// and everything that changes how text looks or is arranged.
+UndoKindTracker::Kind undoKindOf(EditKind kind)
+{
+    switch (kind) {
+    case EditKind::Typing:
+    case EditKind::Picture:
+    case EditKind::Paste:
+    case EditKind::Replace:
+        return UndoKindTracker::Typing;
+    case EditKind::Deletion:
+        return UndoKindTracker::Deletion;
+    case EditKind::Formatting:
+    case EditKind::Table:
+    case EditKind::Frame:
+        return UndoKindTracker::Formatting;
+    }
+    return UndoKindTracker::Formatting;
+}
+
+} // namespace
+
+void TextEditor::apply(QTextCursor &cursor, EditKind kind, const std::function<void(QTextCursor &)> &change)
+{
+    // Never joined to typing before it: a command is a step of its own.
+    m_tracker.breakGroup();
+    m_tracker.beginEdit(cursor, undoKindOf(kind));
+    change(cursor);
+    m_tracker.endEdit(cursor);
+    m_tracker.breakGroup();
+}
+
 void TextEditor::type(QTextCursor &cursor, const QString &text, bool overwrite)
 {
     if (text.isEmpty())

@@ -8,6 +8,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QTextBlockFormat;
 class QTextCharFormat;
 class QTextCursor;
@@ -16,6 +18,19 @@ class QTextDocumentFragment;
 namespace tamapiko::engine {
 
 class UndoKindTracker;
+
+// What a change to the document is. Each edit is one undo step; the kind
+// Undo reports follows from it.
+enum class EditKind {
+    Typing,
+    Deletion,
+    Formatting,     // character and paragraph formats, the ruler
+    Table,          // inserting, changing and deleting tables, rows, cells
+    Frame,          // paragraph frames and their style
+    Picture,        // inserted pictures and objects
+    Paste,          // paste and drop
+    Replace,        // find and replace
+};
 
 class TextEditor
 {
@@ -36,6 +51,9 @@ public:
     void insertFragment(QTextCursor &cursor, const QTextDocumentFragment &fragment);
     void mergeCharFormat(QTextCursor &cursor, const QTextCharFormat &format);
     void mergeBlockFormat(QTextCursor &cursor, const QTextBlockFormat &format);
+
+    // Any other edit: `change` runs on `cursor` as one undo step of `kind`.
+    void apply(QTextCursor &cursor, EditKind kind, const std::function<void(QTextCursor &)> &change);
 
 private:
     UndoKindTracker &m_tracker;

@@ -7,6 +7,7 @@
 #include <QRadioButton>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QSignalSpy>
 #include <QtTest>
 
 using namespace tamapiko::engine;
@@ -204,6 +205,26 @@ private slots:
         w.engine.document()->undo();
         QCOMPARE(w.engine.document()->toPlainText(), QStringLiteral("ねこ ネコ ﾈｺ cat\nねこ"));
         QVERIFY(!w.engine.document()->isUndoAvailable());
+    }
+
+    void replacingIsAStepOfItsOwnAfterTyping()
+    {
+        FindWindow w(QStringLiteral("cat"));
+        w.engine.show();
+        w.setCaret(3);
+        QTest::keyClicks(w.engine.viewport(), QStringLiteral("cat"));
+        QSignalSpy changes(&w.engine, &TTextEngine::OnChange);
+
+        w.dialog->showFor(FindReplaceDialog::Mode::Replace);
+        w.setFields(QStringLiteral("cat"), QStringLiteral("猫"));
+        QTest::mouseClick(w.button(QStringLiteral("すべて置換(&A)")), Qt::LeftButton);
+        QCOMPARE(w.engine.document()->toPlainText(), QStringLiteral("猫猫"));
+        QCOMPARE(changes.count(), 1);   // the document window learns of it at once
+
+        QVERIFY(w.engine.Undo());
+        QCOMPARE(w.engine.document()->toPlainText(), QStringLiteral("catcat"));
+        QVERIFY(w.engine.Undo());
+        QCOMPARE(w.engine.document()->toPlainText(), QStringLiteral("cat"));
     }
 
     void replacementContainingTheNeedle()
