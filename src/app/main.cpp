@@ -1,4 +1,6 @@
 #include "app/ConvertCommand.h"
+#include "app/RecoveryDialog.h"
+#include "app/RecoverySlot.h"
 #include "app/TApplication.h"
 #include "app/TMainForm.h"
 
@@ -16,8 +18,15 @@ int main(int argc, char *argv[])
     }
 
     TApplication app(argc, argv);
-    TMainForm frame(QApplication::arguments().mid(1));
-    frame.createStartupDialogs();
-    frame.show();
-    return app.exec();
+    int status = 0;
+    {
+        TMainForm frame(QApplication::arguments().mid(1));
+        frame.createStartupDialogs();
+        frame.show();
+        tamapiko::app::offerRecovery(frame);
+        status = app.exec();
+    }
+    // The closed windows' snapshots are removed before the program ends.
+    tamapiko::app::RecoverySlot::waitForWriter();
+    return status;
 }

@@ -1,5 +1,6 @@
 #include "document/DocumentSaving.h"
 
+#include "app/DocumentAutosave.h"
 #include "app/MessageBoxes.h"
 #include "app/OptionSettings.h"
 #include "app/TMainForm.h"
@@ -107,6 +108,7 @@ bool WriteDocumentFile(TMDIChild &window, const QString &fileName, int format)
     }
     window.setWindowTitle(fileName);
     window.Modified = false;
+    window.autosave()->discard();
     return true;
 }
 

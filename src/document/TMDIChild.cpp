@@ -1,5 +1,6 @@
 #include "document/TMDIChild.h"
 
+#include "app/DocumentAutosave.h"
 #include "app/ErrorReporting.h"
 #include "app/MessageBoxes.h"
 #include "app/TMainForm.h"
@@ -70,6 +71,8 @@ TMDIChild::TMDIChild(TMainForm *frame)
     TextEngine1 = new TTextEngine(area);
     TextEngine1->setObjectName(QStringLiteral("TextEngine1"));
     TextEngine1->move(0, RulerHeight);
+
+    m_autosave = new tamapiko::app::DocumentAutosave(this);
 
     using tamapiko::app::guarded;
     connect(TextEngine1, &TTextEngine::OnChange, this, guarded([this] { TextEngine1Change(); }));
@@ -250,6 +253,8 @@ void TMDIChild::closeEvent(QCloseEvent *event)
     // From here on the window no longer counts as open: the frame's
     // controls are updated while it is still being taken down.
     m_closing = true;
+    // Saved, or its changes given up: either way no snapshot is wanted.
+    m_autosave->discard();
     QMdiSubWindow::closeEvent(event);
     QMetaObject::invokeMethod(m_frame, [frame = m_frame] { frame->UpdateMenuItems(); }, Qt::QueuedConnection);
 }
@@ -531,6 +536,7 @@ void TMDIChild::TextEngine1Change()
 {
     m_frame->RefreshUndoButtons();
     Modified = true;
+    m_autosave->documentChanged();
 }
 
 void TMDIChild::TextEngine1PosChange()

@@ -15,6 +15,9 @@ class QMenu;
 
 class TEngineRuler;
 class TMainForm;
+namespace tamapiko::app {
+class DocumentAutosave;
+}
 class TTextEngine;
 
 class TMDIChild : public QMdiSubWindow
@@ -33,6 +36,8 @@ public:
     // True once the window has agreed to close: while it is being taken
     // down it no longer counts as open.
     bool isClosing() const { return m_closing; }
+    // The snapshots that keep the document's changes through a crash.
+    tamapiko::app::DocumentAutosave *autosave() const { return m_autosave; }
 
     // The close question; true when the window may close.
     bool FormCloseQuery();
@@ -202,4 +207,5 @@ private:
     TMainForm *m_frame;
     bool m_closing = false;
     bool m_showingStepsDone = false;
+    tamapiko::app::DocumentAutosave *m_autosave = nullptr;
 };

@@ -25,7 +25,7 @@ void keepDesktopSettingsPrivate()
     if (qEnvironmentVariableIsSet("TAMAPIKO_TESTING"))
         return;
     const QString base = QDir::tempPath() + QStringLiteral("/tamapiko-test-xdg-%1").arg(QCoreApplication::applicationPid());
-    for (const char *name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME"}) {
+    for (const char *name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME"}) {
         const QString folder = base + QLatin1Char('/') + QString::fromLatin1(name).toLower();
         QDir().mkpath(folder);
         qputenv(name, QFile::encodeName(folder));
