@@ -20,6 +20,12 @@ namespace tamapiko::engine {
 // Page size and margins in twips. A4 portrait with 30/25 mm margins by default.
 struct PageSetup
 {
+    // What the engine lays out: twice the largest paper word processors
+    // offer (22 inches), at least a tenth of an inch. Files may say anything
+    // (2147483647, a negative margin); the model keeps only values in range.
+    static constexpr int LargestTwips = 2 * 31680;
+    static constexpr int SmallestTwips = 144;
+
     int width = 11906;
     int height = 16838;
     int marginLeft = 1701;
@@ -31,6 +37,8 @@ struct PageSetup
 
     int textWidth() const { return width - marginLeft - marginRight; }
     int textHeight() const { return height - marginTop - marginBottom; }
+    // Every value brought into the range above.
+    PageSetup clamped() const;
     bool operator==(const PageSetup &) const = default;
 };
 

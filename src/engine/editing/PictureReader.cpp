@@ -1,10 +1,11 @@
 #include "engine/editing/PictureReader.h"
 
 #include "engine/EngineProperties.h"
+#include "engine/io/LocalResourceDocument.h"
+#include "engine/io/SafeFile.h"
 #include "engine/metafile/Metafile.h"
 
 #include <QBuffer>
-#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
@@ -52,11 +53,12 @@ QImage placeholderPicture(QSizeF points)
 
 QImage readLinkedPicture(const QString &path, QSizeF sizePoints)
 {
-    QFile file(path);
+    QByteArray bytes;
+    QString reason;
     QImage image;
     // Only a regular file: a link is never a device, a pipe or a network address.
-    if (QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly))
-        image = decodePictureBytes(file.read(kMaxPictureBytes), sizePoints);
+    if (readRegularFile(path, kMaxPictureBytes, &bytes, &reason))
+        image = decodePictureBytes(bytes, sizePoints);
     return image.isNull() ? placeholderPicture(sizePoints) : image;
 }
 
@@ -73,12 +75,12 @@ QString pictureBytesFormat(const QByteArray &bytes)
 std::optional<QTextImageFormat> readPicture(QTextDocument *document, const PictureRequest &request,
                                             QString *error)
 {
-    QFile file(request.fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("%1: %2").arg(request.fileName, file.errorString());
+    QByteArray bytes;
+    QString reason;
+    if (!readRegularFile(request.fileName, LargestResource, &bytes, &reason)) {
+        *error = QStringLiteral("%1: %2").arg(request.fileName, reason);
         return std::nullopt;
     }
-    const QByteArray bytes = file.readAll();
     const double scaleW = (request.widthPercent > 0 ? request.widthPercent : 100) / 100.0;
     const double scaleH = (request.heightPercent > 0 ? request.heightPercent : 100) / 100.0;
 

@@ -4,6 +4,8 @@
 #include "engine/EngineProperties.h"
 #include "engine/formats/HtmlCharset.h"
 #include "engine/formats/HtmlLengths.h"
+#include "engine/formats/HtmlNesting.h"
+#include "engine/io/SafeFile.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -27,26 +29,23 @@ constexpr int kPlaceholderPixels = 64;
 
 // The grey box with a cross that stands in for a picture we will not or
 // cannot load, so that the reader still sees that one was there.
-QImage placeholder(int width, int height)
+// One small crossed box shared by every missing picture: the tag's width
+// and height scale it when it is painted, so a page full of large
+// placeholders costs no more memory than one.
+QImage placeholder()
 {
-    width = qBound(8, width, 2000);
-    height = qBound(8, height, 2000);
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(QColor(0xE8, 0xE8, 0xE8));
-    QPainter painter(&image);
-    painter.setPen(QColor(0x80, 0x80, 0x80));
-    painter.drawRect(0, 0, width - 1, height - 1);
-    painter.drawLine(0, 0, width - 1, height - 1);
-    painter.drawLine(0, height - 1, width - 1, 0);
-    return image;
-}
-
-int pixelAttribute(const QString &tag, const char *name)
-{
-    const QRegularExpression pattern(QStringLiteral("\\s%1\\s*=\\s*[\"']?(\\d+)").arg(QLatin1String(name)),
-                                     QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch m = pattern.match(tag);
-    return m.hasMatch() ? m.captured(1).toInt() : kPlaceholderPixels;
+    static const QImage shared = [] {
+        const int size = kPlaceholderPixels;
+        QImage image(size, size, QImage::Format_RGB32);
+        image.fill(QColor(0xE8, 0xE8, 0xE8));
+        QPainter painter(&image);
+        painter.setPen(QColor(0x80, 0x80, 0x80));
+        painter.drawRect(0, 0, size - 1, size - 1);
+        painter.drawLine(0, 0, size - 1, size - 1);
+        painter.drawLine(0, size - 1, size - 1, 0);
+        return image;
+    }();
+    return shared;
 }
 
 QString unescapeAttribute(QString value)
@@ -107,7 +106,7 @@ bool HtmlReader::read(const QByteArray &bytes, DocumentModel &model, QString *er
     model.clear();
     QTextDocument *doc = model.document();
     doc->setUndoRedoEnabled(false);
-    const QString prepared = html::lengthsToPoints(resolvePictures(html, model));
+    const QString prepared = html::lengthsToPoints(resolvePictures(html::limitNesting(html), model));
     // Whatever Qt still looks up by itself while parsing (a style sheet
     // named in <link>) is found next to the document, not in the program's
     // working folder. Afterwards names are our picture names again.
@@ -153,6 +152,7 @@ QString HtmlReader::resolvePictures(const QString &html, DocumentModel &model)
 
 QString HtmlReader::resolvePicture(const QString &source, const QString &imgTag, DocumentModel &model)
 {
+    Q_UNUSED(imgTag); // its width and height size the placeholder when painted
     const QString name = QStringLiteral("html-picture-%1").arg(m_pictures.size() + 1);
     Picture picture;
     QImage pixels;
@@ -167,11 +167,11 @@ QString HtmlReader::resolvePicture(const QString &source, const QString &imgTag,
         const bool local = resolved.isLocalFile() || (url.scheme().size() == 1 && QDir::isAbsolutePath(source));
         if (local) {
             picture.linkedPath = resolved.isLocalFile() ? resolved.toLocalFile() : source;
-            QFile file(picture.linkedPath);
-            if (file.size() <= kMaxPictureBytes && file.open(QIODevice::ReadOnly)) {
-                picture.bytes = file.readAll();
+            // Only a regular file: a FIFO or a device named as a picture
+            // would block the reader or never end.
+            QString reason;
+            if (readRegularFile(picture.linkedPath, kMaxPictureBytes, &picture.bytes, &reason))
                 pixels = QImage::fromData(picture.bytes);
-            }
         } else if (!source.isEmpty()) {
             picture.remoteUrl = source; // never fetched
         }
@@ -179,7 +179,7 @@ QString HtmlReader::resolvePicture(const QString &source, const QString &imgTag,
 
     if (pixels.isNull()) {
         picture.bytes.clear();
-        pixels = placeholder(pixelAttribute(imgTag, "width"), pixelAttribute(imgTag, "height"));
+        pixels = placeholder();
     } else {
         picture.linkedPath.clear(); // read in full: embedded from now on
         if (picture.format.isEmpty() || picture.format == QLatin1String("jpg"))

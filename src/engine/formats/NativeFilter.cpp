@@ -64,6 +64,13 @@ public:
 
     QByteArray encode()
     {
+        // The text first: it decides which formats are written, numbered in
+        // the order the text uses them. Qt's format collection also holds
+        // formats nothing uses any more (and how many depends on how far the
+        // layout got), which must not change the file.
+        const qint32 rootFormat = used(m_doc->rootFrame()->formatIndex());
+        const QByteArray text = streamed([this](QDataStream &out) { writeItems(m_doc->rootFrame()->begin(), out); });
+
         ChunkWriter chunks;
         chunks.add("HEAD", streamed([](QDataStream &out) {
             out << NativeFilter::MajorVersion << NativeFilter::MinorVersion;
@@ -73,26 +80,48 @@ public:
             out << qint32(page.width) << qint32(page.height) << qint32(page.marginLeft)
                 << qint32(page.marginTop) << qint32(page.marginRight) << qint32(page.marginBottom);
         }));
-        chunks.add("DOCP", streamed([this](QDataStream &out) { writeDocumentProperties(out); }));
+        chunks.add("DOCP", streamed([this, rootFormat](QDataStream &out) { writeDocumentProperties(out, rootFormat); }));
         chunks.add("SRCP", streamed([this](QDataStream &out) { writeSourceProperties(out); }));
-        chunks.add("FMTS", streamed([this](QDataStream &out) {
-            const QList<QTextFormat> formats = m_doc->allFormats();
+        const QList<QTextFormat> formats = usedFormats();
+        chunks.add("FMTS", streamed([this, &formats](QDataStream &out) {
             out << quint32(formats.size());
             for (const QTextFormat &format : formats)
                 writeFormat(out, format);
         }));
-        chunks.add("RSRC", streamed([this](QDataStream &out) { writeResources(out); }));
-        chunks.add("TEXT", streamed([this](QDataStream &out) {
-            writeItems(m_doc->rootFrame()->begin(), out);
-        }));
+        chunks.add("RSRC", streamed([this, &formats](QDataStream &out) { writeResources(out, formats); }));
+        chunks.add("TEXT", text);
         chunks.add("END ", QByteArray());
         return chunks.bytes();
     }
 
 private:
-    void writeDocumentProperties(QDataStream &out)
+    // The number the file gives the document's format `index`.
+    qint32 used(int index)
     {
-        out << qint32(m_doc->rootFrame()->formatIndex()) << m_doc->defaultFont().toString()
+        if (index < 0)
+            return -1;
+        const auto known = m_fileIndex.constFind(index);
+        if (known != m_fileIndex.cend())
+            return *known;
+        const qint32 number = qint32(m_usedIndices.size());
+        m_fileIndex.insert(index, number);
+        m_usedIndices.append(index);
+        return number;
+    }
+
+    QList<QTextFormat> usedFormats() const
+    {
+        const QList<QTextFormat> all = m_doc->allFormats();
+        QList<QTextFormat> formats;
+        formats.reserve(m_usedIndices.size());
+        for (int index : m_usedIndices)
+            formats.append(all.value(index));
+        return formats;
+    }
+
+    void writeDocumentProperties(QDataStream &out, qint32 rootFormat)
+    {
+        out << rootFormat << m_doc->defaultFont().toString()
             << double(m_doc->documentMargin()) << double(m_doc->indentWidth())
             << m_doc->metaInformation(QTextDocument::DocumentTitle);
     }
@@ -122,11 +151,11 @@ private:
 
     // Pictures whose bytes are not already kept in their format: stored once
     // by name as PNG.
-    void writeResources(QDataStream &out)
+    void writeResources(QDataStream &out, const QList<QTextFormat> &formats)
     {
         QList<QPair<QString, QByteArray>> resources;
         QSet<QString> seen;
-        for (const QTextFormat &format : m_doc->allFormats()) {
+        for (const QTextFormat &format : formats) {
             if (!format.isImageFormat())
                 continue;
             const QTextImageFormat image = format.toImageFormat();
@@ -162,7 +191,7 @@ private:
                 if (auto *table = qobject_cast<QTextTable *>(child)) {
                     writeTable(table, out);
                 } else {
-                    out << quint8(Op::FrameBegin) << qint32(child->formatIndex());
+                    out << quint8(Op::FrameBegin) << used(child->formatIndex());
                     writeItems(child->begin(), out);
                     out << quint8(Op::FrameEnd);
                 }
@@ -174,7 +203,7 @@ private:
 
     void writeTable(QTextTable *table, QDataStream &out)
     {
-        out << quint8(Op::TableBegin) << qint32(table->formatIndex()) << qint32(table->rows())
+        out << quint8(Op::TableBegin) << used(table->formatIndex()) << qint32(table->rows())
             << qint32(table->columns());
         for (int row = 0; row < table->rows(); ++row) {
             for (int column = 0; column < table->columns(); ++column) {
@@ -182,7 +211,7 @@ private:
                 if (cell.row() != row || cell.column() != column)
                     continue; // covered by a merged cell
                 out << quint8(Op::Cell) << qint32(row) << qint32(column) << qint32(cell.rowSpan())
-                    << qint32(cell.columnSpan()) << qint32(cell.tableCellFormatIndex());
+                    << qint32(cell.columnSpan()) << used(cell.tableCellFormatIndex());
                 writeItems(cell.begin(), out);
             }
         }
@@ -197,20 +226,24 @@ private:
             if (listId < 0) {
                 listId = qint32(m_listIds.size());
                 m_listIds.insert(list, listId);
-                out << quint8(Op::List) << listId << qint32(list->formatIndex());
+                out << quint8(Op::List) << listId << used(list->formatIndex());
             }
         }
-        out << quint8(Op::Block) << qint32(block.blockFormatIndex()) << qint32(block.charFormatIndex()) << listId;
+        const qint32 blockFormat = used(block.blockFormatIndex());
+        const qint32 charFormat = used(block.charFormatIndex());
+        out << quint8(Op::Block) << blockFormat << charFormat << listId;
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             if (fragment.isValid())
-                out << quint8(Op::Fragment) << qint32(fragment.charFormatIndex()) << fragment.text();
+                out << quint8(Op::Fragment) << used(fragment.charFormatIndex()) << fragment.text();
         }
     }
 
     const DocumentModel &m_model;
     QTextDocument *m_doc;
     QHash<const QTextList *, qint32> m_listIds;
+    QHash<int, qint32> m_fileIndex;   // document format index -> file's
+    QList<int> m_usedIndices;         // in the file's order
 };
 
 // ---------------------------------------------------------------------------

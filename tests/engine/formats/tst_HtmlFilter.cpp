@@ -198,8 +198,9 @@ private slots:
             const QVariant pixels = model.document()->resource(QTextDocument::ImageResource, QUrl(picture.name()));
             QVERIFY2(!pixels.value<QImage>().isNull(), qPrintable(picture.name()));
         }
-        QCOMPARE(model.document()->resource(QTextDocument::ImageResource, QUrl(pictures[2].name())).value<QImage>().size(),
-                 QSize(120, 30)); // the placeholder keeps the announced size
+        // The placeholder (one small picture shared by all) is shown at the announced size.
+        QCOMPARE(pictures[2].width(), 90.0); // 120 px
+        QCOMPARE(pictures[2].height(), 22.5);
 
         // Written again, the network picture keeps its address.
         const QByteArray written = HtmlFilter::toBytes(model);

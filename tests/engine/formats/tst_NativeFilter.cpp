@@ -124,6 +124,33 @@ private slots:
         QCOMPARE(reopened.document()->blockCount(), 1);
     }
 
+    void savedBytesDependOnlyOnTheDocument()
+    {
+        // The same text and looks, once with formats left over in Qt's
+        // collection by text that is gone (as layout and editing leave them).
+        const auto write = [](DocumentModel &model, bool leftovers) {
+            QTextCursor cursor(model.document());
+            if (leftovers) {
+                for (int size = 30; size < 40; ++size) {
+                    QTextCharFormat passing;
+                    passing.setFontPointSize(size);
+                    cursor.insertText(QStringLiteral("x"), passing);
+                    cursor.deletePreviousChar();
+                }
+            }
+            QTextCharFormat bold;
+            bold.setFontWeight(QFont::Bold);
+            cursor.insertText(QStringLiteral("太字"), bold);
+            cursor.insertText(QStringLiteral("普通"), QTextCharFormat());
+        };
+        DocumentModel plain;
+        DocumentModel withLeftovers;
+        write(plain, false);
+        write(withLeftovers, true);
+        QVERIFY(withLeftovers.document()->allFormats().size() > plain.document()->allFormats().size());
+        QCOMPARE(NativeFilter::encode(withLeftovers), NativeFilter::encode(plain));
+    }
+
     void damagedFilesAreRefusedAndTheOpenDocumentKept()
     {
         DocumentModel model;

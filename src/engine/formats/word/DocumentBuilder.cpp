@@ -13,6 +13,19 @@
 
 namespace tamapiko::engine::word {
 
+namespace {
+
+// Where cell `column` of the table's last row starts while that row is
+// filled from the left: that cell and the ones after it are still empty, one
+// position each before the table's end. (QTextTable::cellAt() rebuilds the
+// table's grid after every appended row, which made long tables quadratic.)
+int emptyCellPosition(const QTextTable *table, int column)
+{
+    return table->lastPosition() - (table->columns() - 1 - column);
+}
+
+} // namespace
+
 DocumentBuilder::DocumentBuilder(QTextCursor cursor, Mode mode)
     : m_cursor(std::move(cursor))
     , m_mode(mode)
@@ -148,14 +161,14 @@ void DocumentBuilder::ensureContext(bool wantTable)
         t->appendRows(1);
         ++m_table->row;
         m_table->column = 0;
-        m_cursor = t->cellAt(m_table->row, 0).firstCursorPosition();
+        m_cursor.setPosition(emptyCellPosition(t, 0));
         m_blockIsOurs = true;
         m_blockHasContent = false;
     } else if (m_table->needCell) {
         m_table->needCell = false;
         if (m_table->column >= t->columns())
             t->appendColumns(1);
-        m_cursor = t->cellAt(m_table->row, m_table->column).firstCursorPosition();
+        m_cursor.setPosition(emptyCellPosition(t, m_table->column));
         m_blockIsOurs = true;
         m_blockHasContent = false;
     }
