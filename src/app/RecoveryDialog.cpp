@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QTreeWidget>
+#include <QDialogButtonBox>
 #include <QVBoxLayout>
 
 namespace tamapiko::app {

@@ -18,6 +18,7 @@
 #include <QTextDocument>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QToolButton>
 #include <QtTest>
 
 #include <cstdio>
