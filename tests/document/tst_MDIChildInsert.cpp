@@ -9,6 +9,7 @@
 #include "support/MetafileBuilder.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -94,6 +95,29 @@ int pictureBlock(const QTextDocument *document)
             if (it.fragment().charFormat().isImageFormat())
                 return block.blockNumber();
     return -1;
+}
+
+// Stands in for the desktop's program: records what it was asked to open.
+class DesktopCatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    DesktopCatcher() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open"); }
+    ~DesktopCatcher() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+    QList<QUrl> opened;
+
+public slots:
+    void open(const QUrl &url) { opened.append(url); }
+};
+
+QPoint caretPoint(TTextEngine &engine, int position)
+{
+    const int saved = engine.SelStart();
+    engine.setSelStart(position);
+    const QRect caret = static_cast<QWidget &>(engine).inputMethodQuery(Qt::ImCursorRectangle).toRect();
+    engine.setSelStart(saved);
+    return caret.center() - engine.viewport()->pos();
 }
 
 } // namespace
@@ -258,6 +282,20 @@ private slots:
         QCOMPARE(object.property(ObjectData).toByteArray(), pdf);
         QCOMPARE(object.stringProperty(ObjectFileName), QStringLiteral("見積書.pdf"));
         QCOMPARE(object.stringProperty(ObjectMimeType), QStringLiteral("application/pdf"));
+
+        // Double-clicking it hands a private copy to the desktop's program.
+        DesktopCatcher desktop;
+        QTest::mouseDClick(engine->viewport(), Qt::LeftButton, {}, caretPoint(*engine, 10) + QPoint(20, 0));
+        QCOMPARE(desktop.opened.size(), 1);
+        const QString copy = desktop.opened.constFirst().toLocalFile();
+        QCOMPARE(QFileInfo(copy).fileName(), QStringLiteral("見積書.pdf"));
+        QVERIFY(!copy.startsWith(m_dir.path()));
+        QFile copied(copy);
+        QVERIFY(copied.open(QIODevice::ReadOnly));
+        QCOMPARE(copied.readAll(), pdf);
+        QCOMPARE(QFileInfo(copy).permissions() & (QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther
+                                                  | QFile::ReadOther | QFile::ReadGroup),
+                 QFile::Permissions());
 
         // Cancelling the engine's dialog is no error.
         answerFileDialog(QString(), &seen);

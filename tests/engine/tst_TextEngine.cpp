@@ -18,6 +18,8 @@
 #include <QTextDocumentFragment>
 #include <QTextLayout>
 #include <QTextTable>
+#include <QApplication>
+#include <QTimer>
 #include <QtTest>
 
 using tamapiko::engine::PageLayout;
@@ -732,7 +734,12 @@ void tst_TextEngine::picturesAsCharactersLayOutAndPaint()
     const QString text = document(engine)->toPlainText();
     QVERIFY(engine.InsertObjectAsChar(0, bogus, -1, 100, 100, 0, 1, 0) != 0);
     QVERIFY(engine.InsertObjectAsChar(0, dir.filePath(QStringLiteral("missing.png")), -1, 100, 100, 0, 1, 0) != 0);
-    QVERIFY(engine.InsertObjectAsChar(1, QStringLiteral("0"), -1, 100, 100, 0, 0, 0) != 0);
+    // An object asks for its file; cancelling that inserts nothing.
+    QTimer::singleShot(0, &engine, [] {
+        QTRY_VERIFY(QApplication::activeModalWidget());
+        QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape);
+    });
+    QCOMPARE(engine.InsertObjectAsChar(1, QStringLiteral("0"), -1, 100, 100, 0, 0, 0), TTextEngine::InsertCancelled);
     QCOMPARE(document(engine)->toPlainText(), text);
 }
 
