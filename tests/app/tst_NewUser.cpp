@@ -14,6 +14,7 @@
 #include "engine/TTextEngine.h"
 #include "support/FrameFixture.h"
 #include "support/RichDocumentBuilder.h"
+#include "support/UserActions.h"
 
 #include <QAbstractItemView>
 #include <QClipboard>
@@ -24,6 +25,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QMimeData>
+#include <QPrintDialog>
 #include <QSignalSpy>
 #include <QStyle>
 #include <QStyleOptionComboBox>
@@ -147,10 +149,17 @@ private slots:
         typeInto(frame.get(), QStringLiteral("Z"));
         QVERIFY2(textOf(opened).endsWith(u'Z'), qPrintable(textOf(opened)));
 
-        // Ctrl+P chooses the print item of the file menu.
+        // Ctrl+P chooses the print item of the file menu, whose dialog the
+        // user cancels.
         QSignalSpy print(opened->Print1, &QAction::triggered);
+        bool dialogShown = false;
+        tamapiko::test::whenShown<QPrintDialog>([&dialogShown](QPrintDialog *dialog) {
+            dialogShown = true;
+            dialog->reject();
+        });
         QTest::keyClick(frame->windowHandle(), Qt::Key_P, Qt::ControlModifier);
         QCOMPARE(print.size(), 1);
+        QVERIFY(dialogShown);
     }
 
     void typingAfterAToolbarChoiceIsNotLost()
