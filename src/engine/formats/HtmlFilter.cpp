@@ -15,7 +15,9 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextFrame>
 
+#include <algorithm>
 #include <memory>
 #include <QUrl>
 
@@ -131,13 +133,56 @@ void plainUnderlines(QTextDocument *doc)
     }
 }
 
+// Qt leaves out an empty paragraph right after a table (or any frame), and
+// its reader makes one up after every table; ours drops what it makes up, so
+// an empty paragraph the user has there is written out. Frames are written
+// as tables in the order their ends appear, which is the order of
+// "</table>" in the markup.
+QString withEmptyParagraphsAfterTables(const QTextDocument *doc, QString html)
+{
+    QList<const QTextFrame *> frames;
+    QList<const QTextFrame *> pending{doc->rootFrame()};
+    while (!pending.isEmpty()) {
+        const QTextFrame *frame = pending.takeLast();
+        if (frame != doc->rootFrame())
+            frames.append(frame);
+        for (const QTextFrame *child : frame->childFrames())
+            pending.append(child);
+    }
+    std::sort(frames.begin(), frames.end(),
+              [](const QTextFrame *a, const QTextFrame *b) { return a->lastPosition() < b->lastPosition(); });
+
+    static const QLatin1String tableEnd("</table>");
+    static const QString emptyParagraph = QStringLiteral(
+        "\n<p style=\"-qt-paragraph-type:empty; margin-top:0px; margin-bottom:0px; margin-left:0px; "
+        "margin-right:0px; -qt-block-indent:0; text-indent:0px;\"><br /></p>");
+    if (html.count(tableEnd) != frames.size())
+        return html; // not the markup we know: leave it as Qt wrote it
+
+    QString result;
+    qsizetype from = 0;
+    for (const QTextFrame *frame : std::as_const(frames)) {
+        const qsizetype end = html.indexOf(tableEnd, from) + tableEnd.size();
+        result += QStringView(html).mid(from, end - from);
+        from = end;
+        const QTextBlock after = doc->findBlock(frame->lastPosition() + 1);
+        const QTextBlock next = after.next();
+        const bool keptByQt = after.length() > 1;
+        const bool sameFrame = next.isValid() && QTextCursor(next).currentFrame() == QTextCursor(after).currentFrame();
+        if (!keptByQt && sameFrame)
+            result += emptyParagraph;
+    }
+    result += QStringView(html).mid(from);
+    return result;
+}
+
 QString exportedHtml(const QTextDocument *doc)
 {
     if (!hasStyledUnderlines(doc))
-        return doc->toHtml();
+        return withEmptyParagraphsAfterTables(doc, doc->toHtml());
     std::unique_ptr<QTextDocument> copy(doc->clone());
     plainUnderlines(copy.get());
-    return copy->toHtml();
+    return withEmptyParagraphsAfterTables(copy.get(), copy->toHtml());
 }
 
 } // namespace

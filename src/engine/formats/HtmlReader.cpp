@@ -18,6 +18,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextTable>
 #include <QUrl>
 
 namespace tamapiko::engine {
@@ -114,6 +115,7 @@ bool HtmlReader::read(const QByteArray &bytes, DocumentModel &model, QString *er
         doc->setBaseUrl(QUrl::fromLocalFile(m_baseDir + QLatin1Char('/')));
     doc->setHtml(prepared);
     doc->setBaseUrl(QUrl());
+    dropBlocksAddedAfterTables(model);
     mendFormats(model);
     doc->setUndoRedoEnabled(true);
 
@@ -253,6 +255,44 @@ void HtmlReader::mendFormats(DocumentModel &model) const
         cursor.setPosition(change.position);
         cursor.setPosition(change.position + change.length, QTextCursor::KeepAnchor);
         cursor.setCharFormat(change.format);
+    }
+}
+
+// Qt's importer opens a paragraph of its own after every table that is
+// followed by another block element, so each trip through HTML would add an
+// empty line below each table. That paragraph carries no format at all,
+// unlike any written one (even an empty <p> has margins), which tells the
+// two apart. The paragraph after it takes its place; its formats are kept.
+void HtmlReader::dropBlocksAddedAfterTables(DocumentModel &model)
+{
+    QTextDocument *doc = model.document();
+    QList<int> positions;
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+        const QTextBlock next = block.next();
+        if (block.length() != 1 || !block.blockFormat().properties().isEmpty() || !next.isValid())
+            continue;
+        QTextCursor at(block);
+        const QTextBlock previous = block.previous();
+        if (!previous.isValid())
+            continue;
+        QTextTable *table = QTextCursor(previous).currentTable();
+        if (!table || table->lastPosition() + 1 != block.position())
+            continue; // not the paragraph right after a table
+        if (QTextCursor(next).currentFrame() != at.currentFrame())
+            continue; // the next block is in another frame (a table starts there)
+        positions.append(block.position());
+    }
+    // From the end, so that earlier positions stay valid.
+    for (auto it = positions.crbegin(); it != positions.crend(); ++it) {
+        const QTextBlock next = doc->findBlock(*it).next();
+        const QTextBlockFormat blockFormat = next.blockFormat();
+        const QTextCharFormat blockCharFormat = next.charFormat();
+        QTextCursor cursor(doc);
+        cursor.setPosition(*it);
+        cursor.setPosition(next.position(), QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+        cursor.setBlockFormat(blockFormat);
+        cursor.setBlockCharFormat(blockCharFormat);
     }
 }
 

@@ -32,6 +32,7 @@ private:
     QString resolvePictures(const QString &html, DocumentModel &model);
     QString resolvePicture(const QString &source, const QString &imgTag, DocumentModel &model);
     void mendFormats(DocumentModel &model) const;
+    static void dropBlocksAddedAfterTables(DocumentModel &model);
 
     QString m_baseDir;
     QHash<QString, Picture> m_pictures; // by the resource name given to Qt

@@ -235,6 +235,27 @@ private slots:
             model = std::move(next);
         }
 
+        // Tables as other programs write them: each followed by a paragraph of
+        // its own. Only the paragraphs that were written come back, and an empty
+        // one written on purpose stays.
+        DocumentModel written;
+        QVERIFY(load(QByteArrayLiteral("<html><body><table><tr><td><p>A</p></td>"
+                                       "<td><table><tr><td>inner</td></tr></table><p>below inner</p></td></tr></table>\n"
+                                       "<p align=\"right\" style=\"margin-top:0pt\">Blah</p>"
+                                       "<table><tr><td>B</td></tr></table>"
+                                       "<p style=\"-qt-paragraph-type:empty\"><br /></p><p>Foo</p></body></html>"),
+                     written));
+        QStringList paragraphs;
+        for (QTextBlock block = written.document()->begin(); block.isValid(); block = block.next())
+            paragraphs << block.text();
+        // (A cell or a document that opens with a table has a paragraph before it.)
+        QCOMPARE(paragraphs, (QStringList{QString(), QStringLiteral("A"), QString(), QStringLiteral("inner"),
+                                          QStringLiteral("below inner"), QStringLiteral("Blah"), QStringLiteral("B"),
+                                          QString(), QStringLiteral("Foo")}));
+        const QTextBlock blah = written.document()->findBlockByNumber(5);
+        QCOMPARE(blah.blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
+        QCOMPARE(blah.blockFormat().topMargin(), 0.0);
+
         // Two lengths are width and height as written; a named orientation turns the page.
         const auto page = [](const char *rule) { return html::pageSetupFromCss(QString::fromLatin1(rule), PageSetup()); };
         QCOMPARE(page("@page { size: 841.9pt 595.3pt }")->width, 16838);
