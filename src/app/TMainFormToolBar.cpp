@@ -7,10 +7,14 @@
 #include "app/ToolIcons.h"
 #include "engine/TEngineButtonBar.h"
 
+#include <algorithm>
+
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QToolButton>
 
 using tamapiko::app::applyHint;
@@ -73,6 +77,18 @@ QComboBox *makeBox(QWidget *parent, const char *name, const QString &hint, const
     box->addItems(items);
     applyHint(box, hint);
     return box;
+}
+
+// The designed width, or more when the style and font in use need more to
+// show `text` whole next to the arrow (a size box must show "10.5").
+int widthShowing(const QComboBox *box, const QString &text, int designed)
+{
+    QStyleOptionComboBox option;
+    option.initFrom(box);
+    option.editable = true;
+    const QFontMetrics metrics = box->fontMetrics();
+    const QSize content(metrics.horizontalAdvance(text) + metrics.averageCharWidth(), metrics.height());
+    return std::max(designed, box->style()->sizeFromContents(QStyle::CT_ComboBox, &option, content, box).width());
 }
 
 } // namespace
@@ -163,11 +179,10 @@ void TMainForm::createFormattingBar()
 
     constexpr int Height = 33;
     constexpr int FontsWidth = 150;
-    constexpr int SizeWidth = 48;
     Panel12 = new QFrame(centralWidget());
     Panel12->setObjectName(QStringLiteral("Panel12"));
 
-    Panel13 = makePanel(Panel12, "Panel13", 0, FontsWidth + SizeWidth + 3 * PanelPadding + 2, Height);
+    Panel13 = makePanel(Panel12, "Panel13", 0, 0, Height);
     CobFonts = makeBox(Panel13, "CobFonts", QStringLiteral("フォント|フォントファミリを選択します。"), {});
     CobFonts->setGeometry(PanelPadding + 1, 4, FontsWidth, 24);
     CobPointSize = makeBox(Panel13, "CobPointSize", QStringLiteral("フォントサイズ|フォントサイズを選択するします。"),
@@ -176,7 +191,9 @@ void TMainForm::createFormattingBar()
                             QStringLiteral("16"), QStringLiteral("18"), QStringLiteral("20"), QStringLiteral("24"),
                             QStringLiteral("36"), QStringLiteral("48"), QStringLiteral("60"), QStringLiteral("72"),
                             QStringLiteral("84"), QStringLiteral("96")});
-    CobPointSize->setGeometry(PanelPadding + FontsWidth + 3, 4, SizeWidth, 24);
+    const int sizeWidth = widthShowing(CobPointSize, QStringLiteral("10.5"), 48);
+    CobPointSize->setGeometry(PanelPadding + FontsWidth + 3, 4, sizeWidth, 24);
+    Panel13->resize(FontsWidth + sizeWidth + 3 * PanelPadding + 2, Height);
     int x = Panel13->width();
 
     Panel14 = makePanel(Panel12, "Panel14", x, panelWidth(3), Height);

@@ -162,6 +162,22 @@ private slots:
         QVERIFY(dialogShown);
     }
 
+    void theSizeBoxShowsTheWholeSizeInALargeFont()
+    {
+        const QFont usual = QApplication::font();
+        QFont large = usual;
+        large.setPointSizeF(usual.pointSizeF() * 1.6);
+        QApplication::setFont(large);
+        auto frame = startFrame();
+        QVERIFY(tamapiko::test::activate(frame.get()));
+        QLineEdit *field = frame->CobPointSize->lineEdit();
+        const int needed = field->fontMetrics().horizontalAdvance(field->text()) + 4; // the field's own margins
+        const int shown = field->contentsRect().width();
+        QApplication::setFont(usual);
+        QCOMPARE(frame->CobPointSize->currentText(), QStringLiteral("10.5"));
+        QVERIFY2(needed <= shown, qPrintable(QStringLiteral("%1 px needed, %2 shown").arg(needed).arg(shown)));
+    }
+
     void typingAfterAToolbarChoiceIsNotLost()
     {
         auto frame = startFrame();
