@@ -20,7 +20,8 @@
 // and LibreOffice converting the same file to PDF, as a peer.
 //
 // The machine may be shared: CPU time is the figure to compare; wall clock
-// is given beside it.
+// is given beside it. BENCH_KEY_TRACE=1 lists every key's time on stderr,
+// to find which keys make the 99th percentile.
 
 #include "BenchSupport.h"
 #include "app/TApplication.h"
@@ -152,6 +153,8 @@ KeyFigures typeAt(TTextEngine *engine, PaintWatch &watch, int position, int keys
         wall.append(timer.nsecsElapsed() / 1e6);
         const double cpuPainted = cpuMs();
         cpu.append(cpuPainted - cpuStart);
+        if (qEnvironmentVariableIsSet("BENCH_KEY_TRACE"))
+            std::fprintf(stderr, "key %d at %d: %.2f ms CPU, %.2f wall\n", i, position, cpu.last(), wall.last());
         runUntilIdle();
         after.append(cpuMs() - cpuPainted);
     }

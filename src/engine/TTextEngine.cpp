@@ -43,6 +43,7 @@
 #include <QTextTable>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 using namespace tamapiko::engine;
@@ -89,6 +90,17 @@ ViewGeometry TTextEnginePrivate::geometry() const
 {
     return ViewGeometry(*layout, viewMode == 0 ? ViewGeometry::Normal : ViewGeometry::PageLayoutMode,
                         pixelsPerTwip(), q->viewport()->width(), layout->knownPageCount());
+}
+
+int TTextEnginePrivate::lastShownPage() const
+{
+    const int known = layout->knownPageCount();
+    int first = 0;
+    int last = 0;
+    const qreal top = scrollOffset().y();
+    geometry().pagesInBand(top, top + q->viewport()->height(), &first, &last);
+    // The view reaching the last page known may show pages still to come.
+    return last >= known - 1 ? INT_MAX : last;
 }
 
 QPointF TTextEnginePrivate::scrollOffset() const
@@ -221,9 +233,11 @@ TTextEngine::TTextEngine(QWidget *parent)
         viewport()->update();
         emit viewGeometryChanged();
     });
-    connect(d->layout, &PageLayout::pagesChanged, this, [this] {
+    connect(d->layout, &PageLayout::pagesChanged, this, [this](int firstPage) {
         d->updateScrollBars();
-        viewport()->update();
+        // Background pagination far below the view leaves the screen as it is.
+        if (firstPage <= d->lastShownPage())
+            viewport()->update();
     });
     connect(d->layout, &QAbstractTextDocumentLayout::pageCountChanged, this,
             [this] { emit viewGeometryChanged(); });

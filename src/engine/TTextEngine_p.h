@@ -87,6 +87,9 @@ public:
     QString chooseObjectFile();
     bool openObjectAt(int position);
     QPointF scrollOffset() const;
+    // The last page the viewport shows (from 0); INT_MAX when pages still
+    // being laid out may appear in it.
+    int lastShownPage() const;
     int hitTest(const QPointF &viewportPoint) const;
     QRectF caretViewportRect() const;     // pixels, in viewport coordinates
 

@@ -45,6 +45,7 @@ class tst_TypingLayout : public QObject
 private slots:
     void init();
     void keysLayOutOnlyTheirParagraph();
+    void layoutAfterTypingEqualsAFreshOne_data();
     void layoutAfterTypingEqualsAFreshOne();
 
 private:
@@ -90,14 +91,25 @@ void tst_TypingLayout::keysLayOutOnlyTheirParagraph()
     }
 }
 
+void tst_TypingLayout::layoutAfterTypingEqualsAFreshOne_data()
+{
+    QTest::addColumn<qint64>("foregroundBudgetMs");
+    QTest::newRow("edits stacked at once") << qint64(1000);
+    // Every key leaves the pages below it to the background, and the next
+    // key arrives before the background has caught up.
+    QTest::newRow("rest stacked in the background") << qint64(0);
+}
+
 void tst_TypingLayout::layoutAfterTypingEqualsAFreshOne()
 {
+    QFETCH(qint64, foregroundBudgetMs);
     TTextEngine engine;
     engine.resize(900, 700);
     engine.show();
     QVERIFY(QTest::qWaitForWindowExposed(&engine));
     QCOMPARE(engine.LoadDocument(m_path, 0, 5, 0), 0);
     engine.CurrentPages();
+    layoutOf(engine)->setForegroundBudget(foregroundBudgetMs);
     engine.setFocus();
 
     // Words, a new paragraph that pushes everything below it down, and a
@@ -107,10 +119,18 @@ void tst_TypingLayout::layoutAfterTypingEqualsAFreshOne()
         engine.setSelStart(position);
         QTest::keyClicks(&engine, QStringLiteral("typed words "));
         QTest::keyClick(&engine, Qt::Key_Return);
+        // The screen shows the pages below before the background catches
+        // up; then keys that keep the line count, right after one that
+        // moved every line below.
+        engine.viewport()->repaint();
+        QTest::keyClicks(&engine, QStringLiteral("xy"));
         QTest::keyClick(&engine, Qt::Key_Backspace);
         QTest::keyClick(&engine, Qt::Key_Backspace);
         QCoreApplication::processEvents();
     }
+    engine.setSelStart(length / 3);
+    QTest::keyClick(&engine, Qt::Key_Return);
+    QTest::keyClick(&engine, Qt::Key_Z);
     PageLayout *typed = layoutOf(engine);
     typed->ensureComplete();
 

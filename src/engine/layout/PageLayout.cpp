@@ -22,8 +22,9 @@ namespace tamapiko::engine {
 namespace {
 
 // The slices a large document is stacked in on the event loop, after the
-// first pages were stacked at once.
-constexpr qint64 BackgroundSliceMs = 25;
+// first pages were stacked at once: short, so that a key pressed meanwhile
+// waits for no more than a fraction of a frame.
+constexpr qint64 BackgroundSliceMs = 6;
 
 QTextTable *outermostTable(const QTextDocument *document, int position)
 {
@@ -704,6 +705,10 @@ void PageLayout::stack(int untilPosition, int untilPage, qint64 budgetMs)
             && untilPosition != INT_MAX;
         if (next.isValid() && satisfied && clock.elapsed() >= budgetMs) {
             m_resumePosition = next.block.position();
+            // What lies beyond still stands where it stood before this
+            // stacking began: a later edit above it must not take an item
+            // restacked meanwhile for settled and leave the rest behind.
+            m_mustReach = std::max(m_mustReach, m_resumePosition);
             paused = true;
             break;
         }

@@ -196,7 +196,9 @@ private:
     QTimer m_background;
     bool m_inStack = false;
     bool m_suspended = false;
-    qint64 m_foregroundBudgetMs = 40;
+    // An edit stacks this long at once; pages that are shown are stacked on
+    // demand when painted, the rest in background slices.
+    qint64 m_foregroundBudgetMs = 3;
     int m_brokenBlocks = 0;
     // Blocks whose format ranges this layout set and the document has not
     // reported yet (-1: none).

@@ -102,6 +102,10 @@ void PagePainter::paintBlockText(QPainter *painter, int page, const QTextBlock &
     // (the grey dotted grid of a table, for one).
     painter->setPen(Qt::black);
     const QRectF clip(-1e6, bandTop, 2e6, bandBottom - bandTop);
+    // A paragraph painted once is likely painted again (every key repaints
+    // the page): keep its shaped glyphs instead of shaping it anew each time.
+    // Only painted paragraphs keep them, which bounds the memory.
+    block.layout()->setCacheEnabled(true);
     block.layout()->draw(painter, QPointF(0, -m_pageTop), selections, clip);
     painter->restore();
     if (m_options.controlChars)
