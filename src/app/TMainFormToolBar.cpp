@@ -54,6 +54,26 @@ QToolButton *makeButton(QFrame *panel, const char *name, ToolGlyph glyph, const 
     return button;
 }
 
+// One button of a panel: the member that holds it, its object name, picture
+// and hint; buttons sit side by side in the order given.
+struct ToolLine
+{
+    QToolButton *TMainForm::*button;
+    const char *name;
+    ToolGlyph glyph;
+    const char16_t *hint;
+};
+
+void addButtons(TMainForm *frame, QFrame *panel, std::initializer_list<ToolLine> lines)
+{
+    int slot = 0;
+    for (const ToolLine &line : lines)
+        frame->*line.button = makeButton(panel, line.name, line.glyph, QString::fromUtf16(line.hint), slot++);
+}
+
+using F = TMainForm;
+using G = ToolGlyph;
+
 QFrame *makeSwatch(QFrame *panel, const char *name, const QString &hint, int x, int y)
 {
     auto *swatch = new QFrame(panel);
@@ -102,45 +122,45 @@ void TMainForm::createToolBar()
 
     int x = 0;
     Panel1 = makePanel(toolbar, "Panel1", x, panelWidth(4), PanelHeight);
-    ExitBtn = makeButton(Panel1, "ExitBtn", ToolGlyph::Exit, QStringLiteral("終了|"), 0);
-    BtnNew1 = makeButton(Panel1, "BtnNew1", ToolGlyph::New, QStringLiteral("新規作成|新しい文書を作成します"), 1);
-    BtnOpen1 = makeButton(Panel1, "BtnOpen1", ToolGlyph::Open, QStringLiteral("開く|既存の文書を開きます"), 2);
-    BtnSave1 = makeButton(Panel1, "BtnSave1", ToolGlyph::Save, QStringLiteral("上書き保存|現在の文書を保存します"), 3);
+    addButtons(this, Panel1, {
+        {&F::ExitBtn, "ExitBtn", G::Exit, u"終了|"},
+        {&F::BtnNew1, "BtnNew1", G::New, u"新規作成|新しい文書を作成します"},
+        {&F::BtnOpen1, "BtnOpen1", G::Open, u"開く|既存の文書を開きます"},
+        {&F::BtnSave1, "BtnSave1", G::Save, u"上書き保存|現在の文書を保存します"},
+    });
     x += Panel1->width();
 
     Panel2 = makePanel(toolbar, "Panel2", x, panelWidth(3), PanelHeight);
-    BtnPrint1 = makeButton(Panel2, "BtnPrint1", ToolGlyph::Print, QStringLiteral("印刷|現在の文書を印刷します"), 0);
-    BtnPrintPreview1 = makeButton(Panel2, "BtnPrintPreview1", ToolGlyph::PrintPreview,
-                                  QStringLiteral("印刷プレビュー|ページ全体を表示します"), 1);
-    BtnPageSetup1 = makeButton(Panel2, "BtnPageSetup1", ToolGlyph::PageSetup,
-                               QStringLiteral("ページ設定|ページの設定を行います"), 2);
+    addButtons(this, Panel2, {
+        {&F::BtnPrint1, "BtnPrint1", G::Print, u"印刷|現在の文書を印刷します"},
+        {&F::BtnPrintPreview1, "BtnPrintPreview1", G::PrintPreview, u"印刷プレビュー|ページ全体を表示します"},
+        {&F::BtnPageSetup1, "BtnPageSetup1", G::PageSetup, u"ページ設定|ページの設定を行います"},
+    });
     x += Panel2->width();
 
     Panel3 = makePanel(toolbar, "Panel3", x, panelWidth(3), PanelHeight);
-    BtnCut1 = makeButton(Panel3, "BtnCut1", ToolGlyph::Cut,
-                         QStringLiteral("切り取り|選択範囲を切り取りクリップボードに移動します"), 0);
-    BtnCopy1 = makeButton(Panel3, "BtnCopy1", ToolGlyph::Copy,
-                          QStringLiteral("ｺﾋﾟｰ|選択範囲をクリップボードへコピーします"), 1);
-    BtnPaste1 = makeButton(Panel3, "BtnPaste1", ToolGlyph::Paste,
-                           QStringLiteral("貼り付け|クリップボードの内容を挿入します"), 2);
+    addButtons(this, Panel3, {
+        {&F::BtnCut1, "BtnCut1", G::Cut, u"切り取り|選択範囲を切り取りクリップボードに移動します"},
+        {&F::BtnCopy1, "BtnCopy1", G::Copy, u"ｺﾋﾟｰ|選択範囲をクリップボードへコピーします"},
+        {&F::BtnPaste1, "BtnPaste1", G::Paste, u"貼り付け|クリップボードの内容を挿入します"},
+    });
     x += Panel3->width();
 
     Panel4 = makePanel(toolbar, "Panel4", x, panelWidth(3), PanelHeight);
-    BtnBakuset1 = makeButton(Panel4, "BtnBakuset1", ToolGlyph::Undo,
-                             QStringLiteral("元に戻す|直前に行った操作を元に戻します"), 0);
-    BtnRitarn1 = makeButton(Panel4, "BtnRitarn1", ToolGlyph::Redo,
-                            QStringLiteral("やり直し|直前の元に戻した操作をやり直します"), 1);
-    BtnSearRep1 = makeButton(Panel4, "BtnSearRep1", ToolGlyph::Find,
-                             QStringLiteral("検索|指定した文字列を検索します"), 2);
+    addButtons(this, Panel4, {
+        {&F::BtnBakuset1, "BtnBakuset1", G::Undo, u"元に戻す|直前に行った操作を元に戻します"},
+        {&F::BtnRitarn1, "BtnRitarn1", G::Redo, u"やり直し|直前の元に戻した操作をやり直します"},
+        {&F::BtnSearRep1, "BtnSearRep1", G::Find, u"検索|指定した文字列を検索します"},
+    });
     x += Panel4->width();
 
     // The colour buttons are 20 pixels high while a document is open, with
     // the colour last used shown in a swatch underneath (UpdateMenuItems).
     Panel7 = makePanel(toolbar, "Panel7", x, panelWidth(2), PanelHeight);
-    BtnTxtColr1 = makeButton(Panel7, "BtnTxtColr1", ToolGlyph::TextColour,
-                             QStringLiteral("フォントの色|フォントの色の選択を行います"), 0);
-    BtnBkColr1 = makeButton(Panel7, "BtnBkColr1", ToolGlyph::BackColour,
-                            QStringLiteral("背景の色|背景の色の選択を行います"), 1);
+    addButtons(this, Panel7, {
+        {&F::BtnTxtColr1, "BtnTxtColr1", G::TextColour, u"フォントの色|フォントの色の選択を行います"},
+        {&F::BtnBkColr1, "BtnBkColr1", G::BackColour, u"背景の色|背景の色の選択を行います"},
+    });
     BtnTxtColr1->setIconSize(QSize(16, 16));
     BtnBkColr1->setIconSize(QSize(16, 16));
     FontCol = makeSwatch(Panel7, "FontCol", QStringLiteral("フォントの色"), PanelPadding, 21);
@@ -151,9 +171,10 @@ void TMainForm::createToolBar()
 
     constexpr int ZoomWidth = 68;
     Panel6 = makePanel(toolbar, "Panel6", x, panelWidth(2) + ZoomWidth + PanelPadding, PanelHeight);
-    BtnTable1 = makeButton(Panel6, "BtnTable1", ToolGlyph::Table, QStringLiteral("表を挿入します。"), 0);
-    BtnDanRaku = makeButton(Panel6, "BtnDanRaku", ToolGlyph::ParagraphMarks,
-                            QStringLiteral("段落記号|段落記号の表示/非表示を行います"), 1);
+    addButtons(this, Panel6, {
+        {&F::BtnTable1, "BtnTable1", G::Table, u"表を挿入します。"},
+        {&F::BtnDanRaku, "BtnDanRaku", G::ParagraphMarks, u"段落記号|段落記号の表示/非表示を行います"},
+    });
     BtnDanRaku->setCheckable(true);
     CobZoom1 = makeBox(Panel6, "CobZoom1", QStringLiteral("ズーム|ズームの設定を変更します"),
                        {QStringLiteral("25%"), QStringLiteral("50%"), QStringLiteral("75%"), QStringLiteral("100%"),
@@ -197,10 +218,11 @@ void TMainForm::createFormattingBar()
     int x = Panel13->width();
 
     Panel14 = makePanel(Panel12, "Panel14", x, panelWidth(3), Height);
-    BtnBold = makeButton(Panel14, "BtnBold", ToolGlyph::Bold, QStringLiteral("太字|太字の設定/解除を行います。"), 0);
-    BtnItalic = makeButton(Panel14, "BtnItalic", ToolGlyph::Italic, QStringLiteral("斜体|斜体の設定/解除を行います。"), 1);
-    BtnUnderLine = makeButton(Panel14, "BtnUnderLine", ToolGlyph::Underline,
-                              QStringLiteral("下線|下線の設定/解除を行います。"), 2);
+    addButtons(this, Panel14, {
+        {&F::BtnBold, "BtnBold", G::Bold, u"太字|太字の設定/解除を行います。"},
+        {&F::BtnItalic, "BtnItalic", G::Italic, u"斜体|斜体の設定/解除を行います。"},
+        {&F::BtnUnderLine, "BtnUnderLine", G::Underline, u"下線|下線の設定/解除を行います。"},
+    });
     for (QToolButton *button : {BtnBold, BtnItalic, BtnUnderLine}) {
         button->setCheckable(true);
         button->move(button->x(), 4);
@@ -208,13 +230,12 @@ void TMainForm::createFormattingBar()
     x += Panel14->width();
 
     Panel15 = makePanel(Panel12, "Panel15", x, panelWidth(4), Height);
-    BtnPgLeft = makeButton(Panel15, "BtnPgLeft", ToolGlyph::AlignLeft, QStringLiteral("左揃え|段落を左揃えに設定します。"), 0);
-    BtnPgRight = makeButton(Panel15, "BtnPgRight", ToolGlyph::AlignRight,
-                            QStringLiteral("右揃え|段落を右揃えに設定します。"), 1);
-    BtnPgCentered = makeButton(Panel15, "BtnPgCentered", ToolGlyph::AlignCenter,
-                               QStringLiteral("中央揃え|段落を中央揃えに設定します。"), 2);
-    BtnPgjustified = makeButton(Panel15, "BtnPgjustified", ToolGlyph::AlignJustify,
-                                QStringLiteral("両端揃え|段落を左右の余白位置に設定します。"), 3);
+    addButtons(this, Panel15, {
+        {&F::BtnPgLeft, "BtnPgLeft", G::AlignLeft, u"左揃え|段落を左揃えに設定します。"},
+        {&F::BtnPgRight, "BtnPgRight", G::AlignRight, u"右揃え|段落を右揃えに設定します。"},
+        {&F::BtnPgCentered, "BtnPgCentered", G::AlignCenter, u"中央揃え|段落を中央揃えに設定します。"},
+        {&F::BtnPgjustified, "BtnPgjustified", G::AlignJustify, u"両端揃え|段落を左右の余白位置に設定します。"},
+    });
     alignmentGroup = new QButtonGroup(this);
     alignmentGroup->setExclusive(true);
     int alignment = 0;
