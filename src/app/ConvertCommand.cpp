@@ -39,6 +39,7 @@ bool exportPdf(TTextEngine &engine, const QString &path, QString *error)
     printer.setOutputFileName(path);
     printer.setCreator(QStringLiteral("tamapiko"));
     tamapiko::printing::fitPrinterToPage(printer, engine);
+    tamapiko::printing::keepShapedText(engine);
     try {
         tamapiko::printing::printPages(engine, printer, QFileInfo(path).completeBaseName(), 1,
                                        engine.CurrentPages(), 1, 100);

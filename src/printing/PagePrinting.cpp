@@ -9,6 +9,9 @@
 #include <QPrinter>
 #include <QScopeGuard>
 #include <QTemporaryFile>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <optional>
@@ -88,6 +91,12 @@ void fitPrinterToPage(QPrinter &printer, const TTextEngine &engine)
                              QMarginsF(), QPageLayout::Point);
     printer.setFullPage(true);
     printer.setPageLayout(layout);
+}
+
+void keepShapedText(TTextEngine &engine)
+{
+    for (QTextBlock block = engine.document()->begin(); block.isValid(); block = block.next())
+        block.layout()->setCacheEnabled(true);
 }
 
 bool isPrinting()

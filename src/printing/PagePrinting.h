@@ -34,6 +34,12 @@ void fitPrinterToPage(QPrinter &printer, const TTextEngine &engine);
 void printPages(TTextEngine &engine, QPrinter &printer, const QString &title, int from, int to, int copies,
                 int zoom);
 
+// Makes every paragraph keep the glyphs its layout shapes, so that printing
+// the whole document does not shape all its text a second time. For a
+// document about to be laid out and printed at once (a conversion): it
+// costs the memory of the shaped text.
+void keepShapedText(TTextEngine &engine);
+
 // True while printPages() is running.
 bool isPrinting();
 

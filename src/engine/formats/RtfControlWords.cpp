@@ -297,10 +297,19 @@ const ControlWord kWords[] = {
     {"wbmwidthbytes", K::Value, A::BitmapWidthBytes},
 };
 
+// The key of a word the writer asks for: its action, and for underlines
+// also the kind.
+quint32 actionKey(Action action, int value)
+{
+    return quint32(action) << 16 | (action == A::Underline ? quint16(value) : 0);
+}
+
 struct Index
 {
     QHash<QByteArray, const ControlWord *> byName;
     QHash<char16_t, const ControlWord *> bySymbol;
+    // The first word of each action, as the writer writes it.
+    QHash<quint32, const char *> byAction;
 
     Index()
     {
@@ -311,6 +320,9 @@ struct Index
                 byName.insert(name, &word);
             if (word.kind == K::Symbol && !bySymbol.contains(word.character))
                 bySymbol.insert(word.character, &word);
+            const quint32 key = actionKey(word.action, word.value);
+            if (!byAction.contains(key))
+                byAction.insert(key, word.name);
         }
     }
 };
@@ -332,15 +344,9 @@ const ControlWord *findControlWord(QByteArrayView name)
 
 const char *controlWordName(Action action, int value)
 {
-    for (const ControlWord &word : kWords) {
-        if (word.action != action)
-            continue;
-        if (action == A::Underline && word.value != value)
-            continue;
-        return word.name;
-    }
-    Q_ASSERT_X(false, "controlWordName", "action without a control word");
-    return "";
+    const char *name = index().byAction.value(actionKey(action, value), nullptr);
+    Q_ASSERT_X(name, "controlWordName", "action without a control word");
+    return name ? name : "";
 }
 
 const ControlWord *symbolWordFor(char16_t character)

@@ -135,7 +135,7 @@ private:
 
     // Body text
     void appendBytes(QByteArrayView bytes);
-    void appendChars(const QString &chars);
+    void appendChars(QStringView chars);
     void appendUnicode(int value);
     void prepareAppend();
     void decodeBytes();
@@ -845,7 +845,7 @@ void RtfReader::Private::appendBytes(QByteArrayView bytes)
     pendingBytes.append(bytes.data(), bytes.size());
 }
 
-void RtfReader::Private::appendChars(const QString &chars)
+void RtfReader::Private::appendChars(QStringView chars)
 {
     if (state().chr.hidden)
         return;
@@ -882,7 +882,8 @@ void RtfReader::Private::appendUnicode(int value)
         }
         return;
     }
-    appendChars(QString(QChar(unit)));
+    const QChar character(unit);
+    appendChars(QStringView(&character, 1));
 }
 
 void RtfReader::Private::decodeBytes()

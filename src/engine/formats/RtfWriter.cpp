@@ -8,6 +8,7 @@
 #include "engine/formats/word/WordFormats.h"
 
 #include <QBuffer>
+#include <QHash>
 #include <QColor>
 #include <QImage>
 #include <QPixmap>
@@ -18,6 +19,7 @@
 #include <QTextTable>
 #include <QUrl>
 
+#include <charconv>
 #include <cmath>
 
 namespace tamapiko::engine::rtf {
@@ -67,9 +69,7 @@ public:
     void word(const char *name, int parameter)
     {
         word(name);
-        const QByteArray number = QByteArray::number(parameter);
-        m_out.append(number);
-        m_column += number.size();
+        number(parameter);
     }
 
     // Starts a destination whose group readers may skip: {\*\name
@@ -84,9 +84,7 @@ public:
     void ignorableDestination(const char *name, int parameter)
     {
         ignorableDestination(name);
-        const QByteArray number = QByteArray::number(parameter);
-        m_out.append(number);
-        m_column += number.size();
+        number(parameter);
     }
 
     void text(QStringView text)
@@ -147,15 +145,40 @@ public:
     QByteArray take() { return std::move(m_out); }
 
 private:
+    void number(int value)
+    {
+        char digits[16];
+        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        m_out.append(digits, end - digits);
+        m_column += end - digits;
+    }
+
+    // The Shift-JIS bytes of one character, or "?" for each UTF-16 unit when
+    // it has none. A document uses a few thousand characters over and over:
+    // each is encoded once.
+    QByteArray fallbackFor(QStringView character)
+    {
+        const bool single = character.size() == 1;
+        if (single) {
+            const auto known = m_fallbacks.constFind(character.at(0).unicode());
+            if (known != m_fallbacks.constEnd())
+                return *known;
+        }
+        QByteArray fallback = m_shiftJis.encode(character);
+        if (m_shiftJis.hasError() || fallback.isEmpty() || fallback.contains('?')) {
+            m_shiftJis.resetState();
+            fallback = QByteArray(single ? 1 : 2, '?');
+        }
+        if (single)
+            m_fallbacks.insert(character.at(0).unicode(), fallback);
+        return fallback;
+    }
+
     // \uN for each UTF-16 unit, with the Shift-JIS bytes (or "?") as the
     // fallback for readers without Unicode; \uc says how long it is.
     void unicode(QStringView character)
     {
-        QByteArray fallback = m_shiftJis.encode(character);
-        if (m_shiftJis.hasError() || fallback.isEmpty() || fallback.contains('?')) {
-            m_shiftJis.resetState();
-            fallback = QByteArray(character.size() == 2 ? 2 : 1, '?');
-        }
+        const QByteArray fallback = fallbackFor(character);
         for (qsizetype unit = 0; unit < character.size(); ++unit) {
             // A surrogate pair carries its whole fallback after the second unit.
             const QByteArray bytes = unit + 1 == character.size() ? fallback : QByteArray();
@@ -164,7 +187,7 @@ private:
                 word(controlWordName(Action::UnicodeSkip), skip);
                 m_ucStack.last() = skip;
             }
-            word(controlWordName(Action::Unicode), qint16(character.at(unit).unicode()));
+            word(m_unicodeWord, qint16(character.at(unit).unicode()));
             for (const char b : bytes) {
                 if (uchar(b) >= 0x80 || b == '\\' || b == '{' || b == '}') {
                     beforeToken();
@@ -203,6 +226,8 @@ private:
     bool m_needDelimiter = false;
     QList<int> m_ucStack;
     QStringEncoder m_shiftJis;
+    QHash<char16_t, QByteArray> m_fallbacks;
+    const char *const m_unicodeWord = controlWordName(Action::Unicode);
 };
 
 struct FontInfo
