@@ -263,9 +263,26 @@ TTextEngine::~TTextEngine()
 
 // --- Character -------------------------------------------------------------
 
+SelectionCharFormat TTextEnginePrivate::caretCharacters() const
+{
+    return readCharFormat(cursor, q->document()->defaultFont());
+}
+
+void TTextEnginePrivate::formatCharacters(const QTextCharFormat &format)
+{
+    if (formatSelection) {
+        editor.mergeCharFormat(cursor, format);
+    } else {
+        QTextCursor all(q->document());
+        all.select(QTextCursor::Document);
+        editor.mergeCharFormat(all, format);
+    }
+    afterUserAction();
+}
+
 QString TTextEngine::FontName() const
 {
-    return readCharFormat(d->cursor, document()->defaultFont()).fontName;
+    return d->caretCharacters().fontName;
 }
 
 void TTextEngine::setFontName(const QString &name)
@@ -274,13 +291,12 @@ void TTextEngine::setFontName(const QString &name)
         return;
     QTextCharFormat format;
     format.setFontFamilies(QStringList{name});
-    d->editor.mergeCharFormat(d->cursor, format);
-    d->afterUserAction();
+    d->formatCharacters(format);
 }
 
 double TTextEngine::FontSize() const
 {
-    return readCharFormat(d->cursor, document()->defaultFont()).fontSize;
+    return d->caretCharacters().fontSize;
 }
 
 void TTextEngine::setFontSize(double points)
@@ -289,52 +305,48 @@ void TTextEngine::setFontSize(double points)
         return;
     QTextCharFormat format;
     format.setFontPointSize(std::min(points, 1638.0));
-    d->editor.mergeCharFormat(d->cursor, format);
-    d->afterUserAction();
+    d->formatCharacters(format);
 }
 
 int TTextEngine::FontBold() const
 {
-    return readCharFormat(d->cursor, document()->defaultFont()).bold;
+    return d->caretCharacters().bold;
 }
 
 void TTextEngine::setFontBold(int on)
 {
     QTextCharFormat format;
     format.setFontWeight(on == 1 ? QFont::Bold : QFont::Normal);
-    d->editor.mergeCharFormat(d->cursor, format);
-    d->afterUserAction();
+    d->formatCharacters(format);
 }
 
 int TTextEngine::FontItalic() const
 {
-    return readCharFormat(d->cursor, document()->defaultFont()).italic;
+    return d->caretCharacters().italic;
 }
 
 void TTextEngine::setFontItalic(int on)
 {
     QTextCharFormat format;
     format.setFontItalic(on == 1);
-    d->editor.mergeCharFormat(d->cursor, format);
-    d->afterUserAction();
+    d->formatCharacters(format);
 }
 
 int TTextEngine::FontUnderline() const
 {
-    return readCharFormat(d->cursor, document()->defaultFont()).underline;
+    return d->caretCharacters().underline;
 }
 
 void TTextEngine::setFontUnderline(int on)
 {
     QTextCharFormat format;
     format.setFontUnderline(on == 1);
-    d->editor.mergeCharFormat(d->cursor, format);
-    d->afterUserAction();
+    d->formatCharacters(format);
 }
 
 int TTextEngine::ForeColor() const
 {
-    return readCharFormat(d->cursor, document()->defaultFont()).foreColor;
+    return d->caretCharacters().foreColor;
 }
 
 void TTextEngine::setForeColor(int rgb)
@@ -343,13 +355,12 @@ void TTextEngine::setForeColor(int rgb)
         return;
     QTextCharFormat format;
     format.setForeground(rgbToColor(rgb));
-    d->editor.mergeCharFormat(d->cursor, format);
-    d->afterUserAction();
+    d->formatCharacters(format);
 }
 
 int TTextEngine::TextBkColor() const
 {
-    return readCharFormat(d->cursor, document()->defaultFont()).backColor;
+    return d->caretCharacters().backColor;
 }
 
 void TTextEngine::setTextBkColor(int rgb)
@@ -362,8 +373,7 @@ void TTextEngine::setTextBkColor(int rgb)
         format.setBackground(Qt::NoBrush);
     else
         format.setBackground(rgbToColor(rgb));
-    d->editor.mergeCharFormat(d->cursor, format);
-    d->afterUserAction();
+    d->formatCharacters(format);
 }
 
 bool TTextEngine::FormatSelection() const

@@ -5,6 +5,7 @@
 // struct ties them to one widget.
 
 #include "engine/DocumentModel.h"
+#include "engine/editing/CharacterFormats.h"
 #include "engine/editing/ClipboardBridge.h"
 #include "engine/editing/TextEditor.h"
 #include "engine/editing/UndoKindTracker.h"
@@ -97,6 +98,10 @@ public:
     void ensureCaretVisible();
     void restartBlink();
     void afterUserAction();               // sends the notifications that are due
+    // The character setters' one body: the selection (or the typing format
+    // at the caret) takes `format`; with FormatSelection off, all the text.
+    void formatCharacters(const QTextCharFormat &format);
+    tamapiko::engine::SelectionCharFormat caretCharacters() const;
     void queueFlush();
 
     bool handleKey(QKeyEvent *event);

@@ -271,6 +271,17 @@ void tst_TextEngine::formatAtCaretAppliesToTextTypedNext()
     QCOMPARE(engine.ForeColor(), 0);
     // New text starts in the Japanese default font.
     QCOMPARE(engine.FontName(), QStringLiteral("ＭＳ 明朝"));
+
+    // With FormatSelection off the setters format all the text, whatever is selected.
+    engine.setFormatSelection(false);
+    engine.setSelStart(0);
+    engine.setSelLength(1);
+    engine.setFontItalic(1);
+    engine.setFormatSelection(true);
+    engine.setSelStart(0);
+    engine.setSelLength(-1);
+    QCOMPARE(engine.FontItalic(), 1);
+    QCOMPARE(engine.FontBold(), 2); // the bold word is still bold, the rest is not
 }
 
 void tst_TextEngine::notificationsComeOncePerAction()
