@@ -1,4 +1,5 @@
 #include "engine/formats/NativeFilter.h"
+#include "engine/ResourceImage.h"
 
 #include "engine/DocumentModel.h"
 #include "engine/EngineProperties.h"
@@ -164,14 +165,7 @@ private:
                 || seen.contains(image.name()))
                 continue;
             seen.insert(image.name());
-            const QVariant resource = m_doc->resource(QTextDocument::ImageResource, QUrl(image.name()));
-            QImage pixels;
-            if (resource.metaType() == QMetaType::fromType<QImage>())
-                pixels = resource.value<QImage>();
-            else if (resource.metaType() == QMetaType::fromType<QPixmap>())
-                pixels = resource.value<QPixmap>().toImage();
-            else if (resource.metaType() == QMetaType::fromType<QByteArray>())
-                pixels = QImage::fromData(resource.toByteArray());
+            const QImage pixels = resourceImage(m_doc, image.name());
             if (pixels.isNull())
                 continue;
             QByteArray png;

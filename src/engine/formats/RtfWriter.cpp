@@ -1,4 +1,5 @@
 #include "engine/formats/RtfWriter.h"
+#include "engine/ResourceImage.h"
 
 #include "engine/EngineProperties.h"
 #include "engine/formats/RtfCodePage.h"
@@ -637,14 +638,7 @@ void RtfWriter::Private::picture(const QTextImageFormat &format, const word::Cha
     QByteArray bytes = format.property(ImageOriginalData).toByteArray();
     PictureFormat kind = pictureFormatFromName(format.stringProperty(ImageOriginalFormat));
     QSize pixels;
-    const QVariant resource = document.resource(QTextDocument::ImageResource, QUrl(format.name()));
-    QImage image;
-    if (resource.userType() == QMetaType::QImage)
-        image = resource.value<QImage>();
-    else if (resource.userType() == QMetaType::QPixmap)
-        image = resource.value<QPixmap>().toImage();
-    else if (resource.userType() == QMetaType::QByteArray)
-        image = QImage::fromData(resource.toByteArray());
+    const QImage image = resourceImage(&document, format.name());
     pixels = image.size();
 
     const bool keepOriginal = !bytes.isEmpty()

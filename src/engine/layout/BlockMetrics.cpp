@@ -1,4 +1,5 @@
 #include "engine/layout/BlockMetrics.h"
+#include "engine/ResourceImage.h"
 
 #include "engine/EngineProperties.h"
 
@@ -116,14 +117,7 @@ int BlockMetrics::lineAdvance(const QTextBlockFormat &format, const QTextLine &l
 
 QImage BlockMetrics::image(QTextDocument *document, const QTextImageFormat &format)
 {
-    const QVariant data = document->resource(QTextDocument::ImageResource, QUrl(format.name()));
-    if (data.userType() == QMetaType::QImage)
-        return data.value<QImage>();
-    if (data.userType() == QMetaType::QPixmap)
-        return data.value<QPixmap>().toImage();
-    if (data.userType() == QMetaType::QByteArray)
-        return QImage::fromData(data.toByteArray());
-    return QImage();
+    return resourceImage(document, format.name());
 }
 
 QSizeF BlockMetrics::imageSize(QTextDocument *document, const QTextImageFormat &format, int maxWidth)
