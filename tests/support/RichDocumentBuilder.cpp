@@ -347,6 +347,31 @@ ComparisonProfile ComparisonProfile::richText()
 
 namespace {
 
+// A cell's format with the table's line on every side the cell leaves to
+// the table, as the page draws it: a format that writes the table's border
+// into each cell keeps what the reader sees.
+QTextFormat drawnCellFormat(QTextTable *table, int position)
+{
+    QTextFormat format = table->cellAt(position).format();
+    const qreal border = table->format().border();
+    static constexpr int kSides[4][3] = {
+        {QTextFormat::TableCellTopBorderStyle, QTextFormat::TableCellTopBorder, QTextFormat::TableCellTopBorderBrush},
+        {QTextFormat::TableCellBottomBorderStyle, QTextFormat::TableCellBottomBorder,
+         QTextFormat::TableCellBottomBorderBrush},
+        {QTextFormat::TableCellLeftBorderStyle, QTextFormat::TableCellLeftBorder, QTextFormat::TableCellLeftBorderBrush},
+        {QTextFormat::TableCellRightBorderStyle, QTextFormat::TableCellRightBorder,
+         QTextFormat::TableCellRightBorderBrush},
+    };
+    for (const auto &side : kSides) {
+        if (format.hasProperty(side[0]) || border <= 0)
+            continue;
+        format.setProperty(side[0], int(QTextFrameFormat::BorderStyle_Solid));
+        format.setProperty(side[1], border);
+        format.setProperty(side[2], QBrush(Qt::black)); // the page draws every line black
+    }
+    return format;
+}
+
 QString shortText(const QString &text)
 {
     QString shown = text.left(12);
@@ -561,7 +586,7 @@ QString compareBlocks(const QTextBlock &a, const QTextBlock &b, const engine::Do
         QTextTable *ta = QTextCursor(a).currentTable();
         QTextTable *tb = QTextCursor(b).currentTable();
         if (ta && tb) {
-            difference = compareFormats(ta->cellAt(a.position()).format(), tb->cellAt(b.position()).format(),
+            difference = compareFormats(drawnCellFormat(ta, a.position()), drawnCellFormat(tb, b.position()),
                                         profile.cellProperties, profile.allProperties, profile.lengthTolerance);
             if (difference.isEmpty() && profile.allProperties)
                 difference = compareFormats(ta->format(), tb->format(), {}, true, profile.lengthTolerance);

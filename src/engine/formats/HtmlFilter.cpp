@@ -3,6 +3,7 @@
 
 #include "engine/DocumentModel.h"
 #include "engine/EngineProperties.h"
+#include "engine/formats/HtmlExtras.h"
 #include "engine/formats/HtmlLengths.h"
 #include "engine/formats/HtmlReader.h"
 
@@ -178,11 +179,14 @@ QString withEmptyParagraphsAfterTables(const QTextDocument *doc, QString html)
 
 QString exportedHtml(const QTextDocument *doc)
 {
-    if (!hasStyledUnderlines(doc))
+    const bool styledUnderlines = hasStyledUnderlines(doc);
+    if (!styledUnderlines && !html::hasExtras(doc))
         return withEmptyParagraphsAfterTables(doc, doc->toHtml());
     std::unique_ptr<QTextDocument> copy(doc->clone());
-    plainUnderlines(copy.get());
-    return withEmptyParagraphsAfterTables(copy.get(), copy->toHtml());
+    if (styledUnderlines)
+        plainUnderlines(copy.get());
+    const QString html = html::toHtmlWithExtras(copy.get());
+    return withEmptyParagraphsAfterTables(copy.get(), html);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "engine/DocumentModel.h"
 #include "engine/EngineProperties.h"
 #include "engine/formats/HtmlCharset.h"
+#include "engine/formats/HtmlExtras.h"
 #include "engine/formats/HtmlLengths.h"
 #include "engine/formats/HtmlNesting.h"
 #include "engine/io/SafeFile.h"
@@ -107,7 +108,8 @@ bool HtmlReader::read(const QByteArray &bytes, DocumentModel &model, QString *er
     model.clear();
     QTextDocument *doc = model.document();
     doc->setUndoRedoEnabled(false);
-    const QString prepared = html::lengthsToPoints(resolvePictures(html::limitNesting(html), model));
+    html::ExtrasReader extras;
+    const QString prepared = html::lengthsToPoints(resolvePictures(extras.take(html::limitNesting(html)), model));
     // Whatever Qt still looks up by itself while parsing (a style sheet
     // named in <link>) is found next to the document, not in the program's
     // working folder. Afterwards names are our picture names again.
@@ -117,6 +119,7 @@ bool HtmlReader::read(const QByteArray &bytes, DocumentModel &model, QString *er
     doc->setBaseUrl(QUrl());
     dropBlocksAddedAfterTables(model);
     mendFormats(model);
+    extras.apply(doc);
     doc->setUndoRedoEnabled(true);
 
     if (const auto page = html::pageSetupFromCss(html, model.pageSetup()))

@@ -278,6 +278,12 @@ const ControlWord kWords[] = {
     {"clbrdrl", K::Flag, A::CellBorderLeft},
     {"clbrdrr", K::Flag, A::CellBorderRight},
     {"clcbpat", K::Value, A::CellShading},
+    {"clshdng", K::Value, A::CellShadingPercent},
+    {"clcfpat", K::Value, A::CellPatternColor},
+    {"clvertalt", K::Flag, A::CellVerticalTop},
+    {"clvertalc", K::Flag, A::CellVerticalCenter},
+    {"clvertalb", K::Flag, A::CellVerticalBottom},
+    {"trrh", K::Value, A::RowHeight},
 
     // Pictures
     {"pngblip", K::Flag, A::PngBlip},

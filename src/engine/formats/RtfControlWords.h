@@ -55,6 +55,8 @@ enum class Action : quint16 {
     RowDefaults, CellBoundary, RowGap, RowLeft, Cell, Row, NestedCell, NestedRow,
     CellMergeFirst, CellMerge, CellVerticalMergeFirst, CellVerticalMerge,
     CellBorderTop, CellBorderBottom, CellBorderLeft, CellBorderRight, CellShading,
+    CellShadingPercent, CellPatternColor, CellVerticalTop, CellVerticalCenter, CellVerticalBottom,
+    RowHeight,
 
     // Pictures
     PngBlip, JpegBlip, DeviceIndependentBitmap, DeviceDependentBitmap, WindowsMetafile,

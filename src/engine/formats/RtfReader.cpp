@@ -147,6 +147,8 @@ private:
     void pageBreak();
     void endCell();
     void endRow();
+    void resetPendingCell();
+    QColor cellShading() const;
     void finishPicture();
     void finishFieldInstruction(GroupState &fieldGroup);
     void finishFontEntry();
@@ -201,6 +203,8 @@ private:
     // Table row being defined (\trowd ... \cellx)
     word::RowProperties rowDef;
     word::CellProperties pendingCell;
+    int pendingCellShadingPercent = 0; // \clshdng, hundredths of a percent of \clcfpat over \clcbpat
+    QColor pendingCellPatternColor;
     BorderTarget borderTargetKind = BorderTarget::None;
     int borderSide = 0;
 
@@ -615,17 +619,18 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
     // Tables
     case Action::RowDefaults:
         rowDef = word::RowProperties();
-        pendingCell = word::CellProperties();
+        resetPendingCell();
         builder.setRowHint(rowDef);
         borderTargetKind = BorderTarget::None;
         break;
     case Action::CellBoundary:
         if (rowDef.cells.size() < 63) {
             pendingCell.right = p;
+            pendingCell.shading = cellShading();
             rowDef.cells.append(pendingCell);
             builder.setRowHint(rowDef);
         }
-        pendingCell = word::CellProperties();
+        resetPendingCell();
         borderTargetKind = BorderTarget::None;
         break;
     case Action::RowGap: rowDef.gap = p; break;
@@ -650,6 +655,12 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
     case Action::CellBorderLeft: borderTargetKind = BorderTarget::Cell; borderSide = Left; pendingCell.borders[Left].present = true; break;
     case Action::CellBorderRight: borderTargetKind = BorderTarget::Cell; borderSide = Right; pendingCell.borders[Right].present = true; break;
     case Action::CellShading: pendingCell.shading = color(p); break;
+    case Action::CellShadingPercent: pendingCellShadingPercent = std::clamp(p, 0, 10000); break;
+    case Action::CellPatternColor: pendingCellPatternColor = color(p); break;
+    case Action::CellVerticalTop: pendingCell.vertical = word::VerticalAlignment::Top; break;
+    case Action::CellVerticalCenter: pendingCell.vertical = word::VerticalAlignment::Center; break;
+    case Action::CellVerticalBottom: pendingCell.vertical = word::VerticalAlignment::Bottom; break;
+    case Action::RowHeight: rowDef.height = std::clamp(p, -31680, 31680); break;
 
     // Pictures
     case Action::PngBlip: picture.format = PictureFormat::Png; break;
@@ -1018,6 +1029,25 @@ void RtfReader::Private::endCell()
     }
     flushText();
     builder.endCell(state().para, state().para.inTable);
+}
+
+void RtfReader::Private::resetPendingCell()
+{
+    pendingCell = word::CellProperties();
+    pendingCellShadingPercent = 0;
+    pendingCellPatternColor = QColor();
+}
+
+// A shading percentage lays that much of the pattern colour (black unless
+// named) over the cell's background (white unless named).
+QColor RtfReader::Private::cellShading() const
+{
+    if (pendingCellShadingPercent <= 0)
+        return pendingCell.shading;
+    const QColor back = pendingCell.shading.isValid() ? pendingCell.shading : QColor(Qt::white);
+    const QColor fore = pendingCellPatternColor.isValid() ? pendingCellPatternColor : QColor(Qt::black);
+    const auto mix = [&](int b, int f) { return (b * (10000 - pendingCellShadingPercent) + f * pendingCellShadingPercent) / 10000; };
+    return QColor(mix(back.red(), fore.red()), mix(back.green(), fore.green()), mix(back.blue(), fore.blue()));
 }
 
 void RtfReader::Private::endRow()

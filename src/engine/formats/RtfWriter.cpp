@@ -451,6 +451,8 @@ void RtfWriter::Private::beginRow(const word::RowProperties &row)
     out.word(controlWordName(Action::RowGap), row.gap);
     if (row.left > 0)
         out.word(controlWordName(Action::RowLeft), row.left);
+    if (row.height > 0)
+        out.word(controlWordName(Action::RowHeight), row.height);
     for (const word::CellProperties &cell : row.cells) {
         if (cell.verticalMerge)
             out.word(Action::CellVerticalMerge);
@@ -460,6 +462,10 @@ void RtfWriter::Private::beginRow(const word::RowProperties &row)
             out.word(Action::CellMerge);
         else if (cell.mergeFirst)
             out.word(Action::CellMergeFirst);
+        if (cell.vertical == word::VerticalAlignment::Center)
+            out.word(Action::CellVerticalCenter);
+        else if (cell.vertical == word::VerticalAlignment::Bottom)
+            out.word(Action::CellVerticalBottom);
         static constexpr struct {
             word::BorderSide side;
             Action action;

@@ -264,7 +264,7 @@ void DocumentBuilder::endRow(const RowProperties &rowProperties)
         m_table->cells.insert((quint64(row) << 32) | quint32(column), cell);
         QTextTableCell tableCell = t->cellAt(row, column);
         QTextTableCellFormat format = tableCell.format().toTableCellFormat();
-        applyCellProperties(format, cell, rowProperties.gap);
+        applyCellProperties(format, cell, rowProperties);
         tableCell.setFormat(format);
         widths.append(QTextLength(QTextLength::FixedLength, std::max(cell.right - previousRight, 20) / 20.0));
         previousRight = cell.right;

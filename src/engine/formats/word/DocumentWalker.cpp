@@ -85,10 +85,15 @@ RowProperties DocumentWalker::rowProperties(QTextTable *table, int row, const QL
     RowProperties properties;
     properties.gap = twips(table->cellAt(row, 0).format().toTableCellFormat().leftPadding());
     properties.left = twips(tableFormat.leftMargin());
+    // The page draws the table's border on every side a cell leaves to it.
+    const qreal tableBorder = std::max<qreal>(0, tableFormat.border());
     for (int column = 0; column < table->columns(); ++column) {
         const QTextTableCell cell = table->cellAt(row, column);
-        CellProperties cellProperties = word::cellProperties(cell.format().toTableCellFormat());
+        const QTextTableCellFormat format = cell.format().toTableCellFormat();
+        CellProperties cellProperties = word::cellProperties(format, tableBorder);
         cellProperties.right = rights.at(column);
+        if (cell.row() == row && cell.rowSpan() == 1)
+            properties.height = std::max(properties.height, word::rowHeight(format));
         if (cell.row() != row)
             cellProperties.verticalMerge = true;
         else if (cell.rowSpan() > 1)

@@ -250,7 +250,7 @@ ParagraphProperties paragraphProperties(const QTextBlockFormat &format)
     return para;
 }
 
-void applyCellProperties(QTextTableCellFormat &format, const CellProperties &cell, int gap)
+void applyCellProperties(QTextTableCellFormat &format, const CellProperties &cell, const RowProperties &row)
 {
     static constexpr QTextFrameFormat::BorderStyle kNone = QTextFrameFormat::BorderStyle_None;
     auto side = [&](int index, auto setWidth, auto setStyle, auto setBrush) {
@@ -275,11 +275,19 @@ void applyCellProperties(QTextTableCellFormat &format, const CellProperties &cel
          &QTextTableCellFormat::setRightBorderBrush);
     if (cell.shading.isValid())
         format.setBackground(cell.shading);
-    format.setLeftPadding(gap / 20.0);
-    format.setRightPadding(gap / 20.0);
+    if (cell.vertical == VerticalAlignment::Center)
+        format.setVerticalAlignment(QTextCharFormat::AlignMiddle);
+    else if (cell.vertical == VerticalAlignment::Bottom)
+        format.setVerticalAlignment(QTextCharFormat::AlignBottom);
+    // Files also give exact heights (negative); the rows here grow with
+    // their text, so the height is kept as the least one.
+    if (const int height = std::min(std::abs(row.height), 31680); height > 0)
+        format.setProperty(TableRowMinimumHeight, height);
+    format.setLeftPadding(row.gap / 20.0);
+    format.setRightPadding(row.gap / 20.0);
 }
 
-CellProperties cellProperties(const QTextTableCellFormat &format)
+CellProperties cellProperties(const QTextTableCellFormat &format, qreal tableBorder)
 {
     CellProperties cell;
     const struct {
@@ -293,10 +301,18 @@ CellProperties cellProperties(const QTextTableCellFormat &format)
         {Left, format.leftBorder(), format.leftBorderStyle(), format.leftBorderBrush()},
         {Right, format.rightBorder(), format.rightBorderStyle(), format.rightBorderBrush()},
     };
+    static constexpr int kStyles[] = {QTextFormat::TableCellTopBorderStyle, QTextFormat::TableCellBottomBorderStyle,
+                                      QTextFormat::TableCellLeftBorderStyle, QTextFormat::TableCellRightBorderStyle};
     for (const auto &side : sides) {
+        Border &border = cell.borders[side.side];
+        if (!format.hasProperty(kStyles[side.side])) {
+            // No line of its own: the table's single line, as drawn.
+            border.present = tableBorder > 0;
+            border.width = std::max(1, twips(tableBorder));
+            continue;
+        }
         if (side.width <= 0 || side.style == QTextFrameFormat::BorderStyle_None)
             continue;
-        Border &border = cell.borders[side.side];
         border.present = true;
         border.isDouble = side.style == QTextFrameFormat::BorderStyle_Double;
         border.width = std::max(1, twips(side.width));
@@ -305,7 +321,16 @@ CellProperties cellProperties(const QTextTableCellFormat &format)
     }
     if (format.background().style() != Qt::NoBrush)
         cell.shading = format.background().color().toRgb();
+    if (format.verticalAlignment() == QTextCharFormat::AlignMiddle)
+        cell.vertical = VerticalAlignment::Center;
+    else if (format.verticalAlignment() == QTextCharFormat::AlignBottom)
+        cell.vertical = VerticalAlignment::Bottom;
     return cell;
+}
+
+int rowHeight(const QTextTableCellFormat &format)
+{
+    return std::max(0, format.intProperty(TableRowMinimumHeight));
 }
 
 } // namespace tamapiko::engine::word

@@ -14,16 +14,21 @@ namespace tamapiko::engine::word {
 
 QTextCharFormat charFormat(const CharacterProperties &properties);
 QTextBlockFormat blockFormat(const ParagraphProperties &properties);
-// Borders, shading and padding of one cell; the gap is the row's.
-void applyCellProperties(QTextTableCellFormat &format, const CellProperties &cell, int gap);
+// Borders, shading, vertical alignment and padding of one cell; the gap
+// and the least height are the row's.
+void applyCellProperties(QTextTableCellFormat &format, const CellProperties &cell, const RowProperties &row);
 
 // `defaultFamily` and `defaultSize` stand in where the format leaves the
 // font to the document.
 CharacterProperties characterProperties(const QTextCharFormat &format, const QString &defaultFamily,
                                         qreal defaultSize);
 ParagraphProperties paragraphProperties(const QTextBlockFormat &format);
-// A cell's borders and shading (its right edge and merging are the table's).
-CellProperties cellProperties(const QTextTableCellFormat &format);
+// A cell's borders, shading and vertical alignment (its right edge and
+// merging are the table's). A side without a line of its own takes the
+// table's line, `tableBorder` points wide (0: none).
+CellProperties cellProperties(const QTextTableCellFormat &format, qreal tableBorder = 0);
+// The least height a cell gives its row, twips; 0 when it leaves it to the text.
+int rowHeight(const QTextTableCellFormat &format);
 
 // Twips from the model's points, rounded.
 int twips(qreal points);

@@ -25,6 +25,9 @@ enum class UnderlineKind : quint8 {
 
 enum class Alignment : quint8 { Left, Right, Center, Justify };
 
+// Where a cell's text sits when the row is taller than the text.
+enum class VerticalAlignment : quint8 { Top, Center, Bottom };
+
 // Sides of a paragraph border; table cells use the first four.
 enum BorderSide { Top, Bottom, Left, Right, Bar, BorderSideCount };
 
@@ -88,6 +91,7 @@ struct CellProperties
     int right = 0; // twips from the left margin to the cell's right edge
     Border borders[4]; // Top, Bottom, Left, Right
     QColor shading;    // invalid: none
+    VerticalAlignment vertical = VerticalAlignment::Top;
     bool mergeFirst = false;
     bool merge = false;
     bool verticalMergeFirst = false;
@@ -100,6 +104,7 @@ struct RowProperties
     QList<CellProperties> cells;
     int gap = 0;    // half the space between cells, twips: the cells' left and right padding
     int left = 0;   // the row's left edge, twips from the margin
+    int height = 0; // the row's least height, twips; 0 as tall as its text
     bool operator==(const RowProperties &) const = default;
 };
 

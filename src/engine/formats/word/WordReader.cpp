@@ -906,6 +906,7 @@ void WordReader::Private::applyPap(Pap &pap, QByteArrayView grpprl) const
                     cell.merge = flags & 0x02;
                     cell.verticalMerge = (flags & 0x20) && !(flags & 0x40);
                     cell.verticalMergeFirst = (flags & 0x20) && (flags & 0x40);
+                    cell.vertical = VerticalAlignment(std::min((flags >> 7) & 3, 2));
                     cell.borders[Top] = border80(op, tc + 4);
                     cell.borders[Left] = border80(op, tc + 8);
                     cell.borders[Bottom] = border80(op, tc + 12);
@@ -916,6 +917,7 @@ void WordReader::Private::applyPap(Pap &pap, QByteArrayView grpprl) const
             break;
         }
         case sprmTDxaGapHalf: pap.row.gap = std::max<int>(0, op.i16(0)); break;
+        case sprmTDyaRowHeight: pap.row.height = op.i16(0); break;
         case sprmTTableBorders80:
             for (int i = 0; i < 6; ++i)
                 pap.tableBorders[i] = border80(op, 1 + 4 * i);

@@ -574,6 +574,8 @@ void WordWriter::Private::endRow(const RowProperties &row)
     g.u8(sprmPFInTable, 1);
     g.u8(sprmPFTtp, 1);
     g.u16(sprmTDxaGapHalf, quint16(qint16(row.gap)));
+    if (row.height > 0)
+        g.u16(sprmTDyaRowHeight, quint16(qint16(row.height)));
     const int count = std::min<int>(int(row.cells.size()), 63);
     QByteArray table;
     appendU8(table, quint8(count));
@@ -591,6 +593,7 @@ void WordWriter::Private::endRow(const RowProperties &row)
             flags |= 0x20 | 0x40;
         if (cell.verticalMerge)
             flags |= 0x20;
+        flags |= quint16(cell.vertical) << 7; // vertAlign
         appendU16(table, flags);
         appendU16(table, 0);
         table.append(brc80(cell.borders[Top]));

@@ -1,0 +1,17 @@
+#pragma once
+
+// What the page shows of the first table and paragraph frames of a document, as
+// lines of text that two documents can be compared by: each frame's sides,
+// line and distance, and each table's cells with their spans, the line drawn
+// on every side (a cell's own or the table's), shading, vertical alignment,
+// least row height and first words.
+
+#include <QStringList>
+
+class QTextDocument;
+
+namespace tamapiko::test {
+
+QStringList tableAndFrameLooks(const QTextDocument *doc);
+
+} // namespace tamapiko::test
