@@ -670,21 +670,25 @@ bool TTextEngine::TableCanChangeAttr() const
 int TTextEngine::TableInsert(int rows, int columns, int position, int option)
 {
     Q_UNUSED(option);
-    QTextCursor at = d->cursor;
-    if (position >= 0)
-        at.setPosition(std::clamp(position, 0, document()->characterCount() - 1));
-    if (!insertTable(at, rows, columns, d->tracker, &d->error))
+    if (!tableSizeAllowed(rows, columns, &d->error))
         return ResultBadArgument;
-    d->cursor = at;
+    applyEdit(EditKind::Table, [&](QTextCursor &at) {
+        if (position >= 0)
+            at.setPosition(std::clamp(position, 0, document()->characterCount() - 1));
+        insertTable(at, rows, columns);
+    });
     d->ensureCaretVisible();
-    d->afterUserAction();
     return ResultOk;
 }
 
 bool TTextEngine::TableDeleteLines()
 {
-    const bool done = deleteSelectedRows(d->cursor, d->tracker);
-    d->afterUserAction();
+    if (!d->cursor.currentTable()) {
+        d->error = QStringLiteral("The caret is not in a table");
+        return false;
+    }
+    bool done = false;
+    applyEdit(EditKind::Table, [&](QTextCursor &selection) { done = deleteSelectedRows(selection); });
     return done;
 }
 
@@ -715,20 +719,18 @@ bool TTextEngine::TableAttrDialog()
     if (dialog.exec() != QDialog::Accepted)
         return false;
 
-    QTextCursor cursor = d->cursor;
-    d->tracker.beginEdit(cursor, UndoKindTracker::Formatting);
-    table->setFormat(dialog.result());
-    setCellFormats(table, cells, dialog.cellChanges(), dialog.cellPropertiesToClear());
-    if (const std::optional<int> height = dialog.rowHeightChange())
-        setRowHeight(table, cells, *height);
-    if (dialog.mergeRequested())
-        table->mergeCells(cells.row, cells.column, cells.rows, cells.columns);
-    else if (dialog.splitRequested())
-        table->splitCell(atCaret.row(), atCaret.column(), 1, 1);
-    d->tracker.endEdit(cursor);
-    if (dialog.mergeRequested() || dialog.splitRequested())
-        d->cursor = table->cellAt(cells.row, cells.column).firstCursorPosition();
-    d->afterUserAction();
+    applyEdit(EditKind::Table, [&](QTextCursor &cursor) {
+        table->setFormat(dialog.result());
+        setCellFormats(table, cells, dialog.cellChanges(), dialog.cellPropertiesToClear());
+        if (const std::optional<int> height = dialog.rowHeightChange())
+            setRowHeight(table, cells, *height);
+        if (dialog.mergeRequested())
+            table->mergeCells(cells.row, cells.column, cells.rows, cells.columns);
+        else if (dialog.splitRequested())
+            table->splitCell(atCaret.row(), atCaret.column(), 1, 1);
+        if (dialog.mergeRequested() || dialog.splitRequested())
+            cursor = table->cellAt(cells.row, cells.column).firstCursorPosition();
+    });
     return true;
 }
 
@@ -840,7 +842,11 @@ bool TTextEngine::OverwriteMode() const
 bool TTextEngine::ParagraphDialog()
 {
     const QTextBlock first = document()->findBlock(d->cursor.selectionStart());
-    tamapiko::engine::ParagraphDialog dialog(first.blockFormat(), this);
+    using Dialog = tamapiko::engine::ParagraphDialog;
+    const Dialog::Unit unit = TEngineRuler::unitForLanguage(Language()) == TEngineRuler::Unit::Inch
+        ? Dialog::Unit::Inch
+        : Dialog::Unit::Millimetre;
+    Dialog dialog(first.blockFormat(), unit, this);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     const QTextBlockFormat changes = dialog.changes();
@@ -1165,8 +1171,14 @@ void TTextEngine::paintEvent(QPaintEvent *event)
     last = std::min(last, d->layout->knownPageCount() - 1);
 
     PagePainter::Options options;
-    options.selectionStart = d->cursor.selectionStart();
-    options.selectionEnd = d->cursor.selectionEnd();
+    if (d->cursor.hasComplexSelection()) {
+        options.selectedTable = d->cursor.currentTable();
+        d->cursor.selectedTableCells(&options.firstSelectedRow, &options.selectedRows, &options.firstSelectedColumn,
+                                     &options.selectedColumns);
+    } else {
+        options.selectionStart = d->cursor.selectionStart();
+        options.selectionEnd = d->cursor.selectionEnd();
+    }
     options.controlChars = d->controlChars;
     options.tableGridLines = d->gridLines;
     options.highlight = palette().color(QPalette::Highlight);

@@ -77,11 +77,7 @@ void TTextEnginePrivate::moveToCell(int direction)
             return;
         if (index >= table->rows() * columns) {
             // Tab in the last cell adds a row, as users expect: one undo step.
-            tracker.breakGroup();
-            tracker.beginEdit(cursor, UndoKindTracker::Typing);
-            table->appendRows(1);
-            tracker.endEdit(cursor);
-            tracker.breakGroup();
+            editor.apply(cursor, EditKind::Table, [table](QTextCursor &) { table->appendRows(1); });
             target = table->cellAt(table->rows() - 1, 0);
             break;
         }

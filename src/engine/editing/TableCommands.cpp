@@ -1,7 +1,6 @@
 #include "engine/editing/TableCommands.h"
 
 #include "engine/EngineProperties.h"
-#include "engine/editing/UndoKindTracker.h"
 
 #include <QTextCursor>
 #include <QTextDocument>
@@ -22,13 +21,17 @@ constexpr QChar EndOfFrame(0xfdd1);
 
 } // namespace
 
-bool insertTable(QTextCursor &at, int rows, int columns, UndoKindTracker &tracker, QString *error)
+bool tableSizeAllowed(int rows, int columns, QString *error)
 {
-    if (rows < 1 || columns < 1 || rows > MaximumRows || columns > MaximumColumns) {
-        if (error)
-            *error = QStringLiteral("A table needs 1 to %1 rows and 1 to %2 columns").arg(MaximumRows).arg(MaximumColumns);
-        return false;
-    }
+    if (rows >= 1 && columns >= 1 && rows <= MaximumRows && columns <= MaximumColumns)
+        return true;
+    if (error)
+        *error = QStringLiteral("A table needs 1 to %1 rows and 1 to %2 columns").arg(MaximumRows).arg(MaximumColumns);
+    return false;
+}
+
+void insertTable(QTextCursor &at, int rows, int columns)
+{
     QTextTableFormat format;
     format.setBorder(0.5);
     format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
@@ -40,15 +43,11 @@ bool insertTable(QTextCursor &at, int rows, int columns, UndoKindTracker &tracke
         widths.append(QTextLength(QTextLength::PercentageLength, 100.0 / columns));
     format.setColumnWidthConstraints(widths);
 
-    tracker.beginEdit(at, UndoKindTracker::Typing);
     if (at.hasSelection())
         at.removeSelectedText();
     // Qt puts the table on lines of its own, splitting the paragraph at the
     // caret; a paragraph always follows it for the user to type on.
     at.insertTable(rows, columns, format);
-    tracker.endEdit(at);
-    tracker.breakGroup();
-    return true;
 }
 
 CellRange selectedCells(const QTextCursor &cursor)
@@ -127,7 +126,7 @@ bool withinOneCell(const QTextCursor &cursor)
     return true;
 }
 
-bool deleteSelectedRows(const QTextCursor &selection, UndoKindTracker &tracker)
+bool deleteSelectedRows(const QTextCursor &selection)
 {
     QTextTable *table = selection.currentTable();
     if (!table)
@@ -148,8 +147,6 @@ bool deleteSelectedRows(const QTextCursor &selection, UndoKindTracker &tracker)
         firstRow = first.isValid() ? first.row() : 0;
         rowCount = (last.isValid() ? last.row() : table->rows() - 1) - firstRow + 1;
     }
-    QTextCursor edit = selection;
-    tracker.beginEdit(edit, UndoKindTracker::Deletion);
     if (firstRow == 0 && rowCount >= table->rows()) {
         QTextCursor whole(selection.document());
         whole.setPosition(table->firstPosition() - 1);
@@ -158,8 +155,6 @@ bool deleteSelectedRows(const QTextCursor &selection, UndoKindTracker &tracker)
     } else {
         table->removeRows(firstRow, rowCount);
     }
-    tracker.endEdit(edit);
-    tracker.breakGroup();
     return true;
 }
 

@@ -11,12 +11,14 @@ class QTextTableCellFormat;
 
 namespace tamapiko::engine {
 
-class UndoKindTracker;
+// True when a table of rows x columns may be made; otherwise false with
+// the reason in `error`.
+bool tableSizeAllowed(int rows, int columns, QString *error);
 
 // A new table of rows x columns at `at` (on a paragraph of its own), with
 // thin borders and equal columns over the text width; `at` ends in the
-// first cell. False, with nothing changed, for sizes out of range.
-bool insertTable(QTextCursor &at, int rows, int columns, UndoKindTracker &tracker, QString *error);
+// first cell. The size must be allowed. Call inside an edit.
+void insertTable(QTextCursor &at, int rows, int columns);
 
 // A rectangle of cells: first row and column, and how many of each.
 struct CellRange
@@ -45,7 +47,7 @@ void setRowHeight(QTextTable *table, const CellRange &cells, int twips);
 bool withinOneCell(const QTextCursor &cursor);
 
 // Deletes the rows the selection touches; all of them deletes the table.
-// False when the selection is not in a table.
-bool deleteSelectedRows(const QTextCursor &selection, UndoKindTracker &tracker);
+// False when the selection is not in a table. Call inside an edit.
+bool deleteSelectedRows(const QTextCursor &selection);
 
 } // namespace tamapiko::engine

@@ -48,12 +48,20 @@ void PagePainter::paintParagraph(QPainter *painter, int page, const QTextBlock &
     paintBlockText(painter, page, block);
 }
 
-void PagePainter::paintBlockText(QPainter *painter, int page, const QTextBlock &block)
+void PagePainter::paintBlockText(QPainter *painter, int page, const QTextBlock &block, bool wholeSelected)
 {
     QList<QTextLayout::FormatRange> selections;
     const int blockStart = block.position();
     const int blockEnd = blockStart + block.length() - 1;
-    if (m_options.selectionEnd > m_options.selectionStart && m_options.selectionStart <= blockEnd
+    if (wholeSelected) {
+        // In a selected cell the cell itself shows the selection.
+        QTextLayout::FormatRange range;
+        range.start = 0;
+        range.length = block.length() - 1;
+        range.format.setForeground(m_options.highlightedText);
+        range.format.setBackground(m_options.highlight);
+        selections.append(range);
+    } else if (m_options.selectionEnd > m_options.selectionStart && m_options.selectionStart <= blockEnd
         && m_options.selectionEnd > blockStart) {
         QTextLayout::FormatRange range;
         range.start = std::max(0, m_options.selectionStart - blockStart);
@@ -279,6 +287,13 @@ void PagePainter::paintCellBorders(QPainter *painter, const QRectF &rect, const 
     }
 }
 
+bool PagePainter::cellSelected(const QTextTable *table, int row, int column) const
+{
+    return table == m_options.selectedTable && row >= m_options.firstSelectedRow
+        && row < m_options.firstSelectedRow + m_options.selectedRows && column >= m_options.firstSelectedColumn
+        && column < m_options.firstSelectedColumn + m_options.selectedColumns;
+}
+
 void PagePainter::paintTable(QPainter *painter, int page, QTextTable *table)
 {
     const TableGeometry *g = m_layout.tableGeometry(table);
@@ -301,12 +316,15 @@ void PagePainter::paintTable(QPainter *painter, int page, QTextTable *table)
             const int bottom = std::min(g->rowTop[lastRow] + g->rowHeight[lastRow], m_layout.pageBottom(page));
             const QRectF rect(g->columnX[c], top - m_pageTop, g->columnX[lastColumn] - g->columnX[c], bottom - top);
             const QTextCharFormat cellFormat = cell.format();
-            if (cellFormat.background().style() != Qt::NoBrush)
+            const bool selected = cellSelected(table, r, c);
+            if (selected)
+                painter->fillRect(rect, m_options.highlight);
+            else if (cellFormat.background().style() != Qt::NoBrush)
                 painter->fillRect(rect, cellFormat.background());
             paintCellBorders(painter, rect, cellFormat.toTableCellFormat(), g->border);
             for (QTextBlock b = table->document()->findBlock(cell.firstPosition());
                  b.isValid() && b.position() <= cell.lastPosition(); b = b.next())
-                paintBlockText(painter, page, b);
+                paintBlockText(painter, page, b, selected);
         }
     }
     painter->restore();

@@ -32,6 +32,12 @@ public:
         bool tableGridLines = false;     // dotted lines for borderless tables
         QColor highlight = QColor(51, 153, 255);
         QColor highlightedText = Qt::white;
+        // Cells selected by dragging across them: shown as whole cells.
+        const QTextTable *selectedTable = nullptr;
+        int firstSelectedRow = 0;
+        int firstSelectedColumn = 0;
+        int selectedRows = 0;
+        int selectedColumns = 0;
     };
 
     PagePainter(PageLayout &layout, const Options &options);
@@ -42,7 +48,8 @@ private:
     void paintParagraph(QPainter *painter, int page, const QTextBlock &block);
     void paintTable(QPainter *painter, int page, QTextTable *table);
     void paintCellBorders(QPainter *painter, const QRectF &rect, const QTextTableCellFormat &cell, int tableBorder);
-    void paintBlockText(QPainter *painter, int page, const QTextBlock &block);
+    void paintBlockText(QPainter *painter, int page, const QTextBlock &block, bool wholeSelected = false);
+    bool cellSelected(const QTextTable *table, int row, int column) const;
     void paintFrame(QPainter *painter, int page, const QTextBlock &block);
     void paintControlChars(QPainter *painter, int page, const QTextBlock &block);
 
