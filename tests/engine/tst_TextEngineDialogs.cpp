@@ -87,6 +87,48 @@ private slots:
         QCOMPARE(engine.CanUndo(), 0);
     }
 
+    // A hanging indent is chosen by its name and width: the first line stays
+    // at 左, the others move in; the dialog shows it the same way again.
+    void hangingIndentChosenByName()
+    {
+        TTextEngine engine;
+        engine.document()->setPlainText(QStringLiteral("ぶら下げの段落"));
+        bool widthWasOff = false;
+        whenDialogOpens<ParagraphDialog>(true, [&](ParagraphDialog *dialog) {
+            QCOMPARE(dialog->firstLineKindBox()->currentText(), QStringLiteral("(なし)"));
+            widthWasOff = !dialog->firstLineBox()->isEnabled();
+            dialog->firstLineKindBox()->setCurrentIndex(ParagraphDialog::HangingIndent);
+            QVERIFY(dialog->firstLineBox()->isEnabled());
+            QVERIFY(dialog->firstLineBox()->value() > 0);   // a width to start from
+            dialog->firstLineBox()->setValue(10);           // mm
+            dialog->leftIndentBox()->setValue(5);
+        });
+        QVERIFY(engine.ParagraphDialog());
+        QVERIFY(widthWasOff);
+        const QTextBlockFormat format = engine.document()->firstBlock().blockFormat();
+        QVERIFY(qAbs(format.leftMargin() - 42.52) < 0.1);   // points: 15 mm
+        QVERIFY(qAbs(format.textIndent() + 28.35) < 0.1);   // the first line 10 mm further left
+
+        const int steps = engine.document()->availableUndoSteps();
+        whenDialogOpens<ParagraphDialog>(true, [](ParagraphDialog *dialog) {
+            QCOMPARE(dialog->firstLineKindBox()->currentIndex(), int(ParagraphDialog::HangingIndent));
+            QVERIFY(qAbs(dialog->firstLineBox()->value() - 10) < 0.05);
+            QVERIFY(qAbs(dialog->leftIndentBox()->value() - 5) < 0.05);
+        });
+        QVERIFY(engine.ParagraphDialog());
+        QCOMPARE(engine.document()->availableUndoSteps(), steps);   // nothing changed, nothing applied
+
+        // No first line of its own puts every line at 左.
+        whenDialogOpens<ParagraphDialog>(true, [](ParagraphDialog *dialog) {
+            dialog->firstLineKindBox()->setCurrentIndex(ParagraphDialog::NoFirstLine);
+            QVERIFY(!dialog->firstLineBox()->isEnabled());
+        });
+        QVERIFY(engine.ParagraphDialog());
+        const QTextBlockFormat plain = engine.document()->firstBlock().blockFormat();
+        QVERIFY(qAbs(plain.leftMargin() - 14.17) < 0.1);
+        QCOMPARE(plain.textIndent(), 0.0);
+    }
+
     void cancelledParagraphDialogChangesNothing()
     {
         TTextEngine engine;
