@@ -3,6 +3,7 @@
 #include "engine/EngineProperties.h"
 #include "engine/formats/HtmlLengths.h"
 
+#include <QHash>
 #include <QRegularExpression>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -176,9 +177,18 @@ QList<std::pair<QString, QString>> declarations(const QString &style)
 
 QString attribute(const QString &attributes, const QString &name)
 {
-    const QRegularExpression pattern(QStringLiteral("\\b%1\\s*=\\s*(\"([^\"]*)\"|'([^']*)'|([^\\s>]+))").arg(name),
-                                     QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch match = pattern.match(attributes);
+    // Most tags name none of the few attributes asked for: a plain search
+    // spares the expression, which is made once per name.
+    if (!attributes.contains(name, Qt::CaseInsensitive))
+        return {};
+    thread_local QHash<QString, QRegularExpression> patterns;
+    auto pattern = patterns.constFind(name);
+    if (pattern == patterns.cend()) {
+        pattern = patterns.insert(
+            name, QRegularExpression(QStringLiteral("(?<![\\w-])%1\\s*=\\s*(\"([^\"]*)\"|'([^']*)'|([^\\s>]+))").arg(name),
+                                     QRegularExpression::CaseInsensitiveOption));
+    }
+    const QRegularExpressionMatch match = pattern->match(attributes);
     if (!match.hasMatch())
         return {};
     for (int i = 2; i <= 4; ++i) {
@@ -397,6 +407,9 @@ QString ExtrasReader::take(const QString &html)
             if (paragraph.hasMatch())
                 at += paragraph.capturedEnd();
         } else {
+            if (!attributes.contains(QLatin1String("border"), Qt::CaseInsensitive)
+                && !attributes.contains(QLatin1String("data-frame"), Qt::CaseInsensitive))
+                continue;
             const QStringList exact = attribute(attributes, QStringLiteral("data-frame")).split(QLatin1Char(' '));
             if (exact.size() == 3) {
                 extra.frameStyle = exact.at(0).toInt() & 0x1FFF;
