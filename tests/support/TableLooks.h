@@ -1,10 +1,10 @@
 #pragma once
 
-// What the page shows of the first table and paragraph frames of a document, as
-// lines of text that two documents can be compared by: each frame's sides,
-// line and distance, and each table's cells with their spans, the line drawn
-// on every side (a cell's own or the table's), shading, vertical alignment,
-// least row height and first words.
+// What the page shows of a document's paragraph frames and its first table,
+// as lines of text that two documents can be compared by: each frame's
+// sides, line and distance, and the table's cells with their spans, the line
+// drawn on every side (a cell's own or the table's), shading, vertical
+// alignment, least row height and first words.
 
 #include <QStringList>
 
