@@ -7,6 +7,7 @@ namespace tamapiko::engine {
 DocumentModel::DocumentModel(QObject *parent)
     : QObject(parent)
     , m_document(new LocalResourceDocument(this))
+    , m_headerFooters(m_document)
 {
 }
 
@@ -38,6 +39,7 @@ void DocumentModel::clear()
     m_document->clear();
     m_document->clearUndoRedoStacks();
     m_sourceProperties.clear();
+    m_headerFooters.clear();
     setPageSetup(PageSetup());
 }
 

@@ -7,6 +7,8 @@
 // has no place for: the page set-up and facts about the file the document
 // came from that a writer needs to be faithful to it.
 
+#include "engine/HeaderFooterSet.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -52,6 +54,10 @@ public:
 
     QTextDocument *document() const { return m_document; }
 
+    // Headers and footers, each a story of its own beside the body.
+    HeaderFooterSet &headerFooters() { return m_headerFooters; }
+    const HeaderFooterSet &headerFooters() const { return m_headerFooters; }
+
     const PageSetup &pageSetup() const { return m_page; }
     void setPageSetup(const PageSetup &page);
 
@@ -62,8 +68,8 @@ public:
     QStringList sourcePropertyKeys() const { return m_sourceProperties.keys(); }
     void clearSourceProperties() { m_sourceProperties.clear(); }
 
-    // Empties the document (text, formats, resources, undo history) and
-    // restores the default page set-up.
+    // Empties the document (text, formats, resources, undo history, headers
+    // and footers) and restores the default page set-up.
     void clear();
 
 signals:
@@ -71,6 +77,7 @@ signals:
 
 private:
     QTextDocument *m_document;
+    HeaderFooterSet m_headerFooters;
     PageSetup m_page;
     QVariantMap m_sourceProperties;
 };

@@ -41,9 +41,13 @@ enum EngineProperty : int {
     CharBaselineOffset,      // int, half-points raised (+) or lowered (-)
     CharDoubleStrike,        // bool, struck through twice (Qt draws it as a single strike)
     CharHidden,              // bool, hidden text: kept, and written back as hidden
+    CharField,               // int, FieldKind: the run shows a field's value (page number, count)
 
     // Tables: 0x100400..
     TableRowMinimumHeight = QTextFormat::UserProperty + 0x100400, // int, twips, on every cell of the row
+
+    // The document as a whole, on the root frame's format: 0x100500..
+    DocumentDefaultTabStop = QTextFormat::UserProperty + 0x100500, // int, twips between default tab stops
 };
 
 } // namespace tamapiko::engine

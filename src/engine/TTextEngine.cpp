@@ -204,6 +204,94 @@ void TTextEnginePrivate::afterUserAction()
 
 
 // ---------------------------------------------------------------------------
+// Headers and footers
+
+QRectF TTextEnginePrivate::bandViewportRect(int page, HeaderFooterKind kind) const
+{
+    const ViewGeometry g = geometry();
+    const PageFrame &frame = layout->pages().page(page);
+    const QRect band = kind == HeaderFooterKind::Header ? frame.header : frame.footer;
+    const QPointF sheet = g.sheetRect(page).topLeft() - scrollOffset();
+    return QRectF(sheet + QPointF(band.topLeft()) * g.scale(), QSizeF(band.size()) * g.scale());
+}
+
+bool TTextEnginePrivate::openHeaderFooterAt(const QPointF &viewportPoint)
+{
+    if (viewMode == 0)
+        return false;
+    const ViewGeometry g = geometry();
+    int page = 0;
+    g.contentToFlow(viewportPoint + scrollOffset(), &page);
+    const QRectF sheet = g.sheetRect(page).translated(-scrollOffset());
+    if (!sheet.contains(viewportPoint))
+        return false;
+    const PageFrame &frame = layout->pages().page(page);
+    const qreal y = (viewportPoint.y() - sheet.top()) / g.scale();
+    HeaderFooterKind kind;
+    if (y < frame.body.top())
+        kind = HeaderFooterKind::Header;
+    else if (y > frame.body.bottom())
+        kind = HeaderFooterKind::Footer;
+    else
+        return false;
+
+    HeaderFooterSet &set = model.headerFooters();
+    QTextDocument *story = set.storyForPage(kind, page);
+    if (!story) {
+        HeaderFooterPages pages = HeaderFooterPages::Default;
+        if (set.differentFirstPage() && page == 0)
+            pages = HeaderFooterPages::First;
+        else if (set.differentEvenPages() && page % 2 == 1)
+            pages = HeaderFooterPages::Even;
+        story = set.ensureStory(kind, pages);
+    }
+    if (!storyEditor) {
+        storyEditor = new HeaderFooterEditor(q->viewport());
+        QObject::connect(storyEditor, &HeaderFooterEditor::returnRequested, q, [this] {
+            closeHeaderFooter();
+        });
+    }
+    clearPreedit();
+    storyEditor->open(story, kind, page);
+    // Typing in a header changes the document as typing in the body does.
+    QObject::connect(story, &QTextDocument::contentsChanged, storyEditor, [this] {
+        changed = true;
+        queueFlush();
+        placeHeaderFooterEditor();
+    });
+    placeHeaderFooterEditor();
+    return true;
+}
+
+void TTextEnginePrivate::placeHeaderFooterEditor()
+{
+    if (isEditingHeaderFooter())
+        storyEditor->place(bandViewportRect(storyEditor->page(), storyEditor->kind()));
+}
+
+void TTextEnginePrivate::closeHeaderFooter()
+{
+    if (!isEditingHeaderFooter())
+        return;
+    QTextDocument *story = storyEditor->story();
+    QObject::disconnect(story, nullptr, storyEditor, nullptr);
+    storyEditor->close();
+    // A story left empty is no story: the pages show none.
+    HeaderFooterSet &set = model.headerFooters();
+    if (story->isEmpty()) {
+        for (const HeaderFooterKind kind : {HeaderFooterKind::Header, HeaderFooterKind::Footer}) {
+            for (const HeaderFooterPages pages :
+                 {HeaderFooterPages::Default, HeaderFooterPages::First, HeaderFooterPages::Even}) {
+                if (set.story(kind, pages) == story)
+                    set.removeStory(kind, pages);
+            }
+        }
+    }
+    q->setFocus(Qt::OtherFocusReason);
+    q->viewport()->update();
+}
+
+// ---------------------------------------------------------------------------
 // TTextEngine
 
 TTextEngine::TTextEngine(QWidget *parent)
@@ -233,14 +321,19 @@ TTextEngine::TTextEngine(QWidget *parent)
         viewport()->update();
         emit viewGeometryChanged();
     });
+    connect(&d->model.headerFooters(), &HeaderFooterSet::changed, this, [this] { viewport()->update(); });
     connect(d->layout, &PageLayout::pagesChanged, this, [this](int firstPage) {
         d->updateScrollBars();
         // Background pagination far below the view leaves the screen as it is.
         if (firstPage <= d->lastShownPage())
             viewport()->update();
     });
-    connect(d->layout, &QAbstractTextDocumentLayout::pageCountChanged, this,
-            [this] { emit viewGeometryChanged(); });
+    connect(d->layout, &QAbstractTextDocumentLayout::pageCountChanged, this, [this] {
+        // Page count fields in the headers and footers on screen change too.
+        if (!d->model.headerFooters().isEmpty())
+            viewport()->update();
+        emit viewGeometryChanged();
+    });
     connect(&d->blink, &QTimer::timeout, this, [this] {
         d->caretOn = !d->caretOn;
         viewport()->update();
@@ -786,7 +879,7 @@ bool TTextEngine::PrintPage(int page)
     }
     PagePainter::Options options;
     options.tableGridLines = false;
-    SheetPainter(*d->layout, options).paintSheet(painter, page - 1, origin, sx, sy);
+    SheetPainter(*d->layout, options, &d->headerFooterLayout).paintSheet(painter, page - 1, origin, sx, sy);
     return true;
 }
 
@@ -1069,12 +1162,14 @@ int TTextEngine::LoadDocument(const QString &fileName, int offset, int format, i
     }
 
     QTextDocument *document = d->model.document();
+    d->closeHeaderFooter();
     d->clearPreedit();
     ++d->loading;
     d->layout->setSuspended(true);
     document->setUndoRedoEnabled(false);
     document->clear();
     d->model.clearSourceProperties();
+    d->model.headerFooters().clear();
     d->applyDefaultFont();
     const FileOutcome outcome = readDocumentFile(fileName, offset, format, d->model);
     if (!outcome.ok()) {
@@ -1183,7 +1278,7 @@ void TTextEngine::paintEvent(QPaintEvent *event)
     options.tableGridLines = d->gridLines;
     options.highlight = palette().color(QPalette::Highlight);
     options.highlightedText = palette().color(QPalette::HighlightedText);
-    SheetPainter sheetPainter(*d->layout, options);
+    SheetPainter sheetPainter(*d->layout, options, &d->headerFooterLayout);
 
     for (int page = first; page <= last; ++page) {
         if (pageView) {
@@ -1219,6 +1314,7 @@ void TTextEngine::paintEvent(QPaintEvent *event)
 void TTextEngine::resizeEvent(QResizeEvent *event)
 {
     QAbstractScrollArea::resizeEvent(event);
+    d->placeHeaderFooterEditor();
     d->updateScrollBars();
     emit viewGeometryChanged();
 }
@@ -1227,6 +1323,7 @@ void TTextEngine::scrollContentsBy(int dx, int dy)
 {
     Q_UNUSED(dx);
     Q_UNUSED(dy);
+    d->placeHeaderFooterEditor();
     viewport()->update();
     emit viewGeometryChanged();
 }
@@ -1323,6 +1420,12 @@ void TTextEngine::mouseDoubleClickEvent(QMouseEvent *event)
         QAbstractScrollArea::mouseDoubleClickEvent(event);
         return;
     }
+    if (d->isEditingHeaderFooter()) {
+        d->closeHeaderFooter(); // back to the body
+        return;
+    }
+    if (d->openHeaderFooterAt(event->position()))
+        return;
     const int position = d->hitTest(event->position());
     if (d->openObjectAt(position))
         return;

@@ -9,7 +9,9 @@
 #include "engine/editing/ClipboardBridge.h"
 #include "engine/editing/TextEditor.h"
 #include "engine/editing/UndoKindTracker.h"
+#include "engine/layout/HeaderFooterLayout.h"
 #include "engine/layout/PageLayout.h"
+#include "engine/view/HeaderFooterEditor.h"
 #include "engine/view/ViewGeometry.h"
 
 #include <QElapsedTimer>
@@ -32,6 +34,7 @@ public:
     TTextEngine *q;
     tamapiko::engine::DocumentModel model;
     tamapiko::engine::PageLayout *layout;       // owned by the document
+    tamapiko::engine::HeaderFooterLayout headerFooterLayout{model.headerFooters()};
     QTextCursor cursor;
     tamapiko::engine::UndoKindTracker tracker;
     tamapiko::engine::TextEditor editor;
@@ -69,6 +72,9 @@ public:
     int selectionOriginEnd = 0;
     QTimer autoScroll;
     int dropPosition = -1;
+
+    // Header or footer being edited (created on first use)
+    QPointer<tamapiko::engine::HeaderFooterEditor> storyEditor;
 
     // Input method
     QString preedit;
@@ -113,6 +119,14 @@ public:
     void autoScrollStep();
 
     void startDrag();
+
+    // Headers and footers: a double-click above a page's body opens its
+    // header, below it its footer (page layout view only).
+    bool openHeaderFooterAt(const QPointF &viewportPoint);
+    bool isEditingHeaderFooter() const { return storyEditor && storyEditor->isOpen(); }
+    void closeHeaderFooter();
+    void placeHeaderFooterEditor();
+    QRectF bandViewportRect(int page, tamapiko::engine::HeaderFooterKind kind) const;
 
     void setPreedit(const QInputMethodEvent *event);
     void clearPreedit();

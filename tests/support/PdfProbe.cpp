@@ -1,6 +1,8 @@
 #include "support/PdfProbe.h"
 
+#include "engine/DocumentModel.h"
 #include "engine/TTextEngine.h"
+#include "engine/layout/HeaderFooterLayout.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -82,9 +84,18 @@ QStringList enginePageTexts(TTextEngine *engine)
         starts << low;
     }
     starts << int(text.size());
+    // A page reads header, body, footer, as pdftotext reads them.
+    using tamapiko::engine::HeaderFooterKind;
+    using tamapiko::engine::HeaderFooterLayout;
+    const auto &headerFooters = engine->model()->headerFooters();
+    auto story = [&](HeaderFooterKind kind, int page) {
+        const QTextDocument *document = headerFooters.storyForPage(kind, page);
+        return document ? HeaderFooterLayout::resolvedCopy(*document, page, pages)->toPlainText() : QString();
+    };
     QStringList result;
     for (int page = 0; page < pages; ++page)
-        result << text.mid(starts[page], starts[page + 1] - starts[page]);
+        result << story(HeaderFooterKind::Header, page) + text.mid(starts[page], starts[page + 1] - starts[page])
+                + story(HeaderFooterKind::Footer, page);
     return result;
 }
 

@@ -62,7 +62,10 @@ QByteArray streamed(const std::function<void(QDataStream &)> &fill)
 class DocumentEncoder
 {
 public:
-    explicit DocumentEncoder(const DocumentModel &model) : m_model(model), m_doc(model.document()) {}
+    // `story`, when given, is encoded in place of the model's body (a header
+    // or footer, kept as a document of its own inside the file).
+    explicit DocumentEncoder(const DocumentModel &model, const QTextDocument *story = nullptr)
+        : m_model(model), m_doc(story ? story : model.document()) {}
 
     QByteArray encode()
     {
@@ -91,6 +94,8 @@ public:
                 writeFormat(out, format);
         }));
         chunks.add("RSRC", streamed([this, &formats](QDataStream &out) { writeResources(out, formats); }));
+        if (m_doc == m_model.document() && !m_model.headerFooters().isEmpty())
+            chunks.add("HDFT", streamed([this](QDataStream &out) { writeHeaderFooters(out); }));
         chunks.add("TEXT", text);
         chunks.add("END ", QByteArray());
         return chunks.bytes();
@@ -126,6 +131,28 @@ private:
         out << rootFormat << m_doc->defaultFont().toString()
             << double(m_doc->documentMargin()) << double(m_doc->indentWidth())
             << m_doc->metaInformation(QTextDocument::DocumentTitle);
+    }
+
+    // Which pages differ, the bands' distances from the paper's edge, then
+    // every story as a native document of its own.
+    void writeHeaderFooters(QDataStream &out)
+    {
+        const HeaderFooterSet &set = m_model.headerFooters();
+        const quint8 flags = (set.differentFirstPage() ? 1 : 0) | (set.differentEvenPages() ? 2 : 0);
+        out << flags << qint32(m_model.pageSetup().headerDistance) << qint32(m_model.pageSetup().footerDistance);
+        QList<QPair<quint8, QByteArray>> stories;
+        for (const HeaderFooterKind kind : {HeaderFooterKind::Header, HeaderFooterKind::Footer}) {
+            for (const HeaderFooterPages pages :
+                 {HeaderFooterPages::Default, HeaderFooterPages::First, HeaderFooterPages::Even}) {
+                if (const QTextDocument *story = set.story(kind, pages)) {
+                    const DocumentModel blank;
+                    stories.append({quint8(int(kind) << 4 | int(pages)), DocumentEncoder(blank, story).encode()});
+                }
+            }
+        }
+        out << quint32(stories.size());
+        for (const auto &[where, bytes] : std::as_const(stories))
+            out << where << bytes;
     }
 
     void writeSourceProperties(QDataStream &out)
@@ -235,7 +262,7 @@ private:
     }
 
     const DocumentModel &m_model;
-    QTextDocument *m_doc;
+    const QTextDocument *m_doc;
     QHash<const QTextList *, qint32> m_listIds;
     QHash<int, qint32> m_fileIndex;   // document format index -> file's
     QList<int> m_usedIndices;         // in the file's order
@@ -247,7 +274,10 @@ private:
 class DocumentDecoder
 {
 public:
-    DocumentDecoder(DocumentModel &model) : m_model(model), m_doc(model.document()) {}
+    // A story (`isStory`) is a header or footer inside a file; it holds no
+    // stories of its own.
+    explicit DocumentDecoder(DocumentModel &model, bool isStory = false)
+        : m_model(model), m_doc(model.document()), m_isStory(isStory) {}
 
     bool decode(const QByteArray &bytes, QString *error)
     {
@@ -322,6 +352,8 @@ private:
             readResources(in);
         else if (chunk.tag == "TEXT")
             ok = readText(in);
+        else if (chunk.tag == "HDFT" && !m_isStory)
+            ok = readHeaderFooters(in);
         else
             return true; // a later version's chunk: skipped
         if (!ok || in.status() != QDataStream::Ok)
@@ -365,6 +397,39 @@ private:
         if (sane)
             m_model.setPageSetup(page);
         return sane;
+    }
+
+    bool readHeaderFooters(QDataStream &in)
+    {
+        quint8 flags = 0;
+        qint32 headerDistance = 0;
+        qint32 footerDistance = 0;
+        quint32 count = 0;
+        in >> flags >> headerDistance >> footerDistance >> count;
+        if (in.status() != QDataStream::Ok || count > 6)
+            return false;
+        PageSetup page = m_model.pageSetup();
+        page.headerDistance = std::clamp<qint32>(headerDistance, 0, PageSetup::LargestTwips);
+        page.footerDistance = std::clamp<qint32>(footerDistance, 0, PageSetup::LargestTwips);
+        m_model.setPageSetup(page);
+        HeaderFooterSet &set = m_model.headerFooters();
+        set.setDifferentFirstPage(flags & 1);
+        set.setDifferentEvenPages(flags & 2);
+        for (quint32 i = 0; i < count; ++i) {
+            quint8 where = 0;
+            QByteArray bytes;
+            in >> where >> bytes;
+            const int kind = where >> 4;
+            const int pages = where & 0xF;
+            if (in.status() != QDataStream::Ok || kind > 1 || pages > 2)
+                return false;
+            DocumentModel story;
+            QString storyError;
+            if (!DocumentDecoder(story, true).decode(bytes, &storyError))
+                return false;
+            set.adoptStory(HeaderFooterKind(kind), HeaderFooterPages(pages), story.document()->clone());
+        }
+        return true;
     }
 
     void readDocumentProperties(QDataStream &in)
@@ -611,6 +676,7 @@ private:
     QList<QTextListFormat> m_listFormats;
     QList<QTextList *> m_lists;
     qint32 m_rootFormat = -1;
+    bool m_isStory = false;
 };
 
 } // namespace

@@ -15,7 +15,7 @@ public:
     // Major version: a reader refuses files of a later major version. Minor
     // versions only add chunks or properties, which older readers skip.
     static constexpr quint16 MajorVersion = 1;
-    static constexpr quint16 MinorVersion = 0;
+    static constexpr quint16 MinorVersion = 1;
 
     int formatCode() const override { return FormatCode::Native; }
     QString name() const override { return QStringLiteral("tamapiko native"); }

@@ -27,10 +27,12 @@ enum class Action : quint16 {
     RtfHeader, Ansi, Mac, Pc, Pca, AnsiCodePage, DefaultFont, UnicodeSkip, Unicode,
     PaperWidth, PaperHeight, MarginLeft, MarginRight, MarginTop, MarginBottom, Landscape,
     SectionDefaults, SectionBreakNone, SectionBreakPage,
+    HeaderDistance, FooterDistance, TitlePage, FacingPages, DefaultTab,
 
     // Destinations
     FontTable, ColorTable, StyleSheet, Skip, Picture, ShapePicture, Field, FieldInstruction,
     FieldResult, Footnote, ListText, Upr, Ud, ObjectResult, FrameStyleExtension, BinaryData,
+    HeaderFooter, // value: HeaderFooterKind * 3 + HeaderFooterPages
 
     // Font and colour tables
     FontNumber, FontFamily, FontCharset, FontCodePage, Red, Green, Blue,
@@ -49,7 +51,7 @@ enum class Action : quint16 {
     OtherBorder, OtherStyle,
 
     // Breaks and special characters
-    Paragraph, Section, Page, Character, FootnoteNumber,
+    Paragraph, Section, Page, Character, FootnoteNumber, PageNumber,
 
     // Tables
     RowDefaults, CellBoundary, RowGap, RowLeft, Cell, Row, NestedCell, NestedRow,

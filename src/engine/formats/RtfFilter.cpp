@@ -25,6 +25,17 @@ bool readAll(QIODevice &in, QByteArray *data, QString *error)
     return true;
 }
 
+bool writeData(QIODevice &out, const QByteArray &data, QString *error)
+{
+    if (out.write(data) != data.size()) {
+        if (error)
+            *error = out.errorString().isEmpty() ? QStringLiteral("The RTF data could not be written.")
+                                                 : out.errorString();
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 QString RtfFilter::name() const
@@ -60,15 +71,16 @@ bool RtfFilter::read(QIODevice &in, DocumentModel &model, const FilterContext &,
         model.clear();
         return false;
     }
-    if (reader.hasPageSetup())
-        model.setPageSetup(reader.pageSetup());
+    model.setPageSetup(reader.pageSetup());
+    reader.takeHeaderFooters(model.headerFooters());
     document->setModified(false);
     return true;
 }
 
 bool RtfFilter::write(QIODevice &out, const DocumentModel &model, const FilterContext &, QString *error)
 {
-    return writeRtf(out, *model.document(), model.pageSetup(), error);
+    const QByteArray data = rtf::RtfWriter(*model.document(), model.pageSetup(), &model.headerFooters()).write();
+    return writeData(out, data, error);
 }
 
 bool readRtfInto(QIODevice &in, QTextCursor &cursor, QString *error)
@@ -95,14 +107,7 @@ bool readRtfInto(QIODevice &in, QTextCursor &cursor, QString *error)
 
 bool writeRtf(QIODevice &out, const QTextDocument &document, const PageSetup &page, QString *error)
 {
-    const QByteArray data = rtf::RtfWriter(document, page).write();
-    if (out.write(data) != data.size()) {
-        if (error)
-            *error = out.errorString().isEmpty() ? QStringLiteral("The RTF data could not be written.")
-                                                 : out.errorString();
-        return false;
-    }
-    return true;
+    return writeData(out, rtf::RtfWriter(document, page).write(), error);
 }
 
 } // namespace tamapiko::engine

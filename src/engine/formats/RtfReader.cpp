@@ -68,6 +68,7 @@ struct CharState
     quint8 vertical = 0; // 0 baseline, 1 superscript, 2 subscript
     int offset = 0;      // half-points, \up positive
     int link = -1;       // index into the reader's hyperlink targets
+    FieldKind field = FieldKind::None;
     bool operator==(const CharState &) const = default;
 };
 
@@ -85,6 +86,8 @@ struct GroupState
     Destination destination = Destination::Body;
     Destination alternateOuter = Destination::Body; // where \ud text goes
     int unicodeSkip = 1;
+    bool fieldGroup = false;  // the group of a \field
+    bool storyGroup = false;  // the group of a header or footer
     CharState chr;
     ParaState para;
 };
@@ -104,18 +107,45 @@ struct StyleDef
 // Borders and their target: the \brdr* words that follow a side apply to it.
 enum class BorderTarget { None, Paragraph, ParagraphBox, Cell, Ignored };
 
+// What RTF defines for a file that gives no page set-up: US Letter with
+// 1.25-inch side and 1-inch top and bottom margins.
+PageSetup rtfDefaultPage()
+{
+    PageSetup page;
+    page.width = 12240;
+    page.height = 15840;
+    page.marginLeft = page.marginRight = 1800;
+    page.marginTop = page.marginBottom = 1440;
+    return page;
+}
+
 } // namespace
 
 class RtfReader::Private
 {
 public:
-    Private(QTextCursor c, Mode m) : builder(std::move(c), m) {}
+    Private(QTextCursor c, Mode m) : bodyBuilder(std::move(c), m), mode(m) {}
 
     bool read(QByteArrayView data, QString *error);
 
-    word::DocumentBuilder builder;
+    // Headers and footers are built into documents of their own; while one
+    // is read, `builder` points at its builder->
+    struct Story
+    {
+        HeaderFooterKind kind;
+        HeaderFooterPages pages;
+        std::unique_ptr<QTextDocument> document;
+    };
+
+    word::DocumentBuilder bodyBuilder;
+    word::DocumentBuilder *builder = &bodyBuilder;
+    Mode mode;
+    std::optional<word::DocumentBuilder> storyBuilder;
+    std::vector<Story> stories;
+    word::HeaderFooterProperties headerFooter;
+    int defaultTab = 720; // RTF's own when the file does not say
     bool hasPage = false;
-    PageSetup page;
+    PageSetup page = rtfDefaultPage();
     bool landscape = false;
 
 private:
@@ -151,6 +181,8 @@ private:
     QColor cellShading() const;
     void finishPicture();
     void finishFieldInstruction(GroupState &fieldGroup);
+    void startStory(int slot);
+    void finishStory();
     void finishFontEntry();
     int fontEntryCodePage() const;
     void finishStyleEntry(const GroupState &entry);
@@ -211,6 +243,7 @@ private:
     PictureSource picture;
     int pictureNibble = -1;
     QByteArray fieldInstruction;
+    FieldKind fieldWithoutResult = FieldKind::None; // a page field whose result has not come yet
     QStringList links;
     int pendingFrameStyle = -1;
     int footnoteCount = 0;
@@ -226,6 +259,16 @@ RtfReader::~RtfReader() = default;
 
 bool RtfReader::read(QByteArrayView data, QString *error) { return d->read(data, error); }
 bool RtfReader::hasPageSetup() const { return d->hasPage; }
+
+void RtfReader::takeHeaderFooters(HeaderFooterSet &set)
+{
+    set.clear();
+    for (Private::Story &story : d->stories)
+        set.adoptStory(story.kind, story.pages, story.document.release());
+    d->stories.clear();
+    set.setDifferentFirstPage(d->headerFooter.titlePage);
+    set.setDifferentEvenPages(d->headerFooter.facingPages);
+}
 
 PageSetup RtfReader::pageSetup() const
 {
@@ -282,8 +325,12 @@ void RtfReader::Private::groupStart()
 {
     fallbackToSkip = 0;
     ++depth;
-    if (depth < kMaxStateDepth)
+    if (depth < kMaxStateDepth) {
         stack.push_back(stack.back());
+        // A group inside a field or a header is not that field or header.
+        stack.back().fieldGroup = false;
+        stack.back().storyGroup = false;
+    }
     else if (depth == kMaxStateDepth)
         overflowSaved = stack.back(); // deeper levels share the top state
     // Each style sheet entry starts afresh.
@@ -314,6 +361,14 @@ void RtfReader::Private::groupEnd()
     // the properties in effect here, not those outside the document.
     if (depth == 0)
         documentEndPara = stack.back().para;
+    // A page field that gave no result still shows its value.
+    if (stack.back().fieldGroup && fieldWithoutResult != FieldKind::None) {
+        stack.back().chr.field = fieldWithoutResult;
+        appendChars(QStringLiteral("1"));
+        fieldWithoutResult = FieldKind::None;
+    }
+    if (stack.back().storyGroup)
+        finishStory();
 
     GroupState closed = std::move(stack.back());
     stack.pop_back();
@@ -413,8 +468,16 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
             s.destination = Destination::Skip;
         }
         break;
-    case Action::ShapePicture:
     case Action::Field:
+        s.fieldGroup = true;
+        break;
+    case Action::HeaderFooter:
+        if (body && mode == Mode::Load && builder == &bodyBuilder)
+            startStory(p);
+        else
+            s.destination = Destination::Skip;
+        break;
+    case Action::ShapePicture:
     case Action::FieldResult:
     case Action::ListText:
     case Action::ObjectResult:
@@ -469,8 +532,13 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
     case Action::MarginTop: if (p >= 0) { page.marginTop = p; hasPage = true; } break;
     case Action::MarginBottom: if (p >= 0) { page.marginBottom = p; hasPage = true; } break;
     case Action::Landscape: landscape = true; break;
+    case Action::HeaderDistance: if (p >= 0) { page.headerDistance = p; hasPage = true; } break;
+    case Action::FooterDistance: if (p >= 0) { page.footerDistance = p; hasPage = true; } break;
+    case Action::TitlePage: headerFooter.titlePage = true; break;
+    case Action::DefaultTab: if (p > 0) defaultTab = p; break;
+    case Action::FacingPages: headerFooter.facingPages = true; break;
     case Action::SectionDefaults: break;
-    case Action::SectionBreakNone: builder.cancelSectionBreak(); break;
+    case Action::SectionBreakNone: builder->cancelSectionBreak(); break;
     case Action::SectionBreakPage: break;
 
     // Tables of fonts and colours
@@ -606,7 +674,7 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
     case Action::Section:
         if (body) {
             flushText();
-            builder.sectionBreak(state().para, characterProperties(state().chr), state().para.inTable);
+            builder->sectionBreak(state().para, characterProperties(state().chr), state().para.inTable);
         }
         break;
     case Action::Page: if (body) pageBreak(); break;
@@ -615,12 +683,20 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
         if (body)
             appendChars(QString::number(++footnoteCount));
         break;
+    case Action::PageNumber:
+        if (body) {
+            const FieldKind outer = chr.field;
+            chr.field = FieldKind::PageNumber;
+            appendChars(QStringLiteral("1"));
+            state().chr.field = outer;
+        }
+        break;
 
     // Tables
     case Action::RowDefaults:
         rowDef = word::RowProperties();
         resetPendingCell();
-        builder.setRowHint(rowDef);
+        builder->setRowHint(rowDef);
         borderTargetKind = BorderTarget::None;
         break;
     case Action::CellBoundary:
@@ -628,20 +704,20 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
             pendingCell.right = p;
             pendingCell.shading = cellShading();
             rowDef.cells.append(pendingCell);
-            builder.setRowHint(rowDef);
+            builder->setRowHint(rowDef);
         }
         resetPendingCell();
         borderTargetKind = BorderTarget::None;
         break;
     case Action::RowGap: rowDef.gap = p; break;
-    case Action::RowLeft: rowDef.left = p; builder.setRowHint(rowDef); break;
+    case Action::RowLeft: rowDef.left = p; builder->setRowHint(rowDef); break;
     case Action::Cell: if (body) endCell(); break;
     case Action::Row: if (body) endRow(); break;
     case Action::NestedCell:
         // Nested tables are flattened: each inner cell becomes a paragraph.
         if (body) {
             flushText();
-            if (builder.blockHasContent())
+            if (builder->blockHasContent())
                 endParagraph();
         }
         break;
@@ -833,6 +909,8 @@ int RtfReader::Private::currentCodePage() const
 void RtfReader::Private::prepareAppend()
 {
     const CharState &current = state().chr;
+    if (current.field != FieldKind::None)
+        fieldWithoutResult = FieldKind::None;
     if (!(current == pendingState)) {
         flushText();
         pendingState = current;
@@ -910,7 +988,7 @@ void RtfReader::Private::flushText()
     decodeBytes();
     if (pendingText.isEmpty())
         return;
-    builder.appendText(pendingText, characterProperties(pendingState), state().para.inTable);
+    builder->appendText(pendingText, characterProperties(pendingState), state().para.inTable);
     pendingText.clear();
 }
 
@@ -951,6 +1029,7 @@ word::CharacterProperties RtfReader::Private::characterProperties(const CharStat
     properties.offset = chr.offset;
     if (chr.link >= 0 && chr.link < links.size())
         properties.link = links.at(chr.link);
+    properties.field = chr.field;
 
     propertiesState = chr;
     propertiesCache = properties;
@@ -1023,12 +1102,12 @@ void RtfReader::Private::finishStyleEntry(const GroupState &entry)
 
 void RtfReader::Private::endCell()
 {
-    if (!state().para.inTable && !builder.inTable()) {
+    if (!state().para.inTable && !builder->inTable()) {
         // \cell outside any row: read it as a table cell all the same.
         state().para.inTable = true;
     }
     flushText();
-    builder.endCell(state().para, state().para.inTable);
+    builder->endCell(state().para, state().para.inTable);
 }
 
 void RtfReader::Private::resetPendingCell()
@@ -1052,22 +1131,22 @@ QColor RtfReader::Private::cellShading() const
 
 void RtfReader::Private::endRow()
 {
-    if (!builder.inTable())
+    if (!builder->inTable())
         return;
     flushText(); // text outside the table ends it
-    builder.endRow(rowDef);
+    builder->endRow(rowDef);
 }
 
 void RtfReader::Private::endParagraph()
 {
     flushText();
-    builder.endParagraph(state().para, characterProperties(state().chr), state().para.inTable);
+    builder->endParagraph(state().para, characterProperties(state().chr), state().para.inTable);
 }
 
 void RtfReader::Private::pageBreak()
 {
     flushText();
-    builder.pageBreak(state().para, characterProperties(state().chr), state().para.inTable);
+    builder->pageBreak(state().para, characterProperties(state().chr), state().para.inTable);
 }
 
 void RtfReader::Private::finishPicture()
@@ -1076,7 +1155,7 @@ void RtfReader::Private::finishPicture()
     picture = PictureSource();
     flushText();
     const int link = state().chr.link;
-    builder.appendPicture(source, link >= 0 && link < links.size() ? links.at(link) : QString(),
+    builder->appendPicture(source, link >= 0 && link < links.size() ? links.at(link) : QString(),
                           state().para.inTable);
 }
 
@@ -1084,6 +1163,14 @@ void RtfReader::Private::finishFieldInstruction(GroupState &fieldGroup)
 {
     const QString instruction = decoder.decode(ansiCodePage, fieldInstruction);
     fieldInstruction.clear();
+    static const QRegularExpression pageField(QStringLiteral(R"re(^\s*(PAGE|NUMPAGES|SECTIONPAGES)\b)re"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    if (const QRegularExpressionMatch page = pageField.match(instruction); page.hasMatch()) {
+        fieldGroup.chr.field = page.captured(1).compare(QLatin1String("PAGE"), Qt::CaseInsensitive) == 0
+            ? FieldKind::PageNumber : FieldKind::PageCount;
+        fieldWithoutResult = fieldGroup.chr.field;
+        return;
+    }
     static const QRegularExpression hyperlink(
         QStringLiteral(R"re(^\s*HYPERLINK\s+(?:(\\l)\s+)?(?:"([^"]*)"|(\S+))(?:.*?\\l\s+"([^"]*)")?)re"),
         QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
@@ -1102,6 +1189,35 @@ void RtfReader::Private::finishFieldInstruction(GroupState &fieldGroup)
     fieldGroup.chr.link = int(links.size() - 1);
 }
 
+void RtfReader::Private::startStory(int slot)
+{
+    flushText();
+    GroupState &s = state();
+    s.storyGroup = true;
+    s.para = ParaState();
+    s.chr = defaultCharState();
+    auto document = std::make_unique<QTextDocument>();
+    document->setDefaultFont(bodyBuilder.document()->defaultFont());
+    document->setUndoRedoEnabled(false);
+    storyBuilder.emplace(QTextCursor(document.get()), Mode::Load);
+    builder = &*storyBuilder;
+    const int kind = std::clamp(slot / 3, 0, 1);
+    const int pages = std::clamp(slot % 3, 0, 2);
+    // A later story for the same pages replaces an earlier one.
+    std::erase_if(stories, [&](const Story &story) {
+        return int(story.kind) == kind && int(story.pages) == pages;
+    });
+    stories.push_back(Story{HeaderFooterKind(kind), HeaderFooterPages(pages), std::move(document)});
+}
+
+void RtfReader::Private::finishStory()
+{
+    flushText();
+    builder->finish(state().para);
+    storyBuilder.reset();
+    builder = &bodyBuilder;
+}
+
 void RtfReader::Private::finish()
 {
     // The file's own closing braces may be missing: close what is open.
@@ -1109,8 +1225,11 @@ void RtfReader::Private::finish()
         pendingText.append(QChar(QChar::ReplacementCharacter));
         highSurrogate = 0;
     }
+    if (builder != &bodyBuilder)
+        finishStory(); // a header the file never closed
     flushText();
-    builder.finish(documentEndPara.value_or(state().para));
+    bodyBuilder.setDefaultTabStop(defaultTab);
+    builder->finish(documentEndPara.value_or(state().para));
 }
 
 } // namespace tamapiko::engine::rtf

@@ -28,8 +28,13 @@ public:
     // Damaged RTF is read as far as it makes sense, never refused halfway.
     bool read(QByteArrayView data, QString *error);
 
-    // Page size and margins when the file gave any (\paperw, \margl…).
+    // Moves the headers and footers read (in Load mode) into `set`.
+    void takeHeaderFooters(HeaderFooterSet &set);
+
+    // Whether the file gave a page size or margins (\paperw, \margl…).
     bool hasPageSetup() const;
+    // The file's page set-up; what it leaves out takes RTF's defaults
+    // (Letter, margins 1800/1440 twips).
     PageSetup pageSetup() const;
 
 private:

@@ -22,6 +22,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <functional>
 
 namespace tamapiko::engine::rtf {
 
@@ -252,12 +253,14 @@ bool needsShiftJis(QStringView text)
 class RtfWriter::Private : public word::DocumentVisitor
 {
 public:
-    Private(const QTextDocument &doc, const PageSetup &p) : document(doc), page(p), walker(doc, p) {}
+    Private(const QTextDocument &doc, const PageSetup &p, const HeaderFooterSet *hf)
+        : document(doc), page(p), headerFooters(hf), walker(doc, p) {}
 
     QByteArray write();
 
     const QTextDocument &document;
     PageSetup page;
+    const HeaderFooterSet *headerFooters;
 
     // The document as the walker describes it.
     void beginRow(const word::RowProperties &row) override;
@@ -277,6 +280,9 @@ private:
     int colorIndex(const QColor &color) const;
 
     void writeHeader();
+    // Every header and footer story with the walk `visit` does on it.
+    void forEachStory(const std::function<void(const char *name, const QTextDocument &story)> &visit) const;
+    void writeStories();
     void writeCharFormat(const word::CharacterProperties &chr);
     void writeBorder(const word::Border &border);
     void openLink(const QString &href);
@@ -316,8 +322,8 @@ private:
     Private &w;
 };
 
-RtfWriter::RtfWriter(const QTextDocument &document, const PageSetup &page)
-    : d(std::make_unique<Private>(document, page))
+RtfWriter::RtfWriter(const QTextDocument &document, const PageSetup &page, const HeaderFooterSet *headerFooters)
+    : d(std::make_unique<Private>(document, page, headerFooters))
 {
 }
 
@@ -417,6 +423,54 @@ void RtfWriter::Private::writeHeader()
     out.word(controlWordName(Action::MarginBottom), page.marginBottom);
     if (page.width > page.height)
         out.word(Action::Landscape);
+    out.word(controlWordName(Action::DefaultTab), walker.defaultTabStop());
+    if (headerFooters && !headerFooters->isEmpty()) {
+        out.word(controlWordName(Action::HeaderDistance), page.headerDistance);
+        out.word(controlWordName(Action::FooterDistance), page.footerDistance);
+        if (headerFooters->differentEvenPages())
+            out.word(Action::FacingPages);
+        if (headerFooters->differentFirstPage())
+            out.word(Action::TitlePage);
+    }
+    out.newLine();
+}
+
+void RtfWriter::Private::forEachStory(
+    const std::function<void(const char *name, const QTextDocument &story)> &visit) const
+{
+    if (!headerFooters)
+        return;
+    // With even pages told apart, the common story is the odd pages' one.
+    const bool facing = headerFooters->differentEvenPages();
+    static constexpr struct {
+        HeaderFooterKind kind;
+        HeaderFooterPages pages;
+        const char *name;
+        const char *facingName;
+    } kStories[] = {
+        {HeaderFooterKind::Header, HeaderFooterPages::Default, "header", "headerr"},
+        {HeaderFooterKind::Header, HeaderFooterPages::Even, "headerl", "headerl"},
+        {HeaderFooterKind::Header, HeaderFooterPages::First, "headerf", "headerf"},
+        {HeaderFooterKind::Footer, HeaderFooterPages::Default, "footer", "footerr"},
+        {HeaderFooterKind::Footer, HeaderFooterPages::Even, "footerl", "footerl"},
+        {HeaderFooterKind::Footer, HeaderFooterPages::First, "footerf", "footerf"},
+    };
+    for (const auto &story : kStories) {
+        if (const QTextDocument *document = headerFooters->story(story.kind, story.pages))
+            visit(facing ? story.facingName : story.name, *document);
+    }
+}
+
+void RtfWriter::Private::writeStories()
+{
+    forEachStory([this](const char *name, const QTextDocument &story) {
+        out.newLine();
+        out.open();
+        out.word(name);
+        word::DocumentWalker(story, page).walk(*this);
+        closeLink();
+        out.close();
+    });
     out.newLine();
 }
 
@@ -428,8 +482,12 @@ QByteArray RtfWriter::Private::write()
     colors.append(QColor()); // "auto"
     Collector collector(*this);
     walker.walk(collector);
+    forEachStory([&](const char *, const QTextDocument &story) {
+        word::DocumentWalker(story, page).walk(collector);
+    });
 
     writeHeader();
+    writeStories();
     walker.walk(*this);
     out.close();
     out.newLine();
@@ -626,7 +684,21 @@ void RtfWriter::Private::text(const QString &text, const word::CharacterProperti
     openLink(chr.link);
     out.open();
     writeCharFormat(chr);
-    out.text(text);
+    if (chr.field != FieldKind::None) {
+        // The run is the field's last result; readers show their own.
+        out.open();
+        out.word(Action::Field);
+        out.ignorableDestination(controlWordName(Action::FieldInstruction));
+        out.text(chr.field == FieldKind::PageNumber ? u"PAGE" : u"NUMPAGES");
+        out.close();
+        out.open();
+        out.word(Action::FieldResult);
+        out.text(text);
+        out.close();
+        out.close();
+    } else {
+        out.text(text);
+    }
     out.close();
 }
 

@@ -4,6 +4,8 @@
 // share: a font table with character sets, a colour table, the page set-up,
 // paragraphs, tables and pictures. Non-ASCII text goes out as \uN with a
 // Shift-JIS fallback, so both Unicode-aware and older readers get the text.
+// Headers and footers go out as \header… groups, page fields as PAGE and
+// NUMPAGES fields.
 
 #include "engine/DocumentModel.h"
 
@@ -16,7 +18,9 @@ namespace tamapiko::engine::rtf {
 class RtfWriter
 {
 public:
-    RtfWriter(const QTextDocument &document, const PageSetup &page);
+    // `headerFooters`, when given, are written with the document.
+    RtfWriter(const QTextDocument &document, const PageSetup &page,
+              const HeaderFooterSet *headerFooters = nullptr);
     ~RtfWriter();
 
     QByteArray write();

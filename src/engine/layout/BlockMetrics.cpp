@@ -46,6 +46,12 @@ BlockMetrics::BlockMetrics(const QTextBlockFormat &format)
     addFrameRoom();
 }
 
+int BlockMetrics::defaultTabStop(const QTextDocument *document)
+{
+    const int twips = document->rootFrame()->frameFormat().intProperty(DocumentDefaultTabStop);
+    return twips > 0 ? std::clamp(twips, 36, 31680) : DefaultTabStop;
+}
+
 namespace {
 
 bool sameFrame(const QTextBlockFormat &a, const QTextBlockFormat &b)

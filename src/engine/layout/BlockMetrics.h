@@ -29,6 +29,9 @@ struct BlockMetrics
 
     // Four ideographic characters of the default 10.5 point font.
     static constexpr int DefaultTabStop = 840;
+    // The distance between default tab stops the document asks for
+    // (DocumentDefaultTabStop), else DefaultTabStop.
+    static int defaultTabStop(const QTextDocument *document);
 
     int leftIndent = 0;
     int rightIndent = 0;

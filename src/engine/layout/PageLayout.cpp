@@ -244,10 +244,20 @@ void PageLayout::breakBlock(const QTextBlock &block, int width)
     // our device has 1440, so hand them over in 1/96 inch to land on twips.
     constexpr qreal twipsPerTabUnit = 1440.0 / 96.0;
     QList<QTextOption::Tab> tabs = metrics.tabs;
+    // A hanging indent is a tab stop of its own (unless a tab set before it
+    // comes first): the tab after a list number goes to where the lines
+    // below start.
+    const int firstLineStart = metrics.leftIndent + metrics.firstLineIndent;
+    if (metrics.firstLineIndent < 0 && std::none_of(tabs.cbegin(), tabs.cend(), [&](const QTextOption::Tab &tab) {
+            return tab.position > firstLineStart && tab.position <= metrics.leftIndent;
+        })) {
+        tabs.append(QTextOption::Tab(metrics.leftIndent, QTextOption::LeftTab));
+        std::sort(tabs.begin(), tabs.end(), [](const auto &a, const auto &b) { return a.position < b.position; });
+    }
     for (QTextOption::Tab &tab : tabs)
         tab.position /= twipsPerTabUnit;
     option.setTabs(tabs);
-    option.setTabStopDistance(BlockMetrics::DefaultTabStop / twipsPerTabUnit);
+    option.setTabStopDistance(BlockMetrics::defaultTabStop(document()) / twipsPerTabUnit);
     option.setFlags(option.flags() & ~(QTextOption::ShowTabsAndSpaces
                                        | QTextOption::ShowLineAndParagraphSeparators));
     layout->setTextOption(option);

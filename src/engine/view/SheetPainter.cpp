@@ -1,14 +1,18 @@
 #include "engine/view/SheetPainter.h"
 
+#include "engine/layout/HeaderFooterLayout.h"
 #include "engine/layout/PageLayout.h"
 
 #include <QPainter>
 
 namespace tamapiko::engine {
 
-SheetPainter::SheetPainter(PageLayout &layout, const PagePainter::Options &options)
+SheetPainter::SheetPainter(PageLayout &layout, const PagePainter::Options &options,
+                           HeaderFooterLayout *headerFooters)
     : m_layout(layout)
+    , m_options(options)
     , m_pagePainter(layout, options)
+    , m_headerFooters(headerFooters)
 {
 }
 
@@ -26,8 +30,33 @@ void SheetPainter::paintSheet(QPainter *painter, int page, QPointF origin, qreal
     painter->save();
     prepare(painter, origin, scaleX, scaleY);
     painter->fillRect(QRect(QPoint(0, 0), frame.paper), Qt::white);
+    // In reading order, which is also what text extracted from a PDF follows.
+    paintStory(painter, page, frame, HeaderFooterKind::Header);
+    painter->save();
     painter->translate(frame.body.topLeft());
     m_pagePainter.paintPage(painter, page);
+    painter->restore();
+    paintStory(painter, page, frame, HeaderFooterKind::Footer);
+    painter->restore();
+}
+
+void SheetPainter::paintStory(QPainter *painter, int page, const PageFrame &frame, HeaderFooterKind kind)
+{
+    if (!m_headerFooters)
+        return;
+    // The count as far as it is known: a long document still being laid
+    // out shows the final count once the layout is done and repaints.
+    const int pageCount = m_layout.knownPageCount();
+    const QRect band = kind == HeaderFooterKind::Header ? frame.header : frame.footer;
+    const HeaderFooterLayout::Placed placed = m_headerFooters->story(kind, page, pageCount, band.width());
+    if (!placed.layout)
+        return;
+    PagePainter::Options options = m_options;
+    options.selectionStart = options.selectionEnd = 0;
+    const int top = kind == HeaderFooterKind::Header ? band.top() : band.top() + band.height() - placed.height;
+    painter->save();
+    painter->translate(band.left(), top);
+    PagePainter(*placed.layout, options).paintPage(painter, 0);
     painter->restore();
 }
 

@@ -5,8 +5,11 @@
 // The screen's page view, the normal view, PrintPage (and through it the
 // print preview and PDF export) all come here, so every output shows the
 // same page by construction. Where the page's paper and body lie is read from
-// the layout's page table; nothing here assumes pages are alike.
+// the layout's page table; nothing here assumes pages are alike. Headers and
+// footers go into the page's header and footer bands: a header hangs from
+// the band's top, a footer stands on its bottom.
 
+#include "engine/HeaderFooterSet.h"
 #include "engine/view/PagePainter.h"
 
 #include <QPointF>
@@ -15,12 +18,16 @@ class QPainter;
 
 namespace tamapiko::engine {
 
+class HeaderFooterLayout;
 class PageLayout;
+struct PageFrame;
 
 class SheetPainter
 {
 public:
-    SheetPainter(PageLayout &layout, const PagePainter::Options &options);
+    // `headerFooters`, when given, are painted on every sheet.
+    SheetPainter(PageLayout &layout, const PagePainter::Options &options,
+                 HeaderFooterLayout *headerFooters = nullptr);
 
     // Paints page `page` (from 0) with the sheet's top-left corner at
     // `origin` (device coordinates of the painter) and `scaleX`/`scaleY`
@@ -32,9 +39,12 @@ public:
 
 private:
     void prepare(QPainter *painter, QPointF origin, qreal scaleX, qreal scaleY);
+    void paintStory(QPainter *painter, int page, const PageFrame &frame, HeaderFooterKind kind);
 
     PageLayout &m_layout;
+    PagePainter::Options m_options;
     PagePainter m_pagePainter;
+    HeaderFooterLayout *m_headerFooters;
 };
 
 } // namespace tamapiko::engine

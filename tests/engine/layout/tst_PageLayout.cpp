@@ -2,9 +2,15 @@
 #include "engine/TTextEngine.h"
 #include "engine/layout/PageLayout.h"
 #include "engine/layout/PageTable.h"
+#include "engine/view/ViewGeometry.h"
+#include "support/PdfProbe.h"
 
 #include <QImage>
 #include <QPainter>
+#include <QPdfWriter>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -12,9 +18,13 @@
 #include <QTextTable>
 #include <QtTest>
 
+using tamapiko::engine::HeaderFooterKind;
+using tamapiko::engine::HeaderFooterPages;
+using tamapiko::engine::PageFrame;
 using tamapiko::engine::PageLayout;
 using tamapiko::engine::PageSetup;
 using tamapiko::engine::PageTable;
+using tamapiko::engine::ViewGeometry;
 
 namespace {
 
@@ -83,6 +93,9 @@ private slots:
     void tableCellTextKeepsItsColour();
     void aRowTallerThanAPageBreaksBetweenItsLines();
     void aParagraphKeptWithTheNextGoesWithItToTheNextPage();
+    void headersAndFootersPrintOnTheirPages_data();
+    void headersAndFootersPrintOnTheirPages();
+    void doubleClickingTheHeaderBandEditsIt();
 };
 
 void tst_PageLayout::pagesOfDifferentHeightsHoldTheirOwnLines()
@@ -325,6 +338,164 @@ void tst_PageLayout::aParagraphKeptWithTheNextGoesWithItToTheNextPage()
     QTextCursor(early).mergeBlockFormat(keep);
     engine.CurrentPages();
     QCOMPARE(layout->lineTop(early, 0), before);
+}
+
+
+namespace {
+
+// Four pages: the first with a header of its own and no footer, then even
+// and odd headers in turn, and a footer numbering the pages.
+const char kHeaderFooterRtf[] =
+    "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Liberation Sans;}}"
+    "\\paperw11906\\paperh16838\\margl1440\\margr1440\\margt1440\\margb1440\\headery600\\footery500"
+    "\\facingp\\titlepg\n"
+    "{\\headerf \\pard\\qc FIRSTHEAD\\par}\n"
+    "{\\headerl \\pard EVENHEAD\\par}\n"
+    "{\\headerr \\pard\\qr ODDHEAD\\par}\n"
+    "{\\footer \\pard\\qc Page {\\field{\\*\\fldinst { PAGE }}{\\fldrslt {9}}} of "
+    "{\\field{\\*\\fldinst NUMPAGES}{\\fldrslt 9}}\\par}\n"
+    "\\pard bodyone\\page bodytwo\\page bodythree\\page bodyfour\\par}";
+
+QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return QString();
+    return path;
+}
+
+// Every page as PrintPage draws it into a PDF, read back as text.
+QStringList printedTexts(TTextEngine &engine, const QString &pdf)
+{
+    {
+        QPdfWriter writer(pdf);
+        writer.setResolution(300);
+        writer.setPageSize(QPageSize(QSizeF(engine.PageWidth() / 20.0, engine.PageHeight() / 20.0),
+                                     QPageSize::Point));
+        writer.setPageMargins(QMarginsF());
+        QPainter painter(&writer);
+        engine.setPrintDevice(&painter);
+        engine.setPrintZoom(100);
+        for (int page = 1; page <= engine.CurrentPages(); ++page) {
+            if (page > 1)
+                writer.newPage();
+            if (!engine.PrintPage(page))
+                return {};
+        }
+        engine.setPrintDevice(nullptr);
+    }
+    QStringList texts = tamapiko::test::pdfPageTexts(pdf);
+    for (QString &text : texts)
+        text = tamapiko::test::withoutSpaces(text);
+    return texts;
+}
+
+// Where a point of page `page`'s sheet (twips) is in the engine's viewport.
+QPoint sheetPoint(TTextEngine &engine, int page, QPoint twips)
+{
+    PageLayout *layout = layoutOf(engine);
+    const ViewGeometry geometry(*layout, ViewGeometry::PageLayoutMode, engine.pixelsPerTwip(),
+                                engine.viewport()->width(), layout->knownPageCount());
+    const QPointF sheet = geometry.sheetRect(page).topLeft()
+        - QPointF(engine.horizontalScrollBar()->value(), engine.verticalScrollBar()->value());
+    return (sheet + QPointF(twips) * geometry.scale()).toPoint();
+}
+
+} // namespace
+
+void tst_PageLayout::headersAndFootersPrintOnTheirPages_data()
+{
+    QTest::addColumn<int>("savedAs");   // 0: as read; otherwise the format saved to and read again
+    QTest::newRow("rtf") << 0;
+    QTest::newRow("rtf saved as rtf") << 5;
+    QTest::newRow("rtf saved as native") << 3;
+}
+
+void tst_PageLayout::headersAndFootersPrintOnTheirPages()
+{
+    QFETCH(int, savedAs);
+    if (!tamapiko::test::havePdfTools())
+        QSKIP("poppler-utils (pdftotext) not installed");
+    QTemporaryDir dir;
+    TTextEngine read;
+    QCOMPARE(read.LoadDocument(writeFile(dir, QStringLiteral("in.rtf"), kHeaderFooterRtf), 0, 5, 0), 0);
+    TTextEngine saved;
+    TTextEngine *engine = &read;
+    if (savedAs) {
+        const QString path = dir.filePath(QStringLiteral("saved.%1").arg(savedAs));
+        QCOMPARE(read.SaveDocument(path, 0, savedAs, 0), 0);
+        QCOMPARE(saved.LoadDocument(path, 0, savedAs, 0), 0);
+        engine = &saved;
+    }
+
+    QCOMPARE(engine->CurrentPages(), 4);
+    const PageSetup page = engine->model()->pageSetup();
+    QCOMPARE(page.headerDistance, 600);
+    QCOMPARE(page.footerDistance, 500);
+    // Fields show each page's own number and the count; the first page has
+    // its own header and, having no footer of its own, none.
+    const QStringList texts = printedTexts(*engine, dir.filePath(QStringLiteral("out.pdf")));
+    QCOMPARE(texts, (QStringList{QStringLiteral("FIRSTHEADbodyone"), QStringLiteral("EVENHEADbodytwoPage2of4"),
+                                 QStringLiteral("ODDHEADbodythreePage3of4"),
+                                 QStringLiteral("EVENHEADbodyfourPage4of4")}));
+
+    // Each drawn in its band: the header from the band's top, the footer
+    // standing on the band's bottom, the header right-aligned on odd pages.
+    const QImage third = printed(*engine, 3);
+    const PageFrame frame = layoutOf(*engine)->pages().page(2);
+    const int headerTop = 600 / 15;
+    const int footerBottom = (frame.paper.height() - 500) / 15;
+    QVERIFY(!hasInk(third, QRect(0, 0, third.width(), headerTop - 2)));
+    QVERIFY(hasInk(third, QRect(third.width() / 2, headerTop, third.width() / 2, 20)));
+    QVERIFY(!hasInk(third, QRect(0, headerTop, third.width() / 2, 20)));
+    QVERIFY(hasInk(third, QRect(0, footerBottom - 20, third.width(), 20)));
+    QVERIFY(!hasInk(third, QRect(0, footerBottom + 2, third.width(), third.height() - footerBottom - 2)));
+}
+
+void tst_PageLayout::doubleClickingTheHeaderBandEditsIt()
+{
+    TTextEngine engine;
+    engine.resize(900, 700);
+    engine.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&engine));
+    engine.setZoomFactor(100);
+    engine.document()->setPlainText(QStringLiteral("body text"));
+    QSignalSpy changes(&engine, &TTextEngine::OnChange);
+    const PageFrame frame = layoutOf(engine)->pages().page(0);
+    auto &stories = engine.model()->headerFooters();
+
+    // A double-click above the body opens the header; typing goes there.
+    QTest::mouseDClick(engine.viewport(), Qt::LeftButton, {}, sheetPoint(engine, 0, frame.header.center()));
+    auto *editor = engine.findChild<QTextEdit *>(QStringLiteral("headerFooterEditor"));
+    QVERIFY(editor && editor->isVisible());
+    QTRY_VERIFY(editor->hasFocus());
+    QTest::keyClicks(editor, QStringLiteral("Report"));
+    QTest::keyClick(editor, Qt::Key_Escape);
+    QVERIFY(!editor->isVisible());
+    QTRY_VERIFY(!changes.isEmpty());
+    QTextDocument *header = stories.story(HeaderFooterKind::Header, HeaderFooterPages::Default);
+    QVERIFY(header);
+    QCOMPARE(header->toPlainText(), QStringLiteral("Report"));
+    QCOMPARE(engine.document()->toPlainText(), QStringLiteral("body text"));
+    QVERIFY(hasInk(printed(engine, 1), QRect(frame.header.left() / 15, frame.header.top() / 15, 200, 20)));
+
+    // Below the body, the footer; a double-click in the body returns to it.
+    QTest::mouseDClick(engine.viewport(), Qt::LeftButton, {},
+                       sheetPoint(engine, 0, QPoint(frame.footer.center().x(), frame.footer.bottom() - 60)));
+    QVERIFY(editor->isVisible());
+    QTest::keyClicks(editor, QStringLiteral("Foot"));
+    QTest::mouseDClick(engine.viewport(), Qt::LeftButton, {}, sheetPoint(engine, 0, frame.body.center()));
+    QVERIFY(!editor->isVisible());
+    QCOMPARE(stories.story(HeaderFooterKind::Footer, HeaderFooterPages::Default)->toPlainText(), QStringLiteral("Foot"));
+
+    // Emptied, the header goes away again.
+    QTest::mouseDClick(engine.viewport(), Qt::LeftButton, {}, sheetPoint(engine, 0, frame.header.center()));
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(editor, Qt::Key_Delete);
+    QTest::keyClick(editor, Qt::Key_Escape);
+    QVERIFY(!stories.story(HeaderFooterKind::Header, HeaderFooterPages::Default));
+    QVERIFY(!hasInk(printed(engine, 1), QRect(0, 0, frame.paper.width() / 15, frame.body.top() / 15)));
 }
 
 QTEST_MAIN(tst_PageLayout)

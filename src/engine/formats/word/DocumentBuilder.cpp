@@ -9,6 +9,7 @@
 
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextFrame>
 #include <QTextTable>
 
 namespace tamapiko::engine::word {
@@ -41,6 +42,16 @@ const QTextCharFormat &DocumentBuilder::format(const CharacterProperties &chr)
         m_formatCacheValid = true;
     }
     return m_formatCache;
+}
+
+void DocumentBuilder::setDefaultTabStop(int twips)
+{
+    if (m_mode != Mode::Load || twips <= 0)
+        return;
+    QTextFrame *root = document()->rootFrame();
+    QTextFrameFormat format = root->frameFormat();
+    format.setProperty(DocumentDefaultTabStop, std::min(twips, 31680));
+    root->setFrameFormat(format);
 }
 
 void DocumentBuilder::appendText(const QString &text, const CharacterProperties &chr, bool inTable)

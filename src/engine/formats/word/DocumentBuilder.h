@@ -64,6 +64,10 @@ public:
     // Ends a table row: its cells' widths, borders, shading and merging.
     void endRow(const RowProperties &row);
 
+    // The distance between default tab stops, twips (Load mode only: a
+    // pasted clip leaves the document's own alone).
+    void setDefaultTabStop(int twips);
+
     // Ends the document; a last paragraph that nothing ended takes `para`.
     void finish(const ParagraphProperties &para);
 

@@ -1,5 +1,8 @@
 #include "engine/formats/word/DocumentWalker.h"
 
+#include "engine/EngineProperties.h"
+#include "engine/layout/BlockMetrics.h"
+
 #include "engine/formats/word/WordFormats.h"
 
 #include <QTextBlock>
@@ -22,6 +25,11 @@ DocumentWalker::DocumentWalker(const QTextDocument &document, const PageSetup &p
 CharacterProperties DocumentWalker::characterProperties(const QTextCharFormat &format) const
 {
     return word::characterProperties(format, m_defaultFamily, m_defaultSize);
+}
+
+int DocumentWalker::defaultTabStop() const
+{
+    return BlockMetrics::defaultTabStop(&m_document);
 }
 
 void DocumentWalker::walk(DocumentVisitor &visitor) const

@@ -48,6 +48,8 @@ public:
     QString defaultFamily() const { return m_defaultFamily; }
     qreal defaultSize() const { return m_defaultSize; }
     CharacterProperties characterProperties(const QTextCharFormat &format) const;
+    // Twips between default tab stops, as the layout uses them.
+    int defaultTabStop() const;
 
 private:
     void walkFrame(QTextFrame *frame, bool inTable, DocumentVisitor &visitor) const;

@@ -84,6 +84,8 @@ QTextCharFormat charFormat(const CharacterProperties &chr)
         format.setProperty(CharBaselineOffset, chr.offset);
     if (chr.hidden)
         format.setProperty(CharHidden, true);
+    if (chr.field != FieldKind::None)
+        format.setProperty(CharField, int(chr.field));
     if (chr.caps)
         format.setFontCapitalization(QFont::AllUppercase);
     else if (chr.smallCaps)
@@ -136,6 +138,9 @@ CharacterProperties characterProperties(const QTextCharFormat &format, const QSt
             chr.vertical = 2;
     }
     chr.hidden = format.boolProperty(CharHidden);
+    if (const int field = format.intProperty(CharField); field == int(FieldKind::PageNumber)
+        || field == int(FieldKind::PageCount))
+        chr.field = FieldKind(field);
     chr.caps = format.fontCapitalization() == QFont::AllUppercase;
     chr.smallCaps = format.fontCapitalization() == QFont::SmallCaps;
     if (format.isAnchor())

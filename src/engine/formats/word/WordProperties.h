@@ -58,6 +58,7 @@ struct CharacterProperties
     quint8 vertical = 0; // 0 baseline, 1 superscript, 2 subscript
     int offset = 0;      // half-points raised (+) or lowered (-)
     QString link;        // hyperlink target; "#name" for a place in the document
+    FieldKind field = FieldKind::None; // the run stands for a page number or count
     bool operator==(const CharacterProperties &) const = default;
 };
 
@@ -112,6 +113,19 @@ struct SectionProperties
 {
     PageSetup page;
     bool landscape = false;
+};
+
+// How a document's headers and footers are chosen for a page (the stories
+// themselves are built with a DocumentBuilder of their own each):
+// HeaderFooterPages::First shows on the first page when titlePage is set,
+// HeaderFooterPages::Even on even pages when facingPages is set, and
+// HeaderFooterPages::Default everywhere else. The distances from the
+// paper's edge are PageSetup::headerDistance and footerDistance.
+struct HeaderFooterProperties
+{
+    bool titlePage = false;
+    bool facingPages = false;
+    bool operator==(const HeaderFooterProperties &) const = default;
 };
 
 } // namespace tamapiko::engine::word

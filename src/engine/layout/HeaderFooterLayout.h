@@ -1,0 +1,52 @@
+#pragma once
+
+// HeaderFooterLayout: the headers and footers of a document laid out for
+// the pages that show them.
+//
+// A story is laid out as a page of its own, as wide as the band it goes in,
+// with the same PageLayout as the body, so a header shows tables, pictures
+// and formats exactly as the body would. Fields differ from page to page:
+// each page gets a copy of the story whose page number and page count runs
+// hold that page's values. Copies are kept for the last few pages asked
+// for; a story without fields is laid out once for every page.
+
+#include "engine/HeaderFooterSet.h"
+
+#include <memory>
+#include <vector>
+
+class QTextDocument;
+
+namespace tamapiko::engine {
+
+class PageLayout;
+
+class HeaderFooterLayout
+{
+public:
+    explicit HeaderFooterLayout(const HeaderFooterSet &set);
+    ~HeaderFooterLayout();
+
+    struct Placed
+    {
+        PageLayout *layout = nullptr;    // its first page holds the story; null: none
+        int height = 0;                  // twips the story takes
+    };
+
+    // The header or footer page `page` (from 0) of `pageCount` shows, laid
+    // out `width` twips wide.
+    Placed story(HeaderFooterKind kind, int page, int pageCount, int width);
+
+    // A copy of `story` with every field run showing its value on that
+    // page; the caller owns it.
+    static std::unique_ptr<QTextDocument> resolvedCopy(const QTextDocument &story, int page, int pageCount);
+    static bool hasFields(const QTextDocument &story);
+
+private:
+    struct Instance;
+
+    const HeaderFooterSet &m_set;
+    std::vector<std::unique_ptr<Instance>> m_instances;   // most recently used last
+};
+
+} // namespace tamapiko::engine
