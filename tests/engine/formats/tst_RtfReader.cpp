@@ -340,9 +340,20 @@ void tst_RtfReader::pageSetup()
     QCOMPARE(model->pageSetup().height, 11906);
     QCOMPARE(model->pageSetup().marginLeft, 500);
 
-    // Without page words the default page stays.
+    // Without page words the page is RTF's own default: Letter, margins
+    // 1800 twips at the sides and 1440 above and below; the same for the
+    // words a file leaves out.
     model = read("{\\rtf1\\ansi x}");
-    QCOMPARE(model->pageSetup(), PageSetup());
+    PageSetup letter;
+    letter.width = 12240;
+    letter.height = 15840;
+    letter.marginLeft = letter.marginRight = 1800;
+    letter.marginTop = letter.marginBottom = 1440;
+    QCOMPARE(model->pageSetup(), letter);
+    model = read("{\\rtf1\\ansi\\paperw11906\\paperh16838\\margl1000 x}");
+    QCOMPARE(model->pageSetup().marginLeft, 1000);
+    QCOMPARE(model->pageSetup().marginRight, 1800);
+    QCOMPARE(model->pageSetup().marginTop, 1440);
 }
 
 void tst_RtfReader::tables()
