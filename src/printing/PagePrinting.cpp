@@ -1,6 +1,7 @@
 #include "printing/PagePrinting.h"
 
 #include "engine/TTextEngine.h"
+#include "printing/PdfTextRuns.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -60,6 +61,7 @@ public:
 
     void commit()
     {
+        compactTemporary();
         QFile::setPermissions(m_temporary, QFileInfo::exists(m_finalPath)
                                                ? QFile::permissions(m_finalPath)
                                                : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
@@ -70,6 +72,23 @@ public:
     }
 
 private:
+    // Qt writes every glyph of the text on its own; the runs take a
+    // fraction of the room.
+    void compactTemporary()
+    {
+        QFile file(m_temporary);
+        if (!file.open(QIODevice::ReadOnly))
+            fail(QStringLiteral("Error saving file ") + m_target);
+        const QByteArray written = file.readAll();
+        file.close();
+        const QByteArray compact = compactPdfText(written);
+        if (compact.size() >= written.size())
+            return;
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(compact) != compact.size()
+            || !file.flush())
+            fail(QStringLiteral("Error saving file ") + m_target);
+    }
+
     QPrinter &m_printer;
     QString m_target;
     QString m_finalPath;
