@@ -17,23 +17,43 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
+#include <sys/resource.h>
+
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 using tamapiko::bench::documentsFolder;
 using tamapiko::bench::medianMs;
 
 namespace {
 
-double processMs(int runs, const QString &program, const QStringList &arguments)
+// CPU of finished child processes (user and system), milliseconds.
+double childrenCpuMs()
 {
-    return medianMs(runs, [&] {
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    auto ms = [](const timeval &t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
+// Median wall clock of the runs; `cpuMs` gets the median CPU of a run.
+double processMs(int runs, const QString &program, const QStringList &arguments, double *cpuMs)
+{
+    std::vector<double> cpu;
+    const double wall = medianMs(runs, [&] {
+        const double before = childrenCpuMs();
         QProcess process;
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.start(program, arguments);
         if (!process.waitForFinished(1800000) || process.exitStatus() != QProcess::NormalExit
             || process.exitCode() != 0)
             qFatal("%s failed", qPrintable(program));
+        cpu.push_back(childrenCpuMs() - before);
     });
+    std::sort(cpu.begin(), cpu.end());
+    *cpuMs = cpu[cpu.size() / 2];
+    return wall;
 }
 
 QString pdfPages(const QString &path)
@@ -76,8 +96,9 @@ int main(int argc, char *argv[])
     const QString ours = out.filePath(QStringLiteral("ours.pdf"));
     std::printf("%s (%lld bytes), %d runs each, median milliseconds, whole process\n",
                 qPrintable(QFileInfo(input).fileName()), qlonglong(QFileInfo(input).size()), runs);
-    const double oursMs = processMs(runs, program, {QStringLiteral("--convert"), input, ours});
-    std::printf("tamapiko --convert   %9.1f ms   %9lld bytes   %s pages\n", oursMs,
+    double oursCpu = 0;
+    const double oursMs = processMs(runs, program, {QStringLiteral("--convert"), input, ours}, &oursCpu);
+    std::printf("tamapiko --convert   %9.1f ms (CPU %9.1f)   %9lld bytes   %s pages\n", oursMs, oursCpu,
                 qlonglong(QFileInfo(ours).size()), qPrintable(pdfPages(ours)));
 
     const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
@@ -87,14 +108,17 @@ int main(int argc, char *argv[])
     }
     const QString profile = QUrl::fromLocalFile(out.filePath(QStringLiteral("profile"))).toString();
     const QString theirsDir = out.filePath(QStringLiteral("lo"));
+    double theirsCpu = 0;
     const double theirsMs = processMs(runs, soffice,
                                       {QStringLiteral("-env:UserInstallation=") + profile, QStringLiteral("--headless"),
                                        QStringLiteral("--convert-to"), QStringLiteral("pdf"), QStringLiteral("--outdir"),
-                                       theirsDir, input});
+                                       theirsDir, input},
+                                      &theirsCpu);
     const QString theirs = QDir(theirsDir).filePath(QFileInfo(input).completeBaseName() + QStringLiteral(".pdf"));
-    std::printf("soffice --convert-to %9.1f ms   %9lld bytes   %s pages\n", theirsMs,
+    std::printf("soffice --convert-to %9.1f ms (CPU %9.1f)   %9lld bytes   %s pages\n", theirsMs, theirsCpu,
                 qlonglong(QFileInfo(theirs).size()), qPrintable(pdfPages(theirs)));
-    std::printf("ratio: %.1fx faster, %.2f of LibreOffice's size\n", theirsMs / oursMs,
+    std::printf("ratio: %.1fx faster (CPU %.1fx), %.2f of LibreOffice's size\n", theirsMs / oursMs,
+                theirsCpu / std::max(1.0, oursCpu),
                 double(QFileInfo(ours).size()) / double(qMax<qint64>(1, QFileInfo(theirs).size())));
     return 0;
 }
