@@ -118,15 +118,6 @@ int codePageForCharset(int charset, int ansiCodePage)
     return ansiCodePage;
 }
 
-int charsetForCodePage(int codePage)
-{
-    for (const CharsetCodePage &entry : kCharsets) {
-        if (entry.codePage == codePage)
-            return entry.charset;
-    }
-    return 0;
-}
-
 QString CodePageDecoder::decode(int codePage, QByteArrayView bytes)
 {
     bool ascii = true;

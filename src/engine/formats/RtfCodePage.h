@@ -17,9 +17,6 @@ namespace tamapiko::engine::rtf {
 // and for values that name no code page.
 int codePageForCharset(int charset, int ansiCodePage);
 
-// The \fcharset value that corresponds to a code page (0 for ANSI Latin).
-int charsetForCodePage(int codePage);
-
 // Pseudo code pages for the symbol fonts (\fcharset2), whose bytes are
 // glyph numbers rather than characters: we map them to the Unicode
 // characters the glyphs show.

@@ -161,7 +161,6 @@ private:
 
     void applyWord(const ControlWord &word, bool hasParameter, int parameter);
     void applyBorderWord(Action action, int parameter);
-    Border *borderTarget();
 
     // Body text
     void appendBytes(QByteArrayView bytes);

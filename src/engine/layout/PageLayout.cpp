@@ -113,11 +113,6 @@ FlowItem PageLayout::previousItem(const FlowItem &item) const
     return itemAt(item.block.previous());
 }
 
-QTextLayout *PageLayout::laidOutBlock(const QTextBlock &block)
-{
-    return block.isValid() ? block.layout() : nullptr;
-}
-
 bool PageLayout::needsBreaking(const FlowItem &item) const
 {
     if (!item.table)

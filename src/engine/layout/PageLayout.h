@@ -121,7 +121,6 @@ public:
     FlowItem itemAt(const QTextBlock &block) const;
 
     // A block's line as stacked: top in flow coordinates and advance.
-    static QTextLayout *laidOutBlock(const QTextBlock &block);
     int lineTop(const QTextBlock &block, int lineIndex) const;
     int lineAdvance(const QTextBlock &block, const QTextLine &line) const;
 

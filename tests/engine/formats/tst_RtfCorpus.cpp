@@ -4,6 +4,7 @@
 
 #include "engine/DocumentModel.h"
 #include "engine/formats/RtfFilter.h"
+#include "support/FilterBytes.h"
 #include "support/TestSupport.h"
 
 #include <QBuffer>
@@ -19,20 +20,12 @@ namespace {
 
 bool load(const QByteArray &data, DocumentModel &model, QString *error)
 {
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    return RtfFilter().read(buffer, model, {}, error);
+    return readWith(RtfFilter(), data, model, error);
 }
 
 QByteArray save(const DocumentModel &model)
 {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    QString error;
-    if (!RtfFilter().write(buffer, model, {}, &error))
-        qWarning() << "write failed:" << error;
-    return buffer.data();
+    return writeWith(RtfFilter(), model);
 }
 
 } // namespace

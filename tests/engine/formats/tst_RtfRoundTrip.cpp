@@ -6,6 +6,7 @@
 #include "engine/formats/RtfControlWords.h"
 #include "engine/formats/RtfFilter.h"
 #include "engine/formats/RtfTokenizer.h"
+#include "support/FilterBytes.h"
 #include "support/RichDocumentBuilder.h"
 #include "support/TestSupport.h"
 
@@ -23,24 +24,12 @@ namespace {
 
 QByteArray save(const DocumentModel &model)
 {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    QString error;
-    if (!RtfFilter().write(buffer, model, {}, &error))
-        qWarning() << "write failed:" << error;
-    return buffer.data();
+    return writeWith(RtfFilter(), model);
 }
 
 bool load(const QByteArray &data, DocumentModel &model)
 {
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QString error;
-    const bool ok = RtfFilter().read(buffer, model, {}, &error);
-    if (!ok)
-        qWarning() << "read failed:" << error;
-    return ok;
+    return readWith(RtfFilter(), data, model);
 }
 
 ComparisonProfile rtfProfile()
