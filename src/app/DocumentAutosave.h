@@ -28,6 +28,8 @@ public:
 
     // The document changed: a snapshot follows within the delay.
     void documentChanged();
+    // A snapshot is due (the document changed since the last one).
+    bool pending() const { return m_timer.isActive(); }
     // The document was saved, or its window closes: its snapshot goes.
     void discard();
     // A restored document goes on in the slot it was restored from.

@@ -18,6 +18,7 @@
 #include "engine/TEngineRuler.h"
 #include "engine/TEngineStatusBar.h"
 #include "engine/TTextEngine.h"
+#include "engine/editing/TextEditor.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -594,13 +595,16 @@ void TMDIChild::dann1Click()
         else
             written |= box->isChecked() ? bit : bit * FrameAbsentFactor;
     }
-    TextEngine1->setFrameStyle(written);
-    const QString widthText = dialog->cboLineWidth->currentText();
-    if (!widthText.isEmpty())
-        TextEngine1->setFrameLineWidth(std::clamp(leadingNumber(widthText), 1, 12) * TwipsPerPoint);
-    const QString distanceText = dialog->cboTextDistance->currentText();
-    if (!distanceText.isEmpty())
-        TextEngine1->setFrameDistance(std::clamp(leadingNumber(distanceText), 0, 12) * TwipsPerPoint);
+    // The sides, the line width and the distance are one step to undo.
+    TextEngine1->applyEdit(tamapiko::engine::EditKind::Frame, [&](QTextCursor &) {
+        TextEngine1->setFrameStyle(written);
+        const QString widthText = dialog->cboLineWidth->currentText();
+        if (!widthText.isEmpty())
+            TextEngine1->setFrameLineWidth(std::clamp(leadingNumber(widthText), 1, 12) * TwipsPerPoint);
+        const QString distanceText = dialog->cboTextDistance->currentText();
+        if (!distanceText.isEmpty())
+            TextEngine1->setFrameDistance(std::clamp(leadingNumber(distanceText), 0, 12) * TwipsPerPoint);
+    });
 }
 
 void TMDIChild::Insert2Click()

@@ -63,7 +63,7 @@ TTextEnginePrivate::TTextEnginePrivate(TTextEngine *engine)
     , layout(nullptr)
     , tracker(model.document())
     , editor(tracker)
-    , clipboard(model.document(), editor, tracker)
+    , clipboard(model.document(), editor)
 {
     installFontSubstitutions();
     QTextDocument *document = model.document();
@@ -509,19 +509,17 @@ int TTextEngine::FrameStyle() const
 
 void TTextEngine::setFrameStyle(int style)
 {
-    QTextCursor cursor = d->cursor;
-    d->tracker.beginEdit(cursor, UndoKindTracker::Formatting);
-    forEachSelectedBlock(d->cursor, [&](const QTextBlock &block) {
-        const int value = mergedFrameStyle(block.blockFormat().intProperty(ParagraphFrameStyle), style);
-        QTextCursor paragraph(block);
-        QTextBlockFormat format;
-        format.setProperty(ParagraphFrameStyle, value);
-        if (!block.blockFormat().hasProperty(ParagraphFrameLineWidth))
-            format.setProperty(ParagraphFrameLineWidth, 20);
-        paragraph.mergeBlockFormat(format);
+    // Each paragraph keeps the frame parts the style does not name.
+    applyEdit(EditKind::Frame, [style](QTextCursor &selection) {
+        forEachSelectedBlock(selection, [style](const QTextBlock &block) {
+            const int value = mergedFrameStyle(block.blockFormat().intProperty(ParagraphFrameStyle), style);
+            QTextBlockFormat format;
+            format.setProperty(ParagraphFrameStyle, value);
+            if (!block.blockFormat().hasProperty(ParagraphFrameLineWidth))
+                format.setProperty(ParagraphFrameLineWidth, 20);
+            QTextCursor(block).mergeBlockFormat(format);
+        });
     });
-    d->tracker.endEdit(cursor);
-    d->afterUserAction();
 }
 
 int TTextEngine::FrameLineWidth() const
@@ -535,7 +533,7 @@ void TTextEngine::setFrameLineWidth(int twips)
         return;
     QTextBlockFormat format;
     format.setProperty(ParagraphFrameLineWidth, std::min(twips, 1440));
-    d->editor.mergeBlockFormat(d->cursor, format);
+    d->editor.mergeBlockFormat(d->cursor, format, EditKind::Frame);
     d->afterUserAction();
 }
 
@@ -550,7 +548,7 @@ void TTextEngine::setFrameDistance(int twips)
         return;
     QTextBlockFormat format;
     format.setProperty(ParagraphFrameDistance, std::min(twips, 1440));
-    d->editor.mergeBlockFormat(d->cursor, format);
+    d->editor.mergeBlockFormat(d->cursor, format, EditKind::Frame);
     d->afterUserAction();
 }
 
@@ -1109,12 +1107,11 @@ int TTextEngine::InsertObjectAsChar(int kind, const QString &fileName, int posit
     QTextCursor at = d->cursor;
     if (position >= 0)
         at.setPosition(std::clamp(position, 0, document()->characterCount() - 1));
-    d->tracker.beginEdit(at, UndoKindTracker::Typing);
-    if (at.hasSelection())
-        at.removeSelectedText();
-    at.insertImage(*format);
-    d->tracker.endEdit(at);
-    d->tracker.breakGroup();
+    d->editor.apply(at, EditKind::Picture, [&format](QTextCursor &cursor) {
+        if (cursor.hasSelection())
+            cursor.removeSelectedText();
+        cursor.insertImage(*format);
+    });
     if (position < 0)
         d->cursor = at;
     d->ensureCaretVisible();
@@ -1625,11 +1622,10 @@ void TTextEngine::dropEvent(QDropEvent *event)
         // Moving inside the document: take the text out and put it in, one step.
         const QTextDocumentFragment fragment(d->cursor);
         QTextCursor source = d->cursor;
-        d->tracker.beginEdit(at, UndoKindTracker::Typing);
-        source.removeSelectedText();
-        at.insertFragment(fragment);
-        d->tracker.endEdit(at);
-        d->tracker.breakGroup();
+        d->editor.apply(at, EditKind::Paste, [&](QTextCursor &target) {
+            source.removeSelectedText();
+            target.insertFragment(fragment);
+        });
         const int end = at.position();
         d->cursor.setPosition(end - fragment.toPlainText().size());
         d->cursor.setPosition(end, QTextCursor::KeepAnchor);

@@ -2,7 +2,6 @@
 
 #include "engine/DocumentModel.h"
 #include "engine/editing/TextEditor.h"
-#include "engine/editing/UndoKindTracker.h"
 #include "engine/formats/DocumentFilter.h"
 #include "engine/formats/HtmlFilter.h"
 #include "engine/formats/NativeFilter.h"
@@ -97,10 +96,9 @@ void renameClashingPictures(QTextDocument *source, const QTextDocument *target)
 
 } // namespace
 
-ClipboardBridge::ClipboardBridge(QTextDocument *document, TextEditor &editor, UndoKindTracker &tracker)
+ClipboardBridge::ClipboardBridge(QTextDocument *document, TextEditor &editor)
     : m_document(document)
     , m_editor(editor)
-    , m_tracker(tracker)
 {
 }
 
@@ -189,11 +187,11 @@ bool ClipboardBridge::insert(const QMimeData *mime, QTextCursor &at)
             m_document->addResource(QTextDocument::ImageResource, QUrl(name), image);
             QTextImageFormat format;
             format.setName(name);
-            m_tracker.beginEdit(at, UndoKindTracker::Typing);
-            if (at.hasSelection())
-                at.removeSelectedText();
-            at.insertImage(format);
-            m_tracker.endEdit(at);
+            m_editor.apply(at, EditKind::Paste, [&format](QTextCursor &cursor) {
+                if (cursor.hasSelection())
+                    cursor.removeSelectedText();
+                cursor.insertImage(format);
+            });
             return true;
         }
     }

@@ -17,12 +17,11 @@ namespace tamapiko::engine {
 
 class DocumentModel;
 class TextEditor;
-class UndoKindTracker;
 
 class ClipboardBridge
 {
 public:
-    ClipboardBridge(QTextDocument *document, TextEditor &editor, UndoKindTracker &tracker);
+    ClipboardBridge(QTextDocument *document, TextEditor &editor);
 
     QMimeData *mimeData(const QTextCursor &selection) const;
     static bool canInsert(const QMimeData *mime);
@@ -37,7 +36,6 @@ public:
 private:
     QTextDocument *m_document;
     TextEditor &m_editor;
-    UndoKindTracker &m_tracker;
 };
 
 } // namespace tamapiko::engine

@@ -130,12 +130,11 @@ void TextEditor::insertFragment(QTextCursor &cursor, const QTextDocumentFragment
 {
     if (fragment.isEmpty())
         return;
-    m_tracker.beginEdit(cursor, UndoKindTracker::Typing);
-    if (cursor.hasSelection())
-        cursor.removeSelectedText();
-    cursor.insertFragment(fragment);
-    m_tracker.endEdit(cursor);
-    m_tracker.breakGroup();
+    apply(cursor, EditKind::Paste, [&fragment](QTextCursor &at) {
+        if (at.hasSelection())
+            at.removeSelectedText();
+        at.insertFragment(fragment);
+    });
 }
 
 void TextEditor::mergeCharFormat(QTextCursor &cursor, const QTextCharFormat &format)
@@ -145,16 +144,12 @@ void TextEditor::mergeCharFormat(QTextCursor &cursor, const QTextCharFormat &for
         cursor.mergeCharFormat(format);
         return;
     }
-    m_tracker.beginEdit(cursor, UndoKindTracker::Formatting);
-    cursor.mergeCharFormat(format);
-    m_tracker.endEdit(cursor);
+    apply(cursor, EditKind::Formatting, [&format](QTextCursor &selection) { selection.mergeCharFormat(format); });
 }
 
-void TextEditor::mergeBlockFormat(QTextCursor &cursor, const QTextBlockFormat &format)
+void TextEditor::mergeBlockFormat(QTextCursor &cursor, const QTextBlockFormat &format, EditKind kind)
 {
-    m_tracker.beginEdit(cursor, UndoKindTracker::Formatting);
-    cursor.mergeBlockFormat(format);
-    m_tracker.endEdit(cursor);
+    apply(cursor, kind, [&format](QTextCursor &paragraphs) { paragraphs.mergeBlockFormat(format); });
 }
 
 } // namespace tamapiko::engine

@@ -50,7 +50,8 @@ public:
     // Inserts a piece of rich text (paste, drop, an inserted file).
     void insertFragment(QTextCursor &cursor, const QTextDocumentFragment &fragment);
     void mergeCharFormat(QTextCursor &cursor, const QTextCharFormat &format);
-    void mergeBlockFormat(QTextCursor &cursor, const QTextBlockFormat &format);
+    void mergeBlockFormat(QTextCursor &cursor, const QTextBlockFormat &format,
+                          EditKind kind = EditKind::Formatting);
 
     // Any other edit: `change` runs on `cursor` as one undo step of `kind`.
     void apply(QTextCursor &cursor, EditKind kind, const std::function<void(QTextCursor &)> &change);

@@ -1,5 +1,7 @@
 #include "engine/formats/NativeValues.h"
 
+#include "engine/formats/ValueLimits.h"
+
 #include <QBrush>
 #include <QColor>
 #include <QIODevice>
@@ -254,7 +256,7 @@ QTextFormat readFormat(QDataStream &in)
         if (in.status() == QDataStream::Ok && id != QTextFormat::ObjectIndex)
             format.setProperty(id, value);
     }
-    return format;
+    return limits::bounded(format);
 }
 
 } // namespace tamapiko::engine::native

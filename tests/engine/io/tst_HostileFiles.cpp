@@ -7,11 +7,15 @@
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QtTest>
 
+#include <cmath>
 #include <functional>
+#include <limits>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -198,6 +202,69 @@ private slots:
         const QByteArray bytes = written.readAll();
         QVERIFY(!bytes.contains("2147483647"));
         QVERIFY(!bytes.contains("\\paperh-"));
+    }
+
+    // Lengths and sizes far beyond any page, and numbers that are none, in
+    // each format that stores them: the engine holds values it can lay out,
+    // paints the document, and writes back what it holds.
+    void paragraphAndCharacterValuesBeyondReason()
+    {
+        const auto inRange = [](const QTextDocument *document) {
+            QStringList faults;
+            for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+                const QTextBlockFormat para = block.blockFormat();
+                for (qreal length : {para.leftMargin(), para.rightMargin(), para.textIndent(), para.topMargin(),
+                                     para.bottomMargin(), para.lineHeight()}) {
+                    if (!std::isfinite(length) || std::abs(length) > PageSetup::LargestTwips / 20.0)
+                        faults << QStringLiteral("paragraph length %1").arg(length);
+                }
+                for (const QTextOption::Tab &tab : para.tabPositions())
+                    if (!std::isfinite(tab.position) || std::abs(tab.position) > PageSetup::LargestTwips / 20.0)
+                        faults << QStringLiteral("tab at %1").arg(tab.position);
+                for (auto it = block.begin(); !it.atEnd(); ++it) {
+                    const qreal size = it.fragment().charFormat().fontPointSize();
+                    if (!std::isfinite(size) || size < 0 || size > 1638)
+                        faults << QStringLiteral("font size %1").arg(size);
+                }
+            }
+            return faults.join(u", ");
+        };
+
+        const QString rtf = writeFile(m_dir, QStringLiteral("values.rtf"),
+            "{\\rtf1\\ansi\\pard\\li2147483647\\ri-2147483647\\fi-2147483647\\sb2147483647\\sa2147483647"
+            "\\sl-2147483647\\tx2147483647\\fs2147483647 wide\\par"
+            "\\trowd\\trgaph2147483647\\trleft-2147483647\\cellx2147483647\\cellx-2147483647 a\\cell b\\cell\\row}");
+        DocumentModel fromRtf;
+        QVERIFY(readDocumentFile(rtf, 0, RtfFormat, fromRtf).ok());
+        QVERIFY(fromRtf.document()->toPlainText().contains(QStringLiteral("wide")));
+        QCOMPARE(inRange(fromRtf.document()), QString());
+        layOutAndPaint(fromRtf.document());
+        QByteArray back;
+        QVERIFY(encodeDocument(fromRtf, RtfFormat, QStringLiteral("back"), &back).ok());
+        QVERIFY2(!back.contains("214748364"), back.constData());
+
+        // The native format stores Qt's own doubles: 1e301, NaN, infinity.
+        DocumentModel hostile;
+        QTextCursor cursor(hostile.document());
+        QTextBlockFormat para;
+        para.setLeftMargin(1e301);
+        para.setTextIndent(-1e301);
+        para.setTopMargin(std::numeric_limits<double>::quiet_NaN());
+        para.setLineHeight(std::numeric_limits<double>::infinity(), QTextBlockFormat::FixedHeight);
+        para.setTabPositions({QTextOption::Tab(std::numeric_limits<double>::quiet_NaN(), QTextOption::LeftTab),
+                              QTextOption::Tab(1e301, QTextOption::RightTab)});
+        QTextCharFormat chr;
+        chr.setFontPointSize(1e301);
+        cursor.setBlockFormat(para);
+        cursor.insertText(QStringLiteral("nan"), chr);
+        QByteArray txm;
+        QVERIFY(encodeDocument(hostile, 3, QStringLiteral("hostile"), &txm).ok());
+        DocumentModel fromTxm;
+        QVERIFY(readDocumentFile(writeFile(m_dir, QStringLiteral("values.txm"), txm), 0, 3, fromTxm).ok());
+        QCOMPARE(fromTxm.document()->toPlainText(), QStringLiteral("nan"));
+        QCOMPARE(inRange(fromTxm.document()), QString());
+        QCOMPARE(fromTxm.document()->begin().blockFormat().leftMargin(), PageSetup::LargestTwips / 20.0);
+        layOutAndPaint(fromTxm.document());
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include "engine/EngineProperties.h"
 #include "engine/formats/RtfPicture.h"
+#include "engine/formats/ValueLimits.h"
 #include "engine/formats/word/WordFormats.h"
 
 #include <QCryptographicHash>
@@ -277,14 +278,15 @@ void DocumentBuilder::endRow(const RowProperties &rowProperties)
         QTextTableCellFormat format = tableCell.format().toTableCellFormat();
         applyCellProperties(format, cell, rowProperties);
         tableCell.setFormat(format);
-        widths.append(QTextLength(QTextLength::FixedLength, std::max(cell.right - previousRight, 20) / 20.0));
+        const int width = limits::twips(std::max<qint64>(qint64(cell.right) - previousRight, 20));
+        widths.append(QTextLength(QTextLength::FixedLength, width / 20.0));
         previousRight = cell.right;
     }
     if (!m_table->widthsSet && columns == t->columns() && columns > 0) {
         QTextTableFormat format = t->format();
         format.setColumnWidthConstraints(widths);
         if (rowProperties.left > 0)
-            format.setLeftMargin(rowProperties.left / 20.0);
+            format.setLeftMargin(limits::twips(rowProperties.left) / 20.0);
         t->setFormat(format);
         m_table->widthsSet = true;
     }

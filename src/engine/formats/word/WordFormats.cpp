@@ -1,6 +1,7 @@
 #include "engine/formats/word/WordFormats.h"
 
 #include "engine/EngineProperties.h"
+#include "engine/formats/ValueLimits.h"
 
 #include <QBrush>
 
@@ -94,7 +95,7 @@ QTextCharFormat charFormat(const CharacterProperties &chr)
         format.setAnchor(true);
         format.setAnchorHref(chr.link);
     }
-    return format;
+    return limits::bounded(format).toCharFormat();
 }
 
 CharacterProperties characterProperties(const QTextCharFormat &format, const QString &defaultFamily,
@@ -208,7 +209,7 @@ QTextBlockFormat blockFormat(const ParagraphProperties &para)
             format.setProperty(ParagraphFrameDistance, first->space);
         }
     }
-    return format;
+    return limits::bounded(format).toBlockFormat();
 }
 
 ParagraphProperties paragraphProperties(const QTextBlockFormat &format)
@@ -290,6 +291,7 @@ void applyCellProperties(QTextTableCellFormat &format, const CellProperties &cel
         format.setProperty(TableRowMinimumHeight, height);
     format.setLeftPadding(row.gap / 20.0);
     format.setRightPadding(row.gap / 20.0);
+    format = limits::bounded(format).toTableCellFormat();
 }
 
 CellProperties cellProperties(const QTextTableCellFormat &format, qreal tableBorder)
