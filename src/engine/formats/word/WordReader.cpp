@@ -25,6 +25,7 @@ constexpr quint16 kWord6Ident = 0xA5DC; // Word 6 and Word 95
 constexpr int kNoStyle = 0x0FFF;
 constexpr int kMaxStyleDepth = 16;
 constexpr quint32 kFkpSize = 512;
+const QColor kDeletionColor = QColor::fromRgb(0xC0, 0x00, 0x00); // the colour deletions are marked in
 
 // Indices of the (fc, lcb) pairs in the FIB that we use.
 enum FibPair {
@@ -234,6 +235,7 @@ public:
     DocumentBuilder &builder;
     bool hasPage = false;
     PageSetup page;
+    DocumentSummary summary;
 
 private:
     bool fail(QString *error, const QString &message)
@@ -322,6 +324,7 @@ WordReader::~WordReader() = default;
 bool WordReader::read(const QByteArray &file, QString *error) { return d->read(file, error); }
 bool WordReader::hasPageSetup() const { return d->hasPage; }
 PageSetup WordReader::pageSetup() const { return d->page; }
+DocumentSummary WordReader::summary() const { return d->summary; }
 
 // ---------------------------------------------------------------- file structure
 
@@ -369,6 +372,8 @@ bool WordReader::Private::read(const QByteArray &file, QString *error)
         return false;
     if (storage.hasStream(QStringLiteral("Data")) && !storage.readStream(QStringLiteral("Data"), &dataStream, error))
         return false;
+    if (QByteArray stream; storage.readStream(kSummaryStreamName, &stream, nullptr))
+        summary = readSummaryInformation(stream);
 
     if (!readPieces(error))
         return false;
@@ -854,12 +859,16 @@ void WordReader::Private::applyPap(Pap &pap, QByteArrayView grpprl) const
             for (int i = 0; i < added; ++i) {
                 TabStop tab;
                 tab.position = op.i16(at + 1 + 2 * i);
-                const int kind = op.u8(at + 1 + 2 * qint64(added) + i) & 7;
+                const int descriptor = op.u8(at + 1 + 2 * qint64(added) + i);
+                const int kind = descriptor & 7;
+                const int leader = (descriptor >> 3) & 7;
                 static constexpr QTextOption::TabType kKinds[] = {QTextOption::LeftTab, QTextOption::CenterTab,
                                                                    QTextOption::RightTab, QTextOption::DelimiterTab};
                 if (kind > 3)
                     continue; // bar tabs draw a line; they stop nothing
                 tab.type = kKinds[kind];
+                if (leader <= int(TabLeader::MiddleDots))
+                    tab.leader = TabLeader(leader);
                 tabs.removeIf([&](const TabStop &t) { return t.position == tab.position; });
                 tabs.append(tab);
             }
@@ -918,6 +927,12 @@ void WordReader::Private::applyPap(Pap &pap, QByteArrayView grpprl) const
         }
         case sprmTDxaGapHalf: pap.row.gap = std::max<int>(0, op.i16(0)); break;
         case sprmTDyaRowHeight: pap.row.height = op.i16(0); break;
+        case sprmTJc90:
+        case sprmTJc: {
+            static constexpr Alignment kRowAlignments[] = {Alignment::Left, Alignment::Center, Alignment::Right};
+            pap.row.alignment = kRowAlignments[std::min<int>(op.u16(0), 2)];
+            break;
+        }
         case sprmTTableBorders80:
             for (int i = 0; i < 6; ++i)
                 pap.tableBorders[i] = border80(op, 1 + 4 * i);
@@ -986,6 +1001,13 @@ CharacterProperties WordReader::Private::finalProps(const Chp &chp, QStringView 
     props.font = fontName(eastAsian ? chp.fontEastAsia : chp.fontAscii);
     if (props.font.isEmpty())
         props.font = fontName(chp.fontAscii);
+    // Deleted text shows as Word shows it with its revision marks on:
+    // struck through in the revision colour.
+    if (chp.deleted) {
+        props.deleted = true;
+        props.strike = !props.doubleStrike;
+        props.foreColor = kDeletionColor;
+    }
     return props;
 }
 
@@ -1246,7 +1268,7 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
         const Chp chp = charChp(i);
         const char16_t c = text.at(i).unicode();
         auto sameFormat = [&] { return haveRun && chp.props == runChp.props && chp.fontAscii == runChp.fontAscii
-                                       && chp.fontEastAsia == runChp.fontEastAsia; };
+                                       && chp.fontEastAsia == runChp.fontEastAsia && chp.deleted == runChp.deleted; };
 
         // Field structure decides what shows.
         if (c == 0x13) {
@@ -1295,9 +1317,6 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
                 fields.back().instruction += QChar(c);
             continue;
         }
-        if (chp.deleted || chp.props.hidden)
-            continue;
-
         if (chp.special) {
             if (c == 0x01 && !chp.ole) {
                 flushRun(run, runChp, inTable);
@@ -1334,7 +1353,7 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
             continue;
         }
         case 0x1E: out = QChar(0x2011); break; // non-breaking hyphen
-        case 0x1F: continue;                   // optional hyphen: shown only at a line end
+        case 0x1F: out = QChar(0x00AD); break; // optional hyphen: shown only at a line end
         case 0x09: break;
         case 0x01: case 0x08: case 0x02: case 0x05: case 0x03: case 0x04: continue;
         default:
