@@ -16,6 +16,7 @@
 
 #include <QBuffer>
 #include <QRandomGenerator>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -154,6 +155,7 @@ private slots:
     void wordSpecificsSurviveWriteAndRead();
     void writtenFileIsAWordDocument();
     void rtfKeepsTabLeadersToo();
+    void word95JapaneseTextReads();
     void contentDecidesTheFilter_data();
     void contentDecidesTheFilter();
     void foreignAndDamagedFilesAreRefusedClearly();
@@ -244,6 +246,36 @@ void tst_WordFilter::rtfKeepsTabLeadersToo()
     DocumentModel reloaded;
     QVERIFY(RtfFilter().read(buffer, reloaded, {}, nullptr));
     QCOMPARE(reloaded.document()->begin().blockFormat().property(ParagraphTabLeaders).toList(), leaders);
+}
+
+// A Word 95 file as Japanese Word 95 saved it in full: a fixed FIB, then
+// the text as Shift-JIS bytes, where a kanji takes two text positions.
+void tst_WordFilter::word95JapaneseTextReads()
+{
+    const QString expected = QStringLiteral("日本語の文書です。\nｶﾅと ASCII\n");
+    QByteArray text = QStringEncoder("Shift_JIS").encode(QString(expected).replace(QLatin1Char('\n'), QLatin1Char('\r')));
+    QByteArray stream(0x200, '\0');
+    word::putU16(stream, 0x00, 0xA5DC); // Word 6 and 95
+    word::putU16(stream, 0x02, 104);    // Word 95
+    word::putU16(stream, 0x06, 0x0411); // Japanese
+    word::putU32(stream, 0x18, 0x200);  // the text starts here
+    word::putU32(stream, 0x1C, quint32(0x200 + text.size()));
+    word::putU32(stream, 0x34, quint32(text.size())); // positions: bytes
+    stream.append(text);
+    stream.append(QByteArray(4096, '\0'));
+    word::CompoundFileWriter storage;
+    storage.addStream(QStringLiteral("WordDocument"), stream);
+    DocumentModel model;
+    QString error;
+    QVERIFY2(load(storage.write(), model, &error), qPrintable(error));
+    QCOMPARE(model.document()->toPlainText() + QLatin1Char('\n'), expected);
+
+    // Versions before Word 6 are refused by name.
+    word::putU16(stream, 0x02, 45);
+    word::CompoundFileWriter older;
+    older.addStream(QStringLiteral("WordDocument"), stream);
+    QVERIFY(!load(older.write(), model, &error));
+    QVERIFY2(error.contains(QLatin1String("before Word 6")), qPrintable(error));
 }
 
 // Word saved RTF under .doc names for years; HTML and text turn up too.
