@@ -34,6 +34,7 @@ enum EngineProperty : int {
     // Paragraph layout extras: 0x100200..
     ParagraphKeepWithNext = QTextFormat::UserProperty + 0x100200, // bool
     ParagraphPageBreakBefore,                                     // bool (Qt's PageBreakPolicy also set)
+    ParagraphTabLeaders,          // QVariantList of int (word::TabLeader), one per tab position; absent when none has one
 
     // Character and preserved-data extras: 0x100300..
     PreservedFilterData = QTextFormat::UserProperty + 0x100300, // QByteArray a filter keeps to write back
@@ -42,6 +43,7 @@ enum EngineProperty : int {
     CharDoubleStrike,        // bool, struck through twice (Qt draws it as a single strike)
     CharHidden,              // bool, hidden text: kept, and written back as hidden
     CharField,               // int, FieldKind: the run shows a field's value (page number, count)
+    CharDeletedRevision,     // bool, a tracked deletion: shown struck through, written back as one
 
     // Tables: 0x100400..
     TableRowMinimumHeight = QTextFormat::UserProperty + 0x100400, // int, twips, on every cell of the row

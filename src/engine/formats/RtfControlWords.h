@@ -44,7 +44,7 @@ enum class Action : quint16 {
     // Paragraph formatting
     Pard, AlignLeft, AlignRight, AlignCenter, AlignJustify, LeftIndent, RightIndent, FirstIndent,
     SpaceBefore, SpaceAfter, LineSpacing, LineMultiple, TabPosition, TabRight, TabCenter,
-    TabDecimal, TabLeaderDot, TabLeaderHyphen, TabLeaderUnderline, KeepNext, PageBreakBefore,
+    TabDecimal, TabLeaderDot, TabLeaderMiddleDot, TabLeaderHyphen, TabLeaderUnderline, TabLeaderHeavy, KeepNext, PageBreakBefore,
     ParagraphStyle, InTable, TableDepth,
     BorderTop, BorderBottom, BorderLeft, BorderRight, BorderBar, BorderBox, BorderBetween,
     BorderSingle, BorderDouble, BorderNone, BorderWidth, BorderSpace, BorderColor,

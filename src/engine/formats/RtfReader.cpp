@@ -77,6 +77,7 @@ struct CharState
 struct ParaState : word::ParagraphProperties
 {
     QTextOption::TabType pendingTabType = QTextOption::LeftTab;
+    word::TabLeader pendingTabLeader = word::TabLeader::None;
     bool inTable = false;
     bool operator==(const ParaState &) const = default;
 };
@@ -626,13 +627,16 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
     case Action::TabRight: para.pendingTabType = QTextOption::RightTab; break;
     case Action::TabCenter: para.pendingTabType = QTextOption::CenterTab; break;
     case Action::TabDecimal: para.pendingTabType = QTextOption::DelimiterTab; break;
-    case Action::TabLeaderDot:
-    case Action::TabLeaderHyphen:
-    case Action::TabLeaderUnderline: break;
+    case Action::TabLeaderDot: para.pendingTabLeader = word::TabLeader::Dots; break;
+    case Action::TabLeaderMiddleDot: para.pendingTabLeader = word::TabLeader::MiddleDots; break;
+    case Action::TabLeaderHyphen: para.pendingTabLeader = word::TabLeader::Hyphens; break;
+    case Action::TabLeaderUnderline: para.pendingTabLeader = word::TabLeader::Underline; break;
+    case Action::TabLeaderHeavy: para.pendingTabLeader = word::TabLeader::Heavy; break;
     case Action::TabPosition:
         if (para.tabs.size() < 64)
-            para.tabs.append(word::TabStop{p, para.pendingTabType});
+            para.tabs.append(word::TabStop{p, para.pendingTabType, para.pendingTabLeader});
         para.pendingTabType = QTextOption::LeftTab;
+        para.pendingTabLeader = word::TabLeader::None;
         break;
     case Action::KeepNext: para.keepNext = on; break;
     case Action::PageBreakBefore: para.pageBreakBefore = on; break;

@@ -575,6 +575,10 @@ void RtfWriter::Private::beginParagraph(const word::ParagraphProperties &para, b
         out.word(controlWordName(Action::LineMultiple), para.lineMultiple ? 1 : 0);
     }
     for (const word::TabStop &tab : para.tabs) {
+        static constexpr Action kLeaders[] = {Action::TabLeaderDot, Action::TabLeaderHyphen, Action::TabLeaderUnderline,
+                                              Action::TabLeaderHeavy, Action::TabLeaderMiddleDot};
+        if (tab.leader != word::TabLeader::None)
+            out.word(kLeaders[int(tab.leader) - 1]);
         if (tab.type == QTextOption::RightTab)
             out.word(Action::TabRight);
         else if (tab.type == QTextOption::CenterTab)

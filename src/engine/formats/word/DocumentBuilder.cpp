@@ -115,8 +115,12 @@ void DocumentBuilder::endParagraph(const ParagraphProperties &para, const Charac
 {
     ensureContext(inTable);
     const QTextBlockFormat format = withPendingBreak(blockFormat(para));
-    if (m_blockIsOurs)
+    // The mark's format is the block's own character format, which the
+    // writers give back as the mark of this same paragraph.
+    if (m_blockIsOurs) {
         m_cursor.setBlockFormat(format);
+        m_cursor.setBlockCharFormat(charFormat(mark));
+    }
     // The next block is made when content arrives, so that a table after
     // this paragraph follows it directly and a final paragraph end adds
     // nothing.
@@ -287,6 +291,10 @@ void DocumentBuilder::endRow(const RowProperties &rowProperties)
         format.setColumnWidthConstraints(widths);
         if (rowProperties.left > 0)
             format.setLeftMargin(limits::twips(rowProperties.left) / 20.0);
+        if (rowProperties.alignment == Alignment::Center)
+            format.setAlignment(Qt::AlignHCenter);
+        else if (rowProperties.alignment == Alignment::Right)
+            format.setAlignment(Qt::AlignRight);
         t->setFormat(format);
         m_table->widthsSet = true;
     }

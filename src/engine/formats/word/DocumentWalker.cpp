@@ -95,6 +95,10 @@ RowProperties DocumentWalker::rowProperties(QTextTable *table, int row, const QL
     properties.left = twips(tableFormat.leftMargin());
     // The page draws the table's border on every side a cell leaves to it.
     const qreal tableBorder = std::max<qreal>(0, tableFormat.border());
+    if (tableFormat.alignment() & Qt::AlignHCenter)
+        properties.alignment = Alignment::Center;
+    else if (tableFormat.alignment() & Qt::AlignRight)
+        properties.alignment = Alignment::Right;
     for (int column = 0; column < table->columns(); ++column) {
         const QTextTableCell cell = table->cellAt(row, column);
         const QTextTableCellFormat format = cell.format().toTableCellFormat();

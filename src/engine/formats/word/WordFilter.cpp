@@ -70,13 +70,15 @@ bool WordFilter::read(QIODevice &in, DocumentModel &model, const FilterContext &
     }
     if (reader.hasPageSetup())
         model.setPageSetup(reader.pageSetup());
+    reader.summary().applyTo(model);
     document->setModified(false);
     return true;
 }
 
 bool WordFilter::write(QIODevice &out, const DocumentModel &model, const FilterContext &, QString *error)
 {
-    const QByteArray data = word::WordWriter(*model.document(), model.pageSetup()).write();
+    const QByteArray data =
+        word::WordWriter(*model.document(), model.pageSetup(), word::DocumentSummary::of(model)).write();
     if (out.write(data) != data.size()) {
         if (error)
             *error = out.errorString().isEmpty() ? QStringLiteral("The Word document could not be written.")

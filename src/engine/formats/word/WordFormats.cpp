@@ -87,6 +87,8 @@ QTextCharFormat charFormat(const CharacterProperties &chr)
         format.setProperty(CharHidden, true);
     if (chr.field != FieldKind::None)
         format.setProperty(CharField, int(chr.field));
+    if (chr.deleted)
+        format.setProperty(CharDeletedRevision, true);
     if (chr.caps)
         format.setFontCapitalization(QFont::AllUppercase);
     else if (chr.smallCaps)
@@ -142,6 +144,7 @@ CharacterProperties characterProperties(const QTextCharFormat &format, const QSt
     if (const int field = format.intProperty(CharField); field == int(FieldKind::PageNumber)
         || field == int(FieldKind::PageCount))
         chr.field = FieldKind(field);
+    chr.deleted = format.boolProperty(CharDeletedRevision);
     chr.caps = format.fontCapitalization() == QFont::AllUppercase;
     chr.smallCaps = format.fontCapitalization() == QFont::SmallCaps;
     if (format.isAnchor())
@@ -171,11 +174,17 @@ QTextBlockFormat blockFormat(const ParagraphProperties &para)
     if (!para.tabs.isEmpty()) {
         QList<QTextOption::Tab> tabs;
         tabs.reserve(para.tabs.size());
+        QVariantList leaders;
+        bool anyLeader = false;
         for (const TabStop &tab : para.tabs) {
             const QChar delimiter = tab.type == QTextOption::DelimiterTab ? QLatin1Char('.') : QChar();
             tabs.append(QTextOption::Tab(tab.position / 20.0, tab.type, delimiter));
+            leaders.append(int(tab.leader));
+            anyLeader = anyLeader || tab.leader != TabLeader::None;
         }
         format.setTabPositions(tabs);
+        if (anyLeader)
+            format.setProperty(ParagraphTabLeaders, leaders);
     }
     if (para.keepNext)
         format.setProperty(ParagraphKeepWithNext, true);
@@ -236,8 +245,12 @@ ParagraphProperties paragraphProperties(const QTextBlockFormat &format)
     case QTextBlockFormat::FixedHeight: para.lineSpacing = -twips(format.lineHeight()); break;
     default: break;
     }
-    for (const QTextOption::Tab &tab : format.tabPositions())
-        para.tabs.append(TabStop{twips(tab.position), tab.type});
+    const QVariantList leaders = format.property(ParagraphTabLeaders).toList();
+    for (const QTextOption::Tab &tab : format.tabPositions()) {
+        const int leader = leaders.value(para.tabs.size()).toInt();
+        para.tabs.append(TabStop{twips(tab.position), tab.type,
+                                 leader >= 0 && leader <= int(TabLeader::MiddleDots) ? TabLeader(leader) : TabLeader::None});
+    }
     para.keepNext = format.boolProperty(ParagraphKeepWithNext);
     para.pageBreakBefore = format.boolProperty(ParagraphPageBreakBefore)
         || (format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore);

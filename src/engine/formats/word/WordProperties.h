@@ -50,6 +50,7 @@ struct CharacterProperties
     bool strike = false;
     bool doubleStrike = false;
     bool hidden = false;
+    bool deleted = false; // a tracked deletion, shown struck through in the revision colour
     bool caps = false;
     bool smallCaps = false;
     UnderlineKind underline = UnderlineKind::None;
@@ -62,10 +63,15 @@ struct CharacterProperties
     bool operator==(const CharacterProperties &) const = default;
 };
 
+// What fills the space a tab jumps over. The numbers are kept in
+// documents (ParagraphTabLeaders), so never renumber them.
+enum class TabLeader : quint8 { None, Dots, Hyphens, Underline, Heavy, MiddleDots };
+
 struct TabStop
 {
     int position = 0; // twips from the left indent's origin
     QTextOption::TabType type = QTextOption::LeftTab;
+    TabLeader leader = TabLeader::None;
     bool operator==(const TabStop &) const = default;
 };
 
@@ -106,6 +112,7 @@ struct RowProperties
     int gap = 0;    // half the space between cells, twips: the cells' left and right padding
     int left = 0;   // the row's left edge, twips from the margin
     int height = 0; // the row's least height, twips; 0 as tall as its text
+    Alignment alignment = Alignment::Left; // of the row between the margins
     bool operator==(const RowProperties &) const = default;
 };
 

@@ -5,6 +5,7 @@
 #include "engine/formats/word/BinaryData.h"
 #include "engine/formats/word/CompoundFile.h"
 #include "engine/formats/word/DocumentBuilder.h"
+#include "engine/formats/word/WordLegacy.h"
 #include "engine/formats/word/WordProperties.h"
 #include "engine/formats/word/WordSprms.h"
 
@@ -13,6 +14,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <deque>
 #include <map>
 #include <vector>
 
@@ -22,9 +24,13 @@ namespace {
 
 constexpr quint16 kWordIdent = 0xA5EC;
 constexpr quint16 kWord6Ident = 0xA5DC; // Word 6 and Word 95
+constexpr quint16 kWord6Version = 101;   // nFib of Word 6; Word 95 wrote up to 105
+constexpr qint64 kLegacyFibSize = 0x1A0;
+constexpr int kLegacyPairCount = 38; // the (fc, lcb) pairs before the page counts
 constexpr int kNoStyle = 0x0FFF;
 constexpr int kMaxStyleDepth = 16;
 constexpr quint32 kFkpSize = 512;
+const QColor kDeletionColor = QColor::fromRgb(0xC0, 0x00, 0x00); // the colour deletions are marked in
 
 // Indices of the (fc, lcb) pairs in the FIB that we use.
 enum FibPair {
@@ -234,6 +240,7 @@ public:
     DocumentBuilder &builder;
     bool hasPage = false;
     PageSetup page;
+    DocumentSummary summary;
 
 private:
     bool fail(QString *error, const QString &message)
@@ -270,10 +277,18 @@ private:
     void emitPicture(const Chp &chp, bool inTable);
     RowProperties rowOf(const Pap &pap) const;
 
+    // Word 6 and 95: property lists converted to Word 97's, kept here for
+    // the views into them.
+    QByteArrayView word97Sprms(QByteArrayView grpprl);
+    void decodeLegacyPiece(const Piece &piece, quint32 bytes, quint32 index);
+
     QByteArray wordStream;
     QByteArray tableStream;
     QByteArray dataStream;
     ByteReader fib;
+    bool legacy = false;       // Word 6 or Word 95
+    int legacyCodePage = 1252; // of its 8-bit text
+    std::deque<QByteArray> convertedSprms;
     int pairCount = 0;
     qint64 pairBase = 0;
     quint32 textLength = 0; // ccpText
@@ -322,6 +337,7 @@ WordReader::~WordReader() = default;
 bool WordReader::read(const QByteArray &file, QString *error) { return d->read(file, error); }
 bool WordReader::hasPageSetup() const { return d->hasPage; }
 PageSetup WordReader::pageSetup() const { return d->page; }
+DocumentSummary WordReader::summary() const { return d->summary; }
 
 // ---------------------------------------------------------------- file structure
 
@@ -337,38 +353,50 @@ bool WordReader::Private::read(const QByteArray &file, QString *error)
     if (!storage.readStream(QStringLiteral("WordDocument"), &wordStream, error))
         return false;
     fib = ByteReader(wordStream);
-    if (fib.u16(0) == kWord6Ident) {
-        return fail(error, QStringLiteral("The document was written by Word 6 or Word 95, which tamapiko cannot read "
-                                          "yet; save it in the Word 97-2003 format."));
-    }
-    if (wordStream.size() < 0x9A || fib.u16(0) != kWordIdent)
+    if (wordStream.size() < 0x9A || (fib.u16(0) != kWordIdent && fib.u16(0) != kWord6Ident))
         return fail(error, QStringLiteral("The Word document is damaged: its file information block is missing."));
     const quint16 version = fib.u16(2);
     const quint16 flags = fib.u16(0x0A);
     if (flags & 0x0100)
         return fail(error, QStringLiteral("The document is password protected; tamapiko cannot open encrypted documents."));
-    if (version < 0x00C1) {
-        return fail(error, QStringLiteral("The document was written by Word 6 or Word 95 (version %1), which tamapiko "
-                                          "cannot read yet; save it in the Word 97-2003 format.")
+    legacy = fib.u16(0) == kWord6Ident || version < 0x00C1;
+    if (legacy && (version < kWord6Version || version >= 0x00C1)) {
+        return fail(error, QStringLiteral("The document was written by a Word version before Word 6 (version %1), "
+                                          "whose format tamapiko cannot read.")
                                .arg(version));
     }
 
-    // FibRgW and FibRgLw have counted lengths; the (fc, lcb) pairs follow.
-    const qint64 cswAt = 0x20;
-    const qint64 rgLwAt = cswAt + 2 + 2 * qint64(fib.u16(cswAt)) + 2;
-    const quint16 cslw = fib.u16(rgLwAt - 2);
-    textLength = fib.u32(rgLwAt + 3 * 4);
-    const qint64 pairCountAt = rgLwAt + 4 * qint64(cslw);
-    pairCount = fib.u16(pairCountAt);
-    pairBase = pairCountAt + 2;
-    if (cslw < 4 || !fib.has(pairBase, 8 * qint64(std::min(pairCount, 75))))
-        return fail(error, QStringLiteral("The Word document is damaged: its file information block is cut short."));
+    if (legacy) {
+        // A FIB of fixed shape; the tables live in the WordDocument stream,
+        // and so do pictures.
+        if (!fib.has(0, kLegacyFibSize))
+            return fail(error, QStringLiteral("The Word document is damaged: its file information block is cut short."));
+        textLength = fib.u32(0x34);
+        pairBase = 0x58;
+        pairCount = kLegacyPairCount;
+        legacyCodePage = word::legacyCodePage(fib.u16(0x06));
+        tableStream = wordStream;
+        dataStream = wordStream;
+    } else {
+        // FibRgW and FibRgLw have counted lengths; the (fc, lcb) pairs follow.
+        const qint64 cswAt = 0x20;
+        const qint64 rgLwAt = cswAt + 2 + 2 * qint64(fib.u16(cswAt)) + 2;
+        const quint16 cslw = fib.u16(rgLwAt - 2);
+        textLength = fib.u32(rgLwAt + 3 * 4);
+        const qint64 pairCountAt = rgLwAt + 4 * qint64(cslw);
+        pairCount = fib.u16(pairCountAt);
+        pairBase = pairCountAt + 2;
+        if (cslw < 4 || !fib.has(pairBase, 8 * qint64(std::min(pairCount, 75))))
+            return fail(error, QStringLiteral("The Word document is damaged: its file information block is cut short."));
 
-    const QString tableName = (flags & 0x0200) ? QStringLiteral("1Table") : QStringLiteral("0Table");
-    if (!storage.readStream(tableName, &tableStream, error))
-        return false;
-    if (storage.hasStream(QStringLiteral("Data")) && !storage.readStream(QStringLiteral("Data"), &dataStream, error))
-        return false;
+        const QString tableName = (flags & 0x0200) ? QStringLiteral("1Table") : QStringLiteral("0Table");
+        if (!storage.readStream(tableName, &tableStream, error))
+            return false;
+        if (storage.hasStream(QStringLiteral("Data")) && !storage.readStream(QStringLiteral("Data"), &dataStream, error))
+            return false;
+    }
+    if (QByteArray stream; storage.readStream(kSummaryStreamName, &stream, nullptr))
+        summary = readSummaryInformation(stream);
 
     if (!readPieces(error))
         return false;
@@ -399,28 +427,37 @@ QByteArrayView WordReader::Private::tableSlice(int pair) const
 bool WordReader::Private::readPieces(QString *error)
 {
     const ByteReader clx(tableSlice(PairClx));
+    if (legacy && clx.size() == 0) {
+        // A Word 6 file saved in full: the text in one stretch from fcMin.
+        pieces.push_back(Piece{0, textLength, fib.u32(0x18), true, 0});
+    }
     qint64 at = 0;
     while (clx.u8(at) == 1) { // Prc: property modifiers of complex pieces
         const quint16 size = clx.u16(at + 1);
         prcs.push_back(clx.slice(at + 3, size));
         at += 3 + size;
     }
-    if (clx.u8(at) != 2)
+    if (pieces.empty() && clx.u8(at) != 2)
         return fail(error, QStringLiteral("The Word document is damaged: its piece table is missing."));
-    const quint32 lcb = clx.u32(at + 1);
+    const quint32 lcb = pieces.empty() ? clx.u32(at + 1) : 0;
     const ByteReader plc(clx.slice(at + 5, lcb));
-    if (lcb < 4 || plc.size() < qsizetype(lcb))
+    if (pieces.empty() && (lcb < 4 || plc.size() < qsizetype(lcb)))
         return fail(error, QStringLiteral("The Word document is damaged: its piece table is cut short."));
-    const quint32 count = (lcb - 4) / 12;
+    const quint32 count = lcb >= 4 ? (lcb - 4) / 12 : 0;
     for (quint32 i = 0; i < count; ++i) {
         Piece piece;
         piece.cpStart = plc.u32(4 * i);
         piece.cpEnd = plc.u32(4 * (i + 1));
         const qint64 pcd = 4 * (qint64(count) + 1) + 8 * i;
         const quint32 fc = plc.u32(pcd + 2);
-        piece.compressed = fc & 0x40000000;
-        piece.fc = piece.compressed ? (fc & 0x3FFFFFFF) / 2 : (fc & 0x3FFFFFFF);
-        piece.prm = plc.u16(pcd + 6);
+        if (legacy) { // 8-bit text everywhere; no property modifiers
+            piece.compressed = true;
+            piece.fc = fc;
+        } else {
+            piece.compressed = fc & 0x40000000;
+            piece.fc = piece.compressed ? (fc & 0x3FFFFFFF) / 2 : (fc & 0x3FFFFFFF);
+            piece.prm = plc.u16(pcd + 6);
+        }
         if (piece.cpEnd <= piece.cpStart)
             continue;
         pieces.push_back(piece);
@@ -440,6 +477,10 @@ bool WordReader::Private::readPieces(QString *error)
         if (quint64(piece.fc) + bytes > quint64(wordStream.size()))
             return fail(error, QStringLiteral("The Word document is damaged: its text lies outside the file."));
         const char *data = wordStream.constData() + piece.fc;
+        if (legacy) {
+            decodeLegacyPiece(piece, count, index);
+            continue;
+        }
         if (piece.compressed) {
             text += latin.decode(QByteArrayView(data, count));
             for (quint32 k = 0; k < count; ++k)
@@ -458,23 +499,61 @@ bool WordReader::Private::readPieces(QString *error)
     return true;
 }
 
+// Word 6 text in its code page: a character of a double-byte code page
+// takes two positions, and each character keeps the stream offset of its
+// first byte.
+void WordReader::Private::decodeLegacyPiece(const Piece &piece, quint32 bytes, quint32 index)
+{
+    const QByteArrayView data(wordStream.constData() + piece.fc, bytes);
+    for (quint32 k = 0; k < bytes;) {
+        const quint32 length = isLeadByte(legacyCodePage, quint8(data[k])) && k + 1 < bytes ? 2 : 1;
+        const QString decoded = decoder.decode(legacyCodePage, data.sliced(k, length));
+        text += decoded.isEmpty() ? QString(QChar::ReplacementCharacter) : decoded.left(1);
+        charFc.push_back(piece.fc + k);
+        charPiece.push_back(index);
+        k += length;
+    }
+}
+
+QByteArrayView WordReader::Private::word97Sprms(QByteArrayView grpprl)
+{
+    if (!legacy)
+        return grpprl;
+    convertedSprms.push_back(legacySprmsAsWord97(grpprl));
+    return convertedSprms.back();
+}
+
 // The formatted disk pages (FKPs) of character or paragraph properties,
 // flattened into one sorted list of stream ranges.
 void WordReader::Private::readFkps(int pair, bool paragraphs, std::vector<FcRun> &runs)
 {
     const ByteReader plc(tableSlice(pair));
-    if (plc.size() < 12)
+    if (plc.size() < (legacy ? 10 : 12))
         return;
-    const quint32 count = quint32(plc.size() - 4) / 8;
-    for (quint32 i = 0; i < count; ++i) {
-        const quint32 pn = plc.u32(4 * (qint64(count) + 1) + 4 * i) & 0x3FFFFF;
+    // Word 6 numbers pages in 16 bits, describes a paragraph in 7 bytes and
+    // may list only the first page of a run of consecutive ones.
+    const qint64 entrySize = legacy ? 2 : 4;
+    const qint64 paragraphEntry = legacy ? 7 : 13;
+    const quint32 listed = quint32(plc.size() - 4) / quint32(4 + entrySize);
+    std::vector<quint32> pages;
+    for (quint32 i = 0; i < listed; ++i) {
+        const qint64 at = 4 * (qint64(listed) + 1) + entrySize * i;
+        pages.push_back(legacy ? plc.u16(at) : plc.u32(at) & 0x3FFFFF);
+    }
+    if (legacy) {
+        const quint32 total = fib.u16(paragraphs ? 0x190 : 0x18E);
+        const quint32 first = fib.u16(paragraphs ? 0x18C : 0x18A);
+        for (quint32 k = 1; pages.size() < total && k < total; ++k)
+            pages.push_back(first + k);
+    }
+    for (const quint32 pn : pages) {
         const quint64 offset = quint64(pn) * kFkpSize;
         if (offset + kFkpSize > quint64(wordStream.size()))
             continue;
         const ByteReader fkp(QByteArrayView(wordStream).sliced(qsizetype(offset), kFkpSize));
         const int entries = fkp.u8(kFkpSize - 1);
         const qint64 offsetsAt = 4 * (qint64(entries) + 1);
-        if (offsetsAt + entries * (paragraphs ? 13 : 1) > kFkpSize - 1)
+        if (offsetsAt + entries * (paragraphs ? paragraphEntry : 1) > kFkpSize - 1)
             continue;
         for (int k = 0; k < entries; ++k) {
             FcRun run;
@@ -483,12 +562,14 @@ void WordReader::Private::readFkps(int pair, bool paragraphs, std::vector<FcRun>
             if (run.end <= run.start)
                 continue;
             if (paragraphs) {
-                const int at = 2 * fkp.u8(offsetsAt + 13 * k);
+                const int at = 2 * fkp.u8(offsetsAt + paragraphEntry * k);
                 if (at == 0)
                     continue;
                 int size = 2 * fkp.u8(at) - 1;
                 qint64 from = at + 1;
-                if (fkp.u8(at) == 0) {
+                if (legacy) {
+                    size = 2 * fkp.u8(at);
+                } else if (fkp.u8(at) == 0) {
                     size = 2 * fkp.u8(at + 1);
                     from = at + 2;
                 }
@@ -496,11 +577,11 @@ void WordReader::Private::readFkps(int pair, bool paragraphs, std::vector<FcRun>
                 if (bytes.size() < 2)
                     continue;
                 run.style = ByteReader(bytes).u16(0);
-                run.grpprl = bytes.sliced(2);
+                run.grpprl = word97Sprms(bytes.sliced(2));
             } else {
                 const int at = 2 * fkp.u8(offsetsAt + k);
                 if (at != 0)
-                    run.grpprl = fkp.slice(at + 1, fkp.u8(at));
+                    run.grpprl = word97Sprms(fkp.slice(at + 1, fkp.u8(at)));
             }
             runs.push_back(run);
         }
@@ -527,6 +608,20 @@ const FcRun *WordReader::Private::findRun(const std::vector<FcRun> &runs, quint3
 void WordReader::Private::readFonts()
 {
     const ByteReader sttb(tableSlice(PairSttbfFfn));
+    if (legacy) {
+        // Its whole size, then entries with an 8-bit name in the font's
+        // character set after six bytes.
+        const qint64 end = std::min<qint64>(sttb.u16(0), sttb.size());
+        for (qint64 at = 2; at < end;) {
+            const int size = sttb.u8(at) + 1;
+            const QByteArrayView name = sttb.slice(at + 6, size - 6);
+            const qsizetype length = name.indexOf('\0');
+            const int codePage = rtf::codePageForCharset(sttb.u8(at + 4), 1252);
+            fonts.push_back(decoder.decode(codePage, length >= 0 ? name.first(length) : name));
+            at += size;
+        }
+        return;
+    }
     qint64 at = 0;
     int count = sttb.u16(0);
     at = 4;
@@ -566,28 +661,32 @@ void WordReader::Private::readStyles()
     if (headerSize >= 18) {
         defaultChp.fontAscii = stsh.u16(2 + 12);
         defaultChp.fontEastAsia = stsh.u16(2 + 14);
+    } else if (legacy && headerSize >= 14) { // one default font for all text
+        defaultChp.fontAscii = defaultChp.fontEastAsia = stsh.u16(2 + 12);
     }
     qint64 at = 2 + headerSize;
     for (int istd = 0; istd < count && at + 2 <= stsh.size(); ++istd) {
         const int size = stsh.u16(at);
         at += 2;
         Style style;
-        if (size > 0 && baseSize >= 10) {
+        if (size > 0 && baseSize >= (legacy ? 8 : 10)) {
             const ByteReader std(stsh.slice(at, size));
             style.kind = std.u16(2) & 0x0F;
             style.base = std.u16(2) >> 4;
             const int upxCount = std.u16(4) & 0x0F;
-            const int nameLength = std.u16(baseSize);
-            qint64 upx = baseSize + 2 + 2 * qint64(nameLength) + 2;
+            // Names: Word 6 counts 8-bit characters in a byte, Word 97
+            // 16-bit ones in a word; both end in a zero.
+            qint64 upx = legacy ? baseSize + 1 + qint64(std.u8(baseSize)) + 1
+                                : baseSize + 2 + 2 * qint64(std.u16(baseSize)) + 2;
             for (int k = 0; k < upxCount && upx + 2 <= std.size(); ++k) {
                 if (upx % 2)
                     ++upx;
                 const int length = std.u16(upx);
                 const QByteArrayView bytes = std.slice(upx + 2, length);
                 if (style.kind == 1 && k == 0)
-                    style.papx = bytes.size() >= 2 ? bytes.sliced(2) : QByteArrayView();
+                    style.papx = bytes.size() >= 2 ? word97Sprms(bytes.sliced(2)) : QByteArrayView();
                 else if ((style.kind == 1 && k == 1) || (style.kind == 2 && k == 0))
-                    style.chpx = bytes;
+                    style.chpx = word97Sprms(bytes);
                 upx += 2 + length;
             }
         }
@@ -690,7 +789,7 @@ void WordReader::Private::readSection()
     if (sepx == 0xFFFFFFFF || quint64(sepx) + 2 > quint64(wordStream.size()))
         return;
     const ByteReader stream(wordStream);
-    const QByteArrayView grpprl = stream.slice(sepx + 2, stream.u16(sepx));
+    const QByteArrayView grpprl = word97Sprms(stream.slice(sepx + 2, stream.u16(sepx)));
     // Word's own defaults: Letter with 1.25-inch side margins.
     PageSetup setup;
     setup.width = 12240;
@@ -854,12 +953,16 @@ void WordReader::Private::applyPap(Pap &pap, QByteArrayView grpprl) const
             for (int i = 0; i < added; ++i) {
                 TabStop tab;
                 tab.position = op.i16(at + 1 + 2 * i);
-                const int kind = op.u8(at + 1 + 2 * qint64(added) + i) & 7;
+                const int descriptor = op.u8(at + 1 + 2 * qint64(added) + i);
+                const int kind = descriptor & 7;
+                const int leader = (descriptor >> 3) & 7;
                 static constexpr QTextOption::TabType kKinds[] = {QTextOption::LeftTab, QTextOption::CenterTab,
                                                                    QTextOption::RightTab, QTextOption::DelimiterTab};
                 if (kind > 3)
                     continue; // bar tabs draw a line; they stop nothing
                 tab.type = kKinds[kind];
+                if (leader <= int(TabLeader::MiddleDots))
+                    tab.leader = TabLeader(leader);
                 tabs.removeIf([&](const TabStop &t) { return t.position == tab.position; });
                 tabs.append(tab);
             }
@@ -918,6 +1021,12 @@ void WordReader::Private::applyPap(Pap &pap, QByteArrayView grpprl) const
         }
         case sprmTDxaGapHalf: pap.row.gap = std::max<int>(0, op.i16(0)); break;
         case sprmTDyaRowHeight: pap.row.height = op.i16(0); break;
+        case sprmTJc90:
+        case sprmTJc: {
+            static constexpr Alignment kRowAlignments[] = {Alignment::Left, Alignment::Center, Alignment::Right};
+            pap.row.alignment = kRowAlignments[std::min<int>(op.u16(0), 2)];
+            break;
+        }
         case sprmTTableBorders80:
             for (int i = 0; i < 6; ++i)
                 pap.tableBorders[i] = border80(op, 1 + 4 * i);
@@ -986,6 +1095,13 @@ CharacterProperties WordReader::Private::finalProps(const Chp &chp, QStringView 
     props.font = fontName(eastAsian ? chp.fontEastAsia : chp.fontAscii);
     if (props.font.isEmpty())
         props.font = fontName(chp.fontAscii);
+    // Deleted text shows as Word shows it with its revision marks on:
+    // struck through in the revision colour.
+    if (chp.deleted) {
+        props.deleted = true;
+        props.strike = !props.doubleStrike;
+        props.foreColor = kDeletionColor;
+    }
     return props;
 }
 
@@ -1246,7 +1362,7 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
         const Chp chp = charChp(i);
         const char16_t c = text.at(i).unicode();
         auto sameFormat = [&] { return haveRun && chp.props == runChp.props && chp.fontAscii == runChp.fontAscii
-                                       && chp.fontEastAsia == runChp.fontEastAsia; };
+                                       && chp.fontEastAsia == runChp.fontEastAsia && chp.deleted == runChp.deleted; };
 
         // Field structure decides what shows.
         if (c == 0x13) {
@@ -1295,9 +1411,6 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
                 fields.back().instruction += QChar(c);
             continue;
         }
-        if (chp.deleted || chp.props.hidden)
-            continue;
-
         if (chp.special) {
             if (c == 0x01 && !chp.ole) {
                 flushRun(run, runChp, inTable);
@@ -1334,7 +1447,7 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
             continue;
         }
         case 0x1E: out = QChar(0x2011); break; // non-breaking hyphen
-        case 0x1F: continue;                   // optional hyphen: shown only at a line end
+        case 0x1F: out = QChar(0x00AD); break; // optional hyphen: shown only at a line end
         case 0x09: break;
         case 0x01: case 0x08: case 0x02: case 0x05: case 0x03: case 0x04: continue;
         default:

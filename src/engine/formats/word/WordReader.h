@@ -8,6 +8,7 @@
 // other parts of the text and never leak into the body.
 
 #include "engine/DocumentModel.h"
+#include "engine/formats/word/WordSummary.h"
 
 #include <QByteArray>
 #include <QString>
@@ -30,6 +31,8 @@ public:
 
     bool hasPageSetup() const;
     PageSetup pageSetup() const;
+    // Title, author and the like, from the summary information stream.
+    DocumentSummary summary() const;
 
 private:
     class Private;

@@ -21,6 +21,7 @@ namespace {
 
 constexpr quint32 kFkpSize = 512;
 constexpr quint32 kTextOffset = 1024; // the text follows the FIB on its own page
+constexpr qsizetype kMiniStreamCutoff = 4096;
 constexpr int kPairCount = 93;        // the (fc, lcb) pairs of a Word 97 FIB
 constexpr quint16 kJapanese = 0x0411;
 constexpr quint8 kShiftJisCharset = 128;
@@ -223,7 +224,10 @@ private:
 class WordWriter::Private : public DocumentVisitor
 {
 public:
-    Private(const QTextDocument &doc, const PageSetup &p) : document(doc), page(p), walker(doc, p) {}
+    Private(const QTextDocument &doc, const PageSetup &p, const DocumentSummary &s)
+        : document(doc), page(p), summary(s), walker(doc, p)
+    {
+    }
 
     QByteArray write();
 
@@ -249,6 +253,7 @@ private:
 
     const QTextDocument &document;
     PageSetup page;
+    DocumentSummary summary;
     DocumentWalker walker;
 
     QString content;
@@ -268,8 +273,8 @@ private:
     QByteArray dataStream;
 };
 
-WordWriter::WordWriter(const QTextDocument &document, const PageSetup &page)
-    : d(std::make_unique<Private>(document, page))
+WordWriter::WordWriter(const QTextDocument &document, const PageSetup &page, const DocumentSummary &summary)
+    : d(std::make_unique<Private>(document, page, summary))
 {
 }
 
@@ -311,6 +316,8 @@ QByteArray WordWriter::Private::characterSprms(const CharacterProperties &chr, Q
         g.u8(sprmCFSmallCaps, 1);
     if (chr.hidden)
         g.u8(sprmCFVanish, 1);
+    if (chr.deleted)
+        g.u8(sprmCFRMarkDel, 1);
     if (chr.underline != UnderlineKind::None)
         g.u8(sprmCKul, quint8(kulOf(chr.underline)));
     if (chr.foreColor.isValid())
@@ -364,11 +371,13 @@ QByteArray WordWriter::Private::paragraphSprms(const ParagraphProperties &para, 
         for (int i = 0; i < count; ++i)
             appendU16(tabs, quint16(qint16(para.tabs.at(i).position)));
         for (int i = 0; i < count; ++i) {
-            switch (para.tabs.at(i).type) {
-            case QTextOption::CenterTab: appendU8(tabs, 1); break;
-            case QTextOption::RightTab: appendU8(tabs, 2); break;
-            case QTextOption::DelimiterTab: appendU8(tabs, 3); break;
-            default: appendU8(tabs, 0); break;
+            const TabStop &tab = para.tabs.at(i);
+            const quint8 leader = quint8(quint8(tab.leader) << 3);
+            switch (tab.type) {
+            case QTextOption::CenterTab: appendU8(tabs, leader | 1); break;
+            case QTextOption::RightTab: appendU8(tabs, leader | 2); break;
+            case QTextOption::DelimiterTab: appendU8(tabs, leader | 3); break;
+            default: appendU8(tabs, leader); break;
             }
         }
         g.bytes(sprmPChgTabsPapx, tabs);
@@ -447,6 +456,7 @@ void WordWriter::Private::text(const QString &text, const CharacterProperties &c
         switch (c.unicode()) {
         case QChar::LineSeparator: chars += QChar(0x0B); break;
         case 0x2011: chars += QChar(0x1E); break;
+        case 0x00AD: chars += QChar(0x1F); break;
         case QChar::ParagraphSeparator:
         case QChar::ObjectReplacementCharacter: break;
         default:
@@ -576,6 +586,11 @@ void WordWriter::Private::endRow(const RowProperties &row)
     g.u16(sprmTDxaGapHalf, quint16(qint16(row.gap)));
     if (row.height > 0)
         g.u16(sprmTDyaRowHeight, quint16(qint16(row.height)));
+    if (row.alignment != Alignment::Left) {
+        const quint16 jc = row.alignment == Alignment::Center ? 1 : 2;
+        g.u16(sprmTJc90, jc);
+        g.u16(sprmTJc, jc);
+    }
     const int count = std::min<int>(int(row.cells.size()), 63);
     QByteArray table;
     appendU8(table, quint8(count));
@@ -764,6 +779,10 @@ QByteArray WordWriter::Private::write()
         section.u8(sprmSBOrientation, 2);
     appendU16(stream, quint16(section.data().size()));
     stream.append(section.data());
+    // Readers that only look for the text in big sectors (antiword) refuse
+    // a WordDocument stream small enough for the mini stream.
+    if (stream.size() < kMiniStreamCutoff)
+        stream.append(QByteArray(kMiniStreamCutoff - stream.size(), '\0'));
 
     // 1Table: every structure the FIB points at.
     QByteArray table;
@@ -820,6 +839,8 @@ QByteArray WordWriter::Private::write()
     storage.addStream(QStringLiteral("1Table"), table);
     if (!dataStream.isEmpty())
         storage.addStream(QStringLiteral("Data"), dataStream);
+    storage.addStream(kSummaryStreamName, summaryInformationStream(summary, int(textLength)));
+    storage.addStream(kDocumentSummaryStreamName, documentSummaryInformationStream());
     return storage.write();
 }
 

@@ -3,11 +3,12 @@
 // Writes a document as a Word 97-2003 binary file: a compound file with the
 // WordDocument stream (file information block, 16-bit text, character and
 // paragraph property pages, section properties), the 1Table stream (style
-// sheet, font table, piece table, bin tables, fields) and, for pictures,
-// the Data stream. The description of the document comes from the same
+// sheet, font table, piece table, bin tables, fields), the summary
+// information streams and, for pictures, the Data stream. The description of the document comes from the same
 // walk the RTF writer uses.
 
 #include "engine/DocumentModel.h"
+#include "engine/formats/word/WordSummary.h"
 
 #include <QByteArray>
 
@@ -20,7 +21,7 @@ namespace tamapiko::engine::word {
 class WordWriter
 {
 public:
-    WordWriter(const QTextDocument &document, const PageSetup &page);
+    WordWriter(const QTextDocument &document, const PageSetup &page, const DocumentSummary &summary = {});
     ~WordWriter();
 
     QByteArray write();
