@@ -5,6 +5,7 @@
 
 #include "engine/DocumentModel.h"
 #include "engine/formats/word/WordFilter.h"
+#include "support/FilterBytes.h"
 #include "support/TestSupport.h"
 
 #include <QBuffer>
@@ -20,20 +21,12 @@ namespace {
 
 bool load(const QByteArray &data, DocumentModel &model, QString *error)
 {
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    return WordFilter().read(buffer, model, {}, error);
+    return readWith(WordFilter(), data, model, error);
 }
 
 QByteArray save(const DocumentModel &model)
 {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    QString error;
-    if (!WordFilter().write(buffer, model, {}, &error))
-        qWarning() << "write failed:" << error;
-    return buffer.data();
+    return writeWith(WordFilter(), model);
 }
 
 // The reference keeps a symbol font's glyph as its private-area code

@@ -11,6 +11,7 @@
 #include "engine/formats/word/CompoundFile.h"
 #include "engine/formats/word/WordFilter.h"
 #include "engine/formats/word/WordProperties.h"
+#include "support/FilterBytes.h"
 #include "support/RichDocumentBuilder.h"
 #include "support/TestSupport.h"
 
@@ -31,24 +32,12 @@ namespace {
 
 QByteArray save(const DocumentModel &model)
 {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    QString error;
-    if (!WordFilter().write(buffer, model, {}, &error))
-        qWarning() << "write failed:" << error;
-    return buffer.data();
+    return writeWith(WordFilter(), model);
 }
 
 bool load(const QByteArray &data, DocumentModel &model, QString *error = nullptr)
 {
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QString message;
-    const bool ok = WordFilter().read(buffer, model, {}, &message);
-    if (error)
-        *error = message;
-    return ok;
+    return readWith(WordFilter(), data, model, error);
 }
 
 ComparisonProfile wordProfile()
