@@ -18,6 +18,8 @@
 #include "engine/TEngineRuler.h"
 #include "engine/TEngineStatusBar.h"
 #include "engine/TTextEngine.h"
+#include "engine/ParagraphFrameBits.h"
+#include "engine/Units.h"
 #include "engine/editing/TextEditor.h"
 
 #include <QAction>
@@ -38,23 +40,12 @@
 
 using tamapiko::app::Answer;
 using tamapiko::app::leadingNumber;
+using namespace tamapiko::engine;  // frame bits and units
 
 namespace {
 constexpr int RulerHeight = 30;
 constexpr int EngineTopAfterRulerToggle = 32;
 constexpr int ZoomSteps[7] = {25, 50, 75, 100, 150, 200, 300};
-constexpr int TwipsPerPoint = 20;
-
-// FrameStyle bits as the paragraph frame command reads and writes them.
-constexpr int FrameLeft = 0x01;
-constexpr int FrameRight = 0x02;
-constexpr int FrameTop = 0x04;
-constexpr int FrameBottom = 0x08;
-constexpr int FrameTabLines = 0x10;
-constexpr int FrameSingle = 0x20;
-constexpr int FrameDouble = 0x40;
-constexpr int FrameConnected = 0x80;
-constexpr int FrameAbsentFactor = 0x100;   // a side's bit times this names it absent
 
 // Selects `entry` of a list box; an entry outside the list leaves the box empty.
 void showListEntry(QComboBox *box, int entry)
@@ -571,7 +562,7 @@ void TMDIChild::dann1Click()
         {dialog->chkLeft, FrameLeft},       {dialog->chkRight, FrameRight},
         {dialog->chkTop, FrameTop},         {dialog->chkBottom, FrameBottom},
         {dialog->chkTabLines, FrameTabLines}, {dialog->chkConnectedFrames, FrameConnected},
-        {dialog->chkDoubleLines, FrameDouble},
+        {dialog->chkDoubleLines, FrameDoubleLines},
     };
     for (const auto &[box, bit] : boxes)
         box->setChecked(style & bit);
@@ -590,10 +581,10 @@ void TMDIChild::dann1Click()
     for (const auto &[box, bit] : boxes) {
         if (bit == FrameConnected)
             written |= box->isChecked() ? bit : 0;
-        else if (bit == FrameDouble)
-            written |= box->isChecked() ? FrameDouble : FrameSingle;
+        else if (bit == FrameDoubleLines)
+            written |= box->isChecked() ? FrameDoubleLines : FrameSingleLines;
         else
-            written |= box->isChecked() ? bit : bit * FrameAbsentFactor;
+            written |= box->isChecked() ? bit : absentFrameBit(bit);
     }
     // The sides, the line width and the distance are one step to undo.
     TextEngine1->applyEdit(tamapiko::engine::EditKind::Frame, [&](QTextCursor &) {

@@ -4,6 +4,7 @@
 #include "engine/TEngineButtonBar.h"
 #include "engine/TTextEngine.h"
 #include "engine/TabStopGlyph.h"
+#include "engine/Units.h"
 #include "engine/editing/TextEditor.h"
 
 #include <QCoreApplication>
@@ -20,10 +21,10 @@
 #include <cmath>
 
 using tamapiko::engine::DocumentModel;
+using tamapiko::engine::TwipsPerPoint;
 
 namespace {
 
-constexpr double TwipsPerPoint = 20;
 constexpr double TwipsPerInch = 1440;
 constexpr double TwipsPerCentimetre = TwipsPerInch / 2.54;
 

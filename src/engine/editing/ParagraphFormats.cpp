@@ -1,5 +1,7 @@
 #include "engine/editing/ParagraphFormats.h"
 
+#include "engine/ParagraphFrameBits.h"
+
 #include <climits>
 
 namespace tamapiko::engine {
@@ -49,22 +51,22 @@ int selectedBlockProperty(const QTextCursor &cursor, int property, int absent)
 int mergedFrameStyle(int current, int written)
 {
     int value = current;
-    for (int side : {0x01, 0x02, 0x04, 0x08, 0x10}) {
+    for (int side : {FrameLeft, FrameRight, FrameTop, FrameBottom, FrameTabLines}) {
         if (written & side)
             value |= side;
-        if (written & (side << 8))
+        if (written & absentFrameBit(side))
             value &= ~side;
     }
-    if (written & 0x40)
-        value |= 0x40;
-    else if (written & 0x20)
-        value &= ~0x40;
+    if (written & FrameDoubleLines)
+        value |= FrameDoubleLines;
+    else if (written & FrameSingleLines)
+        value &= ~FrameDoubleLines;
     // A write that names the line style is the frame dialog's full write:
-    // without 0x80 it switches connecting off.
-    if (written & 0x80)
-        value |= 0x80;
-    else if (written & 0x60)
-        value &= ~0x80;
+    // without FrameConnected it switches connecting off.
+    if (written & FrameConnected)
+        value |= FrameConnected;
+    else if (written & (FrameSingleLines | FrameDoubleLines))
+        value &= ~FrameConnected;
     return value & 0xFF;
 }
 

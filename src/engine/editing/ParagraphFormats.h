@@ -29,9 +29,9 @@ int selectedAlignment(const QTextCursor &cursor);     // -1 when mixed
 // An integer block property over the selection; `absent` where unset.
 int selectedBlockProperty(const QTextCursor &cursor, int property, int absent);
 
-// A paragraph's frame style after writing `written`: low bits switch sides
-// on, the same bits shifted by 8 switch them off, 0x20 asks for single
-// lines and 0x40 for double, 0x80 connects frames.
+// A paragraph's frame style after writing `written` (ParagraphFrameBits.h):
+// sides named present switch on, sides named absent switch off; a write that
+// names single or double lines is a full write and sets connecting too.
 int mergedFrameStyle(int current, int written);
 
 } // namespace tamapiko::engine

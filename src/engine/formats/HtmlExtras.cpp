@@ -1,6 +1,7 @@
 #include "engine/formats/HtmlExtras.h"
 
 #include "engine/EngineProperties.h"
+#include "engine/ParagraphFrameBits.h"
 #include "engine/formats/HtmlLengths.h"
 
 #include <QHash>
@@ -41,10 +42,7 @@ struct FrameSide
     const char *name;
     int bit;
 };
-constexpr FrameSide kFrameSides[] = {{"top", 0x04}, {"right", 0x02}, {"bottom", 0x08}, {"left", 0x01}};
-constexpr int kFrameDouble = 0x40;
-constexpr int kFrameSingle = 0x20;
-constexpr int kFrameTabLines = 0x10;
+constexpr FrameSide kFrameSides[] = {{"top", FrameTop}, {"right", FrameRight}, {"bottom", FrameBottom}, {"left", FrameLeft}};
 
 QString points(int twips)
 {
@@ -56,7 +54,7 @@ QString points(int twips)
 QString frameCss(int style, int width, int distance)
 {
     QString css;
-    const bool isDouble = style & kFrameDouble;
+    const bool isDouble = style & FrameDoubleLines;
     for (const FrameSide &side : kFrameSides) {
         if (!(style & side.bit))
             continue;
@@ -69,7 +67,7 @@ QString frameCss(int style, int width, int distance)
 
 bool isFramed(const QTextBlockFormat &format)
 {
-    return format.hasProperty(ParagraphFrameStyle) && (format.intProperty(ParagraphFrameStyle) & 0x1F);
+    return format.hasProperty(ParagraphFrameStyle) && drawsFrame(format.intProperty(ParagraphFrameStyle));
 }
 
 struct Mark
@@ -285,7 +283,7 @@ std::optional<CssFrame> frameFromCss(const QString &style)
         const bool visible = !side.style.isEmpty() && side.style != QLatin1String("none")
             && side.style != QLatin1String("hidden") && side.width != 0;
         if (!visible) {
-            frame.style |= kFrameSides[i].bit * 0x100;
+            frame.style |= absentFrameBit(kFrameSides[i].bit);
             continue;
         }
         frame.style |= kFrameSides[i].bit;
@@ -300,7 +298,7 @@ std::optional<CssFrame> frameFromCss(const QString &style)
     }
     if (first)
         return std::nullopt;
-    frame.style |= (isDouble ? kFrameDouble : kFrameSingle) | kFrameTabLines * 0x100;
+    frame.style |= (isDouble ? FrameDoubleLines : FrameSingleLines) | absentFrameBit(FrameTabLines);
     return frame;
 }
 
@@ -412,7 +410,7 @@ QString ExtrasReader::take(const QString &html)
                 continue;
             const QStringList exact = attribute(attributes, QStringLiteral("data-frame")).split(QLatin1Char(' '));
             if (exact.size() == 3) {
-                extra.frameStyle = exact.at(0).toInt() & 0x1FFF;
+                extra.frameStyle = exact.at(0).toInt() & (0xFF | absentFrameBit(FrameSides | FrameTabLines));
                 extra.frameWidth = std::clamp(exact.at(1).toInt(), 0, 1000);
                 extra.frameDistance = std::clamp(exact.at(2).toInt(), 0, 2000);
             } else if (const auto frame = frameFromCss(attribute(attributes, QStringLiteral("style")))) {
@@ -420,7 +418,7 @@ QString ExtrasReader::take(const QString &html)
                 extra.frameWidth = frame->width;
                 extra.frameDistance = frame->distance;
             }
-            if (!(extra.frameStyle & 0x1F))
+            if (!drawsFrame(extra.frameStyle))
                 continue;
         }
         result += QStringView(html).mid(last, at - last);

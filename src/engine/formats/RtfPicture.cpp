@@ -3,6 +3,7 @@
 #include "engine/editing/PictureReader.h"
 #include "engine/metafile/Dib.h"
 #include "engine/metafile/Metafile.h"
+#include "engine/Units.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -96,8 +97,8 @@ DecodedPicture decodePicture(const PictureSource &source)
     } else {
         natural = QSizeF(72, 72);
     }
-    QSizeF size(source.goalWidth > 0 ? source.goalWidth / 20.0 : natural.width(),
-                source.goalHeight > 0 ? source.goalHeight / 20.0 : natural.height());
+    QSizeF size(source.goalWidth > 0 ? pointsFromTwips(source.goalWidth) : natural.width(),
+                source.goalHeight > 0 ? pointsFromTwips(source.goalHeight) : natural.height());
     if (source.scaleX > 0)
         size.setWidth(size.width() * source.scaleX / 100.0);
     if (source.scaleY > 0)

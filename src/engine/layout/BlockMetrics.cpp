@@ -2,6 +2,7 @@
 #include "engine/ResourceImage.h"
 
 #include "engine/EngineProperties.h"
+#include "engine/Units.h"
 
 #include <QImage>
 #include <QPixmap>
@@ -19,7 +20,7 @@ namespace {
 
 int twips(qreal points)
 {
-    return qRound(points * 20);
+    return twipsFromPoints(points);
 }
 
 } // namespace
@@ -40,7 +41,7 @@ BlockMetrics::BlockMetrics(const QTextBlockFormat &format)
     const QList<QTextOption::Tab> positions = format.tabPositions();
     tabs.reserve(positions.size());
     for (QTextOption::Tab tab : positions) {
-        tab.position = tab.position * 20;
+        tab.position = tab.position * TwipsPerPoint;
         tabs.append(tab);
     }
     addFrameRoom();
@@ -66,7 +67,7 @@ bool sameFrame(const QTextBlockFormat &a, const QTextBlockFormat &b)
 BlockMetrics::BlockMetrics(const QTextBlock &block)
     : BlockMetrics(block.blockFormat())
 {
-    if (!hasFrame() || !(frameStyle & 0x80))
+    if (!hasFrame() || !(frameStyle & FrameConnected))
         return;
     const QTextBlockFormat format = block.blockFormat();
     // Only neighbours in the same flow (not across a table's edge) join.
@@ -78,10 +79,10 @@ BlockMetrics::BlockMetrics(const QTextBlock &block)
     joinsNext = next.isValid() && sameFrame(next.blockFormat(), format)
         && block.document()->frameAt(next.position()) == block.document()->frameAt(block.position());
     // The room for the joined sides was added above: take it back.
-    const int side = frameDistance + frameLineWidth * ((frameStyle & 0x40) ? 3 : 1);
-    if (joinsPrevious && (frameStyle & 0x04))
+    const int side = frameDistance + frameLineWidth * ((frameStyle & FrameDoubleLines) ? 3 : 1);
+    if (joinsPrevious && (frameStyle & FrameTop))
         spaceAbove -= side;
-    if (joinsNext && (frameStyle & 0x08))
+    if (joinsNext && (frameStyle & FrameBottom))
         spaceBelow -= side;
 }
 
@@ -89,10 +90,10 @@ void BlockMetrics::addFrameRoom()
 {
     if (!hasFrame())
         return;
-    const int side = frameDistance + frameLineWidth * ((frameStyle & 0x40) ? 3 : 1);
-    if (frameStyle & 0x04)
+    const int side = frameDistance + frameLineWidth * ((frameStyle & FrameDoubleLines) ? 3 : 1);
+    if (frameStyle & FrameTop)
         spaceAbove += side;
-    if (frameStyle & 0x08)
+    if (frameStyle & FrameBottom)
         spaceBelow += side;
 }
 
@@ -107,13 +108,13 @@ int BlockMetrics::lineAdvance(const QTextBlockFormat &format, const QTextLine &l
         break;
     case QTextBlockFormat::FixedHeight:
         if (value > 0)
-            height = value * 20;
+            height = value * TwipsPerPoint;
         break;
     case QTextBlockFormat::MinimumHeight:
-        height = std::max(height, value * 20);
+        height = std::max(height, value * TwipsPerPoint);
         break;
     case QTextBlockFormat::LineDistanceHeight:
-        height += std::max<qreal>(0, value * 20);
+        height += std::max<qreal>(0, value * TwipsPerPoint);
         break;
     default:
         break;
@@ -128,8 +129,8 @@ QImage BlockMetrics::image(QTextDocument *document, const QTextImageFormat &form
 
 QSizeF BlockMetrics::imageSize(QTextDocument *document, const QTextImageFormat &format, int maxWidth)
 {
-    qreal width = format.width() * 20;
-    qreal height = format.height() * 20;
+    qreal width = format.width() * TwipsPerPoint;
+    qreal height = format.height() * TwipsPerPoint;
     if (width <= 0 || height <= 0) {
         const QImage picture = image(document, format);
         // Pixels count as 96 dots per inch unless the picture says otherwise.

@@ -6,6 +6,8 @@
 // Everything that converts between the two for a paragraph lives here so
 // that breaking, stacking and painting agree.
 
+#include "engine/ParagraphFrameBits.h"
+
 #include <QList>
 #include <QSizeF>
 #include <QTextBlock>
@@ -48,7 +50,7 @@ struct BlockMetrics
     int frameDistance = 0;
     bool joinsPrevious = false;
     bool joinsNext = false;
-    bool hasFrame() const { return (frameStyle & 0x0F) != 0; }
+    bool hasFrame() const { return (frameStyle & FrameSides) != 0; }
 
     void addFrameRoom();
 

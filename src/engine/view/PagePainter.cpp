@@ -123,7 +123,7 @@ void PagePainter::paintBlockText(QPainter *painter, int page, const QTextBlock &
 void PagePainter::paintFrame(QPainter *painter, int page, const QTextBlock &block)
 {
     const BlockMetrics metrics(block);
-    const bool tabLines = (metrics.frameStyle & 0x10) && !metrics.tabs.isEmpty();
+    const bool tabLines = (metrics.frameStyle & FrameTabLines) && !metrics.tabs.isEmpty();
     if (!metrics.hasFrame() && !tabLines)
         return;
     const QTextLayout *layout = block.layout();
@@ -151,7 +151,7 @@ void PagePainter::paintFrame(QPainter *painter, int page, const QTextBlock &bloc
     const int gapAbove = metrics.joinsPrevious ? BlockMetrics(block.previous()).spaceBelow + metrics.spaceAbove : 0;
     const qreal y0 = top - m_pageTop - (hasFirst ? (metrics.joinsPrevious ? gapAbove : outset) : 0);
     const qreal y1 = bottom - m_pageTop + (hasLast && !metrics.joinsNext ? outset : 0);
-    const bool doubled = metrics.frameStyle & 0x40;
+    const bool doubled = metrics.frameStyle & FrameDoubleLines;
 
     painter->save();
     painter->setPen(QPen(Qt::black, width, Qt::SolidLine, Qt::FlatCap));
@@ -160,13 +160,13 @@ void PagePainter::paintFrame(QPainter *painter, int page, const QTextBlock &bloc
         if (doubled)
             painter->drawLine(a + inward * 2 * width, b + inward * 2 * width);
     };
-    if (metrics.frameStyle & 0x01)
+    if (metrics.frameStyle & FrameLeft)
         line({left, y0}, {left, y1}, {1, 0});
-    if (metrics.frameStyle & 0x02)
+    if (metrics.frameStyle & FrameRight)
         line({right, y0}, {right, y1}, {-1, 0});
-    if ((metrics.frameStyle & 0x04) && hasFirst && !metrics.joinsPrevious)
+    if ((metrics.frameStyle & FrameTop) && hasFirst && !metrics.joinsPrevious)
         line({left, y0}, {right, y0}, {0, 1});
-    if ((metrics.frameStyle & 0x08) && hasLast && !metrics.joinsNext)
+    if ((metrics.frameStyle & FrameBottom) && hasLast && !metrics.joinsNext)
         line({left, y1}, {right, y1}, {0, -1});
     if (tabLines) {
         // Tab lines: a single vertical line at each tab stop inside the frame.

@@ -1,6 +1,7 @@
 #include "engine/formats/word/WordFormats.h"
 
 #include "engine/EngineProperties.h"
+#include "engine/Units.h"
 #include "engine/formats/ValueLimits.h"
 
 #include <QBrush>
@@ -54,7 +55,7 @@ bool needsExactKind(UnderlineKind kind)
 
 int twips(qreal points)
 {
-    return int(std::lround(points * 20.0));
+    return twipsFromPoints(points);
 }
 
 QTextCharFormat charFormat(const CharacterProperties &chr)
@@ -158,18 +159,18 @@ QTextBlockFormat blockFormat(const ParagraphProperties &para)
     static constexpr Qt::Alignment kAlignments[] = {Qt::AlignLeft, Qt::AlignRight, Qt::AlignHCenter,
                                                     Qt::AlignJustify};
     format.setAlignment(kAlignments[int(para.alignment) & 3]);
-    format.setLeftMargin(para.leftIndent / 20.0);
-    format.setRightMargin(para.rightIndent / 20.0);
-    format.setTextIndent(para.firstIndent / 20.0);
-    format.setTopMargin(para.spaceBefore / 20.0);
-    format.setBottomMargin(para.spaceAfter / 20.0);
+    format.setLeftMargin(pointsFromTwips(para.leftIndent));
+    format.setRightMargin(pointsFromTwips(para.rightIndent));
+    format.setTextIndent(pointsFromTwips(para.firstIndent));
+    format.setTopMargin(pointsFromTwips(para.spaceBefore));
+    format.setBottomMargin(pointsFromTwips(para.spaceAfter));
     if (para.lineSpacing != 0) {
         if (para.lineMultiple && para.lineSpacing > 0)
             format.setLineHeight(para.lineSpacing * 100.0 / 240.0, QTextBlockFormat::ProportionalHeight);
         else if (para.lineSpacing > 0)
-            format.setLineHeight(para.lineSpacing / 20.0, QTextBlockFormat::MinimumHeight);
+            format.setLineHeight(pointsFromTwips(para.lineSpacing), QTextBlockFormat::MinimumHeight);
         else
-            format.setLineHeight(-para.lineSpacing / 20.0, QTextBlockFormat::FixedHeight);
+            format.setLineHeight(pointsFromTwips(-para.lineSpacing), QTextBlockFormat::FixedHeight);
     }
     if (!para.tabs.isEmpty()) {
         QList<QTextOption::Tab> tabs;
@@ -178,7 +179,7 @@ QTextBlockFormat blockFormat(const ParagraphProperties &para)
         bool anyLeader = false;
         for (const TabStop &tab : para.tabs) {
             const QChar delimiter = tab.type == QTextOption::DelimiterTab ? QLatin1Char('.') : QChar();
-            tabs.append(QTextOption::Tab(tab.position / 20.0, tab.type, delimiter));
+            tabs.append(QTextOption::Tab(pointsFromTwips(tab.position), tab.type, delimiter));
             leaders.append(int(tab.leader));
             anyLeader = anyLeader || tab.leader != TabLeader::None;
         }
@@ -279,7 +280,7 @@ void applyCellProperties(QTextTableCellFormat &format, const CellProperties &cel
             (format.*setWidth)(0);
             return;
         }
-        (format.*setWidth)(std::max(border.width, 1) / 20.0);
+        (format.*setWidth)(pointsFromTwips(std::max(border.width, 1)));
         (format.*setStyle)(border.isDouble ? QTextFrameFormat::BorderStyle_Double
                                            : QTextFrameFormat::BorderStyle_Solid);
         (format.*setBrush)(border.color.isValid() ? QBrush(border.color) : QBrush(Qt::black));
@@ -302,8 +303,8 @@ void applyCellProperties(QTextTableCellFormat &format, const CellProperties &cel
     // their text, so the height is kept as the least one.
     if (const int height = std::min(std::abs(row.height), 31680); height > 0)
         format.setProperty(TableRowMinimumHeight, height);
-    format.setLeftPadding(row.gap / 20.0);
-    format.setRightPadding(row.gap / 20.0);
+    format.setLeftPadding(pointsFromTwips(row.gap));
+    format.setRightPadding(pointsFromTwips(row.gap));
     format = limits::bounded(format).toTableCellFormat();
 }
 
