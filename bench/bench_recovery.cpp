@@ -13,7 +13,7 @@
 
 #include "BenchSupport.h"
 #include "engine/DocumentModel.h"
-#include "engine/io/DocumentFiles.h"
+#include "engine/io/DocumentStorage.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -6,7 +6,7 @@
 #include "document/DocumentFileTypes.h"
 #include "document/TMDIChild.h"
 #include "engine/TTextEngine.h"
-#include "engine/io/DocumentFiles.h"
+#include "engine/io/DocumentStorage.h"
 
 namespace tamapiko::app {
 

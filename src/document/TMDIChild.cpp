@@ -20,7 +20,7 @@
 #include "engine/TTextEngine.h"
 #include "engine/ParagraphFrameBits.h"
 #include "engine/Units.h"
-#include "engine/editing/TextEditor.h"
+#include "engine/editing/EditCommands.h"
 
 #include <QAction>
 #include <QButtonGroup>

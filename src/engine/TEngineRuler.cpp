@@ -5,7 +5,7 @@
 #include "engine/TTextEngine.h"
 #include "engine/TabStopGlyph.h"
 #include "engine/Units.h"
-#include "engine/editing/TextEditor.h"
+#include "engine/editing/EditCommands.h"
 
 #include <QCoreApplication>
 #include <QInputMethodEvent>

@@ -17,7 +17,7 @@
 #include "engine/editing/EmbeddedObject.h"
 #include "engine/editing/PictureReader.h"
 #include "engine/editing/TableCommands.h"
-#include "engine/io/DocumentFiles.h"
+#include "engine/io/DocumentStorage.h"
 #include "engine/view/PagePainter.h"
 #include "engine/view/SheetPainter.h"
 

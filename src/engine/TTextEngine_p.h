@@ -7,7 +7,7 @@
 #include "engine/DocumentModel.h"
 #include "engine/editing/CharacterFormats.h"
 #include "engine/editing/ClipboardBridge.h"
-#include "engine/editing/TextEditor.h"
+#include "engine/editing/EditCommands.h"
 #include "engine/editing/UndoKindTracker.h"
 #include "engine/layout/HeaderFooterLayout.h"
 #include "engine/layout/PageLayout.h"
@@ -37,7 +37,7 @@ public:
     tamapiko::engine::HeaderFooterLayout headerFooterLayout{model.headerFooters()};
     QTextCursor cursor;
     tamapiko::engine::UndoKindTracker tracker;
-    tamapiko::engine::TextEditor editor;
+    tamapiko::engine::EditCommands editor;
     tamapiko::engine::ClipboardBridge clipboard;
 
     // Properties

@@ -1,7 +1,7 @@
 #include "engine/dialogs/FindReplaceDialog.h"
 
 #include "engine/TTextEngine.h"
-#include "engine/editing/TextEditor.h"
+#include "engine/editing/EditCommands.h"
 
 #include <QApplication>
 #include <QCheckBox>

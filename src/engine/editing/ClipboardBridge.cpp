@@ -1,7 +1,7 @@
 #include "engine/editing/ClipboardBridge.h"
 
 #include "engine/DocumentModel.h"
-#include "engine/editing/TextEditor.h"
+#include "engine/editing/EditCommands.h"
 #include "engine/formats/DocumentFilter.h"
 #include "engine/formats/HtmlFilter.h"
 #include "engine/formats/NativeFilter.h"
@@ -96,7 +96,7 @@ void renameClashingPictures(QTextDocument *source, const QTextDocument *target)
 
 } // namespace
 
-ClipboardBridge::ClipboardBridge(QTextDocument *document, TextEditor &editor)
+ClipboardBridge::ClipboardBridge(QTextDocument *document, EditCommands &editor)
     : m_document(document)
     , m_editor(editor)
 {

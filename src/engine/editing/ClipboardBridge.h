@@ -16,12 +16,12 @@ class QTextDocument;
 namespace tamapiko::engine {
 
 class DocumentModel;
-class TextEditor;
+class EditCommands;
 
 class ClipboardBridge
 {
 public:
-    ClipboardBridge(QTextDocument *document, TextEditor &editor);
+    ClipboardBridge(QTextDocument *document, EditCommands &editor);
 
     QMimeData *mimeData(const QTextCursor &selection) const;
     static bool canInsert(const QMimeData *mime);
@@ -35,7 +35,7 @@ public:
 
 private:
     QTextDocument *m_document;
-    TextEditor &m_editor;
+    EditCommands &m_editor;
 };
 
 } // namespace tamapiko::engine

@@ -1,15 +1,11 @@
 #include "engine/layout/BlockMetrics.h"
-#include "engine/ResourceImage.h"
 
 #include "engine/EngineProperties.h"
 #include "engine/Units.h"
 
-#include <QImage>
-#include <QPixmap>
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QTextLine>
-#include <QUrl>
 
 #include <algorithm>
 #include <cmath>
@@ -120,38 +116,6 @@ int BlockMetrics::lineAdvance(const QTextBlockFormat &format, const QTextLine &l
         break;
     }
     return std::max(1, int(std::ceil(height - 0.01)));
-}
-
-QImage BlockMetrics::image(QTextDocument *document, const QTextImageFormat &format)
-{
-    return resourceImage(document, format.name());
-}
-
-QSizeF BlockMetrics::imageSize(QTextDocument *document, const QTextImageFormat &format, int maxWidth)
-{
-    qreal width = format.width() * TwipsPerPoint;
-    qreal height = format.height() * TwipsPerPoint;
-    if (width <= 0 || height <= 0) {
-        const QImage picture = image(document, format);
-        // Pixels count as 96 dots per inch unless the picture says otherwise.
-        const qreal dpiX = picture.dotsPerMeterX() > 0 ? picture.dotsPerMeterX() * 0.0254 : 96;
-        const qreal dpiY = picture.dotsPerMeterY() > 0 ? picture.dotsPerMeterY() * 0.0254 : 96;
-        const qreal naturalW = picture.isNull() ? 480 : picture.width() * 1440 / dpiX;
-        const qreal naturalH = picture.isNull() ? 480 : picture.height() * 1440 / dpiY;
-        if (width <= 0 && height <= 0) {
-            width = naturalW;
-            height = naturalH;
-        } else if (width <= 0) {
-            width = naturalH > 0 ? height * naturalW / naturalH : height;
-        } else {
-            height = naturalW > 0 ? width * naturalH / naturalW : width;
-        }
-    }
-    if (maxWidth > 0 && width > maxWidth) {
-        height = height * maxWidth / width;
-        width = maxWidth;
-    }
-    return QSizeF(std::max<qreal>(1, width), std::max<qreal>(1, height));
 }
 
 } // namespace tamapiko::engine

@@ -9,14 +9,11 @@
 #include "engine/ParagraphFrameBits.h"
 
 #include <QList>
-#include <QSizeF>
 #include <QTextBlock>
 #include <QTextBlockFormat>
 #include <QTextOption>
 
-class QImage;
 class QTextDocument;
-class QTextImageFormat;
 class QTextLine;
 
 namespace tamapiko::engine {
@@ -56,10 +53,6 @@ struct BlockMetrics
 
     // The vertical room a line takes, line spacing applied.
     static int lineAdvance(const QTextBlockFormat &format, const QTextLine &line);
-
-    // Size in twips of a picture held as a character (width limited).
-    static QSizeF imageSize(QTextDocument *document, const QTextImageFormat &format, int maxWidth);
-    static QImage image(QTextDocument *document, const QTextImageFormat &format);
 };
 
 } // namespace tamapiko::engine

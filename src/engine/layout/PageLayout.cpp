@@ -2,7 +2,9 @@
 
 #include "engine/EngineProperties.h"
 #include "engine/FontSubstitution.h"
+#include "engine/ResourceImage.h"
 #include "engine/layout/BlockMetrics.h"
+#include "engine/layout/InlinePictureSize.h"
 
 #include <QElapsedTimer>
 #include <QFontMetricsF>
@@ -1021,7 +1023,7 @@ void PageLayout::resizeInlineObject(QTextInlineObject item, int posInDocument, c
         QAbstractTextDocumentLayout::resizeInlineObject(item, posInDocument, format);
         return;
     }
-    const QSizeF size = BlockMetrics::imageSize(document(), format.toImageFormat(), imageWidthLimit());
+    const QSizeF size = inlinePictureSize(document(), format.toImageFormat(), imageWidthLimit());
     item.setWidth(size.width());
     item.setAscent(size.height());
     item.setDescent(0);
@@ -1040,7 +1042,7 @@ void PageLayout::drawInlineObject(QPainter *painter, const QRectF &rect, QTextIn
         QAbstractTextDocumentLayout::drawInlineObject(painter, rect, object, posInDocument, format);
         return;
     }
-    const QImage image = BlockMetrics::image(document(), format.toImageFormat());
+    const QImage image = resourceImage(document(), format.toImageFormat().name());
     if (image.isNull()) {
         painter->save();
         painter->setPen(QPen(Qt::gray, 0));

@@ -5,7 +5,7 @@
 #include "engine/EngineProperties.h"
 #include "engine/formats/RtfControlWords.h"
 #include "engine/formats/RtfFilter.h"
-#include "engine/io/DocumentFiles.h"
+#include "engine/io/DocumentStorage.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>

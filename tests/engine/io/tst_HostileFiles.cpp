@@ -1,7 +1,7 @@
 // Files written to hurt: what they name, how large they say things are.
 #include "engine/DocumentModel.h"
 #include "engine/TTextEngine.h"
-#include "engine/io/DocumentFiles.h"
+#include "engine/io/DocumentStorage.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QImage>

@@ -1,6 +1,6 @@
 #pragma once
 
-// TextEditor: the edits a user makes, each one undo step of the right kind.
+// EditCommands: the edits a user makes, each one undo step of the right kind.
 //
 // Every edit of the engine goes through here so that undo grouping and the
 // undo kinds stay right: typing joins per word or pause, deleting joins runs
@@ -32,10 +32,10 @@ enum class EditKind {
     Replace,        // find and replace
 };
 
-class TextEditor
+class EditCommands
 {
 public:
-    explicit TextEditor(UndoKindTracker &tracker) : m_tracker(tracker) {}
+    explicit EditCommands(UndoKindTracker &tracker) : m_tracker(tracker) {}
 
     // Types text at the caret, replacing the selection; in overwrite mode
     // replaces as many characters as it types (never the paragraph end).

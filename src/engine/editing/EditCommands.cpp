@@ -1,4 +1,4 @@
-#include "engine/editing/TextEditor.h"
+#include "engine/editing/EditCommands.h"
 
 #include "engine/editing/TableCommands.h"
 #include "engine/editing/UndoKindTracker.h"
@@ -33,7 +33,7 @@ UndoKindTracker::Kind undoKindOf(EditKind kind)
 
 } // namespace
 
-void TextEditor::apply(QTextCursor &cursor, EditKind kind, const std::function<void(QTextCursor &)> &change)
+void EditCommands::apply(QTextCursor &cursor, EditKind kind, const std::function<void(QTextCursor &)> &change)
 {
     // Never joined to typing before it: a command is a step of its own.
     m_tracker.breakGroup();
@@ -43,7 +43,7 @@ void TextEditor::apply(QTextCursor &cursor, EditKind kind, const std::function<v
     m_tracker.breakGroup();
 }
 
-void TextEditor::type(QTextCursor &cursor, const QString &text, bool overwrite)
+void EditCommands::type(QTextCursor &cursor, const QString &text, bool overwrite)
 {
     if (text.isEmpty())
         return;
@@ -66,7 +66,7 @@ void TextEditor::type(QTextCursor &cursor, const QString &text, bool overwrite)
     m_tracker.endEdit(cursor);
 }
 
-void TextEditor::newParagraph(QTextCursor &cursor)
+void EditCommands::newParagraph(QTextCursor &cursor)
 {
     m_tracker.beginEdit(cursor, UndoKindTracker::Typing, QStringLiteral("\n"));
     if (cursor.hasSelection())
@@ -75,12 +75,12 @@ void TextEditor::newParagraph(QTextCursor &cursor)
     m_tracker.endEdit(cursor);
 }
 
-void TextEditor::lineBreak(QTextCursor &cursor)
+void EditCommands::lineBreak(QTextCursor &cursor)
 {
     type(cursor, QString(QChar::LineSeparator));
 }
 
-bool TextEditor::removeSelection(QTextCursor &cursor)
+bool EditCommands::removeSelection(QTextCursor &cursor)
 {
     if (!cursor.hasSelection())
         return false;
@@ -90,7 +90,7 @@ bool TextEditor::removeSelection(QTextCursor &cursor)
     return true;
 }
 
-void TextEditor::deleteBackward(QTextCursor &cursor, bool word)
+void EditCommands::deleteBackward(QTextCursor &cursor, bool word)
 {
     if (removeSelection(cursor))
         return;
@@ -108,7 +108,7 @@ void TextEditor::deleteBackward(QTextCursor &cursor, bool word)
     m_tracker.endEdit(cursor);
 }
 
-void TextEditor::deleteForward(QTextCursor &cursor, bool word)
+void EditCommands::deleteForward(QTextCursor &cursor, bool word)
 {
     if (removeSelection(cursor))
         return;
@@ -126,7 +126,7 @@ void TextEditor::deleteForward(QTextCursor &cursor, bool word)
     m_tracker.endEdit(cursor);
 }
 
-void TextEditor::insertFragment(QTextCursor &cursor, const QTextDocumentFragment &fragment)
+void EditCommands::insertFragment(QTextCursor &cursor, const QTextDocumentFragment &fragment)
 {
     if (fragment.isEmpty())
         return;
@@ -137,7 +137,7 @@ void TextEditor::insertFragment(QTextCursor &cursor, const QTextDocumentFragment
     });
 }
 
-void TextEditor::mergeCharFormat(QTextCursor &cursor, const QTextCharFormat &format)
+void EditCommands::mergeCharFormat(QTextCursor &cursor, const QTextCharFormat &format)
 {
     if (!cursor.hasSelection()) {
         // At the caret the format waits for what is typed next.
@@ -147,7 +147,7 @@ void TextEditor::mergeCharFormat(QTextCursor &cursor, const QTextCharFormat &for
     apply(cursor, EditKind::Formatting, [&format](QTextCursor &selection) { selection.mergeCharFormat(format); });
 }
 
-void TextEditor::mergeBlockFormat(QTextCursor &cursor, const QTextBlockFormat &format, EditKind kind)
+void EditCommands::mergeBlockFormat(QTextCursor &cursor, const QTextBlockFormat &format, EditKind kind)
 {
     apply(cursor, kind, [&format](QTextCursor &paragraphs) { paragraphs.mergeBlockFormat(format); });
 }

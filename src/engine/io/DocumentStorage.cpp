@@ -1,4 +1,4 @@
-#include "engine/io/DocumentFiles.h"
+#include "engine/io/DocumentStorage.h"
 
 #include "engine/DocumentModel.h"
 #include "engine/formats/DocumentFilter.h"
