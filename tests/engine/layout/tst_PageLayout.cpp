@@ -410,6 +410,7 @@ void tst_PageLayout::headersAndFootersPrintOnTheirPages_data()
     QTest::newRow("rtf") << 0;
     QTest::newRow("rtf saved as rtf") << 5;
     QTest::newRow("rtf saved as native") << 3;
+    QTest::newRow("rtf saved as word") << 9;
 }
 
 void tst_PageLayout::headersAndFootersPrintOnTheirPages()

@@ -70,6 +70,7 @@ bool WordFilter::read(QIODevice &in, DocumentModel &model, const FilterContext &
     }
     if (reader.hasPageSetup())
         model.setPageSetup(reader.pageSetup());
+    reader.takeHeaderFooters(model.headerFooters());
     reader.summary().applyTo(model);
     document->setModified(false);
     return true;
@@ -78,7 +79,9 @@ bool WordFilter::read(QIODevice &in, DocumentModel &model, const FilterContext &
 bool WordFilter::write(QIODevice &out, const DocumentModel &model, const FilterContext &, QString *error)
 {
     const QByteArray data =
-        word::WordWriter(*model.document(), model.pageSetup(), word::DocumentSummary::of(model)).write();
+        word::WordWriter(*model.document(), model.pageSetup(), word::DocumentSummary::of(model),
+                         &model.headerFooters())
+            .write();
     if (out.write(data) != data.size()) {
         if (error)
             *error = out.errorString().isEmpty() ? QStringLiteral("The Word document could not be written.")

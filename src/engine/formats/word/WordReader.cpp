@@ -12,6 +12,8 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QStringDecoder>
+#include <QTextCursor>
+#include <QTextDocument>
 
 #include <algorithm>
 #include <deque>
@@ -34,8 +36,29 @@ const QColor kDeletionColor = QColor::fromRgb(0xC0, 0x00, 0x00); // the colour d
 
 // Indices of the (fc, lcb) pairs in the FIB that we use.
 enum FibPair {
-    PairStshf = 1, PairPlcffndRef = 2, PairPlcfandRef = 4, PairPlcfSed = 6, PairPlcfBteChpx = 12,
-    PairPlcfBtePapx = 13, PairSttbfFfn = 15, PairClx = 33, PairPlcfendRef = 46, PairPlfLst = 73, PairPlfLfo = 74,
+    PairStshf = 1, PairPlcffndRef = 2, PairPlcfandRef = 4, PairPlcfSed = 6, PairPlcfHdd = 11, PairPlcfBteChpx = 12,
+    PairPlcfBtePapx = 13, PairSttbfFfn = 15, PairDop = 31, PairClx = 33, PairPlcfendRef = 46, PairPlfLst = 73,
+    PairPlfLfo = 74,
+};
+
+// The parts of the text, in the order they follow each other: the body,
+// then footnotes, headers and footers, macros, comments, endnotes and text
+// boxes, each as long as the FIB says.
+enum TextPart { MainText, FootnoteText, HeaderText, MacroText, CommentText, EndnoteText, PartCount };
+
+// The header text opens with six separator stories (footnote and endnote
+// separators and continuation notices); then each section has six stories
+// in this order.
+constexpr int kSeparatorStories = 6;
+struct HeaderStorySlot
+{
+    HeaderFooterKind kind;
+    HeaderFooterPages pages;
+};
+constexpr HeaderStorySlot kSectionStories[] = {
+    {HeaderFooterKind::Header, HeaderFooterPages::Even},  {HeaderFooterKind::Header, HeaderFooterPages::Default},
+    {HeaderFooterKind::Footer, HeaderFooterPages::Even},  {HeaderFooterKind::Footer, HeaderFooterPages::Default},
+    {HeaderFooterKind::Header, HeaderFooterPages::First}, {HeaderFooterKind::Footer, HeaderFooterPages::First},
 };
 
 // Word's 16 indexed colours (ico); 0 is automatic.
@@ -199,6 +222,18 @@ QString romanNumber(int value, bool upper)
     return upper ? text.toUpper() : text;
 }
 
+// PAGE and NUMPAGES fields: each page shows its own number or the count.
+FieldKind pageFieldKind(const QString &instruction)
+{
+    static const QRegularExpression pageField(QStringLiteral(R"re(^\s*(PAGE|NUMPAGES|SECTIONPAGES)\b)re"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = pageField.match(instruction);
+    if (!match.hasMatch())
+        return FieldKind::None;
+    return match.captured(1).compare(QLatin1String("PAGE"), Qt::CaseInsensitive) == 0 ? FieldKind::PageNumber
+                                                                                       : FieldKind::PageCount;
+}
+
 QString letterNumber(int value, bool upper)
 {
     if (value <= 0)
@@ -233,14 +268,23 @@ QString formatNumber(int value, int nfc)
 class WordReader::Private
 {
 public:
-    explicit Private(DocumentBuilder &b) : builder(b) {}
+    explicit Private(DocumentBuilder &b) : bodyBuilder(b), builder(&b) {}
 
     bool read(const QByteArray &file, QString *error);
 
-    DocumentBuilder &builder;
+    DocumentBuilder &bodyBuilder;
+    DocumentBuilder *builder; // the body's, or a header's or footer's while one is read
     bool hasPage = false;
     PageSetup page;
     DocumentSummary summary;
+    // The first section's headers and footers, each a document of its own.
+    struct Story
+    {
+        HeaderStorySlot slot;
+        std::unique_ptr<QTextDocument> document;
+    };
+    std::vector<Story> stories;
+    HeaderFooterProperties headerFooter;
 
 private:
     bool fail(QString *error, const QString &message)
@@ -257,6 +301,7 @@ private:
     void readLists();
     void readSection();
     void readNoteReferences();
+    void readHeaderStories();
 
     void applyChp(Chp &chp, QByteArrayView grpprl, const Chp &base) const;
     void applyPap(Pap &pap, QByteArrayView grpprl) const;
@@ -272,6 +317,7 @@ private:
     QString fontName(int index) const;
 
     void emitDocument();
+    void emitStories();
     void emitParagraph(qsizetype start, qsizetype end);
     void flushRun(QString &text, const Chp &chp, bool inTable);
     void emitPicture(const Chp &chp, bool inTable);
@@ -292,11 +338,21 @@ private:
     int pairCount = 0;
     qint64 pairBase = 0;
     quint32 textLength = 0; // ccpText
+    std::array<quint32, PartCount> partLength{}; // ccpText, ccpFtn, ccpHdd, ...
+    quint32 partStart(TextPart part) const
+    {
+        quint64 start = 0;
+        for (int i = 0; i < part; ++i)
+            start += partLength[size_t(i)];
+        return quint32(std::min<quint64>(start, 0xFFFFFFFF));
+    }
 
     std::vector<Piece> pieces;
     QByteArray prcData; // the CLX's grpprls that complex pieces point to
     std::vector<QByteArrayView> prcs;
-    QString text;                 // the main text
+    QString text;                 // the main text, then the parts after it
+    bool textMatchesCps = true;   // text[cp] is the character at cp (Word 6 text may be shorter)
+    qsizetype bodyEnd = 0;        // where the body ends in `text`
     std::vector<quint32> charFc;  // stream offset of each character
     std::vector<quint32> charPiece;
 
@@ -322,9 +378,20 @@ private:
         bool inResult = false;
         QString instruction;
         QString link;
+        FieldKind kind = FieldKind::None;
     };
     std::vector<Field> fields;
     std::vector<quint32> sectionEnds; // cps where sections end
+
+    // Headers and footers: where each of the first section's stories lies
+    // in the text, and the documents built from them.
+    struct StoryRange
+    {
+        HeaderStorySlot slot;
+        quint32 start = 0;
+        quint32 end = 0; // after the story's guard paragraph mark
+    };
+    std::vector<StoryRange> storyRanges;
 };
 
 WordReader::WordReader(DocumentBuilder &builder)
@@ -335,6 +402,16 @@ WordReader::WordReader(DocumentBuilder &builder)
 WordReader::~WordReader() = default;
 
 bool WordReader::read(const QByteArray &file, QString *error) { return d->read(file, error); }
+
+void WordReader::takeHeaderFooters(HeaderFooterSet &set)
+{
+    set.clear();
+    for (Private::Story &story : d->stories)
+        set.adoptStory(story.slot.kind, story.slot.pages, story.document.release());
+    d->stories.clear();
+    set.setDifferentFirstPage(d->headerFooter.titlePage);
+    set.setDifferentEvenPages(d->headerFooter.facingPages);
+}
 bool WordReader::hasPageSetup() const { return d->hasPage; }
 PageSetup WordReader::pageSetup() const { return d->page; }
 DocumentSummary WordReader::summary() const { return d->summary; }
@@ -371,7 +448,8 @@ bool WordReader::Private::read(const QByteArray &file, QString *error)
         // and so do pictures.
         if (!fib.has(0, kLegacyFibSize))
             return fail(error, QStringLiteral("The Word document is damaged: its file information block is cut short."));
-        textLength = fib.u32(0x34);
+        for (int part = 0; part < PartCount; ++part)
+            partLength[size_t(part)] = fib.u32(0x34 + 4 * part);
         pairBase = 0x58;
         pairCount = kLegacyPairCount;
         legacyCodePage = word::legacyCodePage(fib.u16(0x06));
@@ -382,7 +460,8 @@ bool WordReader::Private::read(const QByteArray &file, QString *error)
         const qint64 cswAt = 0x20;
         const qint64 rgLwAt = cswAt + 2 + 2 * qint64(fib.u16(cswAt)) + 2;
         const quint16 cslw = fib.u16(rgLwAt - 2);
-        textLength = fib.u32(rgLwAt + 3 * 4);
+        for (int part = 0; part < PartCount; ++part)
+            partLength[size_t(part)] = fib.u32(rgLwAt + 4 * (3 + part));
         const qint64 pairCountAt = rgLwAt + 4 * qint64(cslw);
         pairCount = fib.u16(pairCountAt);
         pairBase = pairCountAt + 2;
@@ -398,6 +477,7 @@ bool WordReader::Private::read(const QByteArray &file, QString *error)
     if (QByteArray stream; storage.readStream(kSummaryStreamName, &stream, nullptr))
         summary = readSummaryInformation(stream);
 
+    textLength = partLength[MainText];
     if (!readPieces(error))
         return false;
     readFkps(PairPlcfBteChpx, false, chpxRuns);
@@ -407,7 +487,10 @@ bool WordReader::Private::read(const QByteArray &file, QString *error)
     readLists();
     readSection();
     readNoteReferences();
+    if (!legacy) // Word 6 lists only the stories a section has: not read
+        readHeaderStories();
     emitDocument();
+    emitStories();
     return true;
 }
 
@@ -429,7 +512,7 @@ bool WordReader::Private::readPieces(QString *error)
     const ByteReader clx(tableSlice(PairClx));
     if (legacy && clx.size() == 0) {
         // A Word 6 file saved in full: the text in one stretch from fcMin.
-        pieces.push_back(Piece{0, textLength, fib.u32(0x18), true, 0});
+        pieces.push_back(Piece{0, partStart(PartCount), fib.u32(0x18), true, 0});
     }
     qint64 at = 0;
     while (clx.u8(at) == 1) { // Prc: property modifiers of complex pieces
@@ -463,16 +546,21 @@ bool WordReader::Private::readPieces(QString *error)
         pieces.push_back(piece);
     }
 
-    // The main text is the first ccpText characters.
+    // The body and the parts after it that we show or keep. A character's
+    // index in `text` is its CP.
+    const quint32 wanted = partStart(PartCount);
+    const qsizetype expected = qsizetype(std::min<quint64>(wanted, quint64(wordStream.size())));
     QStringDecoder latin("windows-1252");
-    text.reserve(textLength);
-    charFc.reserve(textLength);
-    charPiece.reserve(textLength);
+    text.reserve(expected);
+    charFc.reserve(size_t(expected));
+    charPiece.reserve(size_t(expected));
     for (quint32 index = 0; index < pieces.size(); ++index) {
         const Piece &piece = pieces[index];
-        if (piece.cpStart >= textLength)
+        if (piece.cpStart >= wanted)
             break;
-        const quint32 count = std::min(piece.cpEnd, textLength) - piece.cpStart;
+        if (piece.cpStart != quint32(charFc.size()))
+            textMatchesCps = false; // a gap or an overlap in the piece table
+        const quint32 count = std::min(piece.cpEnd, wanted) - piece.cpStart;
         const quint32 bytes = piece.compressed ? count : 2 * count;
         if (quint64(piece.fc) + bytes > quint64(wordStream.size()))
             return fail(error, QStringLiteral("The Word document is damaged: its text lies outside the file."));
@@ -496,6 +584,8 @@ bool WordReader::Private::readPieces(QString *error)
     }
     if (text.size() != qsizetype(charFc.size())) // a decoder that changed the length
         text.resize(qsizetype(charFc.size()), QChar(u' '));
+    if (!legacy)
+        bodyEnd = std::min<qsizetype>(textLength, text.size());
     return true;
 }
 
@@ -509,6 +599,8 @@ void WordReader::Private::decodeLegacyPiece(const Piece &piece, quint32 bytes, q
         const quint32 length = isLeadByte(legacyCodePage, quint8(data[k])) && k + 1 < bytes ? 2 : 1;
         const QString decoded = decoder.decode(legacyCodePage, data.sliced(k, length));
         text += decoded.isEmpty() ? QString(QChar::ReplacementCharacter) : decoded.left(1);
+        if (piece.cpStart + k < textLength)
+            ++bodyEnd;
         charFc.push_back(piece.fc + k);
         charPiece.push_back(index);
         k += length;
@@ -804,12 +896,37 @@ void WordReader::Private::readSection()
         case sprmSDxaRight: setup.marginRight = op.u16(0); break;
         case sprmSDyaTop: setup.marginTop = std::abs(op.i16(0)); break;
         case sprmSDyaBottom: setup.marginBottom = std::abs(op.i16(0)); break;
+        case sprmSDyaHdrTop: setup.headerDistance = std::min<int>(op.u16(0), PageSetup::LargestTwips); break;
+        case sprmSDyaHdrBottom: setup.footerDistance = std::min<int>(op.u16(0), PageSetup::LargestTwips); break;
+        case sprmSFTitlePage: headerFooter.titlePage = op.u8(0) != 0; break;
         default: break;
         }
     });
     if (setup.width > 0 && setup.height > 0) {
         page = setup;
         hasPage = true;
+    }
+}
+
+// The first section's headers and footers: where each lies in the header
+// text. An empty story (no characters, not even its guard mark) is none.
+void WordReader::Private::readHeaderStories()
+{
+    headerFooter.facingPages = ByteReader(tableSlice(PairDop)).u8(0) & 0x01; // fFacingPages
+    const ByteReader plc(tableSlice(PairPlcfHdd));
+    const quint32 headerStart = partStart(HeaderText);
+    const quint32 headerLength = partLength[HeaderText];
+    const qint64 cps = plc.size() / 4;
+    if (!textMatchesCps || headerLength == 0 || cps < kSeparatorStories + 2)
+        return;
+    const qint64 stories = cps - 2; // the last CP ends the last story, the one after it means nothing
+    for (int i = 0; i < 6 && kSeparatorStories + i < stories; ++i) {
+        const qint64 index = kSeparatorStories + i;
+        const quint32 start = plc.u32(4 * index);
+        const quint32 end = plc.u32(4 * (index + 1));
+        if (end <= start || end > headerLength || quint64(headerStart) + end > quint64(text.size()))
+            continue;
+        storyRanges.push_back(StoryRange{kSectionStories[i], headerStart + start, headerStart + end});
     }
 }
 
@@ -1195,15 +1312,15 @@ void WordReader::Private::flushRun(QString &run, const Chp &chp, bool inTable)
         run = mapped;
     }
     CharacterProperties props = finalProps(chp, run);
-    if (!fields.empty()) {
-        for (auto it = fields.rbegin(); it != fields.rend(); ++it) {
-            if (!it->link.isEmpty()) {
-                props.link = it->link;
-                break;
-            }
+    for (auto it = fields.rbegin(); it != fields.rend(); ++it) {
+        if (!it->link.isEmpty()) {
+            props.link = it->link;
+            break;
         }
     }
-    builder.appendText(run, props, inTable);
+    if (!fields.empty())
+        props.field = fields.back().kind;
+    builder->appendText(run, props, inTable);
     run.clear();
 }
 
@@ -1282,7 +1399,7 @@ void WordReader::Private::emitPicture(const Chp &chp, bool inTable)
                 source.width = goalWidth * 2540 / 1440;
                 source.height = goalHeight * 2540 / 1440;
             }
-            builder.appendPicture(source, QString(), inTable);
+            builder->appendPicture(source, QString(), inTable);
             return;
         }
         if (type == 0xF004 || type == 0xF000 || type == 0xF001)
@@ -1298,7 +1415,7 @@ void WordReader::Private::emitDocument()
 {
     // Paragraphs end at paragraph marks and cell marks.
     qsizetype start = 0;
-    const qsizetype length = text.size();
+    const qsizetype length = bodyEnd;
     for (qsizetype i = 0; i < length; ++i) {
         const char16_t c = text.at(i).unicode();
         if (c == 0x0D || c == 0x07) {
@@ -1308,7 +1425,37 @@ void WordReader::Private::emitDocument()
     }
     if (start < length)
         emitParagraph(start, length);
-    builder.finish(ParagraphProperties());
+    builder->finish(ParagraphProperties());
+}
+
+// Each story becomes a document of its own. Its last paragraph mark only
+// guards it from the next story: a story whose text ends in a paragraph
+// mark of its own leaves the guard out.
+void WordReader::Private::emitStories()
+{
+    for (const StoryRange &range : storyRanges) {
+        auto document = std::make_unique<QTextDocument>();
+        document->setDefaultFont(bodyBuilder.document()->defaultFont());
+        document->setUndoRedoEnabled(false);
+        DocumentBuilder storyBuilder(QTextCursor(document.get()), DocumentBuilder::Mode::Load);
+        builder = &storyBuilder;
+        fields.clear();
+        const qsizetype guard = qsizetype(range.end) - 1;
+        qsizetype start = range.start;
+        for (qsizetype i = range.start; i < guard; ++i) {
+            const char16_t c = text.at(i).unicode();
+            if (c == 0x0D || c == 0x07) {
+                emitParagraph(start, i + 1);
+                start = i + 1;
+            }
+        }
+        if (start < guard || start == qsizetype(range.start))
+            emitParagraph(start, guard + 1);
+        builder->finish(ParagraphProperties());
+        builder = &bodyBuilder;
+        stories.push_back(Story{range.slot, std::move(document)});
+    }
+    fields.clear();
 }
 
 void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
@@ -1333,7 +1480,7 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
     const char16_t mark = text.at(markIndex).unicode();
 
     if (pap.rowEnd && !nested) {
-        builder.endRow(rowOf(pap));
+        builder->endRow(rowOf(pap));
         return;
     }
 
@@ -1380,6 +1527,7 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
             const QRegularExpressionMatch match = hyperlink.match(field.instruction);
             if (match.hasMatch())
                 field.link = (match.captured(1).isEmpty() ? QString() : QStringLiteral("#")) + match.captured(2);
+            field.kind = pageFieldKind(field.instruction);
             continue;
         }
         if (c == 0x15 && !fields.empty()) {
@@ -1395,6 +1543,16 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
                 if (match.hasMatch()) {
                     QString base = match.captured(1);
                     flushRun(base, chp, inTable);
+                }
+                // A page field that was never given a result still shows one.
+                if (const FieldKind kind = pageFieldKind(field.instruction); kind != FieldKind::None) {
+                    Field shown;
+                    shown.inResult = true;
+                    shown.kind = kind;
+                    fields.push_back(shown);
+                    QString number = HeaderFooterSet::fieldText(kind, 0, 1);
+                    flushRun(number, chp, inTable);
+                    fields.pop_back();
                 }
             }
             continue;
@@ -1441,9 +1599,9 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
             flushRun(run, runChp, inTable);
             const bool sectionEnd = std::binary_search(sectionEnds.begin(), sectionEnds.end(), quint32(i + 1));
             if (sectionEnd)
-                builder.sectionBreak(pap.props, finalProps(chp, {}), inTable);
+                builder->sectionBreak(pap.props, finalProps(chp, {}), inTable);
             else
-                builder.pageBreak(pap.props, finalProps(chp, {}), inTable);
+                builder->pageBreak(pap.props, finalProps(chp, {}), inTable);
             continue;
         }
         case 0x1E: out = QChar(0x2011); break; // non-breaking hyphen
@@ -1466,9 +1624,9 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
 
     const CharacterProperties markProps = finalProps(charChp(markIndex), {});
     if (mark == 0x07 && inTable && !nested)
-        builder.endCell(pap.props, true);
+        builder->endCell(pap.props, true);
     else
-        builder.endParagraph(pap.props, markProps, inTable);
+        builder->endParagraph(pap.props, markProps, inTable);
 }
 
 } // namespace tamapiko::engine::word

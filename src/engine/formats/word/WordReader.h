@@ -4,8 +4,9 @@
 // compound file, with its table and data streams) and describes it to a
 // DocumentBuilder: the main text with its character and paragraph
 // properties, tables, lists, fields' results, pictures and the first
-// section's page. Headers, footers, notes, comments and text boxes live in
-// other parts of the text and never leak into the body.
+// section's page, and the first section's headers and footers as stories of
+// their own. Notes, comments and text boxes live in other parts of the text
+// and never leak into the body.
 
 #include "engine/DocumentModel.h"
 #include "engine/formats/word/WordSummary.h"
@@ -28,6 +29,9 @@ public:
     // On failure returns false with a one-line reason for the user; the
     // builder has then received nothing.
     bool read(const QByteArray &file, QString *error);
+
+    // Moves the headers and footers read into `set` (replacing its own).
+    void takeHeaderFooters(HeaderFooterSet &set);
 
     bool hasPageSetup() const;
     PageSetup pageSetup() const;

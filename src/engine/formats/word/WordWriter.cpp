@@ -26,11 +26,47 @@ constexpr int kPairCount = 93;        // the (fc, lcb) pairs of a Word 97 FIB
 constexpr quint16 kJapanese = 0x0411;
 constexpr quint8 kShiftJisCharset = 128;
 constexpr quint8 kHyperlinkField = 88;
+constexpr quint8 kPageField = 33;
+constexpr quint8 kNumPagesField = 26;
 
 enum FibPair {
-    PairStshfOrig = 0, PairStshf = 1, PairPlcfSed = 6, PairPlcfBteChpx = 12, PairPlcfBtePapx = 13,
-    PairSttbfFfn = 15, PairPlcfFldMom = 16, PairDop = 31, PairClx = 33,
+    PairStshfOrig = 0, PairStshf = 1, PairPlcfSed = 6, PairPlcfHdd = 11, PairPlcfBteChpx = 12, PairPlcfBtePapx = 13,
+    PairSttbfFfn = 15, PairPlcfFldMom = 16, PairPlcfFldHdr = 17, PairDop = 31, PairClx = 33,
 };
+
+// The header text: six separator stories (footnote and endnote ones, which
+// we leave empty), then the section's six stories in this order.
+constexpr int kSeparatorStories = 6;
+constexpr struct {
+    HeaderFooterKind kind;
+    HeaderFooterPages pages;
+} kSectionStories[] = {
+    {HeaderFooterKind::Header, HeaderFooterPages::Even},  {HeaderFooterKind::Header, HeaderFooterPages::Default},
+    {HeaderFooterKind::Footer, HeaderFooterPages::Even},  {HeaderFooterKind::Footer, HeaderFooterPages::Default},
+    {HeaderFooterKind::Header, HeaderFooterPages::First}, {HeaderFooterKind::Footer, HeaderFooterPages::First},
+};
+
+// Text as Word stores it: its own codes for line breaks and hyphens, no
+// paragraph separators or object characters (the walk gives those apart).
+QString wordText(const QString &text)
+{
+    QString chars;
+    chars.reserve(text.size());
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case QChar::LineSeparator: chars += QChar(0x0B); break;
+        case 0x2011: chars += QChar(0x1E); break;
+        case 0x00AD: chars += QChar(0x1F); break;
+        case QChar::ParagraphSeparator:
+        case QChar::ObjectReplacementCharacter: break;
+        default:
+            if (c.unicode() >= 0x20 || c == QLatin1Char('\t'))
+                chars += c;
+            break;
+        }
+    }
+    return chars;
+}
 
 bool isEastAsian(QStringView text)
 {
@@ -224,8 +260,8 @@ private:
 class WordWriter::Private : public DocumentVisitor
 {
 public:
-    Private(const QTextDocument &doc, const PageSetup &p, const DocumentSummary &s)
-        : document(doc), page(p), summary(s), walker(doc, p)
+    Private(const QTextDocument &doc, const PageSetup &p, const DocumentSummary &s, const HeaderFooterSet *hf)
+        : document(doc), page(p), summary(s), headerFooters(hf), walker(doc, p)
     {
     }
 
@@ -249,11 +285,16 @@ private:
 
     QByteArray styleSheet() const;
     QByteArray fontTable() const;
-    QByteArray fib(quint32 streamSize, const QList<std::pair<quint32, quint32>> &pairs) const;
+    QByteArray fib(quint32 streamSize, quint32 textLength, quint32 headerLength,
+                   const QList<std::pair<quint32, quint32>> &pairs) const;
+
+    void endPart();
+    QList<quint32> writeHeaderText();
 
     const QTextDocument &document;
     PageSetup page;
     DocumentSummary summary;
+    const HeaderFooterSet *headerFooters;
     DocumentWalker walker;
 
     QString content;
@@ -269,12 +310,17 @@ private:
     };
     QList<Font> fonts;
     QString openLink;
-    std::vector<std::pair<quint32, QByteArray>> fields; // cp -> FLD
+    using FieldList = std::vector<std::pair<quint32, QByteArray>>; // cp in its part -> FLD
+    FieldList fields;       // of the body
+    FieldList headerFields; // of the header text
+    FieldList *currentFields = &fields;
+    quint32 partStart = 0; // where the part being written starts in the text
     QByteArray dataStream;
 };
 
-WordWriter::WordWriter(const QTextDocument &document, const PageSetup &page, const DocumentSummary &summary)
-    : d(std::make_unique<Private>(document, page, summary))
+WordWriter::WordWriter(const QTextDocument &document, const PageSetup &page, const DocumentSummary &summary,
+                       const HeaderFooterSet *headerFooters)
+    : d(std::make_unique<Private>(document, page, summary, headerFooters))
 {
 }
 
@@ -417,7 +463,7 @@ void WordWriter::Private::appendFieldChar(char16_t c, quint8 data)
     QByteArray fld;
     appendU8(fld, quint8(c));
     appendU8(fld, data);
-    fields.emplace_back(quint32(content.size()), fld);
+    currentFields->emplace_back(quint32(content.size()) - partStart, fld);
     Grpprl g;
     g.u8(sprmCFSpec, 1);
     append(QString(QChar(c)), g.data());
@@ -450,20 +496,16 @@ void WordWriter::Private::beginParagraph(const ParagraphProperties &para, bool i
 void WordWriter::Private::text(const QString &text, const CharacterProperties &chr)
 {
     setLink(chr.link);
-    QString chars;
-    chars.reserve(text.size());
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case QChar::LineSeparator: chars += QChar(0x0B); break;
-        case 0x2011: chars += QChar(0x1E); break;
-        case 0x00AD: chars += QChar(0x1F); break;
-        case QChar::ParagraphSeparator:
-        case QChar::ObjectReplacementCharacter: break;
-        default:
-            if (c.unicode() >= 0x20 || c == QLatin1Char('\t'))
-                chars += c;
-            break;
-        }
+    const QString chars = wordText(text);
+    if (chr.field != FieldKind::None) {
+        // A page number or count: the field, with the last result shown.
+        const bool page = chr.field == FieldKind::PageNumber;
+        appendFieldChar(0x13, page ? kPageField : kNumPagesField);
+        append(page ? QStringLiteral(" PAGE ") : QStringLiteral(" NUMPAGES "), characterSprms(chr, {}));
+        appendFieldChar(0x14, 0);
+        append(chars, characterSprms(chr, chars));
+        appendFieldChar(0x15, 0);
+        return;
     }
     append(chars, characterSprms(chr, chars));
 }
@@ -710,7 +752,8 @@ QByteArray WordWriter::Private::fontTable() const
     return sttb;
 }
 
-QByteArray WordWriter::Private::fib(quint32 streamSize, const QList<std::pair<quint32, quint32>> &pairs) const
+QByteArray WordWriter::Private::fib(quint32 streamSize, quint32 textLength, quint32 headerLength,
+                                    const QList<std::pair<quint32, quint32>> &pairs) const
 {
     QByteArray fib;
     appendU16(fib, 0xA5EC);
@@ -737,7 +780,9 @@ QByteArray WordWriter::Private::fib(quint32 streamSize, const QList<std::pair<qu
         if (i == 0)
             value = streamSize;
         else if (i == 3)
-            value = quint32(content.size());
+            value = textLength; // ccpText
+        else if (i == 5)
+            value = headerLength; // ccpHdd
         appendU32(fib, value);
     }
     appendU16(fib, kPairCount);
@@ -750,15 +795,52 @@ QByteArray WordWriter::Private::fib(quint32 streamSize, const QList<std::pair<qu
     return fib;
 }
 
+// An empty paragraph: the mark a part of the text must end in.
+void WordWriter::Private::endPart()
+{
+    beginParagraph(ParagraphProperties(), false);
+    endParagraph(ParagraphEnd::Paragraph, CharacterProperties{walker.defaultFamily()});
+}
+
+// The header text after the body; returns where its stories start, as the
+// PlcfHdd gives them (CPs from the header text's start).
+QList<quint32> WordWriter::Private::writeHeaderText()
+{
+    partStart = quint32(content.size());
+    currentFields = &headerFields;
+    QList<quint32> starts(kSeparatorStories, 0);
+    for (const auto &slot : kSectionStories) {
+        starts.append(quint32(content.size()) - partStart);
+        const QTextDocument *story = headerFooters->story(slot.kind, slot.pages);
+        // Even pages without a story of their own show the common one;
+        // Word would leave them empty.
+        if (!story && slot.pages == HeaderFooterPages::Even && headerFooters->differentEvenPages())
+            story = headerFooters->story(slot.kind, HeaderFooterPages::Default);
+        if (!story)
+            continue;
+        DocumentWalker(*story, page).walk(*this);
+        endPart(); // a mark of its own that guards the story from the next
+    }
+    starts.append(quint32(content.size()) - partStart);
+    endPart(); // the header text's own last mark
+    starts.append(quint32(content.size()) - partStart);
+    currentFields = &fields;
+    return starts;
+}
+
 QByteArray WordWriter::Private::write()
 {
     fontIndex(walker.defaultFamily(), false);
     walker.walk(*this);
-    if (content.isEmpty() || content.back() != QChar(0x0D)) {
-        beginParagraph(ParagraphProperties(), false);
-        endParagraph(ParagraphEnd::Paragraph, CharacterProperties{walker.defaultFamily()});
-    }
+    if (content.isEmpty() || content.back() != QChar(0x0D))
+        endPart();
     const quint32 textLength = quint32(content.size());
+    const bool hasHeaders = headerFooters && !headerFooters->isEmpty();
+    const QList<quint32> headerStories = hasHeaders ? writeHeaderText() : QList<quint32>();
+    const quint32 headerLength = hasHeaders ? quint32(content.size()) - textLength : 0;
+    if (hasHeaders)
+        endPart(); // the text of a file with more than its body ends in one more mark
+    const quint32 totalLength = quint32(content.size());
 
     // WordDocument: FIB, text, property pages, section properties.
     QByteArray stream(kTextOffset, '\0');
@@ -777,6 +859,12 @@ QByteArray WordWriter::Private::write()
     section.u16(sprmSDyaBottom, quint16(page.marginBottom));
     if (page.width > page.height)
         section.u8(sprmSBOrientation, 2);
+    if (hasHeaders) {
+        section.u16(sprmSDyaHdrTop, quint16(std::clamp(page.headerDistance, 0, 0xFFFF)));
+        section.u16(sprmSDyaHdrBottom, quint16(std::clamp(page.footerDistance, 0, 0xFFFF)));
+        if (headerFooters->differentFirstPage())
+            section.u8(sprmSFTitlePage, 1);
+    }
     appendU16(stream, quint16(section.data().size()));
     stream.append(section.data());
     // Readers that only look for the text in big sectors (antiword) refuse
@@ -797,25 +885,37 @@ QByteArray WordWriter::Private::write()
 
     QByteArray sed;
     appendU32(sed, 0);
-    appendU32(sed, textLength);
+    appendU32(sed, totalLength);
     appendU16(sed, 0);
     appendU32(sed, sepxAt);
     appendU16(sed, 0);
     appendU32(sed, 0xFFFFFFFF);
     place(PairPlcfSed, sed);
 
-    if (!fields.empty()) {
+    auto placeFields = [&](int pair, const FieldList &list, quint32 partLength) {
+        if (list.empty())
+            return;
         QByteArray plc;
-        for (const auto &field : fields)
+        for (const auto &field : list)
             appendU32(plc, field.first);
-        appendU32(plc, textLength);
-        for (const auto &field : fields)
+        appendU32(plc, partLength);
+        for (const auto &field : list)
             plc.append(field.second);
-        place(PairPlcfFldMom, plc);
+        place(pair, plc);
+    };
+    placeFields(PairPlcfFldMom, fields, textLength);
+    if (hasHeaders) {
+        QByteArray plc;
+        for (const quint32 cp : headerStories)
+            appendU32(plc, cp);
+        place(PairPlcfHdd, plc);
+        placeFields(PairPlcfFldHdr, headerFields, headerLength);
     }
     place(PairSttbfFfn, fontTable());
 
     QByteArray dop(500, '\0');
+    if (hasHeaders && headerFooters->differentEvenPages())
+        dop[0] = char(0x01); // fFacingPages: even pages have headers of their own
     putU16(dop, 0x0A, 720); // default tab stops every half inch
     place(PairDop, dop);
 
@@ -823,7 +923,7 @@ QByteArray WordWriter::Private::write()
     appendU8(clx, 2);
     appendU32(clx, 16);
     appendU32(clx, 0);
-    appendU32(clx, textLength);
+    appendU32(clx, totalLength);
     appendU16(clx, 0);
     appendU32(clx, kTextOffset); // 16-bit characters
     appendU16(clx, 0);
@@ -831,7 +931,7 @@ QByteArray WordWriter::Private::write()
     place(PairPlcfBteChpx, chpxBins);
     place(PairPlcfBtePapx, papxBins);
 
-    const QByteArray header = fib(quint32(stream.size()), pairs);
+    const QByteArray header = fib(quint32(stream.size()), textLength, headerLength, pairs);
     stream.replace(0, header.size(), header);
 
     CompoundFileWriter storage;

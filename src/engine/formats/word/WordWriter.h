@@ -4,8 +4,9 @@
 // WordDocument stream (file information block, 16-bit text, character and
 // paragraph property pages, section properties), the 1Table stream (style
 // sheet, font table, piece table, bin tables, fields), the summary
-// information streams and, for pictures, the Data stream. The description of the document comes from the same
-// walk the RTF writer uses.
+// information streams and, for pictures, the Data stream. Headers and footers
+// follow the body as the first section's stories. The description of the
+// document comes from the same walk the RTF writer uses.
 
 #include "engine/DocumentModel.h"
 #include "engine/formats/word/WordSummary.h"
@@ -21,7 +22,8 @@ namespace tamapiko::engine::word {
 class WordWriter
 {
 public:
-    WordWriter(const QTextDocument &document, const PageSetup &page, const DocumentSummary &summary = {});
+    WordWriter(const QTextDocument &document, const PageSetup &page, const DocumentSummary &summary = {},
+               const HeaderFooterSet *headerFooters = nullptr);
     ~WordWriter();
 
     QByteArray write();

@@ -1,9 +1,11 @@
 // Every .doc file of the shared corpus (written by other programs) is read;
 // the text of the well-formed ones must match what another word processor
 // extracted from them, and the odd ones (old versions, other formats,
-// encrypted, fuzzed) end in a clear error or a correct read.
+// encrypted, fuzzed) end in a clear error or a correct read. Headers and
+// footers are read beside the body and survive our own write and read.
 
 #include "engine/DocumentModel.h"
+#include "engine/EngineProperties.h"
 #include "engine/formats/word/WordFilter.h"
 #include "support/FilterBytes.h"
 #include "support/TestSupport.h"
@@ -11,6 +13,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QtTest>
 
@@ -44,6 +47,19 @@ bool sameText(const QString &ours, const QString &reference)
     return true;
 }
 
+// Every header and footer with the pages it serves, and the two switches.
+QString storiesOf(const HeaderFooterSet &set)
+{
+    QString result = QStringLiteral("first:%1 even:%2").arg(set.differentFirstPage()).arg(set.differentEvenPages());
+    for (const HeaderFooterKind kind : {HeaderFooterKind::Header, HeaderFooterKind::Footer}) {
+        for (const HeaderFooterPages pages : {HeaderFooterPages::Default, HeaderFooterPages::First, HeaderFooterPages::Even}) {
+            if (const QTextDocument *story = set.story(kind, pages))
+                result += QStringLiteral(" [%1/%2] %3").arg(int(kind)).arg(int(pages)).arg(story->toPlainText());
+        }
+    }
+    return result;
+}
+
 } // namespace
 
 class tst_WordCorpus : public QObject
@@ -52,6 +68,7 @@ class tst_WordCorpus : public QObject
 
 private slots:
     void everyFileMatchesItsReferenceText();
+    void headersAndFootersAreRead();
 };
 
 void tst_WordCorpus::everyFileMatchesItsReferenceText()
@@ -88,6 +105,11 @@ void tst_WordCorpus::everyFileMatchesItsReferenceText()
         QVERIFY2(load(save(model), reloaded, &error), qPrintable(info.fileName() + QLatin1String(": ") + error));
         if (normalisedCorpusText(reloaded.document()->toPlainText()) != text)
             roundTripLosses.append(info.fileName());
+        if (storiesOf(reloaded.headerFooters()) != storiesOf(model.headerFooters())) {
+            roundTripLosses.append(info.fileName());
+            qInfo("%s: headers and footers were \"%s\", read back \"%s\"", qPrintable(info.fileName()),
+                  qPrintable(storiesOf(model.headerFooters())), qPrintable(storiesOf(reloaded.headerFooters())));
+        }
 
         const QString refPath = info.path() + QLatin1Char('/') + info.completeBaseName() + QLatin1String(".ref.txt");
         if (!QFileInfo::exists(refPath)) {
@@ -116,6 +138,49 @@ void tst_WordCorpus::everyFileMatchesItsReferenceText()
     QVERIFY2(roundTripLosses.isEmpty(), qPrintable(QLatin1String("text changed by write and read: ")
                                                    + roundTripLosses.join(QLatin1String(", "))));
     QVERIFY2(matched * 100 >= compared * 97, qPrintable(QStringLiteral("%1 of %2 match").arg(matched).arg(compared)));
+}
+
+// The first section's stories, each on the pages Word shows it on; the
+// last paragraph mark of a story only separates it from the next one.
+void tst_WordCorpus::headersAndFootersAreRead()
+{
+    TAMAPIKO_REQUIRE_SHARED(corpus, "corpus/doc");
+    auto read = [&](const QString &name, DocumentModel &model) {
+        QFile file(corpus + QLatin1Char('/') + name);
+        QString error;
+        return file.open(QIODevice::ReadOnly) && load(file.readAll(), model, &error);
+    };
+    DocumentModel unicode;
+    QVERIFY(read(QStringLiteral("poi_HeaderFooterUnicode.doc"), unicode));
+    const HeaderFooterSet &set = unicode.headerFooters();
+    QVERIFY(!set.differentFirstPage());
+    QVERIFY(!set.differentEvenPages());
+    const QTextDocument *header = set.storyForPage(HeaderFooterKind::Header, 1);
+    const QTextDocument *footer = set.storyForPage(HeaderFooterKind::Footer, 1);
+    QVERIFY(header && footer);
+    QCOMPARE(header->toPlainText(), QStringLiteral("This is a simple header, with a € euro symbol in it.\n"));
+    QCOMPARE(footer->toPlainText(), QStringLiteral("The footer, with Molière, has Unicode in it."));
+    QVERIFY(!unicode.document()->toPlainText().contains(QStringLiteral("simple header")));
+
+    // Chinese header stops and a footer, on every page.
+    DocumentModel chinese;
+    QVERIFY(read(QStringLiteral("poi_61490.doc"), chinese));
+    QCOMPARE(chinese.headerFooters().storyForPage(HeaderFooterKind::Header, 0)->toPlainText(),
+             QStringLiteral("页眉左\t页眉中\t页眉右"));
+    QCOMPARE(chinese.headerFooters().storyForPage(HeaderFooterKind::Footer, 3)->toPlainText(), QStringLiteral("页脚内容"));
+
+    // A page number field stays a field (in an even pages' footer that
+    // this file, not telling even pages apart, never shows).
+    DocumentModel korean;
+    QVERIFY(read(QStringLiteral("libscan_test4_korean.doc"), korean));
+    QVERIFY(!korean.headerFooters().differentEvenPages());
+    const QTextDocument *numbered = korean.headerFooters().story(HeaderFooterKind::Footer, HeaderFooterPages::Even);
+    QVERIFY(numbered);
+    const QTextBlock block = numbered->begin();
+    bool field = false;
+    for (auto it = block.begin(); !it.atEnd(); ++it)
+        field = field || it.fragment().charFormat().intProperty(CharField) == int(FieldKind::PageNumber);
+    QVERIFY2(field, qPrintable(numbered->toPlainText()));
 }
 
 QTEST_MAIN(tst_WordCorpus)
