@@ -8,6 +8,7 @@
 #include <charconv>
 
 #include <cmath>
+#include <deque>
 #include <map>
 #include <optional>
 #include <vector>
@@ -96,28 +97,57 @@ Widths parseWidths(const QByteArray &object)
     return widths;
 }
 
-QByteArray number(double value)
+void appendNumber(QByteArray &out, double value)
 {
-    QByteArray text = QByteArray::number(std::round(value * 1000) / 1000, 'f', 3);
-    while (text.endsWith('0'))
-        text.chop(1);
-    if (text.endsWith('.'))
-        text.chop(1);
-    return text == "-0" ? QByteArrayLiteral("0") : text;
+    // Qt writes at most three decimals; so do we, without trailing zeros.
+    double rounded = std::round(value * 1000) / 1000;
+    if (rounded == 0)
+        rounded = 0; // no "-0"
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, rounded, std::chars_format::fixed, 3);
+    const char *end = result.ptr;
+    while (end > buffer && end[-1] == '0')
+        --end;
+    if (end > buffer && end[-1] == '.')
+        --end;
+    out.append(buffer, end - buffer);
 }
 
-struct GlyphPlacement
+// A two-byte glyph code inside a literal string: raw bytes but for the ones
+// a string must escape, and line ends, so that a stream stays lines.
+void appendGlyphCode(QByteArray &out, int value)
 {
-    double dx = 0;
-    double dy = 0;
-    int glyph = 0;
-    QByteArray hex;
-};
+    for (const char byte : {char(value >> 8), char(value)}) {
+        switch (byte) {
+        case '\\': out += "\\\\"; break;
+        case '(': out += "\\("; break;
+        case ')': out += "\\)"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        default: out += byte; break;
+        }
+    }
+}
+
+int hexValue(QByteArrayView digits)
+{
+    int value = 0;
+    for (const char c : digits) {
+        const int digit = c >= '0' && c <= '9' ? c - '0'
+            : c >= 'A' && c <= 'F'             ? c - 'A' + 10
+            : c >= 'a' && c <= 'f'             ? c - 'a' + 10
+                                               : -1;
+        if (digit < 0)
+            return -1;
+        value = value * 16 + digit;
+    }
+    return value;
+}
 
 using Lines = std::vector<QByteArrayView>;
 
 // The lines of a content stream, as views into it.
-Lines splitLines(const QByteArray &content)
+Lines splitLines(QByteArrayView content)
 {
     Lines lines;
     lines.reserve(content.size() / 16);
@@ -125,10 +155,10 @@ Lines splitLines(const QByteArray &content)
     while (true) {
         const qsizetype end = content.indexOf('\n', from);
         if (end < 0) {
-            lines.push_back(QByteArrayView(content).sliced(from));
+            lines.push_back(content.sliced(from));
             return lines;
         }
-        lines.push_back(QByteArrayView(content).sliced(from, end - from));
+        lines.push_back(content.sliced(from, end - from));
         from = end + 1;
     }
 }
@@ -167,113 +197,285 @@ std::optional<double> toNumber(QByteArrayView text)
     return value;
 }
 
-// One text object ("BT" ... "ET" lines, without them) as runs of glyphs;
-// nothing when it holds anything but a font, the matrix and placed glyphs.
-std::optional<QByteArray> textObjectAsRuns(const Lines &lines, size_t first, size_t end,
-                                           const QHash<QByteArray, const Widths *> &fonts)
+// Writes the glyphs of a text object as runs. Qt gives every glyph its own
+// offset from the previous one ("dx dy Td <glyph> Tj") and every glyph run a
+// font and matrix of its own. Here a font or matrix is written only when it
+// changes, the glyphs of a line go into one array ("[(..)-3(..)] TJ", the
+// codes as raw bytes)
+// where the font's own advance widths place them, and a number corrects a
+// glyph only where Qt put it elsewhere (kerning, justification, rounding):
+// every glyph stays within a thousandth and a half of an em of Qt's place.
+class RunWriter
 {
-    if (end < first + 2)
-        return std::nullopt;
-    // "/F12 210 Tf 1 0 .3 -1 0 0 Tm" (".3": a slanted face made up)
-    const auto font = words(lines[first]);
-    if (font.size() != 10 || !font[0].startsWith('/') || font[2] != "Tf" || font[3] != "1" || font[4] != "0"
-        || (font[5] != "0" && font[5] != ".3") || font[6] != "-1" || font[7] != "0" || font[8] != "0"
-        || font[9] != "Tm")
-        return std::nullopt;
-    const Widths *widths = fonts.value(font[0].sliced(1).toByteArray(), nullptr);
-    const std::optional<double> size = toNumber(font[1]);
-    if (!widths || !size || *size <= 0)
-        return std::nullopt;
+public:
+    explicit RunWriter(QByteArray &out) : m_out(out) {}
 
-    QList<GlyphPlacement> glyphs;
-    glyphs.reserve(qsizetype(end - first - 1));
-    for (size_t i = first + 1; i < end; ++i) {
-        // "12.5 0 Td <002A> Tj"
-        const auto w = words(lines[i]);
-        if (w.size() != 5 || w[2] != "Td" || w[4] != "Tj" || w[3].size() != 6 || w[3][0] != '<' || w[3][5] != '>')
-            return std::nullopt;
-        const std::optional<double> dx = toNumber(w[0]);
-        const std::optional<double> dy = toNumber(w[1]);
-        bool ok = false;
-        GlyphPlacement g;
-        g.hex = w[3].sliced(1, 4).toByteArray();
-        g.glyph = g.hex.toInt(&ok, 16);
-        if (!dx || !dy || !ok || !widths->contains(g.glyph))
-            return std::nullopt;
-        g.dx = *dx;
-        g.dy = *dy;
-        glyphs.append(g);
+    // One glyph run's "/F12 210 Tf 1 0 .3 -1 0 0 Tm" (".3": a slanted face
+    // made up): Qt's offsets that follow start again at the matrix's origin.
+    void setFont(QByteArrayView line, QByteArrayView name, QByteArrayView size, QByteArrayView matrix,
+                 double sizeValue, const Widths *widths)
+    {
+        if (matrix != m_matrix) {
+            closeArray();
+            m_out += line;
+            m_out += '\n';
+            m_matrix = matrix;
+            m_fontName = name;
+            m_fontSize = size;
+            m_lineX = m_lineY = m_pen = 0;
+            m_lineStarted = false;
+        } else if (name != m_fontName || size != m_fontSize) {
+            closeArray();
+            m_out += name;
+            m_out += ' ';
+            m_out += size;
+            m_out += " Tf\n";
+            m_fontName = name;
+            m_fontSize = size;
+        }
+        m_x = m_y = 0;
+        m_size = sizeValue;
+        m_widths = widths;
     }
 
-    QByteArray out = lines[first].toByteArray() + '\n';
-    // Positions relative to the text object's origin: of the glyph as Qt
-    // placed it, of the line start last set with Td, and of the pen.
-    double x = 0, y = 0;
-    double lineX = 0, lineY = 0;
-    double pen = 0;
-    bool open = false;
-    for (const GlyphPlacement &g : glyphs) {
-        x += g.dx;
-        y += g.dy;
-        if (open && std::abs(y - lineY) > 1e-6) {
-            out += "] TJ\n";
-            open = false;
-        }
-        if (!open) {
-            out += number(x - lineX) + ' ' + number(y - lineY) + " Td [";
-            lineX = x;
-            lineY = y;
-            pen = x;
-            open = true;
-        } else {
-            // TJ moves the pen back by n/1000 of the font size. The widths
-            // are whole thousandths: let their rounding add up to a little
-            // more than one before correcting it.
-            const double behind = (pen - x) * 1000 / *size;
-            const double adjust = std::abs(behind) > 1.5 ? std::round(behind) : 0;
-            if (adjust != 0) {
-                out += QByteArray::number(int(adjust));
-                pen -= adjust * *size / 1000;
+    void glyph(double dx, double dy, int glyph, int width)
+    {
+        m_x += dx;
+        m_y += dy;
+        const bool sameLine = m_lineStarted && std::abs(m_y - m_runY) < 1e-6;
+        if (m_array && !sameLine)
+            closeArray();
+        if (!m_array) {
+            if (!sameLine) {
+                // A new line start, relative to the last one.
+                const double tx = std::round((m_x - m_lineX) * 1000) / 1000;
+                const double ty = std::round((m_y - m_lineY) * 1000) / 1000;
+                appendNumber(m_out, tx);
+                m_out += ' ';
+                appendNumber(m_out, ty);
+                m_out += " Td ";
+                m_lineX += tx;
+                m_lineY += ty;
+                m_pen = m_lineX;
+                m_runY = m_y;
+                m_lineStarted = true;
             }
+            m_out += '[';
+            m_array = true;
         }
-        out += '<' + g.hex + '>';
-        pen += widths->value(g.glyph) * *size / 1000;
+        // TJ moves the pen back by n/1000 of the font size. The widths are
+        // whole thousandths: let their rounding add up to a little more
+        // than one before correcting it.
+        const double behind = (m_pen - m_x) * 1000 / m_size;
+        if (std::abs(behind) > 1.5) {
+            const double adjust = std::round(behind);
+            closeString();
+            m_out += QByteArray::number(qint64(adjust));
+            m_pen -= adjust * m_size / 1000;
+        }
+        if (!m_string) {
+            m_out += '(';
+            m_string = true;
+        }
+        appendGlyphCode(m_out, glyph);
+        m_pen += width * m_size / 1000;
     }
-    if (open)
-        out += "] TJ\n";
+
+    void finish() { closeArray(); }
+
+private:
+    void closeString()
+    {
+        if (m_string)
+            m_out += ')';
+        m_string = false;
+    }
+
+    void closeArray()
+    {
+        closeString();
+        if (m_array)
+            m_out += "] TJ\n";
+        m_array = false;
+    }
+
+    QByteArray &m_out;
+    QByteArrayView m_matrix, m_fontName, m_fontSize; // as last written
+    double m_size = 0;
+    const Widths *m_widths = nullptr;
+    double m_x = 0, m_y = 0;         // where Qt put the glyph, from the matrix's origin
+    double m_lineX = 0, m_lineY = 0; // the line start last written with Td (rounded)
+    double m_runY = 0;               // Qt's height of the glyphs on that line
+    bool m_lineStarted = false;
+    double m_pen = 0;                // where the next glyph goes without a correction
+    bool m_array = false, m_string = false;
+};
+
+// The inner lines of a text object (glued from several of Qt's) as runs
+// appended to `out`; false, with `out` as it was, when they hold anything but
+// fonts, matrices and placed glyphs.
+bool appendTextObjectAsRuns(QByteArray &out, const Lines &lines, const std::vector<size_t> &inner,
+                            const QHash<QByteArray, const Widths *> &fonts)
+{
+    const qsizetype start = out.size();
+    RunWriter writer(out);
+    const Widths *widths = nullptr;
+    auto fail = [&] {
+        out.truncate(start);
+        return false;
+    };
+    for (const size_t index : inner) {
+        const QByteArrayView line = lines[index];
+        const auto w = words(line);
+        if (w.size() == 5 && w[2] == "Td" && w[4] == "Tj") {
+            // "12.5 0 Td <002A> Tj"
+            if (!widths || w[3].size() != 6 || w[3][0] != '<' || w[3][5] != '>')
+                return fail();
+            const std::optional<double> dx = toNumber(w[0]);
+            const std::optional<double> dy = toNumber(w[1]);
+            const int glyph = hexValue(w[3].sliced(1, 4));
+            const auto width = widths->constFind(glyph);
+            if (!dx || !dy || glyph < 0 || width == widths->cend())
+                return fail();
+            writer.glyph(*dx, *dy, glyph, *width);
+        } else if (w.size() == 10 && w[0].startsWith('/') && w[2] == "Tf" && w[3] == "1" && w[4] == "0"
+                   && (w[5] == "0" || w[5] == ".3") && w[6] == "-1" && w[7] == "0" && w[8] == "0" && w[9] == "Tm") {
+            widths = fonts.value(w[0].sliced(1).toByteArray(), nullptr);
+            const std::optional<double> size = toNumber(w[1]);
+            if (!widths || !size || *size <= 0)
+                return fail();
+            const QByteArrayView matrix(w[3].data(), w[8].data() + w[8].size() - w[3].data());
+            writer.setFont(line, w[0], w[1], matrix, *size, widths);
+        } else {
+            return fail();
+        }
+    }
+    writer.finish();
+    return true;
+}
+
+// Whether a line of a content stream only sets state or builds a path or a
+// clip, so that between "q" and "Q" it paints nothing.
+bool paintsNothing(QByteArrayView line)
+{
+    static const QList<QByteArrayView> operators = {"cm", "w", "J", "j", "M", "d", "ri", "i", "gs", "CS", "cs",
+                                                    "SC", "SCN", "sc", "scn", "G", "g", "RG", "rg", "K", "k",
+                                                    "m", "l", "c", "v", "y", "h", "re", "W", "W*", "n"};
+    for (const QByteArrayView word : words(line)) {
+        const char c = word.front();
+        if ((c >= '0' && c <= '9') || c == '-' || c == '.' || c == '/' || c == '[' || c == '+')
+            continue; // an operand ("[]0" is a dash array and its phase)
+        if (!operators.contains(word))
+            return false;
+    }
+    return true;
+}
+
+// "x y m", four "x y l" around a rectangle back to its start, "h": the
+// rectangle as "x y w h re" (Qt writes its clip rectangles as paths).
+std::optional<QByteArray> rectangleOf(const Lines &lines, size_t at)
+{
+    if (at + 5 >= lines.size() || lines[at + 5] != "h")
+        return std::nullopt;
+    double x[5], y[5];
+    for (int i = 0; i < 5; ++i) {
+        const auto w = words(lines[at + i]);
+        const std::optional<double> px = w.size() == 3 ? toNumber(w[0]) : std::nullopt;
+        const std::optional<double> py = w.size() == 3 ? toNumber(w[1]) : std::nullopt;
+        if (!px || !py || w[2] != (i == 0 ? "m" : "l"))
+            return std::nullopt;
+        x[i] = *px;
+        y[i] = *py;
+    }
+    const bool across = y[0] == y[1] && x[1] == x[2] && y[2] == y[3] && x[3] == x[0];
+    const bool down = x[0] == x[1] && y[1] == y[2] && x[2] == x[3] && y[3] == y[0];
+    if (!(across || down) || x[4] != x[0] || y[4] != y[0])
+        return std::nullopt;
+    QByteArray out;
+    appendNumber(out, x[0]);
+    out += ' ';
+    appendNumber(out, y[0]);
+    out += ' ';
+    appendNumber(out, x[2] - x[0]);
+    out += ' ';
+    appendNumber(out, y[2] - y[0]);
+    out += " re";
     return out;
 }
 
-// Text objects that follow each other in the same colour become one: Qt
-// ends each, restores the state and sets the same colour again
-// ("ET Q q <colour> /GSa gs BT"), and the next one sets its own font and
-// matrix anyway.
-QByteArray joinTextObjects(const QByteArray &content)
+// Qt saves and restores the graphics state around every item it draws,
+// also around items that end up painting nothing; those pairs go. Clip
+// rectangles become rectangles.
+QByteArray tidyStates(const QByteArray &content)
 {
     const Lines lines = splitLines(content);
-    QByteArray out;
-    out.reserve(content.size());
-    QByteArrayView colour;   // set before the text object now open
+    for (const QByteArrayView line : lines) {
+        if (line == "BI")
+            return content; // inline image data is not lines
+    }
+    std::deque<QByteArray> rectangles; // what `kept` points at, never moved
+    std::vector<QByteArrayView> kept;
+    kept.reserve(lines.size());
+    struct Open
+    {
+        size_t at; // index of the "q" in `kept`
+        bool painted;
+    };
+    std::vector<Open> open;
+    auto keep = [&](QByteArrayView line) {
+        if (line == "q") {
+            open.push_back({kept.size(), false});
+        } else if (line == "Q" && !open.empty()) {
+            const Open level = open.back();
+            open.pop_back();
+            if (!level.painted) {
+                kept.resize(level.at);
+                return;
+            }
+            if (!open.empty())
+                open.back().painted = true;
+        } else if (!open.empty() && !open.back().painted && !paintsNothing(line)) {
+            open.back().painted = true;
+        }
+        kept.push_back(line);
+    };
     for (size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i] == "BT")
-            colour = i >= 3 && lines[i - 1] == "/GSa gs" && lines[i - 3] == "q" ? lines[i - 2] : QByteArrayView();
-        if (lines[i] == "ET" && !colour.isEmpty() && i + 5 < lines.size() && lines[i + 1] == "Q"
-            && lines[i + 2] == "q" && lines[i + 3] == colour && lines[i + 4] == "/GSa gs" && lines[i + 5] == "BT") {
-            i += 5;
+        const QByteArrayView line = lines[i];
+        if (line.size() == 3 && (line[0] == 'q' || line[0] == 'Q') && line[1] == ' '
+            && (line[2] == 'q' || line[2] == 'Q')) {
+            keep(line.first(1)); // "Q q"
+            keep(line.last(1));
             continue;
         }
-        out += lines[i];
-        if (i + 1 < lines.size())
+        if (line.endsWith(" m") && i + 6 < lines.size() && lines[i + 6].startsWith('W')) {
+            if (std::optional<QByteArray> rectangle = rectangleOf(lines, i)) {
+                rectangles.push_back(std::move(*rectangle));
+                keep(rectangles.back());
+                i += 5;
+                continue;
+            }
+        }
+        keep(line);
+    }
+    QByteArray out;
+    out.reserve(content.size());
+    for (size_t i = 0; i < kept.size(); ++i) {
+        out += kept[i];
+        if (i + 1 < kept.size())
             out += '\n';
     }
     return out;
 }
 
+// A page's content stream with its text as runs. Text objects that follow
+// each other in the same colour become one: Qt ends each, restores the state
+// and sets the same colour again ("ET Q q <colour> /GSa gs BT").
 QByteArray compactContent(const QByteArray &content, const QHash<QByteArray, const Widths *> &fonts)
 {
     const Lines lines = splitLines(content);
     QByteArray out;
-    out.reserve(content.size() / 3);
+    out.reserve(content.size() / 2);
+    std::vector<size_t> inner;
     for (size_t i = 0; i < lines.size(); ++i) {
         if (lines[i] != "BT") {
             out += lines[i];
@@ -281,20 +483,32 @@ QByteArray compactContent(const QByteArray &content, const QHash<QByteArray, con
                 out += '\n';
             continue;
         }
+        const QByteArrayView colour =
+            i >= 3 && lines[i - 1] == "/GSa gs" && lines[i - 3] == "q" ? lines[i - 2] : QByteArrayView();
+        inner.clear();
         size_t end = i + 1;
-        while (end < lines.size() && lines[end] != "ET" && lines[end] != "BT")
-            ++end;
+        for (;;) {
+            while (end < lines.size() && lines[end] != "ET" && lines[end] != "BT")
+                inner.push_back(end++);
+            if (end >= lines.size() || lines[end] != "ET")
+                break;
+            if (colour.isEmpty() || end + 5 >= lines.size() || lines[end + 1] != "Q" || lines[end + 2] != "q"
+                || lines[end + 3] != colour || lines[end + 4] != "/GSa gs" || lines[end + 5] != "BT")
+                break;
+            end += 6; // the next object continues this one
+        }
         if (end >= lines.size() || lines[end] != "ET") {
-            out += lines[i];
-            out += '\n';
+            // Not a text object as Qt writes them: the lines as they are.
+            for (size_t j = i; j < end; ++j) {
+                out += lines[j];
+                out += '\n';
+            }
+            i = end - 1;
             continue;
         }
-        const std::optional<QByteArray> runs = textObjectAsRuns(lines, i + 1, end, fonts);
         out += "BT\n";
-        if (runs) {
-            out += *runs;
-        } else {
-            for (size_t j = i + 1; j < end; ++j) {
+        if (!appendTextObjectAsRuns(out, lines, inner, fonts)) {
+            for (const size_t j : inner) {
                 out += lines[j];
                 out += '\n';
             }
@@ -304,7 +518,7 @@ QByteArray compactContent(const QByteArray &content, const QHash<QByteArray, con
             out += '\n';
         i = end;
     }
-    return out;
+    return tidyStates(out);
 }
 
 int referenceAfter(const QByteArray &object, const char *key)
@@ -396,7 +610,7 @@ QByteArray compactPdfText(const QByteArray &pdf)
         const QByteArray content = qUncompress(compressed);
         if (content.isEmpty())
             continue;
-        const QByteArray recompressed = qCompress(joinTextObjects(compactContent(content, fonts)), 6).mid(4);
+        const QByteArray recompressed = qCompress(compactContent(content, fonts), 6).mid(4);
         if (recompressed.size() >= length)
             continue;
         object = object.left(dataAt + 7) + recompressed + object.mid(dataAt + 7 + length);

@@ -18,8 +18,9 @@ using tamapiko::printing::compactPdfText;
 
 namespace {
 
-// Two full pages of Japanese and Latin text in several faces, sizes and letter
-// spacings, as Qt's PDF engine writes it.
+// Two full pages of Japanese and Latin text in several faces, sizes, letter
+// spacings and colours, with a clipped line and a box, as Qt's PDF engine
+// writes it.
 QByteArray writtenPdf()
 {
     QByteArray bytes;
@@ -33,8 +34,17 @@ QByteArray writtenPdf()
         for (int page = 0; page < 2; ++page) {
             if (page > 0)
                 writer.newPage();
+            // A clipped line, a coloured box and text in colour: the clip
+            // and the state changes around the text must survive.
+            painter.save();
+            painter.setClipRect(QRect(200, 60, 700, 100));
+            painter.setFont(QFont(QStringLiteral("Liberation Serif"), 14));
+            painter.drawText(150, 130, QStringLiteral("Clipped on both sides: only the middle of this line shows"));
+            painter.restore();
+            painter.fillRect(QRect(1600, 60, 300, 100), QColor(200, 40, 40));
             int y = 200;
             for (int line = 0; line < 40; ++line) {
+                painter.setPen(line % 7 == 6 ? QColor(0, 90, 200) : QColor(Qt::black));
                 QFont font(line % 3 == 0 ? QStringLiteral("IPAMincho") : QStringLiteral("Liberation Sans"),
                            9 + line % 4);
                 font.setBold(line % 4 == 1);
