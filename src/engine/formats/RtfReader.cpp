@@ -18,6 +18,7 @@
 #include <QUrl>
 
 #include <map>
+#include <unordered_map>
 #include <optional>
 #include <vector>
 
@@ -70,6 +71,18 @@ struct CharState
     int link = -1;       // index into the reader's hyperlink targets
     FieldKind field = FieldKind::None;
     bool operator==(const CharState &) const = default;
+};
+
+struct CharStateHash
+{
+    size_t operator()(const CharState &c) const
+    {
+        const quint64 flags = quint64(c.bold) | quint64(c.italic) << 1 | quint64(c.strike) << 2
+            | quint64(c.doubleStrike) << 3 | quint64(c.hidden) << 4 | quint64(c.caps) << 5
+            | quint64(c.smallCaps) << 6 | quint64(c.underline) << 8 | quint64(c.vertical) << 16
+            | quint64(c.field) << 24;
+        return qHashMulti(0, c.font, c.halfPoints, flags, c.foreColor, c.backColor, c.offset, c.link);
+    }
 };
 
 // Paragraph state is the shared vocabulary (border colours resolved as they
@@ -157,7 +170,7 @@ private:
     void controlWord(const Token &token);
     void controlSymbol(char symbol);
     void text(QByteArrayView bytes);
-    void hexByte(quint8 value);
+    void hexBytes(QByteArrayView bytes);
     void binary(QByteArrayView bytes);
 
     void applyWord(const ControlWord &word, bool hasParameter, int parameter);
@@ -189,6 +202,8 @@ private:
     void finish();
 
     word::CharacterProperties characterProperties(const CharState &chr);
+    const QTextCharFormat &charFormat(const CharState &chr);
+    void forgetFormats();
     QColor color(int index) const;
     CharState defaultCharState() const;
     void applyStyle(const StyleDef &style);
@@ -231,6 +246,8 @@ private:
     CharState propertiesState;
     word::CharacterProperties propertiesCache;
     bool propertiesCacheValid = false;
+    // A file uses a handful of character formats over and over.
+    std::unordered_map<CharState, QTextCharFormat, CharStateHash> formats;
 
     // Table row being defined (\trowd ... \cellx)
     word::RowProperties rowDef;
@@ -294,8 +311,20 @@ bool RtfReader::Private::read(QByteArrayView data, QString *error)
     state().chr = defaultCharState();
 
     Tokenizer tokenizer(data.sliced(start));
+    // Text in a code page comes as runs of \'xx escapes (two of them for
+    // each Japanese character): a run is handled as one piece of text.
+    QByteArray escapedBytes;
     for (;;) {
         const Token token = tokenizer.next();
+        if (token.type == Token::HexByte) {
+            escapedBytes.append(char(token.byteValue));
+            ignorableNext = false;
+            continue;
+        }
+        if (!escapedBytes.isEmpty()) {
+            hexBytes(escapedBytes);
+            escapedBytes.clear();
+        }
         if (token.type == Token::End)
             break;
         const bool wasIgnorable = ignorableNext;
@@ -309,7 +338,7 @@ bool RtfReader::Private::read(QByteArrayView data, QString *error)
             ignorableNext = false;
             break;
         case Token::ControlSymbol: controlSymbol(token.symbol); break;
-        case Token::HexByte: hexByte(token.byteValue); break;
+        case Token::HexByte: break;
         case Token::Text: text(token.bytes); break;
         case Token::Binary: binary(token.bytes); break;
         case Token::End: break;
@@ -860,7 +889,7 @@ void RtfReader::Private::text(QByteArrayView bytes)
             if (c != ';')
                 continue;
             colors.append(colorSet ? QColor(red, green, blue) : QColor());
-            propertiesCacheValid = false;
+            forgetFormats();
             red = green = blue = 0;
             colorSet = false;
         }
@@ -879,16 +908,15 @@ void RtfReader::Private::text(QByteArrayView bytes)
     }
 }
 
-void RtfReader::Private::hexByte(quint8 value)
+void RtfReader::Private::hexBytes(QByteArrayView bytes)
 {
-    const char byte = char(value);
-    if (fallbackToSkip > 0) {
-        --fallbackToSkip;
-        return;
-    }
+    // Each escaped byte counts as one character of a \u fallback.
+    const qsizetype skipped = std::min<qsizetype>(fallbackToSkip, bytes.size());
+    fallbackToSkip -= int(skipped);
     if (state().destination == Destination::Picture)
         return; // hex escapes are not picture data
-    text(QByteArrayView(&byte, 1));
+    if (skipped < bytes.size())
+        text(bytes.sliced(skipped));
 }
 
 void RtfReader::Private::binary(QByteArrayView bytes)
@@ -991,7 +1019,7 @@ void RtfReader::Private::flushText()
     decodeBytes();
     if (pendingText.isEmpty())
         return;
-    builder->appendText(pendingText, characterProperties(pendingState), state().para.inTable);
+    builder->appendText(pendingText, charFormat(pendingState), state().para.inTable);
     pendingText.clear();
 }
 
@@ -1038,6 +1066,24 @@ word::CharacterProperties RtfReader::Private::characterProperties(const CharStat
     propertiesCache = properties;
     propertiesCacheValid = true;
     return properties;
+}
+
+const QTextCharFormat &RtfReader::Private::charFormat(const CharState &chr)
+{
+    auto it = formats.find(chr);
+    if (it == formats.end()) {
+        if (formats.size() >= 4096)
+            formats.clear(); // a file of ever new formats gains nothing from keeping them
+        it = formats.emplace(chr, word::charFormat(characterProperties(chr))).first;
+    }
+    return it->second;
+}
+
+// Fonts or colours changed: the formats made from them no longer hold.
+void RtfReader::Private::forgetFormats()
+{
+    propertiesCacheValid = false;
+    formats.clear();
 }
 
 void RtfReader::Private::applyStyle(const StyleDef &style)
@@ -1088,7 +1134,7 @@ void RtfReader::Private::finishFontEntry()
     }
     fonts[fontNumber] = entry;
     fontName.clear();
-    propertiesCacheValid = false;
+    forgetFormats();
 }
 
 void RtfReader::Private::finishStyleEntry(const GroupState &entry)
@@ -1143,7 +1189,7 @@ void RtfReader::Private::endRow()
 void RtfReader::Private::endParagraph()
 {
     flushText();
-    builder->endParagraph(state().para, characterProperties(state().chr), state().para.inTable);
+    builder->endParagraph(state().para, charFormat(state().chr), state().para.inTable);
 }
 
 void RtfReader::Private::pageBreak()

@@ -45,6 +45,16 @@ const QTextCharFormat &DocumentBuilder::format(const CharacterProperties &chr)
     return m_formatCache;
 }
 
+const QTextBlockFormat &DocumentBuilder::paragraphFormat(const ParagraphProperties &para)
+{
+    if (!m_paragraphFormatValid || !(para == m_paragraphProperties)) {
+        m_paragraphFormat = blockFormat(para);
+        m_paragraphProperties = para;
+        m_paragraphFormatValid = true;
+    }
+    return m_paragraphFormat;
+}
+
 void DocumentBuilder::setDefaultTabStop(int twips)
 {
     if (m_mode != Mode::Load || twips <= 0)
@@ -113,19 +123,25 @@ QTextBlockFormat DocumentBuilder::withPendingBreak(QTextBlockFormat format)
 
 void DocumentBuilder::endParagraph(const ParagraphProperties &para, const CharacterProperties &mark, bool inTable)
 {
+    endParagraph(para, format(mark), inTable);
+}
+
+void DocumentBuilder::endParagraph(const ParagraphProperties &para, const QTextCharFormat &mark, bool inTable)
+{
     ensureContext(inTable);
-    const QTextBlockFormat format = withPendingBreak(blockFormat(para));
     // The mark's format is the block's own character format, which the
     // writers give back as the mark of this same paragraph.
     if (m_blockIsOurs) {
-        m_cursor.setBlockFormat(format);
-        m_cursor.setBlockCharFormat(charFormat(mark));
+        m_cursor.setBlockFormat(withPendingBreak(paragraphFormat(para)));
+        m_cursor.setBlockCharFormat(mark);
+    } else {
+        withPendingBreak({});
     }
     // The next block is made when content arrives, so that a table after
     // this paragraph follows it directly and a final paragraph end adds
     // nothing.
     m_paragraphPending = true;
-    m_pendingMarkFormat = charFormat(mark);
+    m_pendingMarkFormat = mark;
 }
 
 void DocumentBuilder::pageBreak(const ParagraphProperties &para, const CharacterProperties &mark, bool inTable)
@@ -261,7 +277,7 @@ void DocumentBuilder::endCell(const ParagraphProperties &para, bool inTable)
     ensureContext(inTable);
     if (!m_table)
         return;
-    m_cursor.setBlockFormat(blockFormat(para));
+    m_cursor.setBlockFormat(paragraphFormat(para));
     ++m_table->column;
     m_table->needCell = true;
 }
@@ -313,7 +329,7 @@ void DocumentBuilder::finish(const ParagraphProperties &para)
             m_cursor.insertBlock(m_cursor.blockFormat(), m_pendingMarkFormat);
         m_paragraphPending = false;
     } else if (m_blockIsOurs && (m_mode == Mode::Load || (m_blockHasContent && m_cursor.atBlockEnd()))) {
-        m_cursor.setBlockFormat(withPendingBreak(blockFormat(para)));
+        m_cursor.setBlockFormat(withPendingBreak(paragraphFormat(para)));
     }
 }
 

@@ -51,6 +51,7 @@ public:
     // Ends the current paragraph with these properties; `mark` is the
     // format of its paragraph mark (what an empty paragraph shows).
     void endParagraph(const ParagraphProperties &para, const CharacterProperties &mark, bool inTable);
+    void endParagraph(const ParagraphProperties &para, const QTextCharFormat &mark, bool inTable);
     // A page break: the next paragraph starts on a new page. A section
     // break does the same unless cancelSectionBreak() follows (a section
     // that continues on the same page).
@@ -95,6 +96,9 @@ private:
     void endTable();
     QTextBlockFormat withPendingBreak(QTextBlockFormat format);
     const QTextCharFormat &format(const CharacterProperties &chr);
+    // The paragraphs of a file mostly repeat the one before: the last
+    // conversion is kept.
+    const QTextBlockFormat &paragraphFormat(const ParagraphProperties &para);
 
     QTextCursor m_cursor;
     Mode m_mode;
@@ -111,6 +115,9 @@ private:
     CharacterProperties m_formatProperties;
     QTextCharFormat m_formatCache;
     bool m_formatCacheValid = false;
+    ParagraphProperties m_paragraphProperties;
+    QTextBlockFormat m_paragraphFormat;
+    bool m_paragraphFormatValid = false;
 };
 
 } // namespace tamapiko::engine::word

@@ -157,22 +157,43 @@ void DocumentWalker::walkTable(QTextTable *table, DocumentVisitor &visitor) cons
     }
 }
 
+const DocumentWalker::RunFormat &DocumentWalker::runFormat(int index, const QTextCharFormat &format) const
+{
+    auto it = m_runFormats.constFind(index);
+    if (it == m_runFormats.cend())
+        it = m_runFormats.insert(index, RunFormat{characterProperties(format), format.isImageFormat()});
+    return *it;
+}
+
+const ParagraphProperties &DocumentWalker::paragraphFormat(const QTextBlock &block) const
+{
+    const int index = block.blockFormatIndex();
+    auto it = m_paragraphFormats.constFind(index);
+    if (it == m_paragraphFormats.cend())
+        it = m_paragraphFormats.insert(index, word::paragraphProperties(block.blockFormat()));
+    return *it;
+}
+
 void DocumentWalker::walkBlock(const QTextBlock &block, bool inTable, DocumentVisitor::ParagraphEnd end,
                                DocumentVisitor &visitor) const
 {
-    visitor.beginParagraph(word::paragraphProperties(block.blockFormat()), inTable);
+    visitor.beginParagraph(paragraphFormat(block), inTable);
     for (auto it = block.begin(); !it.atEnd(); ++it) {
         const QTextFragment fragment = it.fragment();
-        const QTextCharFormat format = fragment.charFormat();
-        const CharacterProperties chr = characterProperties(format);
-        if (format.isImageFormat()) {
-            for (qsizetype i = 0; i < fragment.text().size(); ++i)
-                visitor.picture(format.toImageFormat(), chr);
+        const int index = fragment.charFormatIndex();
+        const auto known = m_runFormats.constFind(index);
+        const RunFormat &run = known != m_runFormats.cend() ? *known : runFormat(index, fragment.charFormat());
+        if (run.image) {
+            const QTextImageFormat image = fragment.charFormat().toImageFormat();
+            for (qsizetype i = 0; i < fragment.length(); ++i)
+                visitor.picture(image, run.chr);
             continue;
         }
-        visitor.text(fragment.text(), chr);
+        visitor.text(fragment.text(), run.chr);
     }
-    visitor.endParagraph(end, characterProperties(block.charFormat()));
+    const int markIndex = block.charFormatIndex();
+    const auto mark = m_runFormats.constFind(markIndex);
+    visitor.endParagraph(end, (mark != m_runFormats.cend() ? *mark : runFormat(markIndex, block.charFormat())).chr);
 }
 
 } // namespace tamapiko::engine::word

@@ -11,6 +11,8 @@
 
 #include "engine/formats/word/WordProperties.h"
 
+#include <QHash>
+
 #include <QTextFormat>
 
 class QTextBlock;
@@ -59,11 +61,22 @@ private:
     void walkBlock(const QTextBlock &block, bool inTable, DocumentVisitor::ParagraphEnd end,
                    DocumentVisitor &visitor) const;
     RowProperties rowProperties(QTextTable *table, int row, const QList<int> &rights) const;
+    // By the document's format index: a document has a few formats, used
+    // by thousands of runs and paragraphs, and a walk does not change them.
+    struct RunFormat
+    {
+        CharacterProperties chr;
+        bool image = false;
+    };
+    const RunFormat &runFormat(int index, const QTextCharFormat &format) const;
+    const ParagraphProperties &paragraphFormat(const QTextBlock &block) const;
 
     const QTextDocument &m_document;
     PageSetup m_page;
     QString m_defaultFamily;
     qreal m_defaultSize = 10.5;
+    mutable QHash<int, RunFormat> m_runFormats;
+    mutable QHash<int, ParagraphProperties> m_paragraphFormats;
 };
 
 } // namespace tamapiko::engine::word
