@@ -94,6 +94,10 @@ public:
         for (qsizetype i = 0; i < text.size(); ++i) {
             const QChar c = text.at(i);
             const char16_t u = c.unicode();
+            if (isPlain(u)) {
+                i = plainRun(text, i) - 1;
+                continue;
+            }
             if (u >= 0x20 && u < 0x7F) {
                 if (u == '\\' || u == '{' || u == '}') {
                     beforeToken();
@@ -147,6 +151,30 @@ public:
     QByteArray take() { return std::move(m_out); }
 
 private:
+    static bool isPlain(char16_t u) { return u >= 0x20 && u < 0x7F && u != '\\' && u != '{' && u != '}'; }
+
+    // Plain ASCII from `from` on, written as it is; returns where it ends.
+    // Line ends go where writing it character by character would put them.
+    qsizetype plainRun(QStringView text, qsizetype from)
+    {
+        qsizetype end = from;
+        while (end < text.size() && isPlain(text.at(end).unicode()))
+            ++end;
+        qsizetype at = from;
+        while (at < end) {
+            beforeText();
+            const qsizetype room = std::max<qsizetype>(1, kWrapColumn + 40 - m_column);
+            const qsizetype count = std::min(room, end - at);
+            m_out.resize(m_out.size() + count);
+            char *target = m_out.data() + m_out.size() - count;
+            for (qsizetype k = 0; k < count; ++k)
+                target[k] = char(text.at(at + k).unicode());
+            m_column += count;
+            at += count;
+        }
+        return end;
+    }
+
     void number(int value)
     {
         char digits[16];
@@ -194,7 +222,8 @@ private:
                 if (uchar(b) >= 0x80 || b == '\\' || b == '{' || b == '}') {
                     beforeToken();
                     static const char hex[] = "0123456789abcdef";
-                    m_out.append("\\'").append(hex[uchar(b) >> 4]).append(hex[uchar(b) & 15]);
+                    const char escape[4] = {'\\', '\'', hex[uchar(b) >> 4], hex[uchar(b) & 15]};
+                    m_out.append(escape, 4);
                     m_column += 4;
                 } else {
                     beforeText();
