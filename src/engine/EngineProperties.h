@@ -35,6 +35,8 @@ enum EngineProperty : int {
     ParagraphKeepWithNext = QTextFormat::UserProperty + 0x100200, // bool
     ParagraphPageBreakBefore,                                     // bool (Qt's PageBreakPolicy also set)
     ParagraphTabLeaders,          // QVariantList of int (word::TabLeader), one per tab position; absent when none has one
+    ParagraphBeforeLeadingTable,  // bool: the empty paragraph a document needs before a table that opens it
+                                  // (see TablePlaceholder.h): no room on the page, never written
 
     // Character and preserved-data extras: 0x100300..
     PreservedFilterData = QTextFormat::UserProperty + 0x100300, // QByteArray a filter keeps to write back

@@ -1,6 +1,7 @@
 #include "engine/formats/PlainTextFilter.h"
 
 #include "engine/DocumentModel.h"
+#include "engine/TablePlaceholder.h"
 #include "engine/formats/TextCodec.h"
 
 #include <QCoreApplication>
@@ -104,7 +105,7 @@ private:
                     writeTable(table);
                 else
                     writeFrame(child);
-            } else {
+            } else if (!isTablePlaceholder(it.currentBlock())) {
                 m_lines.append(blockText(it.currentBlock()));
             }
         }

@@ -3,6 +3,7 @@
 #include "engine/EngineProperties.h"
 #include "engine/FontSubstitution.h"
 #include "engine/ResourceImage.h"
+#include "engine/TablePlaceholder.h"
 #include "engine/layout/BlockMetrics.h"
 #include "engine/layout/InlinePictureSize.h"
 
@@ -297,6 +298,13 @@ void PageLayout::placeParagraph(const QTextBlock &block, StackState &state)
     const BlockMetrics metrics(format);
     const int entry = state.y;
     layout->setPosition(QPointF(0, entry));
+    if (isTablePlaceholder(block)) {
+        // The table that opens the document starts at the top of the page.
+        for (int i = 0; i < layout->lineCount(); ++i)
+            layout->lineAt(i).setPosition(QPointF(layout->lineAt(i).position().x(), 0));
+        recordPage(pageOfY(entry), block, 0, state);
+        return;
+    }
     const BlockMetrics joined(block);
 
     int y = entry;

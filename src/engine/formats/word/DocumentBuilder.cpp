@@ -1,6 +1,7 @@
 #include "engine/formats/word/DocumentBuilder.h"
 
 #include "engine/EngineProperties.h"
+#include "engine/TablePlaceholder.h"
 #include "engine/formats/RtfPicture.h"
 #include "engine/formats/ValueLimits.h"
 #include "engine/formats/word/WordFormats.h"
@@ -216,7 +217,10 @@ void DocumentBuilder::startTable()
     format.setCellPadding(0);
     if (m_hintLeft > 0)
         format.setLeftMargin(m_hintLeft / 20.0);
+    const bool opensDocument = tableWillOpenDocument(m_cursor);
     build.table = m_cursor.insertTable(1, m_hintColumns, format);
+    if (opensDocument)
+        markTablePlaceholder(m_cursor.document());
     m_cursor = build.table->cellAt(0, 0).firstCursorPosition();
     m_table = build;
     m_blockIsOurs = true;

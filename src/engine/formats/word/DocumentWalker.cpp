@@ -1,6 +1,7 @@
 #include "engine/formats/word/DocumentWalker.h"
 
 #include "engine/EngineProperties.h"
+#include "engine/TablePlaceholder.h"
 #include "engine/layout/BlockMetrics.h"
 
 #include "engine/formats/word/WordFormats.h"
@@ -50,7 +51,8 @@ void DocumentWalker::walkFrame(QTextFrame *frame, bool inTable, DocumentVisitor 
                 walkFlat(child, inTable, visitor);
             continue;
         }
-        walkBlock(it.currentBlock(), inTable, DocumentVisitor::ParagraphEnd::Paragraph, visitor);
+        if (!isTablePlaceholder(it.currentBlock()))
+            walkBlock(it.currentBlock(), inTable, DocumentVisitor::ParagraphEnd::Paragraph, visitor);
     }
 }
 
