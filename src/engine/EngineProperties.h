@@ -46,6 +46,8 @@ enum EngineProperty : int {
     CharHidden,              // bool, hidden text: kept, and written back as hidden
     CharField,               // int, FieldKind: the run shows a field's value (page number, count)
     CharDeletedRevision,     // bool, a tracked deletion: shown struck through, written back as one
+    CharNote,                // QString, the run is a note's reference mark: the note's text (paragraphs split by U+2029)
+    CharEndnote,             // bool, that note is an endnote, not a footnote
 
     // Tables: 0x100400..
     TableRowMinimumHeight = QTextFormat::UserProperty + 0x100400, // int, twips, on every cell of the row

@@ -90,6 +90,11 @@ QTextCharFormat charFormat(const CharacterProperties &chr)
         format.setProperty(CharField, int(chr.field));
     if (chr.deleted)
         format.setProperty(CharDeletedRevision, true);
+    if (!chr.note.isEmpty()) {
+        format.setProperty(CharNote, chr.note);
+        if (chr.endnote)
+            format.setProperty(CharEndnote, true);
+    }
     if (chr.caps)
         format.setFontCapitalization(QFont::AllUppercase);
     else if (chr.smallCaps)
@@ -146,6 +151,8 @@ CharacterProperties characterProperties(const QTextCharFormat &format, const QSt
         || field == int(FieldKind::PageCount))
         chr.field = FieldKind(field);
     chr.deleted = format.boolProperty(CharDeletedRevision);
+    chr.note = format.stringProperty(CharNote);
+    chr.endnote = !chr.note.isEmpty() && format.boolProperty(CharEndnote);
     chr.caps = format.fontCapitalization() == QFont::AllUppercase;
     chr.smallCaps = format.fontCapitalization() == QFont::SmallCaps;
     if (format.isAnchor())

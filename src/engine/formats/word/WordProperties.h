@@ -60,6 +60,8 @@ struct CharacterProperties
     int offset = 0;      // half-points raised (+) or lowered (-)
     QString link;        // hyperlink target; "#name" for a place in the document
     FieldKind field = FieldKind::None; // the run stands for a page number or count
+    QString note;        // the run is a footnote's or endnote's reference mark: the note's text
+    bool endnote = false; // that note is an endnote
     bool operator==(const CharacterProperties &) const = default;
 };
 

@@ -36,9 +36,9 @@ const QColor kDeletionColor = QColor::fromRgb(0xC0, 0x00, 0x00); // the colour d
 
 // Indices of the (fc, lcb) pairs in the FIB that we use.
 enum FibPair {
-    PairStshf = 1, PairPlcffndRef = 2, PairPlcfandRef = 4, PairPlcfSed = 6, PairPlcfHdd = 11, PairPlcfBteChpx = 12,
+    PairStshf = 1, PairPlcffndRef = 2, PairPlcffndTxt = 3, PairPlcfandRef = 4, PairPlcfSed = 6, PairPlcfHdd = 11, PairPlcfBteChpx = 12,
     PairPlcfBtePapx = 13, PairSttbfFfn = 15, PairDop = 31, PairClx = 33, PairPlcfendRef = 46, PairPlfLst = 73,
-    PairPlfLfo = 74,
+    PairPlfLfo = 74, PairPlcfendTxt = 47,
 };
 
 // The parts of the text, in the order they follow each other: the body,
@@ -366,7 +366,16 @@ private:
     std::vector<List> lists;
     std::vector<qint32> overrides; // lsid of each LFO, by ilfo - 1
     std::map<qint32, std::array<int, 9>> listCounters;
-    std::map<quint32, QString> noteMarks; // cp of a note reference -> its number as shown
+    // Footnote and endnote references: the number shown in the body, and
+    // the note's text, kept with it.
+    struct NoteReference
+    {
+        QString mark;
+        QString text;
+        bool endnote = false;
+    };
+    std::map<quint32, NoteReference> noteMarks; // cp of the reference -> the note
+    QString plainText(qsizetype from, qsizetype to) const;
     int footnoteCount = 0;
     int endnoteCount = 0;
 
@@ -931,24 +940,79 @@ void WordReader::Private::readHeaderStories()
 }
 
 // Footnote and endnote references show their number in the body, as the
-// reader of the printed page sees them (endnotes in small roman numerals).
+// reader of the printed page sees them (endnotes in small roman numerals),
+// and carry the note's text so that it is kept and written back.
 void WordReader::Private::readNoteReferences()
 {
-    auto read = [&](int pair, bool endnotes) {
-        const ByteReader plc(tableSlice(pair));
+    auto read = [&](int referencePair, int textPair, TextPart part) {
+        const ByteReader plc(tableSlice(referencePair));
         if (plc.size() < 6)
             return;
+        const ByteReader texts(tableSlice(textPair));
+        const qint64 textCps = texts.size() / 4;
+        const quint32 start = partStart(part);
         const quint32 count = quint32(plc.size() - 4) / 6;
         for (quint32 i = 0; i < count; ++i) {
             const quint32 cp = plc.u32(4 * i);
             const bool custom = plc.u16(4 * (qint64(count) + 1) + 2 * i) == 0;
-            const int number = i + 1;
-            if (!custom)
-                noteMarks[cp] = endnotes ? romanNumber(number, false) : QString::number(number);
+            const int number = int(i) + 1;
+            if (custom)
+                continue; // the author's own mark stays as it is in the text
+            NoteReference note;
+            note.endnote = part == EndnoteText;
+            note.mark = note.endnote ? romanNumber(number, false) : QString::number(number);
+            if (textMatchesCps && qint64(i) + 1 < textCps) {
+                const quint32 from = texts.u32(4 * qint64(i));
+                const quint32 to = std::min(texts.u32(4 * (qint64(i) + 1)), partLength[part]);
+                if (from < to)
+                    note.text = plainText(qsizetype(start) + from, qsizetype(start) + to);
+            }
+            noteMarks[cp] = note;
         }
     };
-    read(PairPlcffndRef, false);
-    read(PairPlcfendRef, true);
+    read(PairPlcffndRef, PairPlcffndTxt, FootnoteText);
+    read(PairPlcfendRef, PairPlcfendTxt, EndnoteText);
+}
+
+// A note's text without its structure: fields show their results, the
+// note's own number and other special characters are left out, paragraphs
+// are separated by U+2029.
+QString WordReader::Private::plainText(qsizetype from, qsizetype to) const
+{
+    QString result;
+    std::vector<bool> fieldInResult;
+    to = std::min(to, text.size());
+    for (qsizetype i = from; i < to; ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c == 0x13) {
+            fieldInResult.push_back(false);
+            continue;
+        }
+        if (c == 0x14 || c == 0x15) {
+            if (!fieldInResult.empty()) {
+                if (c == 0x14)
+                    fieldInResult.back() = true;
+                else
+                    fieldInResult.pop_back();
+            }
+            continue;
+        }
+        if (std::find(fieldInResult.begin(), fieldInResult.end(), false) != fieldInResult.end())
+            continue; // a field's instruction
+        if (c == 0x0D || c == 0x07)
+            result += QChar(QChar::ParagraphSeparator);
+        else if (c == 0x0B)
+            result += QChar(QChar::LineSeparator);
+        else if (c >= 0x20 || c == 0x09)
+            result += QChar(c);
+    }
+    qsizetype begin = 0;
+    while (begin < result.size() && (result.at(begin) == QLatin1Char('\t') || result.at(begin) == QLatin1Char(' ')))
+        ++begin;
+    qsizetype end = result.size();
+    while (end > begin && result.at(end - 1) == QChar(QChar::ParagraphSeparator))
+        --end;
+    return result.mid(begin, end - begin);
 }
 
 // ---------------------------------------------------------------- properties
@@ -1576,15 +1640,15 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
                 continue;
             }
             if (c == 0x02) {
-                const auto mark = noteMarks.find(quint32(i));
-                if (mark == noteMarks.end())
+                const auto note = noteMarks.find(quint32(i));
+                if (note == noteMarks.end())
                     continue;
-                if (!sameFormat()) {
-                    flushRun(run, runChp, inTable);
-                    runChp = chp;
-                    haveRun = true;
-                }
-                run += mark->second;
+                flushRun(run, runChp, inTable);
+                Chp noteChp = chp;
+                noteChp.props.note = note->second.text;
+                noteChp.props.endnote = note->second.endnote;
+                QString mark = note->second.mark;
+                flushRun(mark, noteChp, inTable);
                 continue;
             }
             if (c < 0x20)

@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QTextDocument>
 
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -30,8 +31,9 @@ constexpr quint8 kPageField = 33;
 constexpr quint8 kNumPagesField = 26;
 
 enum FibPair {
-    PairStshfOrig = 0, PairStshf = 1, PairPlcfSed = 6, PairPlcfHdd = 11, PairPlcfBteChpx = 12, PairPlcfBtePapx = 13,
-    PairSttbfFfn = 15, PairPlcfFldMom = 16, PairPlcfFldHdr = 17, PairDop = 31, PairClx = 33,
+    PairStshfOrig = 0, PairStshf = 1, PairPlcffndRef = 2, PairPlcffndTxt = 3, PairPlcfSed = 6, PairPlcfHdd = 11, PairPlcfBteChpx = 12, PairPlcfBtePapx = 13,
+    PairSttbfFfn = 15, PairPlcfFldMom = 16, PairPlcfFldHdr = 17, PairDop = 31, PairClx = 33, PairPlcfendRef = 46,
+    PairPlcfendTxt = 47,
 };
 
 // The header text: six separator stories (footnote and endnote ones, which
@@ -285,11 +287,18 @@ private:
 
     QByteArray styleSheet() const;
     QByteArray fontTable() const;
-    QByteArray fib(quint32 streamSize, quint32 textLength, quint32 headerLength,
+    // `parts`: the lengths of the body, footnotes, headers, macros, comments and endnotes.
+    QByteArray fib(quint32 streamSize, const std::array<quint32, 6> &parts,
                    const QList<std::pair<quint32, quint32>> &pairs) const;
 
+    struct Note
+    {
+        quint32 reference; // cp in the body
+        QString text;
+    };
     void endPart();
     QList<quint32> writeHeaderText();
+    QList<quint32> writeNoteText(const std::vector<Note> &notes);
 
     const QTextDocument &document;
     PageSetup page;
@@ -314,6 +323,8 @@ private:
     FieldList fields;       // of the body
     FieldList headerFields; // of the header text
     FieldList *currentFields = &fields;
+    std::vector<Note> footnotes;
+    std::vector<Note> endnotes;
     quint32 partStart = 0; // where the part being written starts in the text
     QByteArray dataStream;
 };
@@ -497,6 +508,15 @@ void WordWriter::Private::text(const QString &text, const CharacterProperties &c
 {
     setLink(chr.link);
     const QString chars = wordText(text);
+    if (!chr.note.isEmpty() && currentFields == &fields) {
+        // A note's reference mark: Word numbers it; the note's text
+        // follows the body.
+        (chr.endnote ? endnotes : footnotes).push_back(Note{quint32(content.size()), chr.note});
+        Grpprl special;
+        special.u8(sprmCFSpec, 1);
+        append(QString(QChar(0x02)), characterSprms(chr, {}) + special.data());
+        return;
+    }
     if (chr.field != FieldKind::None) {
         // A page number or count: the field, with the last result shown.
         const bool page = chr.field == FieldKind::PageNumber;
@@ -752,7 +772,7 @@ QByteArray WordWriter::Private::fontTable() const
     return sttb;
 }
 
-QByteArray WordWriter::Private::fib(quint32 streamSize, quint32 textLength, quint32 headerLength,
+QByteArray WordWriter::Private::fib(quint32 streamSize, const std::array<quint32, 6> &parts,
                                     const QList<std::pair<quint32, quint32>> &pairs) const
 {
     QByteArray fib;
@@ -779,10 +799,8 @@ QByteArray WordWriter::Private::fib(quint32 streamSize, quint32 textLength, quin
         quint32 value = 0;
         if (i == 0)
             value = streamSize;
-        else if (i == 3)
-            value = textLength; // ccpText
-        else if (i == 5)
-            value = headerLength; // ccpHdd
+        else if (i >= 3 && i < 9)
+            value = parts[size_t(i - 3)]; // ccpText, ccpFtn, ccpHdd, ccpMcr, ccpAtn, ccpEdn
         appendU32(fib, value);
     }
     appendU16(fib, kPairCount);
@@ -828,17 +846,55 @@ QList<quint32> WordWriter::Private::writeHeaderText()
     return starts;
 }
 
+// The text of the notes after the body: each opens with its number (a
+// special character Word fills in) and ends in a paragraph mark; the part
+// ends in one more. Returns where each note starts, as the PLC gives them.
+QList<quint32> WordWriter::Private::writeNoteText(const std::vector<Note> &notes)
+{
+    partStart = quint32(content.size());
+    CharacterProperties plain{walker.defaultFamily()};
+    plain.halfPoints = int(std::lround(walker.defaultSize() * 2));
+    CharacterProperties number = plain;
+    number.vertical = 1;
+    Grpprl special;
+    special.u8(sprmCFSpec, 1);
+    QList<quint32> starts;
+    for (const Note &note : notes) {
+        starts.append(quint32(content.size()) - partStart);
+        const QStringList paragraphs = note.text.split(QChar(QChar::ParagraphSeparator));
+        for (qsizetype k = 0; k < paragraphs.size(); ++k) {
+            beginParagraph(ParagraphProperties(), false);
+            if (k == 0) {
+                append(QString(QChar(0x02)), characterSprms(number, {}) + special.data());
+                append(QStringLiteral(" "), characterSprms(plain, {}));
+            }
+            const QString chars = wordText(paragraphs.at(k));
+            append(chars, characterSprms(plain, chars));
+            endParagraph(ParagraphEnd::Paragraph, plain);
+        }
+    }
+    starts.append(quint32(content.size()) - partStart);
+    endPart();
+    starts.append(quint32(content.size()) - partStart);
+    return starts;
+}
+
 QByteArray WordWriter::Private::write()
 {
     fontIndex(walker.defaultFamily(), false);
     walker.walk(*this);
     if (content.isEmpty() || content.back() != QChar(0x0D))
         endPart();
+    // The parts in Word's order: body, footnotes, headers, endnotes.
     const quint32 textLength = quint32(content.size());
+    const QList<quint32> footnoteStarts = footnotes.empty() ? QList<quint32>() : writeNoteText(footnotes);
+    const quint32 footnoteLength = quint32(content.size()) - textLength;
     const bool hasHeaders = headerFooters && !headerFooters->isEmpty();
     const QList<quint32> headerStories = hasHeaders ? writeHeaderText() : QList<quint32>();
-    const quint32 headerLength = hasHeaders ? quint32(content.size()) - textLength : 0;
-    if (hasHeaders)
+    const quint32 headerLength = quint32(content.size()) - textLength - footnoteLength;
+    const QList<quint32> endnoteStarts = endnotes.empty() ? QList<quint32>() : writeNoteText(endnotes);
+    const quint32 endnoteLength = quint32(content.size()) - textLength - footnoteLength - headerLength;
+    if (quint32(content.size()) > textLength)
         endPart(); // the text of a file with more than its body ends in one more mark
     const quint32 totalLength = quint32(content.size());
 
@@ -911,12 +967,33 @@ QByteArray WordWriter::Private::write()
         place(PairPlcfHdd, plc);
         placeFields(PairPlcfFldHdr, headerFields, headerLength);
     }
+    auto placeNotes = [&](int referencePair, int textPair, const std::vector<Note> &notes, const QList<quint32> &starts) {
+        if (notes.empty())
+            return;
+        QByteArray references;
+        for (const Note &note : notes)
+            appendU32(references, note.reference);
+        appendU32(references, textLength);
+        for (size_t i = 0; i < notes.size(); ++i)
+            appendU16(references, 1); // numbered by Word
+        place(referencePair, references);
+        QByteArray texts;
+        for (const quint32 cp : starts)
+            appendU32(texts, cp);
+        place(textPair, texts);
+    };
+    placeNotes(PairPlcffndRef, PairPlcffndTxt, footnotes, footnoteStarts);
+    placeNotes(PairPlcfendRef, PairPlcfendTxt, endnotes, endnoteStarts);
     place(PairSttbfFfn, fontTable());
 
     QByteArray dop(500, '\0');
     if (hasHeaders && headerFooters->differentEvenPages())
         dop[0] = char(0x01); // fFacingPages: even pages have headers of their own
-    putU16(dop, 0x0A, 720); // default tab stops every half inch
+    putU16(dop, 0x02, 1 << 2);  // footnotes numbered from 1
+    putU16(dop, 0x0A, 720);     // default tab stops every half inch
+    putU16(dop, 0x34, 1 << 2);  // endnotes numbered from 1,
+    putU16(dop, 0x36, 2 << 6);  // in small roman numerals,
+    putU16(dop, 0x1EE, 2);      // as Word 97 and later say it again
     place(PairDop, dop);
 
     QByteArray clx;
@@ -931,7 +1008,7 @@ QByteArray WordWriter::Private::write()
     place(PairPlcfBteChpx, chpxBins);
     place(PairPlcfBtePapx, papxBins);
 
-    const QByteArray header = fib(quint32(stream.size()), textLength, headerLength, pairs);
+    const QByteArray header = fib(quint32(stream.size()), {textLength, footnoteLength, headerLength, 0, 0, endnoteLength}, pairs);
     stream.replace(0, header.size(), header);
 
     CompoundFileWriter storage;

@@ -68,7 +68,7 @@ class tst_WordCorpus : public QObject
 
 private slots:
     void everyFileMatchesItsReferenceText();
-    void headersAndFootersAreRead();
+    void headersFootersAndNotesAreRead();
 };
 
 void tst_WordCorpus::everyFileMatchesItsReferenceText()
@@ -142,7 +142,7 @@ void tst_WordCorpus::everyFileMatchesItsReferenceText()
 
 // The first section's stories, each on the pages Word shows it on; the
 // last paragraph mark of a story only separates it from the next one.
-void tst_WordCorpus::headersAndFootersAreRead()
+void tst_WordCorpus::headersFootersAndNotesAreRead()
 {
     TAMAPIKO_REQUIRE_SHARED(corpus, "corpus/doc");
     auto read = [&](const QString &name, DocumentModel &model) {
@@ -181,6 +181,27 @@ void tst_WordCorpus::headersAndFootersAreRead()
     for (auto it = block.begin(); !it.atEnd(); ++it)
         field = field || it.fragment().charFormat().intProperty(CharField) == int(FieldKind::PageNumber);
     QVERIFY2(field, qPrintable(numbered->toPlainText()));
+
+    // Notes show their numbers in the body and keep their text there;
+    // written and read again they are still notes.
+    DocumentModel notes;
+    QVERIFY(read(QStringLiteral("poi_footnote.doc"), notes));
+    auto noteRuns = [](const DocumentModel &model) {
+        QStringList runs;
+        for (auto it = model.document()->begin().begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            if (format.hasProperty(CharNote))
+                runs << it.fragment().text() + QLatin1Char(':') + format.stringProperty(CharNote)
+                        + (format.boolProperty(CharEndnote) ? QStringLiteral(" (end)") : QString());
+        }
+        return runs;
+    };
+    const QStringList expected{QStringLiteral("1:TestFootnote"), QStringLiteral("i:TestEndnote (end)")};
+    QCOMPARE(noteRuns(notes), expected);
+    DocumentModel reloaded;
+    QString error;
+    QVERIFY2(load(save(notes), reloaded, &error), qPrintable(error));
+    QCOMPARE(noteRuns(reloaded), expected);
 }
 
 QTEST_MAIN(tst_WordCorpus)

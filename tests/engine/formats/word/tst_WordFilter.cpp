@@ -48,6 +48,7 @@ ComparisonProfile wordProfile()
                             << ParagraphTabLeaders;
     profile.charProperties << QTextFormat::AnchorHref << QTextFormat::IsAnchor << CharUnderlineKind
                            << CharBaselineOffset << CharDoubleStrike << CharHidden << CharDeletedRevision
+                           << CharNote << CharEndnote
                            << QTextFormat::FontCapitalization;
     profile.cellProperties << QTextFormat::TableCellTopBorder << QTextFormat::TableCellLeftBorderStyle
                            << QTextFormat::TableCellBottomBorderBrush << TableRowMinimumHeight;
@@ -56,7 +57,7 @@ ComparisonProfile wordProfile()
 
 // What the rich document lacks: links, small capitals, raised text,
 // underline kinds Qt cannot tell apart, optional hyphens, tab leaders,
-// hidden and deleted text, row height and alignment, the summary.
+// hidden and deleted text, row height and alignment, notes, the summary.
 void buildWordSpecifics(DocumentModel &model)
 {
     QTextCursor cursor(model.document());
@@ -127,6 +128,16 @@ void buildWordSpecifics(DocumentModel &model)
     right.setAlignment(Qt::AlignRight);
     cursor.insertBlock(right, plain);
     cursor.insertText(QStringLiteral("右寄せの最後の段落"), plain);
+
+    // A footnote of two paragraphs and an endnote, kept on their marks.
+    QTextCharFormat footnote = plain;
+    footnote.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
+    footnote.setProperty(CharNote, QStringLiteral("脚注の本文\u2029二つ目の段落"));
+    cursor.insertText(QStringLiteral("1"), footnote);
+    QTextCharFormat endnote = footnote;
+    endnote.setProperty(CharNote, QStringLiteral("文末脚注"));
+    endnote.setProperty(CharEndnote, true);
+    cursor.insertText(QStringLiteral("i"), endnote);
 
     model.document()->setMetaInformation(QTextDocument::DocumentTitle, QStringLiteral("お知らせ"));
     model.setSourceProperty(QStringLiteral("document/author"), QStringLiteral("山田 花子"));
