@@ -28,6 +28,7 @@ namespace {
 // first pages were stacked at once: short, so that a key pressed meanwhile
 // waits for no more than a fraction of a frame.
 constexpr qint64 BackgroundSliceMs = 6;
+constexpr int BackgroundAfterEditMs = 20;
 
 QTextTable *outermostTable(const QTextDocument *document, int position)
 {
@@ -645,15 +646,16 @@ void PageLayout::setSuspended(bool suspended)
         relayoutAll();
 }
 
-void PageLayout::scheduleBackground()
+void PageLayout::scheduleBackground(int delayMs)
 {
-    if (!m_background.isActive())
-        m_background.start();
+    m_background.start(delayMs);
 }
 
 void PageLayout::runSlice()
 {
+    m_inSlice = true;
     stack(-1, -1, BackgroundSliceMs);
+    m_inSlice = false;
 }
 
 void PageLayout::ensureComplete()
@@ -739,7 +741,9 @@ void PageLayout::stack(int untilPosition, int untilPage, qint64 budgetMs)
         }
         m_resumePosition = -1;
     } else {
-        scheduleBackground();
+        // Slices follow each other; after an edit the rest waits a moment,
+        // so that the edit's repaint and the next keystroke come first.
+        scheduleBackground(m_inSlice ? 0 : BackgroundAfterEditMs);
     }
     m_inStack = false;
 

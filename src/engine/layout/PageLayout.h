@@ -163,7 +163,7 @@ private:
     void relayoutRange(int from, int charsRemoved, int charsAdded);
     void noteOwnFormatChange(const QTextBlock &block);
     void reportOwnFormatChanges();
-    void scheduleBackground();
+    void scheduleBackground(int delayMs);
     void runSlice();
     // Stacks items from the resume point until settled, done or past limit.
     void stack(int untilPosition, int untilPage, qint64 budgetMs);
@@ -193,6 +193,7 @@ private:
     int m_mustReach = 0;                          // stack at least this far
     int m_changedFrom = 0;                        // earliest page changed since last signal
     QTimer m_background;
+    bool m_inSlice = false; // runSlice() is stacking
     bool m_inStack = false;
     bool m_suspended = false;
     // An edit stacks this long at once; pages that are shown are stacked on
