@@ -17,44 +17,14 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <vector>
 
 using tamapiko::bench::documentsFolder;
-using tamapiko::bench::medianMs;
+using tamapiko::bench::processMs;
 
 namespace {
-
-// CPU of finished child processes (user and system), milliseconds.
-double childrenCpuMs()
-{
-    rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    auto ms = [](const timeval &t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
-}
-
-// Median wall clock of the runs; `cpuMs` gets the median CPU of a run.
-double processMs(int runs, const QString &program, const QStringList &arguments, double *cpuMs)
-{
-    std::vector<double> cpu;
-    const double wall = medianMs(runs, [&] {
-        const double before = childrenCpuMs();
-        QProcess process;
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start(program, arguments);
-        if (!process.waitForFinished(1800000) || process.exitStatus() != QProcess::NormalExit
-            || process.exitCode() != 0)
-            qFatal("%s failed", qPrintable(program));
-        cpu.push_back(childrenCpuMs() - before);
-    });
-    std::sort(cpu.begin(), cpu.end());
-    *cpuMs = cpu[cpu.size() / 2];
-    return wall;
-}
 
 QString pdfPages(const QString &path)
 {

@@ -148,19 +148,23 @@ int main(int argc, char *argv[])
     QTemporaryDir out;
     for (const QString &kind : {QStringLiteral("rtf"), QStringLiteral("txt")}) {
         const QString target = out.filePath(QStringLiteral("ours.") + kind);
-        const double ours = processMs(runs, converter, {QStringLiteral("--convert"), input, target});
-        std::printf("whole process to %s: tamapiko %9.1f", qPrintable(kind), ours);
+        double oursCpu = 0;
+        const double ours = processMs(runs, converter, {QStringLiteral("--convert"), input, target}, &oursCpu);
+        std::printf("whole process to %s, wall / CPU: tamapiko %9.1f / %7.1f", qPrintable(kind), ours, oursCpu);
         if (soffice.isEmpty()) {
             std::printf("   (soffice not installed)\n");
             continue;
         }
         const QString profile = QUrl::fromLocalFile(out.filePath(QStringLiteral("profile"))).toString();
         const QString filter = kind == QLatin1String("txt") ? QStringLiteral("txt:Text (encoded):UTF8") : kind;
+        double theirsCpu = 0;
         const double theirs = processMs(runs, soffice,
                                         {QStringLiteral("-env:UserInstallation=") + profile, QStringLiteral("--headless"),
                                          QStringLiteral("--convert-to"), filter, QStringLiteral("--outdir"),
-                                         out.filePath(QStringLiteral("lo")), input});
-        std::printf("   soffice %9.1f   ratio %.1fx\n", theirs, theirs / ours);
+                                         out.filePath(QStringLiteral("lo")), input},
+                                        &theirsCpu);
+        std::printf("   soffice %9.1f / %7.1f   ratio %.1fx (CPU %.1fx)\n", theirs, theirsCpu, theirs / ours,
+                    theirsCpu / std::max(1.0, oursCpu));
     }
     return 0;
 }

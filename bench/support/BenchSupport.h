@@ -24,7 +24,8 @@ QString documentsFolder(const QString &given, const QString &pages, const QStrin
 double medianMs(int runs, const std::function<void()> &work, const std::function<void()> &reset = {});
 
 // Median wall-clock time of `runs` runs of a whole process; a failing run
-// ends the benchmark.
-double processMs(int runs, const QString &program, const QStringList &arguments);
+// ends the benchmark. `cpuMs`, when given, gets the median CPU time (user
+// and system) of a run: the figure to compare on a busy machine.
+double processMs(int runs, const QString &program, const QStringList &arguments, double *cpuMs = nullptr);
 
 } // namespace tamapiko::bench
