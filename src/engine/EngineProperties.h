@@ -54,6 +54,7 @@ enum EngineProperty : int {
 
     // The document as a whole, on the root frame's format: 0x100500..
     DocumentDefaultTabStop = QTextFormat::UserProperty + 0x100500, // int, twips between default tab stops
+    DocumentLinePitch,       // int, twips: the line grid's pitch (each body line takes whole grid rows); absent: none
 };
 
 } // namespace tamapiko::engine

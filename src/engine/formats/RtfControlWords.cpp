@@ -44,6 +44,10 @@ const ControlWord kWords[] = {
     {"footery", K::Value, A::FooterDistance, 720},
     {"titlepg", K::Flag, A::TitlePage},
     {"deftab", K::Value, A::DefaultTab, 720},
+    {"sectlinegrid", K::Value, A::LineGridPitch, 0},
+    {"sectspecifyl", K::Flag, A::LineGridOn},     // lines only
+    {"sectspecifycl", K::Flag, A::LineGridOn},    // lines and characters
+    {"sectdefaultcl", K::Flag, A::LineGridOff},
     {"facingp", K::Flag, A::FacingPages},
     {"sbknone", K::Flag, A::SectionBreakNone},
     {"sbkpage", K::Flag, A::SectionBreakPage},

@@ -28,6 +28,7 @@ enum class Action : quint16 {
     PaperWidth, PaperHeight, MarginLeft, MarginRight, MarginTop, MarginBottom, Landscape,
     SectionDefaults, SectionBreakNone, SectionBreakPage,
     HeaderDistance, FooterDistance, TitlePage, FacingPages, DefaultTab,
+    LineGridPitch, LineGridOn, LineGridOff,
 
     // Destinations
     FontTable, ColorTable, StyleSheet, Skip, Picture, ShapePicture, Field, FieldInstruction,

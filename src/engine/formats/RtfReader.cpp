@@ -158,6 +158,8 @@ public:
     std::vector<Story> stories;
     word::HeaderFooterProperties headerFooter;
     int defaultTab = 720; // RTF's own when the file does not say
+    int linePitch = 0;
+    bool lineGrid = false;
     bool hasPage = false;
     PageSetup page = rtfDefaultPage();
     bool landscape = false;
@@ -565,6 +567,9 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
     case Action::FooterDistance: if (p >= 0) { page.footerDistance = p; hasPage = true; } break;
     case Action::TitlePage: headerFooter.titlePage = true; break;
     case Action::DefaultTab: if (p > 0) defaultTab = p; break;
+    case Action::LineGridPitch: linePitch = p; break;
+    case Action::LineGridOn: lineGrid = true; break;
+    case Action::LineGridOff: lineGrid = false; break;
     case Action::FacingPages: headerFooter.facingPages = true; break;
     case Action::SectionDefaults: break;
     case Action::SectionBreakNone: builder->cancelSectionBreak(); break;
@@ -1278,6 +1283,8 @@ void RtfReader::Private::finish()
         finishStory(); // a header the file never closed
     flushText();
     bodyBuilder.setDefaultTabStop(defaultTab);
+    if (lineGrid)
+        bodyBuilder.setLinePitch(linePitch);
     builder->finish(documentEndPara.value_or(state().para));
 }
 

@@ -453,6 +453,10 @@ void RtfWriter::Private::writeHeader()
     if (page.width > page.height)
         out.word(Action::Landscape);
     out.word(controlWordName(Action::DefaultTab), walker.defaultTabStop());
+    if (const int pitch = walker.linePitch(); pitch > 0) {
+        out.word(controlWordName(Action::LineGridPitch), pitch);
+        out.word(Action::LineGridOn);
+    }
     if (headerFooters && !headerFooters->isEmpty()) {
         out.word(controlWordName(Action::HeaderDistance), page.headerDistance);
         out.word(controlWordName(Action::FooterDistance), page.footerDistance);

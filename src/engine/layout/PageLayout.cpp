@@ -146,7 +146,16 @@ int PageLayout::lineTop(const QTextBlock &block, int lineIndex) const
 
 int PageLayout::lineAdvance(const QTextBlock &block, const QTextLine &line) const
 {
-    return BlockMetrics::lineAdvance(block.blockFormat(), line);
+    const QTextBlockFormat format = block.blockFormat();
+    const int advance = BlockMetrics::lineAdvance(format, line);
+    // A document with a line grid (common in Japanese documents) gives every
+    // line of the body whole rows of it; an exact line height and text in
+    // tables stay as they are, as in the programs that write such files.
+    const int pitch = document()->rootFrame()->frameFormat().intProperty(DocumentLinePitch);
+    if (pitch <= 0 || format.lineHeightType() == QTextBlockFormat::FixedHeight
+        || block.document()->frameAt(block.position()) != block.document()->rootFrame())
+        return advance;
+    return (advance + pitch - 1) / pitch * pitch;
 }
 
 int PageLayout::lastLinePage(const FlowItem &item) const
@@ -319,7 +328,7 @@ void PageLayout::placeParagraph(const QTextBlock &block, StackState &state)
     int lastTop = y;
     for (int i = 0; i < layout->lineCount(); ++i) {
         QTextLine line = layout->lineAt(i);
-        const int advance = BlockMetrics::lineAdvance(format, line);
+        const int advance = lineAdvance(block, line);
         const int page = pageOfY(y);
         if (y > pageTop(page) && y + advance > pageBottom(page))
             y = pageTop(page + 1);
@@ -350,7 +359,7 @@ int PageLayout::keptWithNext(const QTextBlock &block, int y) const
     int need = 0;
     const QTextLayout *layout = block.layout();
     for (int i = 0; i < layout->lineCount(); ++i)
-        need += BlockMetrics::lineAdvance(format, layout->lineAt(i));
+        need += lineAdvance(block, layout->lineAt(i));
     need += BlockMetrics(block).spaceBelow + BlockMetrics(next).spaceAbove;
     need += qCeil(QFontMetricsF(next.charFormat().font(), layoutDevice()).height());
     const int page = pageOfY(y);

@@ -66,6 +66,16 @@ void DocumentBuilder::setDefaultTabStop(int twips)
     root->setFrameFormat(format);
 }
 
+void DocumentBuilder::setLinePitch(int twips)
+{
+    if (m_mode != Mode::Load || twips <= 0)
+        return;
+    QTextFrame *root = document()->rootFrame();
+    QTextFrameFormat format = root->frameFormat();
+    format.setProperty(DocumentLinePitch, std::min(twips, 31680));
+    root->setFrameFormat(format);
+}
+
 void DocumentBuilder::appendText(const QString &text, const CharacterProperties &chr, bool inTable)
 {
     appendText(text, format(chr), inTable);

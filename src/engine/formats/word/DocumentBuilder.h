@@ -68,6 +68,8 @@ public:
     // The distance between default tab stops, twips (Load mode only: a
     // pasted clip leaves the document's own alone).
     void setDefaultTabStop(int twips);
+    // The pitch of the document's line grid, twips (Load mode only).
+    void setLinePitch(int twips);
 
     // Ends the document; a last paragraph that nothing ended takes `para`.
     void finish(const ParagraphProperties &para);

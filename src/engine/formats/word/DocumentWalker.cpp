@@ -33,6 +33,11 @@ int DocumentWalker::defaultTabStop() const
     return BlockMetrics::defaultTabStop(&m_document);
 }
 
+int DocumentWalker::linePitch() const
+{
+    return std::max(0, m_document.rootFrame()->frameFormat().intProperty(DocumentLinePitch));
+}
+
 void DocumentWalker::walk(DocumentVisitor &visitor) const
 {
     walkFrame(m_document.rootFrame(), false, visitor);

@@ -52,6 +52,8 @@ public:
     CharacterProperties characterProperties(const QTextCharFormat &format) const;
     // Twips between default tab stops, as the layout uses them.
     int defaultTabStop() const;
+    // The pitch of the document's line grid, twips; 0 when it has none.
+    int linePitch() const;
 
 private:
     void walkFrame(QTextFrame *frame, bool inTable, DocumentVisitor &visitor) const;

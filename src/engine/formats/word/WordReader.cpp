@@ -897,8 +897,12 @@ void WordReader::Private::readSection()
     setup.height = 15840;
     setup.marginLeft = setup.marginRight = 1800;
     setup.marginTop = setup.marginBottom = 1440;
+    int gridKind = 0;      // 0: none; lines, lines and characters, snapped characters
+    int linePitch = 0;
     forEachSprm(grpprl, [&](quint16 sprm, const ByteReader &op) {
         switch (sprm) {
+        case sprmSClm: gridKind = op.u16(0); break;
+        case sprmSDyaLinePitch: linePitch = op.i16(0); break;
         case sprmSXaPage: setup.width = op.u16(0); break;
         case sprmSYaPage: setup.height = op.u16(0); break;
         case sprmSDxaLeft: setup.marginLeft = op.u16(0); break;
@@ -915,6 +919,8 @@ void WordReader::Private::readSection()
         page = setup;
         hasPage = true;
     }
+    if (gridKind != 0)
+        bodyBuilder.setLinePitch(linePitch);
 }
 
 // The first section's headers and footers: where each lies in the header

@@ -38,6 +38,7 @@ enum Sprm : quint16 {
     sprmSBkc = 0x3009, sprmSBOrientation = 0x301D, sprmSXaPage = 0xB01F, sprmSYaPage = 0xB020,
     sprmSDxaLeft = 0xB021, sprmSDxaRight = 0xB022, sprmSDyaTop = 0x9023, sprmSDyaBottom = 0x9024,
     sprmSFTitlePage = 0x300A, sprmSDyaHdrTop = 0xB017, sprmSDyaHdrBottom = 0xB018,
+    sprmSClm = 0x5032, sprmSDyaLinePitch = 0x9031,
 };
 
 // The operand's length in bytes, including any length prefix; -1 when the
