@@ -2,8 +2,9 @@
 //
 //   bench_recovery [--runs N] [--pages N] [--only snapshot|scaling] [DIR]
 //
-// snapshot: the part of an autosave that runs on the GUI thread (encoding the
-//   document as .txm) for the synthetic document of --pages pages (1,000).
+// snapshot: a whole .txm encode, and the part of an autosave that runs on the
+//   GUI thread (an incremental snapshot after a small edit) with the part the
+//   writer's thread does, for the synthetic document of --pages pages (1,000).
 // scaling: every reader on inputs of 1x, 10x and 100x a base size, both the
 //   synthetic documents and the shapes that used to grow faster than their
 //   input (table rows, nested blocks and tables, one long paragraph, empty
@@ -13,6 +14,8 @@
 
 #include "BenchSupport.h"
 #include "engine/DocumentModel.h"
+#include "engine/formats/NativeFilter.h"
+#include "engine/formats/NativeSnapshot.h"
 #include "engine/io/DocumentStorage.h"
 
 #include <QApplication>
@@ -21,9 +24,15 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextDocument>
 
+#include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <functional>
+#include <vector>
 
 using namespace tamapiko::engine;
 using tamapiko::bench::documentsFolder;
@@ -83,9 +92,24 @@ QList<Shape> shapes()
         {"html long paragraph", HtmlFormat, 40000, [](int n) {
              return "<html><body><p>" + QByteArray("abcd ").repeated(n / 5) + "</p></body></html>";
          }},
+        {"rtf long paragraph", RtfFormat, 40000, [](int n) {
+             return "{\\rtf1\\ansi " + QByteArray("abcd ").repeated(n / 5) + "}";
+         }},
+        {"txm table cells", NativeFormat, 2000, [](int n) {
+             DocumentModel model;
+             QTextCursor(model.document()).insertTable(n / 10, 10);
+             return NativeFilter::encode(model);
+         }},
         {"text empty lines", TextFormat, 50000, [](int n) { return QByteArray("\n").repeated(n); }},
         {"text long paragraph", TextFormat, 40000, [](int n) { return QByteArray("abcd ").repeated(n / 5); }},
     };
+}
+
+double threadCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
 }
 
 void printRow(const char *name, const double ms[3])
@@ -118,12 +142,58 @@ int main(int argc, char *argv[])
         if (!readDocumentFile(rtf, 0, RtfFormat, model).ok())
             qFatal("cannot read %s", qPrintable(rtf));
         QByteArray bytes;
-        const double ms = medianMs(runs, [&] {
+        double fullCpuMs = 0;
+        const double fullMs = medianMs(runs, [&] {
             bytes.clear();
+            const double cpuBefore = threadCpuMs();
             encodeDocument(model, NativeFormat, QStringLiteral("snapshot.txm"), &bytes);
+            fullCpuMs = threadCpuMs() - cpuBefore;
         });
-        std::printf("autosave snapshot on the GUI thread, %s pages: %.1f ms (%lld bytes)\n", qPrintable(pages), ms,
-                    qlonglong(bytes.size()));
+        std::printf("full .txm encode, %s pages: %.1f ms (%.1f ms CPU, last run; %lld bytes)\n", qPrintable(pages),
+                    fullMs, fullCpuMs, qlonglong(bytes.size()));
+
+        // What the autosave does: a snapshot after each small edit, on the
+        // GUI thread; its bytes are assembled on the writer's thread.
+        NativeSnapshotEncoder encoder;
+        QElapsedTimer clock;
+        clock.start();
+        NativeSnapshot first = encoder.take(model);
+        const double firstMs = clock.nsecsElapsed() / 1e6;
+        QTextCursor cursor(model.document());
+        const int middle = model.document()->characterCount() / 2;
+        // Wall time and the GUI thread's own CPU time: on a loaded machine
+        // the first says more about the load than about the work.
+        int edit = 0;
+        std::vector<double> wall;
+        std::vector<double> cpu;
+        for (int run = 0; run < runs; ++run) {
+            cursor.setPosition(middle + edit);
+            if (edit++ % 2 == 0) {
+                cursor.insertText(QStringLiteral("x"));
+            } else {
+                cursor.setPosition(middle + edit + 5, QTextCursor::KeepAnchor);
+                QTextCharFormat bold;
+                bold.setFontWeight(QFont::Bold);
+                cursor.mergeCharFormat(bold);
+            }
+            const double cpuBefore = threadCpuMs();
+            clock.restart();
+            first = encoder.take(model);
+            wall.push_back(clock.nsecsElapsed() / 1e6);
+            cpu.push_back(threadCpuMs() - cpuBefore);
+        }
+        const auto median = [](std::vector<double> values) {
+            std::sort(values.begin(), values.end());
+            return values[values.size() / 2];
+        };
+        const double takeMs = median(wall);
+        const double takeCpuMs = median(cpu);
+        const double assembleMs = medianMs(runs, [&] { bytes = first.bytes(); });
+        if (bytes != NativeFilter::encode(model))
+            qFatal("the incremental snapshot differs from a full encode");
+        std::printf("autosave snapshot on the GUI thread, %s pages: first %.1f ms, after an edit %.2f ms "
+                    "(%.2f ms CPU); assembled on the writer %.1f ms\n",
+                    qPrintable(pages), firstMs, takeMs, takeCpuMs, assembleMs);
     }
 
     if (only.isEmpty() || only == QLatin1String("scaling")) {

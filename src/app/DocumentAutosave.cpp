@@ -6,7 +6,6 @@
 #include "document/DocumentFileTypes.h"
 #include "document/TMDIChild.h"
 #include "engine/TTextEngine.h"
-#include "engine/io/DocumentStorage.h"
 
 namespace tamapiko::app {
 
@@ -67,12 +66,13 @@ void DocumentAutosave::snapshot()
         return;
     TTextEngine &engine = *m_window->TextEngine1;
     PageSettingsRecord page = m_window->frame()->PageSettings;
-    QByteArray document = document::txmHeaderFor(engine, page);
-    const engine::FileOutcome encoded =
-        engine::encodeDocument(*engine.model(), document::FormatCode::Native, m_slot->snapshotPath(), &document);
-    // A document the native format cannot hold is tried again at its next change.
-    if (encoded.ok())
-        RecoverySlot::write(m_slot, document, m_window->windowTitle());
+    // Only what changed since the last snapshot is encoded here; the bytes
+    // are put together and written on the writer's thread.
+    RecoverySlot::write(m_slot,
+                        [header = document::txmHeaderFor(engine, page), snapshot = m_encoder.take(*engine.model())] {
+                            return header + snapshot.bytes();
+                        },
+                        m_window->windowTitle());
 }
 
 } // namespace tamapiko::app

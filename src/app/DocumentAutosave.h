@@ -7,6 +7,8 @@
 // the file written on the recovery writer's thread. Saving the document or
 // closing its window removes the slot.
 
+#include "engine/formats/NativeSnapshot.h"
+
 #include <QObject>
 #include <QTimer>
 
@@ -44,6 +46,7 @@ private:
     TMDIChild *m_window;
     QTimer m_timer;
     std::shared_ptr<RecoverySlot> m_slot;
+    engine::NativeSnapshotEncoder m_encoder;
 };
 
 } // namespace tamapiko::app

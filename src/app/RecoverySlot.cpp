@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLockFile>
+#include <QSet>
 #include <QThreadPool>
 #include <QUuid>
 
@@ -91,17 +92,35 @@ bool RecoverySlot::readSideFile()
 QList<std::shared_ptr<RecoverySlot>> RecoverySlot::claimOrphans()
 {
     QList<std::shared_ptr<RecoverySlot>> orphans;
-    const QStringList sideFiles = QDir(folder()).entryList({QStringLiteral("*.json")}, QDir::Files);
-    for (const QString &name : sideFiles) {
-        std::shared_ptr<RecoverySlot> slot(new RecoverySlot(name.chopped(5)));
-        if (slot->lock() && slot->readSideFile())
+    QSet<QString> ids;
+    const QStringList names = QDir(folder()).entryList(
+        {QStringLiteral("*.json"), QStringLiteral("*.txm"), QStringLiteral("*.lock")}, QDir::Files);
+    for (const QString &name : names)
+        ids.insert(name.left(name.lastIndexOf(u'.')));
+    for (const QString &id : std::as_const(ids)) {
+        std::shared_ptr<RecoverySlot> slot(new RecoverySlot(id));
+        if (!slot->lock())
+            continue;   // its instance is running
+        if (slot->readSideFile()) {
             orphans << slot;
+        } else if (QFileInfo(slot->snapshotPath()).isFile()) {
+            // The instance died between writing the snapshot and its side
+            // file: the document is whole, only its name is unknown.
+            slot->m_caption = QStringLiteral("NONAME");
+            slot->m_time = QFileInfo(slot->snapshotPath()).lastModified();
+            orphans << slot;
+        } else {
+            // Nothing left to restore: the side file goes, and the lock
+            // with the slot.
+            QFile::remove(slot->pathWith(".json"));
+        }
     }
     std::sort(orphans.begin(), orphans.end(), [](const auto &a, const auto &b) { return a->m_time < b->m_time; });
     return orphans;
 }
 
-void RecoverySlot::write(const std::shared_ptr<RecoverySlot> &slot, const QByteArray &document, const QString &caption)
+void RecoverySlot::write(const std::shared_ptr<RecoverySlot> &slot, std::function<QByteArray()> document,
+                         const QString &caption)
 {
     slot->m_caption = caption;
     slot->m_time = QDateTime::currentDateTime();
@@ -111,10 +130,10 @@ void RecoverySlot::write(const std::shared_ptr<RecoverySlot> &slot, const QByteA
     const QByteArray sideBytes = QJsonDocument(side).toJson();
     const QString snapshot = slot->snapshotPath();
     const QString sideFile = slot->pathWith(".json");
-    writer().start([slot, document, sideBytes, snapshot, sideFile] {
+    writer().start([slot, document = std::move(document), sideBytes, snapshot, sideFile] {
         // The snapshot first: a side file always names a complete document.
         QString reason;
-        if (engine::replaceFile(snapshot, document, &reason))
+        if (engine::replaceFile(snapshot, document(), &reason))
             engine::replaceFile(sideFile, sideBytes, &reason);
     });
 }

@@ -14,6 +14,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QLockFile;
@@ -32,8 +33,9 @@ public:
     // made or locked.
     static std::shared_ptr<RecoverySlot> create();
     // The slots of instances that are no longer running, each now locked by
-    // this one, oldest snapshot first. Slots without a readable side file
-    // or snapshot are skipped.
+    // this one, oldest snapshot first. A snapshot without a readable side
+    // file is offered as NONAME, dated by the file; what is left of a slot
+    // without a snapshot is removed.
     static QList<std::shared_ptr<RecoverySlot>> claimOrphans();
 
     QString snapshotPath() const;
@@ -42,9 +44,10 @@ public:
     QString caption() const { return m_caption; }
     QDateTime time() const { return m_time; }
 
-    // Queues the writing of a snapshot of `document` (a whole .txm file) with
-    // `caption`; a later snapshot of the same slot replaces it.
-    static void write(const std::shared_ptr<RecoverySlot> &slot, const QByteArray &document, const QString &caption);
+    // Queues the writing of a snapshot with `caption`: `document` makes the
+    // whole .txm file, on the writer's thread.
+    static void write(const std::shared_ptr<RecoverySlot> &slot, std::function<QByteArray()> document,
+                      const QString &caption);
     // Queues the removal of the slot's files, after any writes still queued.
     static void remove(const std::shared_ptr<RecoverySlot> &slot);
     // Waits until every queued write and removal is done (before the

@@ -191,6 +191,52 @@ private slots:
         RecoverySlot::waitForWriter();
         QCOMPARE(recoveryFiles(), QStringList({QStringLiteral("orphan0.json"), QStringLiteral("orphan0.txm")}));
     }
+
+    void incompleteSlotsAreOfferedOrCleanedUp()
+    {
+        TAMAPIKO_REQUIRE_ENGINE();
+        // What instances that died at the wrong moment leave: a snapshot
+        // whose side file was never written, a side file without its
+        // snapshot, and a lock whose process is gone.
+        QDir().mkpath(RecoverySlot::folder());
+        const QString folder = RecoverySlot::folder() + u'/';
+        {
+            TTextEngine engine;
+            QTextCursor(engine.document()).insertText(QStringLiteral("名前のない文書"));
+            PageSettingsRecord page;
+            QString error;
+            QVERIFY2(tamapiko::document::saveDocumentFile(engine, folder + QStringLiteral("lone.txm"),
+                                                         tamapiko::document::FormatCode::Native, page, &error),
+                     qPrintable(error));
+        }
+        QFile side(folder + QStringLiteral("empty.json"));
+        QVERIFY(side.open(QIODevice::WriteOnly));
+        side.write("{\"caption\": \"/home/u/gone.txt\", \"time\": \"2026-12-01T10:00:00.000\"}");
+        side.close();
+        QProcess finished;
+        finished.start(QStringLiteral("true"));
+        QVERIFY(finished.waitForStarted());
+        const qint64 deadProcess = finished.processId();
+        QVERIFY(finished.waitForFinished());
+        QFile lock(folder + QStringLiteral("stray.lock"));
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.write(QByteArray::number(deadProcess) + "\ntst_Recovery\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+        lock.close();
+
+        ScriptedBoxes boxes;
+        auto frame = startFrame();
+        QStringList shown;
+        answerRecoveryDialog(&shown);
+        tamapiko::app::offerRecovery(*frame);
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown.first().startsWith(QStringLiteral("NONAME|")), qPrintable(shown.first()));
+        TMDIChild *restored = frame->activeDocument();
+        QVERIFY(restored->windowTitle().startsWith(QStringLiteral("NONAME")));
+        QCOMPARE(restored->TextEngine1->document()->toPlainText(), QStringLiteral("名前のない文書"));
+        RecoverySlot::waitForWriter();
+        QCOMPARE(QDir(RecoverySlot::folder()).entryList(QDir::Files),
+                 QStringList({QStringLiteral("lone.lock"), QStringLiteral("lone.txm")}));
+    }
 };
 
 int main(int argc, char *argv[])

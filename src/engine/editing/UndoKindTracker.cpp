@@ -18,13 +18,14 @@ UndoKindTracker::UndoKindTracker(QTextDocument *document, QObject *parent)
     : QObject(parent)
     , m_document(document)
 {
-    connect(document, &QTextDocument::undoCommandAdded, this, &UndoKindTracker::onUndoCommandAdded);
-    connect(document, &QTextDocument::contentsChange, this, &UndoKindTracker::onContentsChange);
 }
 
 bool UndoKindTracker::continues(Kind kind, int position, const QString &typed) const
 {
-    if (kind != m_lastKind || position != m_lastPosition || m_document->availableUndoSteps() == 0)
+    // Only onto the level the last edit left, and only if nothing (an undo,
+    // a redo) moved along the levels since.
+    const int levels = m_document->availableUndoSteps();
+    if (kind != m_lastKind || position != m_lastPosition || levels == 0 || levels != m_levelsAfterLast)
         return false;
     if (!m_lastTime.isValid() || m_lastTime.elapsed() > PauseMs)
         return false;
@@ -39,8 +40,8 @@ bool UndoKindTracker::continues(Kind kind, int position, const QString &typed) c
 void UndoKindTracker::beginEdit(QTextCursor &cursor, Kind kind, const QString &typed)
 {
     if (m_editDepth++ == 0) {
-        m_explicitKind = kind;
-        m_sawInsert = m_sawRemove = false;
+        m_editKind = kind;
+        m_levelsBefore = m_document->availableUndoSteps();
     }
     if ((kind == Typing || kind == Deletion) && continues(kind, cursor.position(), typed))
         cursor.joinPreviousEditBlock();
@@ -55,43 +56,18 @@ void UndoKindTracker::endEdit(QTextCursor &cursor)
     cursor.endEditBlock();
     if (--m_editDepth > 0)
         return;
-    m_lastKind = m_explicitKind;
+    // An edit that changed nothing, or joined the last level, leaves no new
+    // level; a new one replaces whatever Redo could have brought back.
+    const int levels = m_document->availableUndoSteps();
+    if (levels > m_levelsBefore) {
+        m_kinds.resize(m_levelsBefore, Formatting);
+        m_kinds.resize(levels, m_editKind);
+    }
+    m_levelsAfterLast = levels;
+    m_lastKind = m_editKind;
     m_lastPosition = cursor.position();
     m_lastTime.start();
-    m_explicitKind = None;
-    // An edit block that changed nothing leaves no level behind.
-    const int undo = m_document->availableUndoSteps();
-    if (undo < int(m_kinds.size()) && undo != m_knownUndo)
-        m_knownUndo = undo;
-}
-
-void UndoKindTracker::onContentsChange(int, int removed, int added)
-{
-    if (m_inUndoRedo)
-        return;
-    if (added > removed)
-        m_sawInsert = true;
-    else if (removed > added)
-        m_sawRemove = true;
-    if (m_editDepth == 0)
-        m_lastKind = None;   // someone else edited: never join across that
-}
-
-void UndoKindTracker::onUndoCommandAdded()
-{
-    Kind kind = m_explicitKind;
-    if (kind == None)
-        kind = m_sawInsert ? Typing : m_sawRemove ? Deletion : Formatting;
-    const int undo = m_document->availableUndoSteps();
-    if (undo > m_knownUndo) {
-        m_kinds.resize(undo, kind);
-        m_kinds[undo - 1] = kind;
-    } else {
-        m_kinds.resize(std::max(undo, 0));
-    }
-    m_knownUndo = undo;
-    if (m_editDepth == 0)
-        m_sawInsert = m_sawRemove = false;
+    m_editKind = None;
 }
 
 int UndoKindTracker::canUndo() const
@@ -117,10 +93,7 @@ bool UndoKindTracker::undo(QTextCursor *cursor)
 {
     if (!m_document->isUndoAvailable())
         return false;
-    m_inUndoRedo = true;
     m_document->undo(cursor);
-    m_inUndoRedo = false;
-    m_knownUndo = m_document->availableUndoSteps();
     m_lastKind = None;
     return true;
 }
@@ -129,10 +102,7 @@ bool UndoKindTracker::redo(QTextCursor *cursor)
 {
     if (!m_document->isRedoAvailable())
         return false;
-    m_inUndoRedo = true;
     m_document->redo(cursor);
-    m_inUndoRedo = false;
-    m_knownUndo = m_document->availableUndoSteps();
     m_lastKind = None;
     return true;
 }
@@ -140,9 +110,8 @@ bool UndoKindTracker::redo(QTextCursor *cursor)
 void UndoKindTracker::reset()
 {
     m_kinds.clear();
-    m_knownUndo = m_document->availableUndoSteps();
+    m_levelsAfterLast = -1;
     m_lastKind = None;
-    m_sawInsert = m_sawRemove = false;
 }
 
 } // namespace tamapiko::engine

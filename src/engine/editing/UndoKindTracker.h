@@ -6,10 +6,10 @@
 // QTextDocument's undo stack knows commands, not what the user did. The
 // engine reports the kind of the step that Undo or Redo would act on
 // (typing, deletion, formatting), so this class keeps one kind per undo
-// level beside the document's stack and follows it as levels are added,
-// joined, undone, redone or dropped. Edits that others make directly on the
-// document (a replace-all, a ruler drag) get a kind inferred from the changes
-// they caused.
+// level beside the document's stack. Every edit comes through the one edit
+// path (EditCommands), which says its kind: an edit that leaves a new level
+// behind records its kind there, dropping the levels that Redo could have
+// brought back; undoing and redoing only move along the levels.
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -51,20 +51,14 @@ public:
     static constexpr int PauseMs = 1500;
 
 private:
-    void onUndoCommandAdded();
-    void onContentsChange(int from, int removed, int added);
     bool continues(Kind kind, int position, const QString &typed) const;
 
     QTextDocument *m_document;
     std::vector<Kind> m_kinds;       // one per undo level, then the redo levels
-    int m_knownUndo = 0;
-    Kind m_explicitKind = None;      // the kind of the edit in progress, if ours
+    Kind m_editKind = None;          // the kind of the edit in progress
     int m_editDepth = 0;
-
-    // Kind inferred from changes made by others.
-    bool m_sawInsert = false;
-    bool m_sawRemove = false;
-    bool m_inUndoRedo = false;
+    int m_levelsBefore = 0;          // undo levels when the edit began
+    int m_levelsAfterLast = -1;      // undo levels when the last edit ended
 
     // Grouping of typing and deleting.
     Kind m_lastKind = None;

@@ -6,6 +6,7 @@
 #include "engine/editing/EmbeddedObject.h"
 #include "engine/editing/PictureReader.h"
 #include "engine/formats/NativeChunks.h"
+#include "engine/formats/NativeSnapshot.h"
 #include "engine/formats/NativeValues.h"
 
 #include <QBuffer>
@@ -63,20 +64,36 @@ class DocumentEncoder
 {
 public:
     // `story`, when given, is encoded in place of the model's body (a header
-    // or footer, kept as a document of its own inside the file).
-    explicit DocumentEncoder(const DocumentModel &model, const QTextDocument *story = nullptr)
-        : m_model(model), m_doc(story ? story : model.document()) {}
+    // or footer, kept as a document of its own inside the file). With a
+    // `cache`, only the items of the text that changed are encoded.
+    explicit DocumentEncoder(const DocumentModel &model, const QTextDocument *story = nullptr,
+                             SegmentCache *cache = nullptr)
+        : m_model(model), m_doc(story ? story : model.document()), m_cache(cache) {}
 
-    QByteArray encode()
+    QByteArray encode() { return encodeParts().assemble(); }
+
+    EncodedParts encodeParts()
     {
         // The text first: it decides which formats are written, numbered in
         // the order the text uses them. Qt's format collection also holds
         // formats nothing uses any more (and how many depends on how far the
         // layout got), which must not change the file.
         const qint32 rootFormat = used(m_doc->rootFrame()->formatIndex());
-        const QByteArray text = streamed([this](QDataStream &out) { writeItems(m_doc->rootFrame()->begin(), out); });
+        if (m_cache) {
+            writeSegments();
+        } else {
+            NumberedBytes text;
+            QDataStream out(&text.bytes, QIODevice::WriteOnly);
+            prepareStream(out);
+            writeItems(m_doc->rootFrame()->begin(), out);
+            m_text.pieces.append(text);
+        }
 
-        ChunkWriter chunks;
+        struct
+        {
+            QList<Chunk> *list;
+            void add(const char tag[4], const QByteArray &payload) { list->append({QByteArray(tag, 4), payload}); }
+        } chunks {&m_parts.before};
         chunks.add("HEAD", streamed([](QDataStream &out) {
             out << NativeFilter::MajorVersion << NativeFilter::MinorVersion;
         }));
@@ -96,12 +113,118 @@ public:
         chunks.add("RSRC", streamed([this, &formats](QDataStream &out) { writeResources(out, formats); }));
         if (m_doc == m_model.document() && !m_model.headerFooters().isEmpty())
             chunks.add("HDFT", streamed([this](QDataStream &out) { writeHeaderFooters(out); }));
-        chunks.add("TEXT", text);
-        chunks.add("END ", QByteArray());
-        return chunks.bytes();
+        m_parts.text = std::move(m_text);
+        m_parts.text.fileNumbers = std::move(m_fileIndex);
+        return std::move(m_parts);
     }
 
 private:
+    // Writes the text as the cache's segments: those no change touched as
+    // they are, the others encoded again. A cache that does not fit the
+    // document any more (which only a fault could cause) is rebuilt whole.
+    void writeSegments()
+    {
+        std::vector<SegmentCache::Segment> &cached = m_cache->segments();
+        std::vector<SegmentCache::Segment> segments;
+        if (!cached.empty() && reuseSegments(cached, &segments)) {
+            cached = std::move(segments);
+        } else {
+            m_fileIndex.clear();
+            m_usedIndices.clear();
+            m_listIds.clear();
+            used(m_doc->rootFrame()->formatIndex());
+            segments.clear();
+            encodeRange(0, m_doc->characterCount(), &segments);
+            cached = std::move(segments);
+        }
+        m_text.pieces.reserve(qsizetype(cached.size()));
+        for (const SegmentCache::Segment &segment : cached)
+            m_text.pieces.append(segment.records);
+    }
+
+    bool reuseSegments(std::vector<SegmentCache::Segment> &cached, std::vector<SegmentCache::Segment> *segments)
+    {
+        segments->reserve(cached.size() + 16);
+        int position = 0;
+        for (std::size_t i = 0; i < cached.size();) {
+            SegmentCache::Segment &segment = cached[i];
+            if (!segment.stale && !segment.hasLists) {
+                if (segment.start != position)
+                    return false;
+                for (int index : std::as_const(segment.records.indices))
+                    used(index);
+                position = segment.end;
+                segments->push_back(std::move(segment));
+                ++i;
+                continue;
+            }
+            // A run of touched items, from the first one's start (never
+            // moved by the change) to the next untouched one.
+            if (segment.start != position)
+                return false;
+            int end = segment.end;
+            for (; i < cached.size() && (cached[i].stale || cached[i].hasLists); ++i)
+                end = std::max(end, cached[i].end);
+            if (i < cached.size())
+                end = cached[i].start;
+            if (!encodeRange(position, end, segments))
+                return false;
+            position = end;
+        }
+        return position == m_doc->characterCount();
+    }
+
+    // Encodes the items of the root frame from `start` up to `end`, both
+    // item boundaries, as segments.
+    bool encodeRange(int start, int end, std::vector<SegmentCache::Segment> *segments)
+    {
+        QTextFrame *root = m_doc->rootFrame();
+        int position = start;
+        while (position < end) {
+            QTextFrame *frame = m_doc->frameAt(position);
+            while (frame && frame != root && frame->parentFrame() != root)
+                frame = frame->parentFrame();
+            if (!frame)
+                return false;
+            SegmentCache::Segment segment;
+            QDataStream out(&segment.records.bytes, QIODevice::WriteOnly);
+            prepareStream(out);
+            m_numbered = &segment.records;
+            m_sawList = false;
+            if (frame == root) {
+                const QTextBlock block = m_doc->findBlock(position);
+                if (!block.isValid() || block.position() != position)
+                    return false;
+                writeBlock(block, out);
+                segment.end = position + block.length();
+            } else {
+                if (frame->firstPosition() != position)
+                    return false;
+                writeFrame(frame, out);
+                segment.end = frame->lastPosition() + 1;
+            }
+            m_numbered = nullptr;
+            segment.start = position;
+            segment.hasLists = m_sawList;
+            for (int index : std::as_const(segment.records.indices))
+                used(index);
+            position = segment.end;
+            segments->push_back(std::move(segment));
+        }
+        return position == end;
+    }
+
+    // The number written for the document's format `index`: the file's, or
+    // while encoding a segment the index itself, numbered when assembled.
+    qint32 number(QDataStream &out, int index)
+    {
+        if (!m_numbered)
+            return used(index);
+        m_numbered->offsets.append(qint32(out.device()->pos()));
+        m_numbered->indices.append(index);
+        return index;
+    }
+
     // The number the file gives the document's format `index`.
     qint32 used(int index)
     {
@@ -210,22 +333,27 @@ private:
     {
         for (; !it.atEnd(); ++it) {
             if (QTextFrame *child = it.currentFrame()) {
-                if (auto *table = qobject_cast<QTextTable *>(child)) {
-                    writeTable(table, out);
-                } else {
-                    out << quint8(Op::FrameBegin) << used(child->formatIndex());
-                    writeItems(child->begin(), out);
-                    out << quint8(Op::FrameEnd);
-                }
+                writeFrame(child, out);
             } else {
                 writeBlock(it.currentBlock(), out);
             }
         }
     }
 
+    void writeFrame(QTextFrame *frame, QDataStream &out)
+    {
+        if (auto *table = qobject_cast<QTextTable *>(frame)) {
+            writeTable(table, out);
+        } else {
+            out << quint8(Op::FrameBegin) << number(out, frame->formatIndex());
+            writeItems(frame->begin(), out);
+            out << quint8(Op::FrameEnd);
+        }
+    }
+
     void writeTable(QTextTable *table, QDataStream &out)
     {
-        out << quint8(Op::TableBegin) << used(table->formatIndex()) << qint32(table->rows())
+        out << quint8(Op::TableBegin) << number(out, table->formatIndex()) << qint32(table->rows())
             << qint32(table->columns());
         for (int row = 0; row < table->rows(); ++row) {
             for (int column = 0; column < table->columns(); ++column) {
@@ -233,7 +361,7 @@ private:
                 if (cell.row() != row || cell.column() != column)
                     continue; // covered by a merged cell
                 out << quint8(Op::Cell) << qint32(row) << qint32(column) << qint32(cell.rowSpan())
-                    << qint32(cell.columnSpan()) << used(cell.tableCellFormatIndex());
+                    << qint32(cell.columnSpan()) << number(out, cell.tableCellFormatIndex());
                 writeItems(cell.begin(), out);
             }
         }
@@ -244,25 +372,31 @@ private:
     {
         qint32 listId = -1;
         if (QTextList *list = block.textList()) {
+            m_sawList = true;
             listId = m_listIds.value(list, -1);
             if (listId < 0) {
                 listId = qint32(m_listIds.size());
                 m_listIds.insert(list, listId);
-                out << quint8(Op::List) << listId << used(list->formatIndex());
+                out << quint8(Op::List) << listId << number(out, list->formatIndex());
             }
         }
-        const qint32 blockFormat = used(block.blockFormatIndex());
-        const qint32 charFormat = used(block.charFormatIndex());
-        out << quint8(Op::Block) << blockFormat << charFormat << listId;
+        out << quint8(Op::Block);
+        out << number(out, block.blockFormatIndex());
+        out << number(out, block.charFormatIndex()) << listId;
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             if (fragment.isValid())
-                out << quint8(Op::Fragment) << used(fragment.charFormatIndex()) << fragment.text();
+                out << quint8(Op::Fragment) << number(out, fragment.charFormatIndex()) << fragment.text();
         }
     }
 
     const DocumentModel &m_model;
     const QTextDocument *m_doc;
+    SegmentCache *m_cache;
+    NumberedBytes *m_numbered = nullptr;   // the segment being encoded
+    bool m_sawList = false;
+    EncodedParts m_parts;
+    TextPieces m_text;
     QHash<const QTextList *, qint32> m_listIds;
     QHash<int, qint32> m_fileIndex;   // document format index -> file's
     QList<int> m_usedIndices;         // in the file's order
@@ -527,6 +661,11 @@ private:
     bool readText(QDataStream &in)
     {
         m_cursor.setPosition(0);
+        // All tables together get as many cells as the text has bytes (and a
+        // few thousand more for small files): a cell record takes 21 bytes,
+        // so only merged cells can need more, and a file can never make the
+        // reader build more than it is long.
+        m_cellBudget = 4096 + in.device()->size();
         Op end = Op::FrameEnd;
         return readItems(in, 0, &end) && in.atEnd();
     }
@@ -633,11 +772,12 @@ private:
         QTextFormat format;
         if (!formatAt(tableIndex, &format, &QTextFormat::isTableFormat) || rows < 1 || columns < 1)
             return false;
-        // Every table has at least one cell record; more cells than the data
-        // could plausibly describe are damage, not a reason to allocate.
+        // More cells than the data could plausibly describe are damage, not
+        // a reason to allocate.
         const qint64 cells = qint64(rows) * columns;
-        if (cells > kMaxTableCells || cells > qMax<qint64>(4096, 64 * in.device()->bytesAvailable()))
+        if (cells > kMaxTableCells || cells > m_cellBudget)
             return false;
+        m_cellBudget -= cells;
         QTextTable *table = m_cursor.insertTable(rows, columns, format.toTableFormat());
 
         quint8 op = 0;
@@ -676,10 +816,20 @@ private:
     QList<QTextListFormat> m_listFormats;
     QList<QTextList *> m_lists;
     qint32 m_rootFormat = -1;
+    qint64 m_cellBudget = 0;
     bool m_isStory = false;
 };
 
 } // namespace
+
+namespace native {
+
+EncodedParts encodeParts(const DocumentModel &model, SegmentCache *cache)
+{
+    return DocumentEncoder(model, nullptr, cache).encodeParts();
+}
+
+} // namespace native
 
 QByteArray NativeFilter::encode(const DocumentModel &model)
 {

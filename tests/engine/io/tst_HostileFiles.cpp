@@ -1,6 +1,8 @@
 // Files written to hurt: what they name, how large they say things are.
 #include "engine/DocumentModel.h"
 #include "engine/TTextEngine.h"
+#include "engine/formats/NativeChunks.h"
+#include "engine/formats/NativeFilter.h"
 #include "engine/io/DocumentStorage.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -179,6 +181,46 @@ private slots:
             QByteArray bytes;
             QVERIFY(encodeDocument(model, format, QStringLiteral("deep"), &bytes).ok());
         }
+    }
+
+    void tablesLargerThanTheFileAreRefused()
+    {
+        // A .txm whose small table claims a million cells, padded with text
+        // so that the file is not tiny: reading must not build the cells.
+        DocumentModel source;
+        QTextCursor cursor(source.document());
+        cursor.insertTable(2, 2);
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(QString(16000, u'x'));
+        cursor.insertBlock();
+        cursor.insertTable(2, 2);
+        QList<native::Chunk> chunks;
+        QString error;
+        QVERIFY(native::ChunkReader().split(NativeFilter::encode(source), &chunks, &error));
+        const auto tableClaims = [&](qint32 rows, qint32 columns) {
+            native::ChunkWriter writer;
+            for (native::Chunk chunk : chunks) {
+                if (chunk.tag == "TEXT") {
+                    // Every table record: op 5, format, rows 2, columns 2.
+                    const QByteArray two = QByteArray::fromHex("00000002");
+                    for (qsizetype at = chunk.payload.indexOf('\x05'); at >= 0; at = chunk.payload.indexOf('\x05', at + 1)) {
+                        if (chunk.payload.mid(at + 5, 8) != two + two)
+                            continue;
+                        chunk.payload.replace(at + 5, 4, QByteArray::fromHex(QByteArray::number(rows, 16).rightJustified(8, '0')));
+                        chunk.payload.replace(at + 9, 4, QByteArray::fromHex(QByteArray::number(columns, 16).rightJustified(8, '0')));
+                    }
+                }
+                writer.add(chunk.tag.constData(), chunk.payload);
+            }
+            writer.add("END ", QByteArray());
+            DocumentModel model;
+            return readDocumentFile(writeFile(m_dir, QStringLiteral("cells.txm"), writer.bytes()), 0, 3, model);
+        };
+        const FileOutcome plain = tableClaims(2, 2);
+        QVERIFY2(plain.ok(), qPrintable(plain.message));
+        QVERIFY(!tableClaims(1000, 1000).ok());
+        // Two tables that each fit but together outgrow the file.
+        QVERIFY(!tableClaims(150, 150).ok());
     }
 
     void pageValuesBeyondReasonAreBroughtIntoRange()
