@@ -498,6 +498,7 @@ bool WordReader::Private::read(const QByteArray &file, QString *error)
     readNoteReferences();
     if (!legacy) // Word 6 lists only the stories a section has: not read
         readHeaderStories();
+    bodyBuilder.setDefaultTabStop(ByteReader(tableSlice(PairDop)).u16(0x0A)); // dxaTab
     emitDocument();
     emitStories();
     return true;
