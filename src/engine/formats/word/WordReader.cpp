@@ -314,6 +314,7 @@ private:
     const FcRun *findRun(const std::vector<FcRun> &runs, quint32 fc, size_t &hint) const;
     CharacterProperties finalProps(const Chp &chp, QStringView text) const;
     QString listText(const Pap &pap, Chp *labelChp);
+    QByteArrayView listLevelPapx(const Pap &pap) const;
     QString fontName(int index) const;
 
     void emitDocument();
@@ -498,6 +499,7 @@ bool WordReader::Private::read(const QByteArray &file, QString *error)
     readNoteReferences();
     if (!legacy) // Word 6 lists only the stories a section has: not read
         readHeaderStories();
+    bodyBuilder.setDefaultTabStop(ByteReader(tableSlice(PairDop)).u16(0x0A)); // dxaTab
     emitDocument();
     emitStories();
     return true;
@@ -1317,6 +1319,17 @@ RowProperties WordReader::Private::rowOf(const Pap &pap) const
     return row;
 }
 
+QByteArrayView WordReader::Private::listLevelPapx(const Pap &pap) const
+{
+    if (pap.listOverride <= 0 || size_t(pap.listOverride) > overrides.size())
+        return {};
+    const qint32 id = overrides[size_t(pap.listOverride - 1)];
+    const auto list = std::find_if(lists.begin(), lists.end(), [&](const List &l) { return l.id == id; });
+    if (list == lists.end() || list->levels.isEmpty())
+        return {};
+    return list->levels.at(std::min<int>(pap.listLevel, int(list->levels.size()) - 1)).papx;
+}
+
 QString WordReader::Private::listText(const Pap &pap, Chp *labelChp)
 {
     if (pap.listOverride <= 0 || size_t(pap.listOverride) > overrides.size())
@@ -1538,6 +1551,15 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
     pap = stylePap(papx ? papx->style : 0);
     if (papx)
         applyPap(pap, papx->grpprl);
+    // A list item takes its level's indents and tabs unless it has its own:
+    // style, then list level, then the paragraph.
+    if (const QByteArrayView levelPapx = listLevelPapx(pap); !levelPapx.isEmpty()) {
+        const Pap item = pap;
+        pap = stylePap(item.style);
+        applyPap(pap, levelPapx);
+        if (papx)
+            applyPap(pap, papx->grpprl);
+    }
     const Chp styleBase = styleChp(pap.style);
     applyPrm(pieces[charPiece[size_t(markIndex)]].prm, nullptr, &pap, styleBase);
 
@@ -1557,6 +1579,18 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
     // List label first.
     Chp labelChp = styleBase;
     const QString label = listText(pap, &labelChp);
+    // Word stops the tab after a list label at the hanging indent; the
+    // text engine knows no such stop, so the paragraph gets a real one
+    // (else the text jumps to the next default tab, inches away).
+    if (label.endsWith(QLatin1Char('\t')) && pap.props.firstIndent < 0 && pap.props.leftIndent > 0) {
+        QList<TabStop> &tabs = pap.props.tabs;
+        const int indent = pap.props.leftIndent;
+        if (std::none_of(tabs.begin(), tabs.end(), [&](const TabStop &tab) { return tab.position == indent; })) {
+            tabs.append(TabStop{indent});
+            std::sort(tabs.begin(), tabs.end(),
+                      [](const TabStop &a, const TabStop &b) { return a.position < b.position; });
+        }
+    }
 
     QString run;
     Chp runChp;

@@ -990,7 +990,7 @@ QByteArray WordWriter::Private::write()
     if (hasHeaders && headerFooters->differentEvenPages())
         dop[0] = char(0x01); // fFacingPages: even pages have headers of their own
     putU16(dop, 0x02, 1 << 2);  // footnotes numbered from 1
-    putU16(dop, 0x0A, 720);     // default tab stops every half inch
+    putU16(dop, 0x0A, quint16(std::clamp(walker.defaultTabStop(), 1, 0xFFFF))); // dxaTab
     putU16(dop, 0x34, 1 << 2);  // endnotes numbered from 1,
     putU16(dop, 0x36, 2 << 6);  // in small roman numerals,
     putU16(dop, 0x1EE, 2);      // as Word 97 and later say it again

@@ -22,6 +22,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextFrame>
 #include <QTextTable>
 #include <QtTest>
 
@@ -139,6 +140,10 @@ void buildWordSpecifics(DocumentModel &model)
     endnote.setProperty(CharEndnote, true);
     cursor.insertText(QStringLiteral("i"), endnote);
 
+    QTextFrameFormat root = model.document()->rootFrame()->frameFormat();
+    root.setProperty(DocumentDefaultTabStop, 840); // tab stops every 1.5 cm
+    model.document()->rootFrame()->setFrameFormat(root);
+
     model.document()->setMetaInformation(QTextDocument::DocumentTitle, QStringLiteral("お知らせ"));
     model.setSourceProperty(QStringLiteral("document/author"), QStringLiteral("山田 花子"));
     model.setSourceProperty(QStringLiteral("document/keywords"), QStringLiteral("案内, 会議"));
@@ -200,6 +205,7 @@ void tst_WordFilter::wordSpecificsSurviveWriteAndRead()
     QVERIFY(table);
     QCOMPARE(table->format().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
     QCOMPARE(reloaded.document()->metaInformation(QTextDocument::DocumentTitle), QStringLiteral("お知らせ"));
+    QCOMPARE(reloaded.document()->rootFrame()->frameFormat().intProperty(DocumentDefaultTabStop), 840);
     for (const QString key : {QStringLiteral("document/author"), QStringLiteral("document/keywords")})
         QCOMPARE(reloaded.sourceProperty(key), original.sourceProperty(key));
 }
