@@ -55,6 +55,26 @@ enum EngineProperty : int {
     // The document as a whole, on the root frame's format: 0x100500..
     DocumentDefaultTabStop = QTextFormat::UserProperty + 0x100500, // int, twips between default tab stops
     DocumentLinePitch,       // int, twips: the line grid's pitch (each body line takes whole grid rows); absent: none
+
+    // Pictures and objects at a fixed place on the page, on the image format
+    // of the character that anchors them to its paragraph: 0x100600..
+    // Their size is the image format's width and height.
+    AnchoredObject = QTextFormat::UserProperty + 0x100600, // bool
+    AnchoredLeft,            // int, twips from the horizontal origin
+    AnchoredTop,             // int, twips from the vertical origin
+    AnchoredHorizontalFrom,  // int, AnchorOrigin (Paragraph counts as Margin)
+    AnchoredVerticalFrom,    // int, AnchorOrigin
+    AnchoredWrap,            // int, AnchorWrap
+};
+
+// What an anchored object's position is measured from. Kept in documents.
+enum class AnchorOrigin : quint8 { Page, Margin, Paragraph };
+
+// How text goes around an anchored object. Kept in documents.
+enum class AnchorWrap : quint8 {
+    Square,        // lines beside it get shorter, on its wider side
+    TopAndBottom,  // no text beside it: lines move below it
+    None,          // text runs on under it
 };
 
 } // namespace tamapiko::engine

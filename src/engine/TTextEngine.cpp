@@ -18,6 +18,7 @@
 #include "engine/editing/PictureReader.h"
 #include "engine/editing/TableCommands.h"
 #include "engine/io/DocumentStorage.h"
+#include "engine/layout/InlinePictureSize.h"
 #include "engine/view/PagePainter.h"
 #include "engine/view/SheetPainter.h"
 
@@ -1076,33 +1077,46 @@ QString TTextEnginePrivate::chooseObjectFile()
     return dialog->selectedFiles().constFirst();
 }
 
+// The format of a picture (kind 0) or an embedded object (kind 1, its file
+// chosen in the engine's dialog); nothing with `result` set otherwise.
+std::optional<QTextImageFormat> TTextEnginePrivate::objectFormat(int kind, const QString &fileName, int width,
+                                                                 int height, int imageFlag, int *result)
+{
+    std::optional<QTextImageFormat> format;
+    switch (kind) {
+    case 0:
+        format = readPicture(q->document(), {fileName, width, height, imageFlag == 0}, &error);
+        if (!format)
+            *result = QFile::exists(fileName) ? ResultFormatError : ResultFileError;
+        return format;
+    case 1: {
+        const QString chosen = chooseObjectFile();
+        if (chosen.isEmpty()) {
+            error = QStringLiteral("No file was chosen for the object");
+            *result = ResultCancelled;
+            return std::nullopt;
+        }
+        format = readEmbeddedObject(q->document(), chosen, &error);
+        if (!format)
+            *result = ResultFileError;
+        return format;
+    }
+    default:
+        error = QStringLiteral("Unknown kind of object %1").arg(kind);
+        *result = ResultBadArgument;
+        return std::nullopt;
+    }
+}
+
 int TTextEngine::InsertObjectAsChar(int kind, const QString &fileName, int position, int width,
                                     int height, int a, int imageFlag, int option)
 {
     Q_UNUSED(a);
     Q_UNUSED(option);
-    std::optional<QTextImageFormat> format;
-    switch (kind) {
-    case 0:
-        format = readPicture(document(), {fileName, width, height, imageFlag == 0}, &d->error);
-        if (!format)
-            return QFile::exists(fileName) ? ResultFormatError : ResultFileError;
-        break;
-    case 1: {
-        const QString chosen = d->chooseObjectFile();
-        if (chosen.isEmpty()) {
-            d->error = QStringLiteral("No file was chosen for the object");
-            return ResultCancelled;
-        }
-        format = readEmbeddedObject(document(), chosen, &d->error);
-        if (!format)
-            return ResultFileError;
-        break;
-    }
-    default:
-        d->error = QStringLiteral("Unknown kind of object %1").arg(kind);
-        return ResultBadArgument;
-    }
+    int result = ResultOk;
+    const std::optional<QTextImageFormat> format = d->objectFormat(kind, fileName, width, height, imageFlag, &result);
+    if (!format)
+        return result;
 
     QTextCursor at = d->cursor;
     if (position >= 0)
@@ -1123,20 +1137,33 @@ int TTextEngine::InsertObjectFixed(int kind, const QString &fileName, int x, int
                                    int height, int a, int imageFlag, int b, int c, int dd, int e,
                                    int f, int g, int option)
 {
+    Q_UNUSED(a);
     Q_UNUSED(b);
     Q_UNUSED(c);
     Q_UNUSED(dd);
     Q_UNUSED(e);
     Q_UNUSED(f);
     Q_UNUSED(g);
-    // Objects do not float over the text yet: the picture goes into the line
-    // at the place asked for, so that it lands where the user is looking.
-    const double scale = d->pixelsPerTwip();
+    Q_UNUSED(option);
+    int result = ResultOk;
+    std::optional<QTextImageFormat> format = d->objectFormat(kind, fileName, width, height, imageFlag, &result);
+    if (!format)
+        return result;
+    // (x, y) is a point of the document as ScrollPosY counts it, x from the
+    // page's left edge: the object stands there on that page.
     const ViewGeometry geometry = d->geometry();
+    const double scale = geometry.scale();
     int page = 0;
-    const QPointF flow = geometry.contentToFlow(QPointF(geometry.sheetLeft() + x * scale, y * scale), &page);
-    const int position = d->layout->hitTestFlow(page, flow);
-    return InsertObjectAsChar(kind, fileName, position, width, height, a, imageFlag, option);
+    const QPointF sheet = d->contentToSheet(QPointF(geometry.sheetLeft() + x * scale, y * scale), &page);
+    const QSizeF size = inlinePictureSize(document(), *format, 0);
+    AnchoredPlacement placement;
+    placement.left = qRound(sheet.x());
+    placement.top = qRound(sheet.y());
+    placement.width = qRound(size.width());
+    placement.height = qRound(size.height());
+    placement.applyTo(*format);
+    d->insertAnchoredObject(*format, page);
+    return ResultOk;
 }
 
 int TTextEngine::LoadDocument(const QString &fileName, int offset, int format, int flag)
@@ -1186,6 +1213,8 @@ int TTextEngine::LoadDocument(const QString &fileName, int offset, int format, i
     d->afterUserAction();
     emit viewGeometryChanged();
     d->error = outcome.message;
+    if (outcome.ok())
+        d->reportMissingLinks();
     return outcome.code;
 }
 
@@ -1301,6 +1330,7 @@ void TTextEngine::paintEvent(QPaintEvent *event)
         painter.fillRect(QRectF(caret.left(), caret.top(), width, caret.height()),
                          d->overwrite ? QColor(0, 0, 0, 110) : QColor(Qt::black));
     }
+    d->paintObjectSelection(painter);
     if (d->dropPosition >= 0) {
         const QRectF flow = d->layout->caretRect(d->dropPosition);
         const QPointF top = g.flowToContent(flow.topLeft()) - scroll;
@@ -1327,6 +1357,11 @@ void TTextEngine::scrollContentsBy(int dx, int dy)
 
 void TTextEngine::keyPressEvent(QKeyEvent *event)
 {
+    if (d->handleObjectKey(event)) {
+        event->accept();
+        d->afterUserAction();
+        return;
+    }
     if (d->handleKey(event)) {
         event->accept();
         d->ensureCaretVisible();
@@ -1346,6 +1381,10 @@ void TTextEngine::mousePressEvent(QMouseEvent *event)
     setFocus(Qt::MouseFocusReason);
     d->clearPreedit();
     const QPointF point = event->position();
+    if (d->pressOnObject(point, event->modifiers())) {
+        d->afterUserAction();
+        return;
+    }
     const int position = d->hitTest(point);
     d->desiredX = -1;
     d->tracker.breakGroup();
@@ -1380,6 +1419,8 @@ void TTextEngine::mouseMoveEvent(QMouseEvent *event)
 {
     const QPointF point = event->position();
     d->lastMouse = point;
+    if (d->moveOverObject(point, event->buttons()))
+        return;
     if (!(event->buttons() & Qt::LeftButton))
         return;
     using Drag = TTextEnginePrivate::Drag;
@@ -1403,6 +1444,11 @@ void TTextEngine::mouseMoveEvent(QMouseEvent *event)
 void TTextEngine::mouseReleaseEvent(QMouseEvent *event)
 {
     d->autoScroll.stop();
+    if (event->button() == Qt::LeftButton && d->releaseObject(event->position())) {
+        d->afterUserAction();
+        event->accept();
+        return;
+    }
     if (d->drag == TTextEnginePrivate::Drag::Pending && event->button() == Qt::LeftButton) {
         d->cursor.setPosition(d->hitTest(event->position()));
         d->afterUserAction();
@@ -1421,6 +1467,8 @@ void TTextEngine::mouseDoubleClickEvent(QMouseEvent *event)
         d->closeHeaderFooter(); // back to the body
         return;
     }
+    if (d->openSelectedObject(event->position()))
+        return;
     if (d->openHeaderFooterAt(event->position()))
         return;
     const int position = d->hitTest(event->position());

@@ -20,6 +20,8 @@
 #include <QTextCursor>
 #include <QTimer>
 
+#include <optional>
+
 class QMimeData;
 class TTextEngine;
 class TEngineRuler;
@@ -73,6 +75,18 @@ public:
     QTimer autoScroll;
     int dropPosition = -1;
 
+    // Pictures and objects at a fixed place: the one selected with the
+    // mouse (its anchor character; null when none) and a move or resize.
+    QTextCursor selectedObject;
+    enum class ObjectDrag { None, Pressed, Moving };
+    ObjectDrag objectDrag = ObjectDrag::None;
+    int objectHandle = -1;                // -1 the body (move), 0..7 a handle (resize)
+    int objectPressPage = 0;
+    QPointF objectPressSheet;             // twips on that page
+    QRect objectStartRect;                // sheet twips before the drag
+    QRect objectDragRect;                 // what the drag makes of it
+    int objectDragPage = 0;
+
     // Header or footer being edited (created on first use)
     QPointer<tamapiko::engine::HeaderFooterEditor> storyEditor;
 
@@ -92,6 +106,31 @@ public:
     tamapiko::engine::ViewGeometry geometry() const;
     double pixelsPerTwip() const;
     QString chooseObjectFile();
+    std::optional<QTextImageFormat> objectFormat(int kind, const QString &fileName, int width, int height,
+                                                 int imageFlag, int *result);
+
+    // Sheets: twips from a page's top-left corner, in whichever view.
+    QPointF contentToSheet(const QPointF &contentPoint, int *page) const;
+    QPointF viewportToSheet(const QPointF &viewportPoint, int *page) const;
+    QRectF sheetToViewport(int page, const QRectF &sheetRect) const;
+    // A viewport point in twips from the corner of a given page's sheet.
+    QPointF sheetOnPage(int page, const QPointF &viewportPoint) const;
+    // Where an object standing at `sheetPoint` of `page` is anchored.
+    int anchorPositionFor(int page, const QPointF &sheetPoint) const;
+    void insertAnchoredObject(const QTextImageFormat &format, int page);
+    // Inserts the object's character and selects the object.
+    void anchorObjectAt(int position, const QTextImageFormat &format);
+    std::optional<tamapiko::engine::PlacedObject> selectedPlacedObject() const;
+    // Mouse and keys on anchored objects; true when they took the event.
+    bool pressOnObject(const QPointF &viewportPoint, Qt::KeyboardModifiers modifiers);
+    bool moveOverObject(const QPointF &viewportPoint, Qt::MouseButtons buttons);
+    bool releaseObject(const QPointF &viewportPoint);
+    bool openSelectedObject(const QPointF &viewportPoint);
+    bool handleObjectKey(QKeyEvent *event);
+    void paintObjectSelection(QPainter &painter) const;
+    // Once per document opened: which linked pictures' files are missing
+    // (they show as placeholders). Never blocks the opening.
+    void reportMissingLinks();
     bool openObjectAt(int position);
     QPointF scrollOffset() const;
     // The last page the viewport shows (from 0); INT_MAX when pages still

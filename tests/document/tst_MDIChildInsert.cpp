@@ -7,6 +7,7 @@
 #include "engine/TTextEngine.h"
 #include "support/FrameFixture.h"
 #include "support/MetafileBuilder.h"
+#include "support/UserActions.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -24,6 +25,7 @@
 
 using tamapiko::test::ScriptedBoxes;
 using tamapiko::test::startFrame;
+using tamapiko::test::caretPoint;
 using namespace tamapiko::engine;
 
 namespace {
@@ -110,15 +112,6 @@ public:
 public slots:
     void open(const QUrl &url) { opened.append(url); }
 };
-
-QPoint caretPoint(TTextEngine &engine, int position)
-{
-    const int saved = engine.SelStart();
-    engine.setSelStart(position);
-    const QRect caret = static_cast<QWidget &>(engine).inputMethodQuery(Qt::ImCursorRectangle).toRect();
-    engine.setSelStart(saved);
-    return caret.center() - engine.viewport()->pos();
-}
 
 } // namespace
 

@@ -33,17 +33,6 @@ using tamapiko::engine::TableDialog;
 
 namespace {
 
-// Where the caret stands at `position`, in the engine's viewport: the point
-// a user clicks to reach it. The caret is put back.
-QPoint caretPoint(TTextEngine &engine, int position)
-{
-    const int saved = engine.SelStart();
-    engine.setSelStart(position);
-    const QRect caret = static_cast<QWidget &>(engine).inputMethodQuery(Qt::ImCursorRectangle).toRect();
-    engine.setSelStart(saved);
-    return caret.center() - engine.viewport()->pos();
-}
-
 // The page the caret is on at `position`.
 int pageAt(TTextEngine &engine, int position)
 {

@@ -1,5 +1,7 @@
 #include "support/UserActions.h"
 
+#include "engine/TTextEngine.h"
+
 #include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
@@ -120,6 +122,15 @@ void chooseEntry(QComboBox *box, int index)
         QTest::keyClick(list, steps > 0 ? Qt::Key_Down : Qt::Key_Up);
     QTest::keyClick(list, Qt::Key_Return);
     QVERIFY(QTest::qWaitFor([list] { return !list->isVisible(); }));
+}
+
+QPoint caretPoint(TTextEngine &engine, int position)
+{
+    const int saved = engine.SelStart();
+    engine.setSelStart(position);
+    const QRect caret = static_cast<QWidget &>(engine).inputMethodQuery(Qt::ImCursorRectangle).toRect();
+    engine.setSelStart(saved);
+    return caret.center() - engine.viewport()->pos();
 }
 
 } // namespace tamapiko::test

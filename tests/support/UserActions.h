@@ -19,6 +19,7 @@ class QLineEdit;
 class QMainWindow;
 class QMenu;
 class QWidget;
+class TTextEngine;
 
 namespace tamapiko::test {
 
@@ -34,6 +35,10 @@ bool chooseMenuItem(QMainWindow *window, QMenu *menu, QAction *item);
 QMenu *openContextMenu(QWidget *target, QPoint at);
 // Presses Esc until no popup menu is open.
 void closeMenus();
+
+// Where the caret stands at `position` in the engine's viewport: the point
+// a user clicks to put it there. The caret is put back.
+QPoint caretPoint(TTextEngine &engine, int position);
 
 // Types `text` as the input method commits it (Japanese is not typed key by key).
 void commitText(QWidget *target, const QString &text);

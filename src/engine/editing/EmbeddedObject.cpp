@@ -102,9 +102,13 @@ std::optional<QTextImageFormat> readEmbeddedObject(QTextDocument *document, cons
         *error = QStringLiteral("%1: the file is too large to embed").arg(fileName);
         return std::nullopt;
     }
-    const QByteArray bytes = file.readAll();
-    const QString name = QFileInfo(fileName).fileName();
-    const QString mimeType = QMimeDatabase().mimeTypeForFileNameAndData(fileName, bytes).name();
+    return embeddedObjectFormat(document, QFileInfo(fileName).fileName(), file.readAll());
+}
+
+QTextImageFormat embeddedObjectFormat(QTextDocument *document, const QString &fileName, const QByteArray &bytes)
+{
+    const QString name = safeFileName(fileName);
+    const QString mimeType = QMimeDatabase().mimeTypeForFileNameAndData(name, bytes).name();
 
     const QString resource = QStringLiteral("tamapiko-object:")
         + QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex().left(20))

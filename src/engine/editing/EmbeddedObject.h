@@ -22,6 +22,10 @@ bool isEmbeddedObject(const QTextFormat &format);
 std::optional<QTextImageFormat> readEmbeddedObject(QTextDocument *document, const QString &fileName,
                                                    QString *error);
 
+// The format of an object holding `bytes`, a file named `fileName`; its
+// icon is added to the document's resources.
+QTextImageFormat embeddedObjectFormat(QTextDocument *document, const QString &fileName, const QByteArray &bytes);
+
 // The icon and name an object shows.
 QImage embeddedObjectImage(const QString &fileName, const QString &mimeType);
 

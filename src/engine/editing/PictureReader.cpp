@@ -75,6 +75,25 @@ QImage imageForFormat(const QTextImageFormat &format)
     return QImage();
 }
 
+QTextImageFormat linkedPictureFormat(QTextDocument *document, const QString &path, QSizeF sizePoints)
+{
+    const bool sized = sizePoints.width() > 0 && sizePoints.height() > 0;
+    const QImage image = readLinkedPicture(path, sized ? sizePoints : QSizeF(72, 72));
+    if (!sized) {
+        const double dpiX = image.dotsPerMeterX() > 0 ? image.dotsPerMeterX() * 0.0254 : 96;
+        const double dpiY = image.dotsPerMeterY() > 0 ? image.dotsPerMeterY() * 0.0254 : 96;
+        sizePoints = QSizeF(image.width() * 72.0 / dpiX, image.height() * 72.0 / dpiY);
+    }
+    const QString name = QUrl::fromLocalFile(path).toString();
+    document->addResource(QTextDocument::ImageResource, QUrl(name), image);
+    QTextImageFormat format;
+    format.setName(name);
+    format.setWidth(sizePoints.width());
+    format.setHeight(sizePoints.height());
+    format.setProperty(ImageLinkedPath, path);
+    return format;
+}
+
 QString pictureBytesFormat(const QByteArray &bytes)
 {
     if (const std::optional<Metafile> picture = Metafile::fromData(bytes))

@@ -34,6 +34,12 @@ QImage decodePictureBytes(const QByteArray &bytes, QSizeF sizePoints = {});
 // placeholder of that size when the file is missing or unreadable.
 QImage readLinkedPicture(const QString &path, QSizeF sizePoints);
 
+// The format of a picture linked to `path` (absolute), shown at
+// `sizePoints`, or at its own size when that is empty; its image (a
+// placeholder when the file is missing) is added to the document's
+// resources. The file is read only when it is a local regular file.
+QTextImageFormat linkedPictureFormat(QTextDocument *document, const QString &path, QSizeF sizePoints);
+
 // The image a picture or object of the document shows, made afresh from
 // what its format keeps (the picture's or object's bytes, or a linked path).
 QImage imageForFormat(const QTextImageFormat &format);

@@ -99,8 +99,6 @@ const ControlWord kWords[] = {
     {"nonshppict", K::Destination, A::Skip},
     {"nonesttables", K::Destination, A::Skip},
     {"nesttableprops", K::Destination, A::Skip},
-    {"object", K::Destination, A::Skip},
-    {"objdata", K::Destination, A::Skip},
     {"xe", K::Destination, A::Skip},
     {"tc", K::Destination, A::Skip},
     {"txe", K::Destination, A::Skip},
@@ -112,8 +110,8 @@ const ControlWord kWords[] = {
     {"aftnsep", K::Destination, A::Skip},
     {"aftnsepc", K::Destination, A::Skip},
     {"aftncn", K::Destination, A::Skip},
-    {"shp", K::Destination, A::Skip},
-    {"shpinst", K::Destination, A::Skip},
+    {"shprslt", K::Destination, A::Skip},
+    {"shptxt", K::Destination, A::Skip},
     {"do", K::Destination, A::Skip},
     {"themedata", K::Destination, A::Skip},
     {"colorschememapping", K::Destination, A::Skip},
@@ -121,6 +119,30 @@ const ControlWord kWords[] = {
     {"latentstyles", K::Destination, A::Skip},
     {"private", K::Destination, A::Skip},
     {"macpict", K::Flag, A::MacPicture},
+
+    // Embedded objects
+    {"object", K::Destination, A::Object},
+    {"objclass", K::Destination, A::ObjectClass},
+    {"objdata", K::Destination, A::ObjectBytes},
+
+    // Shapes
+    {"shp", K::Destination, A::Shape},
+    {"shpinst", K::Destination, A::ShapeInstance},
+    {"sp", K::Destination, A::ShapeProperty},
+    {"sn", K::Destination, A::ShapePropertyName},
+    {"sv", K::Destination, A::ShapePropertyValue},
+    {"shpleft", K::Value, A::ShapeLeft},
+    {"shptop", K::Value, A::ShapeTop},
+    {"shpright", K::Value, A::ShapeRight},
+    {"shpbottom", K::Value, A::ShapeBottom},
+    {"shpbxpage", K::Flag, A::ShapeHorizontalFrom, int(AnchorOrigin::Page)},
+    {"shpbxmargin", K::Flag, A::ShapeHorizontalFrom, int(AnchorOrigin::Margin)},
+    {"shpbxcolumn", K::Flag, A::ShapeHorizontalFrom, int(AnchorOrigin::Paragraph)},
+    {"shpbypage", K::Flag, A::ShapeVerticalFrom, int(AnchorOrigin::Page)},
+    {"shpbymargin", K::Flag, A::ShapeVerticalFrom, int(AnchorOrigin::Margin)},
+    {"shpbypara", K::Flag, A::ShapeVerticalFrom, int(AnchorOrigin::Paragraph)},
+    {"shpwr", K::Value, A::ShapeWrap, 2},
+    {"shpfblwtxt", K::Value, A::ShapeBelowText},
 
     // Font and colour tables
     {"f", K::Value, A::FontNumber},
@@ -317,7 +339,8 @@ const ControlWord kWords[] = {
 // also the kind.
 quint32 actionKey(Action action, int value)
 {
-    return quint32(action) << 16 | (action == A::Underline ? quint16(value) : 0);
+    const bool byValue = action == A::Underline || action == A::ShapeHorizontalFrom || action == A::ShapeVerticalFrom;
+    return quint32(action) << 16 | (byValue ? quint16(value) : 0);
 }
 
 struct Index

@@ -66,6 +66,16 @@ enum class Action : quint16 {
     EnhancedMetafile, MacPicture, PictureWidth, PictureHeight, PictureGoalWidth,
     PictureGoalHeight, PictureScaleX, PictureScaleY, BitmapBitsPerPixel, BitmapPlanes,
     BitmapWidthBytes,
+
+    // Shapes: pictures and objects at a fixed place
+    Shape, ShapeInstance, ShapeProperty, ShapePropertyName, ShapePropertyValue,
+    ShapeLeft, ShapeTop, ShapeRight, ShapeBottom,
+    ShapeHorizontalFrom, // value: AnchorOrigin
+    ShapeVerticalFrom,   // value: AnchorOrigin
+    ShapeWrap, ShapeBelowText,
+
+    // Embedded objects
+    Object, ObjectClass, ObjectBytes,
 };
 
 // Underline kinds, carried in ControlWord::value of the underline words.

@@ -4,6 +4,7 @@
 #include "engine/formats/RtfReader.h"
 #include "engine/formats/RtfWriter.h"
 
+#include <QFileInfo>
 #include <QIODevice>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -50,7 +51,7 @@ int RtfFilter::sniff(QByteArrayView head) const
     return head.startsWith("{\\rtf") ? 100 : 0;
 }
 
-bool RtfFilter::read(QIODevice &in, DocumentModel &model, const FilterContext &, QString *error)
+bool RtfFilter::read(QIODevice &in, DocumentModel &model, const FilterContext &context, QString *error)
 {
     QByteArray data;
     if (!readAll(in, &data, error))
@@ -64,6 +65,8 @@ bool RtfFilter::read(QIODevice &in, DocumentModel &model, const FilterContext &,
     // One edit block: the cursor then never lays out a block after an insert.
     cursor.beginEditBlock();
     rtf::RtfReader reader(cursor, rtf::RtfReader::Mode::Load);
+    if (!context.fileName.isEmpty())
+        reader.setBaseFolder(QFileInfo(context.fileName).absolutePath());
     const bool ok = reader.read(data, error);
     cursor.endEditBlock();
     document->setUndoRedoEnabled(undo);

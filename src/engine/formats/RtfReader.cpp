@@ -3,12 +3,14 @@
 #include "engine/EngineProperties.h"
 #include "engine/formats/RtfCodePage.h"
 #include "engine/formats/RtfControlWords.h"
+#include "engine/formats/RtfObject.h"
 #include "engine/formats/RtfPicture.h"
 #include "engine/formats/RtfTokenizer.h"
 #include "engine/formats/word/DocumentBuilder.h"
 #include "engine/formats/word/WordFormats.h"
 
 #include <QColor>
+#include <QDir>
 #include <QCryptographicHash>
 #include <QHash>
 #include <QRegularExpression>
@@ -29,6 +31,8 @@ namespace {
 // Deeper groups share the state of this level: enough for any real file,
 // and a hostile file of a million nested braces costs no more memory.
 constexpr int kMaxStateDepth = 2000;
+// Embedded files are kept up to this size (as the engine embeds them).
+constexpr qsizetype kMaxObjectData = qsizetype(256) << 20;
 
 enum class Destination : quint8 {
     Body,             // text goes into the document
@@ -38,6 +42,12 @@ enum class Destination : quint8 {
     Skip,             // text and words are ignored up to the group's end
     UnicodeAlternate, // \upr: skipped except for its \ud part
     Picture,
+    Shape,            // \shp: its words place it; its text is not the body's
+    ShapeName,        // \sn of a shape property
+    ShapeValue,       // \sv: a value, or the picture of a picture shape
+    Object,           // \object: its words; its text is not the body's
+    ObjectClass,      // \objclass
+    ObjectBytes,      // \objdata: hex digits of the OLE object
     FieldInstruction,
     FrameStyle,
 };
@@ -102,6 +112,7 @@ struct GroupState
     int unicodeSkip = 1;
     bool fieldGroup = false;  // the group of a \field
     bool storyGroup = false;  // the group of a header or footer
+    bool includeField = false; // the group of an INCLUDEPICTURE field
     CharState chr;
     ParaState para;
 };
@@ -141,6 +152,8 @@ public:
     Private(QTextCursor c, Mode m) : bodyBuilder(std::move(c), m), mode(m) {}
 
     bool read(QByteArrayView data, QString *error);
+
+    QString baseFolder;                 // for links relative to the file
 
     // Headers and footers are built into documents of their own; while one
     // is read, `builder` points at its builder->
@@ -261,7 +274,36 @@ private:
 
     PictureSource picture;
     int pictureNibble = -1;
+    // A \shp being read: where it stands, and its picture once read.
+    struct ShapeRead
+    {
+        word::ShapeProperties shape;
+        QByteArray name;              // of the property being read
+        QByteArray value;
+        std::optional<PictureSource> picture;
+    };
+    std::optional<ShapeRead> shapeRead;
+    void shapeProperty();
+    void finishShape();
+    // A \object being read: its class and data, and the picture (perhaps a
+    // picture shape) of its result.
+    struct ObjectRead
+    {
+        QByteArray className;
+        QByteArray data;
+        int nibble = -1;
+        std::optional<PictureSource> picture;
+        std::optional<word::ShapeProperties> shape;
+    };
+    std::optional<ObjectRead> objectRead;
+    void finishObject();
+    // A picture linked by an INCLUDEPICTURE field, until its result shows
+    // it or the field ends without one.
+    QString includePicturePath;
+    bool includePictureShown = false;
+    QString resolvedLink(const QString &link) const;
     QByteArray fieldInstruction;
+    QString fieldInstructionText;      // what came before a \u in it (paths in any script)
     FieldKind fieldWithoutResult = FieldKind::None; // a page field whose result has not come yet
     QStringList links;
     int pendingFrameStyle = -1;
@@ -278,6 +320,11 @@ RtfReader::~RtfReader() = default;
 
 bool RtfReader::read(QByteArrayView data, QString *error) { return d->read(data, error); }
 bool RtfReader::hasPageSetup() const { return d->hasPage; }
+
+void RtfReader::setBaseFolder(const QString &folder)
+{
+    d->baseFolder = folder;
+}
 
 void RtfReader::takeHeaderFooters(HeaderFooterSet &set)
 {
@@ -361,6 +408,7 @@ void RtfReader::Private::groupStart()
         // A group inside a field or a header is not that field or header.
         stack.back().fieldGroup = false;
         stack.back().storyGroup = false;
+        stack.back().includeField = false;
     }
     else if (depth == kMaxStateDepth)
         overflowSaved = stack.back(); // deeper levels share the top state
@@ -400,6 +448,14 @@ void RtfReader::Private::groupEnd()
     }
     if (stack.back().storyGroup)
         finishStory();
+    // A linked picture whose field gave no picture of its own.
+    if (stack.back().includeField) {
+        if (!includePictureShown && !includePicturePath.isEmpty()) {
+            flushText();
+            builder->appendLinkedPicture(includePicturePath, QSizeF(), stack.back().para.inTable);
+        }
+        includePicturePath.clear();
+    }
 
     GroupState closed = std::move(stack.back());
     stack.pop_back();
@@ -411,6 +467,18 @@ void RtfReader::Private::groupEnd()
     case Destination::Picture:
         if (outer.destination != Destination::Picture)
             finishPicture();
+        break;
+    case Destination::Shape:
+        if (outer.destination != Destination::Shape)
+            finishShape();
+        break;
+    case Destination::Object:
+        if (outer.destination != Destination::Object)
+            finishObject();
+        break;
+    case Destination::ShapeValue:
+        if (outer.destination == Destination::Shape)
+            shapeProperty();
         break;
     case Destination::FieldInstruction:
         if (outer.destination != Destination::FieldInstruction)
@@ -490,8 +558,65 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
     case Action::Footnote:
         s.destination = Destination::Skip;
         break;
+    case Action::Shape:
+        if (body && !shapeRead) {
+            s.destination = Destination::Shape;
+            shapeRead.emplace();
+        } else {
+            s.destination = Destination::Skip;
+        }
+        break;
+    case Action::ShapeInstance:
+    case Action::ShapeProperty:
+        if (dest != Destination::Shape)
+            s.destination = Destination::Skip;
+        break;
+    case Action::ShapePropertyName:
+    case Action::ShapePropertyValue:
+        if (dest == Destination::Shape && shapeRead) {
+            const bool name = word.action == Action::ShapePropertyName;
+            s.destination = name ? Destination::ShapeName : Destination::ShapeValue;
+            (name ? shapeRead->name : shapeRead->value).clear();
+        } else {
+            s.destination = Destination::Skip;
+        }
+        break;
+    case Action::ShapeLeft: if (dest == Destination::Shape && shapeRead) shapeRead->shape.left = p; break;
+    case Action::ShapeTop: if (dest == Destination::Shape && shapeRead) shapeRead->shape.top = p; break;
+    case Action::ShapeRight: if (dest == Destination::Shape && shapeRead) shapeRead->shape.right = p; break;
+    case Action::ShapeBottom: if (dest == Destination::Shape && shapeRead) shapeRead->shape.bottom = p; break;
+    case Action::ShapeHorizontalFrom:
+        if (dest == Destination::Shape && shapeRead)
+            shapeRead->shape.horizontalFrom = AnchorOrigin(p);
+        break;
+    case Action::ShapeVerticalFrom:
+        if (dest == Destination::Shape && shapeRead)
+            shapeRead->shape.verticalFrom = AnchorOrigin(p);
+        break;
+    case Action::ShapeWrap:
+        // 1 above and below, 3 none; 2 square, 4 tight and 5 through go
+        // around it.
+        if (dest == Destination::Shape && shapeRead)
+            shapeRead->shape.wrap = p == 1 ? AnchorWrap::TopAndBottom : p == 3 ? AnchorWrap::None : AnchorWrap::Square;
+        break;
+    case Action::ShapeBelowText: break; // drawn in front either way
+    case Action::Object:
+        if (body && !objectRead && !shapeRead) {
+            s.destination = Destination::Object;
+            objectRead.emplace();
+        } else {
+            s.destination = Destination::Skip;
+        }
+        break;
+    case Action::ObjectClass:
+    case Action::ObjectBytes:
+        if (dest == Destination::Object && objectRead)
+            s.destination = word.action == Action::ObjectClass ? Destination::ObjectClass : Destination::ObjectBytes;
+        else
+            s.destination = Destination::Skip;
+        break;
     case Action::Picture:
-        if (body) {
+        if (body || dest == Destination::ShapeValue) {
             s.destination = Destination::Picture;
             picture = PictureSource();
             pictureNibble = -1;
@@ -508,14 +633,18 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
         else
             s.destination = Destination::Skip;
         break;
+    case Action::ObjectResult:
+        if (dest == Destination::Object)
+            s.destination = Destination::Body; // what others show of the object
+        break;
     case Action::ShapePicture:
     case Action::FieldResult:
     case Action::ListText:
-    case Action::ObjectResult:
         break; // their text is body text
     case Action::FieldInstruction:
         s.destination = Destination::FieldInstruction;
         fieldInstruction.clear();
+        fieldInstructionText.clear();
         break;
     case Action::Upr:
         s.alternateOuter = s.destination;
@@ -547,6 +676,10 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
         if (body || dest == Destination::FieldInstruction || dest == Destination::FontTable) {
             if (body) {
                 appendUnicode(p);
+            } else if (dest == Destination::FieldInstruction) {
+                fieldInstructionText += decoder.decode(ansiCodePage, fieldInstruction);
+                fieldInstruction.clear();
+                fieldInstructionText += QChar(char16_t(p < 0 ? p + 65536 : p));
             } else if (dest == Destination::FontTable && p != 0) {
                 fontNameText += decoder.decode(fontEntryCodePage(), fontName);
                 fontName.clear();
@@ -905,6 +1038,26 @@ void RtfReader::Private::text(QByteArrayView bytes)
     case Destination::FieldInstruction:
         fieldInstruction.append(bytes.data(), bytes.size());
         break;
+    case Destination::ShapeName:
+    case Destination::ShapeValue:
+        // Names and values of the properties read are short; long ones
+        // (shape texts, paths) are of no interest.
+        if (shapeRead) {
+            QByteArray &into = s.destination == Destination::ShapeName ? shapeRead->name : shapeRead->value;
+            if (into.size() < 64)
+                into.append(bytes.first(std::min<qsizetype>(bytes.size(), 64 - into.size())));
+        }
+        break;
+    case Destination::ObjectClass:
+        if (objectRead && objectRead->className.size() < 64)
+            objectRead->className.append(bytes.first(std::min<qsizetype>(bytes.size(), 64)));
+        break;
+    case Destination::ObjectBytes:
+        if (objectRead && objectRead->data.size() < kMaxObjectData)
+            appendHexDigits(bytes, objectRead->data, objectRead->nibble);
+        break;
+    case Destination::Shape:
+    case Destination::Object:
     case Destination::StyleSheet:
     case Destination::Skip:
     case Destination::UnicodeAlternate:
@@ -1207,18 +1360,115 @@ void RtfReader::Private::finishPicture()
 {
     const PictureSource source = std::move(picture);
     picture = PictureSource();
+    if (state().destination == Destination::ShapeValue && shapeRead) {
+        shapeRead->picture = source; // the shape's own picture (pib)
+        return;
+    }
+    if (objectRead) {
+        objectRead->picture = source; // what the object shows
+        return;
+    }
+    if (!includePicturePath.isEmpty() && !includePictureShown) {
+        // The linked file is shown at the size the result gives.
+        includePictureShown = true;
+        flushText();
+        builder->appendLinkedPicture(includePicturePath, decodePicture(source).sizePoints, state().para.inTable);
+        return;
+    }
     flushText();
     const int link = state().chr.link;
     builder->appendPicture(source, link >= 0 && link < links.size() ? links.at(link) : QString(),
                           state().para.inTable);
 }
 
+// The shape properties that say where a shape stands when its control
+// words leave it to them (\shpbxignore, \shpbyignore).
+void RtfReader::Private::shapeProperty()
+{
+    const QByteArray name = shapeRead->name.trimmed();
+    bool isNumber = false;
+    const int value = shapeRead->value.trimmed().toInt(&isNumber);
+    if (!isNumber)
+        return;
+    if (name == "posrelh") // 0 margin, 1 page, 2 column, 3 character
+        shapeRead->shape.horizontalFrom = value == 1 ? AnchorOrigin::Page : AnchorOrigin::Margin;
+    else if (name == "posrelv") // 0 margin, 1 page, 2 paragraph, 3 line
+        shapeRead->shape.verticalFrom = value == 1 ? AnchorOrigin::Page
+            : value == 0                           ? AnchorOrigin::Margin
+                                                   : AnchorOrigin::Paragraph;
+}
+
+// A picture shape becomes a picture at its place; other shapes (lines, text
+// boxes, drawings) are not kept.
+void RtfReader::Private::finishShape()
+{
+    std::optional<ShapeRead> read = std::move(shapeRead);
+    shapeRead.reset();
+    if (!read || !read->picture)
+        return;
+    if (objectRead) {
+        objectRead->picture = read->picture; // an object standing at a fixed place
+        objectRead->shape = read->shape;
+        return;
+    }
+    flushText();
+    builder->appendPicture(*read->picture, QString(), state().para.inTable, &read->shape);
+}
+
+// A link as a local path: relative ones from the file's folder, file: URLs
+// as their path. Network addresses and Windows drive paths stay as they
+// are: they show as a placeholder and are never fetched.
+QString RtfReader::Private::resolvedLink(const QString &link) const
+{
+    if (link.startsWith(QLatin1String("file:"), Qt::CaseInsensitive))
+        return QUrl(link).toLocalFile();
+    const bool drive = link.size() > 1 && link.at(1) == QLatin1Char(':');
+    if (link.contains(QLatin1String("://")) || link.startsWith(QLatin1String("\\\\")) || drive
+        || QDir::isAbsolutePath(link) || baseFolder.isEmpty())
+        return link;
+    return QDir(baseFolder).filePath(link);
+}
+
+// A file embedded as a Package becomes an embedded object; any other object
+// shows its result picture.
+void RtfReader::Private::finishObject()
+{
+    std::optional<ObjectRead> read = std::move(objectRead);
+    objectRead.reset();
+    if (!read)
+        return;
+    flushText();
+    const bool inTable = state().para.inTable;
+    const word::ShapeProperties *shape = read->shape ? &*read->shape : nullptr;
+    if (const std::optional<PackagedFile> file = read->className.trimmed() == "Package" ? unpackObject(read->data)
+                                                                                          : std::nullopt) {
+        builder->appendEmbeddedObject(file->fileName, file->bytes, read->picture ? &*read->picture : nullptr, shape,
+                                      inTable);
+        return;
+    }
+    // Only a result that shows something: an object of another program
+    // with a broken picture is left out, as readers that cannot open it do.
+    if (read->picture && !decodePicture(*read->picture).placeholder)
+        builder->appendPicture(*read->picture, QString(), inTable, shape);
+}
+
 void RtfReader::Private::finishFieldInstruction(GroupState &fieldGroup)
 {
-    const QString instruction = decoder.decode(ansiCodePage, fieldInstruction);
+    const QString instruction = fieldInstructionText + decoder.decode(ansiCodePage, fieldInstruction);
     fieldInstruction.clear();
+    fieldInstructionText.clear();
     static const QRegularExpression pageField(QStringLiteral(R"re(^\s*(PAGE|NUMPAGES|SECTIONPAGES)\b)re"),
                                               QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression includePicture(QStringLiteral(R"re(^\s*INCLUDEPICTURE\s+(?:"([^"]*)"|(\S+)))re"),
+                                                   QRegularExpression::CaseInsensitiveOption);
+    if (const QRegularExpressionMatch include = includePicture.match(instruction); include.hasMatch()) {
+        QString path = include.captured(1).isNull() ? include.captured(2) : include.captured(1);
+        path.replace(QLatin1String("\\\\"), QLatin1String("\\"));
+        includePicturePath = resolvedLink(path);
+        includePictureShown = false;
+        fieldGroup.includeField = !includePicturePath.isEmpty();
+        return;
+    }
     if (const QRegularExpressionMatch page = pageField.match(instruction); page.hasMatch()) {
         fieldGroup.chr.field = page.captured(1).compare(QLatin1String("PAGE"), Qt::CaseInsensitive) == 0
             ? FieldKind::PageNumber : FieldKind::PageCount;
@@ -1279,6 +1529,8 @@ void RtfReader::Private::finish()
         pendingText.append(QChar(QChar::ReplacementCharacter));
         highSurrogate = 0;
     }
+    if (shapeRead)
+        finishShape(); // a picture shape the file never closed
     if (builder != &bodyBuilder)
         finishStory(); // a header the file never closed
     flushText();

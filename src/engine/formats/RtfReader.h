@@ -28,6 +28,9 @@ public:
     // Damaged RTF is read as far as it makes sense, never refused halfway.
     bool read(QByteArrayView data, QString *error);
 
+    // The folder links relative to the file start from (the file's own).
+    void setBaseFolder(const QString &folder);
+
     // Moves the headers and footers read (in Load mode) into `set`.
     void takeHeaderFooters(HeaderFooterSet &set);
 

@@ -4,7 +4,9 @@
 #include "engine/EngineProperties.h"
 #include "engine/formats/RtfCodePage.h"
 #include "engine/formats/RtfControlWords.h"
+#include "engine/formats/RtfObject.h"
 #include "engine/formats/RtfPicture.h"
+#include "engine/editing/EmbeddedObject.h"
 #include "engine/formats/word/DocumentWalker.h"
 #include "engine/formats/word/WordFormats.h"
 
@@ -300,6 +302,12 @@ public:
     void endParagraph(ParagraphEnd end, const word::CharacterProperties &mark) override;
 
 private:
+    // The picture's \pict group.
+    void writePict(const QTextImageFormat &format);
+    // The picture in the line, or as a shape at its place.
+    void writePlacedPicture(const QTextImageFormat &format);
+    void writeLinkedPicture(const QTextImageFormat &format);
+    void writeObject(const QTextImageFormat &format);
     // The first walk only learns the fonts and colours the header lists.
     class Collector;
 
@@ -750,6 +758,107 @@ void RtfWriter::Private::endParagraph(ParagraphEnd end, const word::CharacterPro
 void RtfWriter::Private::picture(const QTextImageFormat &format, const word::CharacterProperties &chr)
 {
     openLink(chr.link);
+    if (isEmbeddedObject(format))
+        writeObject(format);
+    else if (format.hasProperty(ImageLinkedPath))
+        writeLinkedPicture(format);
+    else
+        writePlacedPicture(format);
+}
+
+// A linked picture is an INCLUDEPICTURE field that does not keep the
+// picture (\d); its result shows the picture to readers that do not follow
+// the link.
+void RtfWriter::Private::writeLinkedPicture(const QTextImageFormat &format)
+{
+    QString path = format.stringProperty(ImageLinkedPath);
+    path.replace(QLatin1Char('\\'), QLatin1String("\\\\")); // field codes double a backslash
+    out.open();
+    out.word(Action::Field);
+    out.ignorableDestination(controlWordName(Action::FieldInstruction));
+    out.text(QStringLiteral(" INCLUDEPICTURE \"%1\" \\d ").arg(path));
+    out.close();
+    out.open();
+    out.word(Action::FieldResult);
+    writePlacedPicture(format);
+    out.close();
+    out.close();
+}
+
+// An embedded file is an OLE Package object; its result is the icon it
+// shows, at its place.
+void RtfWriter::Private::writeObject(const QTextImageFormat &format)
+{
+    const QByteArray data = packageObject({format.stringProperty(ObjectFileName), format.property(ObjectData).toByteArray()});
+    out.open();
+    out.word(Action::Object);
+    out.word("objemb");
+    out.ignorableDestination(controlWordName(Action::ObjectClass));
+    out.text(u"Package");
+    out.close();
+    out.word("objw", twips(format.width()));
+    out.word("objh", twips(format.height()));
+    out.ignorableDestination(controlWordName(Action::ObjectBytes));
+    const QByteArray hex = data.toHex();
+    for (qsizetype at = 0; at < hex.size(); at += 128)
+        out.rawLine(QByteArrayView(hex).sliced(at, std::min<qsizetype>(128, hex.size() - at)));
+    out.close();
+    out.open();
+    out.word(Action::ObjectResult);
+    writePlacedPicture(format);
+    out.close();
+    out.close();
+}
+
+void RtfWriter::Private::writePlacedPicture(const QTextImageFormat &format)
+{
+    const std::optional<word::ShapeProperties> shape = word::shapeProperties(format);
+    if (!shape) {
+        writePict(format);
+        return;
+    }
+    // A picture at a fixed place is a picture shape, anchored where it is.
+    out.open();
+    out.word(Action::Shape);
+    out.ignorableDestination(controlWordName(Action::ShapeInstance));
+    out.word(controlWordName(Action::ShapeLeft), shape->left);
+    out.word(controlWordName(Action::ShapeTop), shape->top);
+    out.word(controlWordName(Action::ShapeRight), shape->right);
+    out.word(controlWordName(Action::ShapeBottom), shape->bottom);
+    out.word(Action::ShapeHorizontalFrom, int(shape->horizontalFrom));
+    out.word(Action::ShapeVerticalFrom, int(shape->verticalFrom));
+    const int wrap = shape->wrap == AnchorWrap::TopAndBottom ? 1 : shape->wrap == AnchorWrap::None ? 3 : 2;
+    out.word(controlWordName(Action::ShapeWrap), wrap);
+    out.word("shpwrk", 0);
+    out.word(controlWordName(Action::ShapeBelowText), 0);
+    out.word("shpz", 0);
+    const auto property = [this](const char *name, const std::function<void()> &value) {
+        out.open();
+        out.word(Action::ShapeProperty);
+        out.open();
+        out.word(Action::ShapePropertyName);
+        out.text(QString::fromLatin1(name));
+        out.close();
+        out.open();
+        out.word(Action::ShapePropertyValue);
+        value();
+        out.close();
+        out.close();
+    };
+    const auto number = [this](int value) { out.text(QString::number(value)); };
+    property("shapeType", [&] { number(75); }); // a picture frame
+    // The origins again as properties, for readers that go by these.
+    property("posrelh", [&] { number(shape->horizontalFrom == AnchorOrigin::Page ? 1 : 0); });
+    property("posrelv", [&] {
+        number(shape->verticalFrom == AnchorOrigin::Page ? 1 : shape->verticalFrom == AnchorOrigin::Margin ? 0 : 2);
+    });
+    property("pib", [&] { writePict(format); });
+    out.close();
+    out.close();
+}
+
+void RtfWriter::Private::writePict(const QTextImageFormat &format)
+{
     QByteArray bytes = format.property(ImageOriginalData).toByteArray();
     PictureFormat kind = pictureFormatFromName(format.stringProperty(ImageOriginalFormat));
     QSize pixels;

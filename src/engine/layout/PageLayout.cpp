@@ -326,16 +326,26 @@ void PageLayout::placeParagraph(const QTextBlock &block, StackState &state)
         y = keptWithNext(block, y);
 
     int lastTop = y;
-    for (int i = 0; i < layout->lineCount(); ++i) {
-        QTextLine line = layout->lineAt(i);
-        const int advance = lineAdvance(block, line);
-        const int page = pageOfY(y);
-        if (y > pageTop(page) && y + advance > pageBottom(page))
-            y = pageTop(page + 1);
-        line.setPosition(QPointF(line.position().x(), y - entry));
-        recordPage(pageOfY(y), block, i, state);
-        lastTop = y;
-        y += advance;
+    m_floating.placeAnchors(block, y);
+    if (m_floating.shapesParagraph(block, y)) {
+        y = m_floating.placeLinesAround(
+            block, entry, y, textWidth(), [&](const QTextLine &line) { return lineAdvance(block, line); },
+            [&](int line, int top) {
+                recordPage(pageOfY(top), block, line, state);
+                lastTop = top;
+            });
+    } else {
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            QTextLine line = layout->lineAt(i);
+            const int advance = lineAdvance(block, line);
+            const int page = pageOfY(y);
+            if (y > pageTop(page) && y + advance > pageBottom(page))
+                y = pageTop(page + 1);
+            line.setPosition(QPointF(line.position().x(), y - entry));
+            recordPage(pageOfY(y), block, i, state);
+            lastTop = y;
+            y += advance;
+        }
     }
     if (layout->lineCount() == 0)
         recordPage(pageOfY(y), block, 0, state);
@@ -697,15 +707,23 @@ void PageLayout::stack(int untilPosition, int untilPage, qint64 budgetMs)
     if (!startBlock.isValid())
         startBlock = document()->lastBlock();
     FlowItem item = itemAt(startBlock);
-    StackState state;
-    const FlowItem previous = previousItem(item);
-    if (previous.isValid()) {
-        state.y = exitY(previous);
-        state.lastPage = lastLinePage(previous);
-        // The previous item ends exactly at a page end: the next one starts
-        // that page.
-        state.lastPage = std::min(state.lastPage, pageOfY(state.y - 1));
-    }
+    const auto stateBefore = [this](const FlowItem &start) {
+        StackState state;
+        const FlowItem previous = previousItem(start);
+        if (previous.isValid()) {
+            state.y = exitY(previous);
+            state.lastPage = lastLinePage(previous);
+            // The previous item ends exactly at a page end: the next one
+            // starts that page.
+            state.lastPage = std::min(state.lastPage, pageOfY(state.y - 1));
+        }
+        return state;
+    };
+    StackState state = stateBefore(item);
+    if (!m_floating.isEmpty())
+        m_floating.prune();
+    int floatingRestarts = 0;
+    int floatingReach = INT_MIN;   // nothing settles above the end of a page whose objects changed
     const int firstChangedPage = std::max(0, state.lastPage);
     const int pagesBefore = m_pages.count();
     const int width = textWidth();
@@ -714,7 +732,8 @@ void PageLayout::stack(int untilPosition, int untilPage, qint64 budgetMs)
     while (item.isValid()) {
         const int itemPosition = item.block.position();
         const bool dirty = needsBreaking(item);
-        if (!dirty && itemPosition > m_mustReach && entryY(item) == state.y) {
+        if (!dirty && itemPosition > m_mustReach && entryY(item) == state.y && state.y >= floatingReach
+            && (item.table || !m_floating.shapesParagraph(item.block, state.y))) {
             item = {};   // settled: everything from here on is where it was
             state.lastPage = INT_MAX;
             break;
@@ -725,6 +744,21 @@ void PageLayout::stack(int untilPosition, int untilPage, qint64 budgetMs)
             if (dirty)
                 breakBlock(item.block, width);
             placeParagraph(item.block, state);
+        }
+        // An object that appeared, moved or went on a page stacked already
+        // changes the room of the lines above its anchor: stack that page
+        // again (a few times at most, should objects push their anchors
+        // back and forth between pages).
+        const int changed = m_floating.takeChangedPage();
+        if (changed >= 0)
+            floatingReach = std::max(floatingReach, pageBottom(changed));
+        if (changed >= 0 && changed <= state.lastPage && floatingRestarts < 4) {
+            ++floatingRestarts;
+            m_mustReach = std::max(m_mustReach, itemPosition);
+            const QTextBlock first = m_pages.page(changed).firstBlock;
+            item = itemAt(first.isValid() ? first : document()->begin());
+            state = stateBefore(item);
+            continue;
         }
         const FlowItem next = nextItem(item);
         const bool satisfied = itemPosition > untilPosition && state.lastPage > untilPage
@@ -1044,6 +1078,14 @@ void PageLayout::resizeInlineObject(QTextInlineObject item, int posInDocument, c
         QAbstractTextDocumentLayout::resizeInlineObject(item, posInDocument, format);
         return;
     }
+    if (isAnchoredObject(format)) {
+        // Takes no room in its line: FloatingObjects places it.
+        const QFontMetricsF metrics(format.toCharFormat().font(), layoutDevice());
+        item.setWidth(0);
+        item.setAscent(metrics.ascent());
+        item.setDescent(metrics.descent());
+        return;
+    }
     const QSizeF size = inlinePictureSize(document(), format.toImageFormat(), imageWidthLimit());
     item.setWidth(size.width());
     item.setAscent(size.height());
@@ -1063,6 +1105,8 @@ void PageLayout::drawInlineObject(QPainter *painter, const QRectF &rect, QTextIn
         QAbstractTextDocumentLayout::drawInlineObject(painter, rect, object, posInDocument, format);
         return;
     }
+    if (isAnchoredObject(format))
+        return; // painted at its place on the sheet
     const QImage image = resourceImage(document(), format.toImageFormat().name());
     if (image.isNull()) {
         painter->save();

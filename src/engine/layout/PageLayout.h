@@ -18,6 +18,7 @@
 // up to it first, so callers never see a wrong page.
 
 #include "engine/DocumentModel.h"
+#include "engine/layout/FloatingObjects.h"
 #include "engine/layout/PageTable.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -77,6 +78,8 @@ public:
     // set-up of each page; setPageSetup() makes them alike again.
     void setPageProvider(PageTable::Provider provider);
     const PageTable &pages() const { return m_pages; }
+    // Pictures and objects at a fixed place, as stacked.
+    const FloatingObjects &floatingObjects() const { return m_floating; }
     int textWidth() const;           // twips, never below a usable minimum
     int textHeight() const;          // of the first page
 
@@ -188,6 +191,7 @@ private:
 
     PageSetup m_page;
     PageTable m_pages;
+    FloatingObjects m_floating{document(), m_pages};
     QHash<QTextTable *, TableGeometry> m_tables;
     int m_resumePosition = 0;                     // -1 when all is stacked
     int m_mustReach = 0;                          // stack at least this far

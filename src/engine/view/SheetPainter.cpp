@@ -36,6 +36,7 @@ void SheetPainter::paintSheet(QPainter *painter, int page, QPointF origin, qreal
     painter->translate(frame.body.topLeft());
     m_pagePainter.paintPage(painter, page);
     painter->restore();
+    m_layout.floatingObjects().paintPage(painter, page);
     paintStory(painter, page, frame, HeaderFooterKind::Footer);
     painter->restore();
 }
@@ -65,6 +66,8 @@ void SheetPainter::paintBody(QPainter *painter, int page, QPointF origin, qreal 
     painter->save();
     prepare(painter, origin, scale, scale);
     m_pagePainter.paintPage(painter, page);
+    painter->translate(-m_layout.pages().page(page).body.topLeft());
+    m_layout.floatingObjects().paintPage(painter, page);
     painter->restore();
 }
 

@@ -2,6 +2,8 @@
 
 #include "engine/EngineProperties.h"
 #include "engine/TablePlaceholder.h"
+#include "engine/editing/EmbeddedObject.h"
+#include "engine/editing/PictureReader.h"
 #include "engine/formats/RtfPicture.h"
 #include "engine/formats/ValueLimits.h"
 #include "engine/formats/word/WordFormats.h"
@@ -94,7 +96,8 @@ void DocumentBuilder::appendText(const QString &text, const QTextCharFormat &for
     m_blockHasContent = true;
 }
 
-void DocumentBuilder::appendPicture(const rtf::PictureSource &source, const QString &link, bool inTable)
+void DocumentBuilder::appendPicture(const rtf::PictureSource &source, const QString &link, bool inTable,
+                                    const ShapeProperties *shape)
 {
     const rtf::DecodedPicture decoded = rtf::decodePicture(source);
     ensureContext(inTable);
@@ -117,6 +120,34 @@ void DocumentBuilder::appendPicture(const rtf::PictureSource &source, const QStr
         format.setProperty(ImageOriginalData, source.bytes);
         format.setProperty(ImageOriginalFormat, rtf::pictureFormatName(source.format));
     }
+    if (shape)
+        applyShapeProperties(format, *shape);
+    m_cursor.insertImage(format);
+    m_blockHasContent = true;
+}
+
+void DocumentBuilder::appendLinkedPicture(const QString &path, QSizeF sizePoints, bool inTable)
+{
+    ensureContext(inTable);
+    m_cursor.insertImage(linkedPictureFormat(document(), path, sizePoints));
+    m_blockHasContent = true;
+}
+
+void DocumentBuilder::appendEmbeddedObject(const QString &fileName, const QByteArray &bytes,
+                                           const rtf::PictureSource *result, const ShapeProperties *shape,
+                                           bool inTable)
+{
+    ensureContext(inTable);
+    QTextImageFormat format = embeddedObjectFormat(document(), fileName, bytes);
+    if (result) {
+        const QSizeF size = rtf::decodePicture(*result).sizePoints;
+        if (size.width() > 0 && size.height() > 0) {
+            format.setWidth(size.width());
+            format.setHeight(size.height());
+        }
+    }
+    if (shape)
+        applyShapeProperties(format, *shape);
     m_cursor.insertImage(format);
     m_blockHasContent = true;
 }

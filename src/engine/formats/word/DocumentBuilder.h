@@ -13,6 +13,7 @@
 #include "engine/formats/word/WordProperties.h"
 
 #include <QHash>
+#include <QSizeF>
 #include <QTextCharFormat>
 #include <QTextCursor>
 
@@ -46,7 +47,18 @@ public:
     void appendText(const QString &text, const QTextCharFormat &format, bool inTable);
     // A picture shown at its size; the original bytes are kept where
     // decoding would lose something (metafiles, PNG and JPEG as they were).
-    void appendPicture(const rtf::PictureSource &source, const QString &link, bool inTable);
+    // With `shape`, the picture stands at that place on the page instead,
+    // anchored to the paragraph being read.
+    void appendPicture(const rtf::PictureSource &source, const QString &link, bool inTable,
+                       const ShapeProperties *shape = nullptr);
+
+    // A picture linked to a file (absolute path), shown at `sizePoints`
+    // (its own size when empty).
+    void appendLinkedPicture(const QString &path, QSizeF sizePoints, bool inTable);
+    // An embedded file, shown as its icon at the size of `result` when
+    // given, and at `shape`'s place when given.
+    void appendEmbeddedObject(const QString &fileName, const QByteArray &bytes, const rtf::PictureSource *result,
+                              const ShapeProperties *shape, bool inTable);
 
     // Ends the current paragraph with these properties; `mark` is the
     // format of its paragraph mark (what an empty paragraph shows).

@@ -1,5 +1,7 @@
 #include "engine/formats/word/WordFormats.h"
 
+#include "engine/layout/FloatingObjects.h"
+
 #include "engine/EngineProperties.h"
 #include "engine/Units.h"
 #include "engine/formats/ValueLimits.h"
@@ -359,6 +361,42 @@ CellProperties cellProperties(const QTextTableCellFormat &format, qreal tableBor
 int rowHeight(const QTextTableCellFormat &format)
 {
     return std::max(0, format.intProperty(TableRowMinimumHeight));
+}
+
+void applyShapeProperties(QTextFormat &format, const ShapeProperties &shape)
+{
+    // Files may give the corners in any order, none apart, or far away.
+    const auto bounded = [](qint64 twips) {
+        return int(std::clamp<qint64>(twips, -4 * PageSetup::LargestTwips, 4 * PageSetup::LargestTwips));
+    };
+    const auto size = [](qint64 from, qint64 to) {
+        return int(std::clamp<qint64>(to > from ? to - from : from - to, 1, PageSetup::LargestTwips));
+    };
+    AnchoredPlacement placement;
+    placement.left = bounded(std::min(shape.left, shape.right));
+    placement.top = bounded(std::min(shape.top, shape.bottom));
+    placement.width = size(shape.left, shape.right);
+    placement.height = size(shape.top, shape.bottom);
+    placement.horizontalFrom = shape.horizontalFrom;
+    placement.verticalFrom = shape.verticalFrom;
+    placement.wrap = shape.wrap;
+    placement.applyTo(format);
+}
+
+std::optional<ShapeProperties> shapeProperties(const QTextFormat &format)
+{
+    const std::optional<AnchoredPlacement> placement = AnchoredPlacement::of(format);
+    if (!placement)
+        return std::nullopt;
+    ShapeProperties shape;
+    shape.left = placement->left;
+    shape.top = placement->top;
+    shape.right = placement->left + placement->width;
+    shape.bottom = placement->top + placement->height;
+    shape.horizontalFrom = placement->horizontalFrom;
+    shape.verticalFrom = placement->verticalFrom;
+    shape.wrap = placement->wrap;
+    return shape;
 }
 
 } // namespace tamapiko::engine::word

@@ -10,6 +10,8 @@
 #include <QTextCharFormat>
 #include <QTextFormat>
 
+#include <optional>
+
 namespace tamapiko::engine::word {
 
 QTextCharFormat charFormat(const CharacterProperties &properties);
@@ -32,5 +34,11 @@ int rowHeight(const QTextTableCellFormat &format);
 
 // Twips from the model's points, rounded.
 int twips(qreal points);
+
+// Makes a picture's format stand at the shape's place; the shape's size is
+// the picture's.
+void applyShapeProperties(QTextFormat &format, const ShapeProperties &shape);
+// The shape of an anchored picture or object; nothing for one in the line.
+std::optional<ShapeProperties> shapeProperties(const QTextFormat &format);
 
 } // namespace tamapiko::engine::word

@@ -8,6 +8,7 @@
 // formats directly, so RTF and Word cannot drift apart in what they keep.
 
 #include "engine/DocumentModel.h"
+#include "engine/EngineProperties.h"
 
 #include <QColor>
 #include <QList>
@@ -116,6 +117,21 @@ struct RowProperties
     int height = 0; // the row's least height, twips; 0 as tall as its text
     Alignment alignment = Alignment::Left; // of the row between the margins
     bool operator==(const RowProperties &) const = default;
+};
+
+// A picture or object at a fixed place on the page: a shape of its own in
+// both formats, anchored to the paragraph it is read in. The rectangle is
+// measured from the origins, in twips.
+struct ShapeProperties
+{
+    int left = 0;
+    int top = 0;
+    int right = 1440;
+    int bottom = 1440;
+    AnchorOrigin horizontalFrom = AnchorOrigin::Page;
+    AnchorOrigin verticalFrom = AnchorOrigin::Page;
+    AnchorWrap wrap = AnchorWrap::Square;
+    bool operator==(const ShapeProperties &) const = default;
 };
 
 struct SectionProperties
