@@ -52,6 +52,12 @@ enum EngineProperty : int {
     // Tables: 0x100400..
     TableRowMinimumHeight = QTextFormat::UserProperty + 0x100400, // int, twips, on every cell of the row
 
+    // Lists, on QTextListFormat: 0x100580..
+    ListStartAt = QTextFormat::UserProperty + 0x100580,  // int, the first item's number (1 when absent)
+    ListGroup,               // int, the list a level belongs to (a file's list number); 0: on its own
+    ListBulletText,          // QString, what a bullet level shows; empty: no number at all
+    ListFollow,              // int, after the number: 0 a tab, 1 a space, 2 nothing
+
     // The document as a whole, on the root frame's format: 0x100500..
     DocumentDefaultTabStop = QTextFormat::UserProperty + 0x100500, // int, twips between default tab stops
     DocumentLinePitch,       // int, twips: the line grid's pitch (each body line takes whole grid rows); absent: none

@@ -3,11 +3,15 @@
 #include "engine/DocumentModel.h"
 #include "engine/TTextEngine.h"
 #include "engine/layout/HeaderFooterLayout.h"
+#include "engine/layout/ListNumbering.h"
 
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTextBlock>
 #include <QTextDocument>
+
+#include <algorithm>
 
 namespace tamapiko::test {
 
@@ -92,9 +96,21 @@ QStringList enginePageTexts(TTextEngine *engine)
         const QTextDocument *document = headerFooters.storyForPage(kind, page);
         return document ? HeaderFooterLayout::resolvedCopy(*document, page, pages)->toPlainText() : QString();
     };
+    // A list item's number is drawn before its first line, on its page.
+    auto body = [&](int from, int to) {
+        QString result;
+        for (QTextBlock block = engine->document()->findBlock(from); block.isValid() && block.position() < to;
+             block = block.next()) {
+            const int start = std::max(from, block.position());
+            if (start == block.position())
+                result += tamapiko::engine::ListNumbering::itemText(block);
+            result += text.mid(start, std::min(to, block.position() + block.length()) - start);
+        }
+        return result;
+    };
     QStringList result;
     for (int page = 0; page < pages; ++page)
-        result << story(HeaderFooterKind::Header, page) + text.mid(starts[page], starts[page + 1] - starts[page])
+        result << story(HeaderFooterKind::Header, page) + body(starts[page], starts[page + 1])
                 + story(HeaderFooterKind::Footer, page);
     return result;
 }

@@ -12,12 +12,6 @@ QString sharedDir()
     return info.isDir() ? info.canonicalFilePath() : QString();
 }
 
-namespace {
-
-// The reference tool writes its own default bullet for each list level
-// instead of the file's glyph (changing the glyph in the file does not
-// change its output), so a one-character bullet label at the start of a line
-// compares as "•" on both sides.
 QString withUniformBullets(const QString &text)
 {
     static const QString bullets = QStringLiteral("•◦▪▫■□●○‣⁃–—-·o➢✓\uF0A7\uF0B7");
@@ -31,8 +25,6 @@ QString withUniformBullets(const QString &text)
     }
     return lines.join(QLatin1Char('\n'));
 }
-
-} // namespace
 
 // White space differs between extractors (cells on lines, tabs after list
 // labels), so it is dropped; U+FFFD and the reference tool's "?" both mean

@@ -22,6 +22,11 @@ QString sharedDir();
 // extraction: white space dropped, bullets made uniform, undecodable
 // characters as "?".
 QString normalisedCorpusText(const QString &text);
+// The reference tool writes its own default bullet for each list level
+// instead of the file's glyph (changing the glyph in the file does not
+// change its output), so a one-character bullet label at the start of a line
+// becomes "•".
+QString withUniformBullets(const QString &text);
 
 // The index of the first character where two texts differ.
 int firstTextDifference(const QString &a, const QString &b);

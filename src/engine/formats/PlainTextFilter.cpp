@@ -3,6 +3,7 @@
 #include "engine/DocumentModel.h"
 #include "engine/TablePlaceholder.h"
 #include "engine/formats/TextCodec.h"
+#include "engine/layout/ListNumbering.h"
 
 #include <QCoreApplication>
 #include <QIODevice>
@@ -11,6 +12,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFrame>
+#include <QTextList>
 #include <QTextTable>
 
 #include <algorithm>
@@ -86,7 +88,7 @@ public:
 private:
     QString blockText(const QTextBlock &block) const
     {
-        QString text;
+        QString text = listLabel(block);
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             if (!fragment.isValid() || isObject(fragment.charFormat()))
@@ -95,6 +97,17 @@ private:
         }
         text.replace(QChar::LineSeparator, m_lineEnd);
         return text;
+    }
+
+    // A list item's number or bullet, as the reader sees it on the page:
+    // indented four blanks a level, a blank before the text.
+    static QString listLabel(const QTextBlock &block)
+    {
+        const QString item = ListNumbering::itemText(block);
+        if (item.isEmpty())
+            return item;
+        const int level = std::max(1, block.textList()->format().indent());
+        return QString(4 * level, u' ') + item + u' ';
     }
 
     void writeFrame(QTextFrame *frame)

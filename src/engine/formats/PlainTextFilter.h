@@ -34,7 +34,8 @@ public:
 
     // The document as text with `lineEnd` between paragraphs: soft line
     // breaks become line ends, table cells are separated by tabs and rows by
-    // line ends, pictures and objects are left out.
+    // line ends, list items begin with their number or bullet, pictures and
+    // objects are left out.
     static QString documentText(const QTextDocument &document, const QString &lineEnd);
 };
 

@@ -34,6 +34,8 @@ enum class Action : quint16 {
     FontTable, ColorTable, StyleSheet, Skip, Picture, ShapePicture, Field, FieldInstruction,
     FieldResult, Footnote, ListText, Upr, Ud, ObjectResult, FrameStyleExtension, BinaryData,
     HeaderFooter, // value: HeaderFooterKind * 3 + HeaderFooterPages
+    ListTable, ListOverrideTable, ListDefinition, ListLevelDefinition, LevelText,
+    ListId, ListOverride, LevelNumberFormat, LevelStart, LevelFollow,
 
     // Font and colour tables
     FontNumber, FontFamily, FontCharset, FontCodePage, Red, Green, Blue,
@@ -53,6 +55,7 @@ enum class Action : quint16 {
 
     // Breaks and special characters
     Paragraph, Section, Page, Character, FootnoteNumber, PageNumber,
+    ListNumber, ListLevelNumber,
 
     // Tables
     RowDefaults, CellBoundary, RowGap, RowLeft, Cell, Row, NestedCell, NestedRow,

@@ -50,6 +50,9 @@ enum class Destination : quint8 {
     ObjectBytes,      // \objdata: hex digits of the OLE object
     FieldInstruction,
     FrameStyle,
+    ListTable,        // list definitions: levels and their numbering
+    ListOverrideTable,
+    LevelText,        // a level's number text, with the level placeholders
 };
 
 using word::Border;
@@ -173,6 +176,18 @@ public:
     int defaultTab = 720; // RTF's own when the file does not say
     int linePitch = 0;
     bool lineGrid = false;
+
+    // Lists: definitions by \\listid, and what each \\ls number refers to.
+    struct ListDef
+    {
+        int id = 0;
+        std::vector<word::ListLevelFormat> levels;
+    };
+    std::vector<ListDef> listDefs;
+    std::map<int, int> listOverrides;   // \\ls -> \\listid
+    int overrideListId = 0;
+    QByteArray levelTextBytes;
+    QString levelText;
     bool hasPage = false;
     PageSetup page = rtfDefaultPage();
     bool landscape = false;
@@ -210,6 +225,8 @@ private:
     void finishPicture();
     void finishFieldInstruction(GroupState &fieldGroup);
     void startStory(int slot);
+    void finishLevelText();
+    word::ParagraphProperties withList(const ParaState &para) const;
     void finishStory();
     void finishFontEntry();
     int fontEntryCodePage() const;
@@ -488,6 +505,10 @@ void RtfReader::Private::groupEnd()
         if (fontEntryOpen)
             finishFontEntry();
         break;
+    case Destination::LevelText:
+        if (outer.destination != Destination::LevelText)
+            finishLevelText();
+        break;
     case Destination::StyleSheet:
         if (outer.destination == Destination::StyleSheet)
             finishStyleEntry(closed);
@@ -633,13 +654,76 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
         else
             s.destination = Destination::Skip;
         break;
+    case Action::ListText:
+        // The number as text, for readers that know no lists: lists we
+        // read number their paragraphs themselves.
+        if (!listOverrides.empty())
+            s.destination = Destination::Skip;
+        break;
+    case Action::ListTable: s.destination = Destination::ListTable; break;
+    case Action::ListOverrideTable: s.destination = Destination::ListOverrideTable; break;
+    case Action::ListDefinition:
+        if (dest == Destination::ListTable && listDefs.size() < 4096)
+            listDefs.emplace_back();
+        break;
+    case Action::ListLevelDefinition:
+        if (dest == Destination::ListTable && !listDefs.empty() && listDefs.back().levels.size() < 9)
+            listDefs.back().levels.emplace_back();
+        break;
+    case Action::LevelText:
+        if (dest == Destination::ListTable) {
+            s.destination = Destination::LevelText;
+            levelTextBytes.clear();
+            levelText.clear();
+        }
+        break;
+    case Action::ListOverride:
+        overrideListId = 0;
+        break;
+    case Action::ListId:
+        if (dest == Destination::ListTable && !listDefs.empty())
+            listDefs.back().id = p;
+        else if (dest == Destination::ListOverrideTable)
+            overrideListId = p;
+        break;
+    case Action::LevelNumberFormat:
+        if (dest == Destination::ListTable && !listDefs.empty() && !listDefs.back().levels.empty()) {
+            using word::NumberFormat;
+            NumberFormat &format = listDefs.back().levels.back().format;
+            switch (p) {
+            case 1: format = NumberFormat::UpperRoman; break;
+            case 2: format = NumberFormat::LowerRoman; break;
+            case 3: format = NumberFormat::UpperLetter; break;
+            case 4: format = NumberFormat::LowerLetter; break;
+            case 23: format = NumberFormat::Bullet; break;
+            case 255: format = NumberFormat::None; break;
+            default: format = NumberFormat::Decimal; break;
+            }
+        }
+        break;
+    case Action::LevelStart:
+        if (dest == Destination::ListTable && !listDefs.empty() && !listDefs.back().levels.empty())
+            listDefs.back().levels.back().start = std::clamp(p, 0, 32767);
+        break;
+    case Action::LevelFollow:
+        if (dest == Destination::ListTable && !listDefs.empty() && !listDefs.back().levels.empty())
+            listDefs.back().levels.back().follow = quint8(std::clamp(p, 0, 2));
+        break;
+    case Action::ListNumber:
+        if (dest == Destination::ListOverrideTable) {
+            if (listOverrides.size() < 4096)
+                listOverrides[p] = overrideListId;
+        } else {
+            para.list.list = std::max(0, p);
+        }
+        break;
+    case Action::ListLevelNumber: para.list.level = std::clamp(p, 0, 8); break;
     case Action::ObjectResult:
         if (dest == Destination::Object)
             s.destination = Destination::Body; // what others show of the object
         break;
     case Action::ShapePicture:
     case Action::FieldResult:
-    case Action::ListText:
         break; // their text is body text
     case Action::FieldInstruction:
         s.destination = Destination::FieldInstruction;
@@ -673,13 +757,18 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
         break;
     case Action::UnicodeSkip: s.unicodeSkip = std::clamp(p, 0, 16); break;
     case Action::Unicode:
-        if (body || dest == Destination::FieldInstruction || dest == Destination::FontTable) {
+        if (body || dest == Destination::FieldInstruction || dest == Destination::FontTable
+            || dest == Destination::LevelText) {
             if (body) {
                 appendUnicode(p);
             } else if (dest == Destination::FieldInstruction) {
                 fieldInstructionText += decoder.decode(ansiCodePage, fieldInstruction);
                 fieldInstruction.clear();
                 fieldInstructionText += QChar(char16_t(p < 0 ? p + 65536 : p));
+            } else if (dest == Destination::LevelText) {
+                levelText += decoder.decode(currentCodePage(), levelTextBytes);
+                levelTextBytes.clear();
+                levelText += QChar(char16_t(p < 0 ? p + 65536 : p));
             } else if (dest == Destination::FontTable && p != 0) {
                 fontNameText += decoder.decode(fontEntryCodePage(), fontName);
                 fontName.clear();
@@ -1038,6 +1127,14 @@ void RtfReader::Private::text(QByteArrayView bytes)
     case Destination::FieldInstruction:
         fieldInstruction.append(bytes.data(), bytes.size());
         break;
+    case Destination::LevelText:
+        if (fallbackToSkip > 0) {
+            const qsizetype skipped = std::min<qsizetype>(fallbackToSkip, bytes.size());
+            fallbackToSkip -= int(skipped);
+            bytes = bytes.sliced(skipped);
+        }
+        levelTextBytes.append(bytes.data(), bytes.size());
+        break;
     case Destination::ShapeName:
     case Destination::ShapeValue:
         // Names and values of the properties read are short; long ones
@@ -1058,6 +1155,8 @@ void RtfReader::Private::text(QByteArrayView bytes)
         break;
     case Destination::Shape:
     case Destination::Object:
+    case Destination::ListTable:
+    case Destination::ListOverrideTable:
     case Destination::StyleSheet:
     case Destination::Skip:
     case Destination::UnicodeAlternate:
@@ -1344,10 +1443,76 @@ void RtfReader::Private::endRow()
     builder->endRow(rowDef);
 }
 
+word::ParagraphProperties RtfReader::Private::withList(const ParaState &para) const
+{
+    word::ParagraphProperties result = para;
+    if (result.list.list <= 0)
+        return result;
+    // \\ls names an override, the override a list, the list its levels.
+    const auto override = listOverrides.find(result.list.list);
+    const auto definition = override == listOverrides.end()
+        ? listDefs.end()
+        : std::find_if(listDefs.begin(), listDefs.end(), [&](const ListDef &def) { return def.id == override->second; });
+    if (definition == listDefs.end() || definition->levels.empty()) {
+        result.list = word::ListMembership();
+        return result;
+    }
+    const size_t level = std::min<size_t>(result.list.level, definition->levels.size() - 1);
+    result.list.format = definition->levels[level];
+    return result;
+}
+
+void RtfReader::Private::finishLevelText()
+{
+    levelText += decoder.decode(currentCodePage(), levelTextBytes);
+    levelTextBytes.clear();
+    if (listDefs.empty() || listDefs.back().levels.empty())
+        return;
+    word::ListLevelFormat &level = listDefs.back().levels.back();
+    // The first character counts those after it; characters below 9 stand
+    // for the numbers of the levels; a ';' ends the text.
+    QString text = levelText;
+    levelText.clear();
+    if (text.endsWith(QLatin1Char(';')))
+        text.chop(1);
+    if (!text.isEmpty()) {
+        const int length = text.at(0).unicode();
+        text = text.mid(1, length);
+    }
+    qsizetype first = -1;
+    qsizetype last = -1;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i).unicode() < 9) {
+            if (first < 0)
+                first = i;
+            last = i;
+        }
+    }
+    auto visible = [](QString part) {
+        part.removeIf([](QChar c) { return c.unicode() < 9; });
+        return part;
+    };
+    if (level.format == word::NumberFormat::Bullet || first < 0) {
+        // Symbol and Wingdings bullets come as private-use characters.
+        QString bullet = visible(text);
+        if (bullet.size() == 1 && bullet.at(0).unicode() >= 0xF000 && bullet.at(0).unicode() <= 0xF0FF) {
+            const char16_t code = bullet.at(0).unicode() - 0xF000;
+            bullet = code == 0xA7 ? QStringLiteral("\u25AA") : code == 0xD8 ? QStringLiteral("\u27A2")
+                   : code == 0xFC ? QStringLiteral("\u2713") : QStringLiteral("\u2022");
+        }
+        level.bullet = bullet;
+        if (level.format != word::NumberFormat::None)
+            level.format = word::NumberFormat::Bullet;
+        return;
+    }
+    level.prefix = visible(text.left(first));
+    level.suffix = visible(text.mid(last + 1));
+}
+
 void RtfReader::Private::endParagraph()
 {
     flushText();
-    builder->endParagraph(state().para, charFormat(state().chr), state().para.inTable);
+    builder->endParagraph(withList(state().para), charFormat(state().chr), state().para.inTable);
 }
 
 void RtfReader::Private::pageBreak()

@@ -9,6 +9,7 @@
 #include "engine/editing/EmbeddedObject.h"
 #include "engine/formats/word/DocumentWalker.h"
 #include "engine/formats/word/WordFormats.h"
+#include "engine/layout/ListNumbering.h"
 
 #include <QBuffer>
 #include <QHash>
@@ -23,7 +24,9 @@
 #include <QUrl>
 
 #include <charconv>
+#include <array>
 #include <cmath>
+#include <map>
 #include <functional>
 
 namespace tamapiko::engine::rtf {
@@ -130,6 +133,22 @@ public:
                 continue;
             }
             unicode(text.sliced(i, 1));
+        }
+    }
+
+    // Text whose control characters go out as \\'hh: a list level's
+    // length and its number placeholders.
+    void hexText(QStringView chars)
+    {
+        for (qsizetype i = 0; i < chars.size(); ++i) {
+            const char16_t u = chars.at(i).unicode();
+            if (u >= 0x20) {
+                text(chars.sliced(i, 1));
+                continue;
+            }
+            beforeToken();
+            m_out.append("\\'").append(QByteArray::number(u, 16).rightJustified(2, '0'));
+            m_column += 4;
         }
     }
 
@@ -317,6 +336,8 @@ private:
     int colorIndex(const QColor &color) const;
 
     void writeHeader();
+    void writeListTables();
+    void addList(const word::ListMembership &list);
     // Every header and footer story with the walk `visit` does on it.
     void forEachStory(const std::function<void(const char *name, const QTextDocument &story)> &visit) const;
     void writeStories();
@@ -330,6 +351,7 @@ private:
     QList<FontInfo> fonts;
     QList<QColor> colors; // index 0 is "auto"
     QString openHref;
+    std::map<int, std::array<word::ListLevelFormat, 9>> lists; // by list number
 };
 
 class RtfWriter::Private::Collector : public word::DocumentVisitor
@@ -345,7 +367,11 @@ public:
                 w.addColor(border.color);
         }
     }
-    void beginParagraph(const word::ParagraphProperties &, bool) override {}
+    void beginParagraph(const word::ParagraphProperties &para, bool) override
+    {
+        if (para.list.list > 0)
+            w.addList(para.list);
+    }
     void text(const QString &text, const word::CharacterProperties &chr) override
     {
         w.addFont(chr.font, text);
@@ -446,6 +472,8 @@ void RtfWriter::Private::writeHeader()
     }
     out.close();
 
+    writeListTables();
+
     out.newLine();
     out.ignorableDestination("generator");
     out.text(u"tamapiko;");
@@ -474,6 +502,77 @@ void RtfWriter::Private::writeHeader()
             out.word(Action::TitlePage);
     }
     out.newLine();
+}
+
+void RtfWriter::Private::addList(const word::ListMembership &list)
+{
+    auto it = lists.find(list.list);
+    if (it == lists.end()) {
+        std::array<word::ListLevelFormat, 9> levels;
+        for (word::ListLevelFormat &level : levels)
+            level = list.format;
+        it = lists.emplace(list.list, levels).first;
+    }
+    it->second[std::clamp(list.level, 0, 8)] = list.format;
+}
+
+void RtfWriter::Private::writeListTables()
+{
+    if (lists.empty())
+        return;
+    out.newLine();
+    out.ignorableDestination("listtable");
+    for (const auto &[number, levels] : lists) {
+        out.newLine();
+        out.open();
+        out.word("list");
+        for (int index = 0; index < 9; ++index) {
+            const word::ListLevelFormat &level = levels[index];
+            static constexpr int kFormats[] = {0, 1, 2, 3, 4, 23, 255};
+            out.open();
+            out.word("listlevel");
+            out.word("levelnfc", kFormats[int(level.format)]);
+            out.word("levelstartat", level.start);
+            out.word("levelfollow", level.follow);
+            // The number text: its length, then the text with \\'0N for
+            // the level's own number.
+            QString text;
+            if (level.format == word::NumberFormat::Bullet)
+                text = level.bullet;
+            else if (level.format != word::NumberFormat::None)
+                text = level.prefix + QChar(char16_t(index)) + level.suffix;
+            out.open();
+            out.word("leveltext");
+            out.hexText(QChar(char16_t(text.size())) + text);
+            out.text(u";");
+            out.close();
+            // Where the number goes in that text (from 1): readers that
+            // go by it take the placeholder for text otherwise.
+            out.open();
+            out.word("levelnumbers");
+            if (level.format != word::NumberFormat::Bullet && level.format != word::NumberFormat::None)
+                out.hexText(QString(QChar(char16_t(level.prefix.size() + 1))));
+            out.text(u";");
+            out.close();
+            out.word(controlWordName(Action::FirstIndent), -ListNumbering::LevelIndent);
+            out.word(controlWordName(Action::LeftIndent), ListNumbering::LevelIndent * (index + 1));
+            out.close();
+        }
+        out.word("listid", number);
+        out.close();
+    }
+    out.close();
+    out.newLine();
+    out.ignorableDestination("listoverridetable");
+    for (const auto &entry : lists) {
+        out.open();
+        out.word("listoverride");
+        out.word("listid", entry.first);
+        out.word("listoverridecount", 0);
+        out.word("ls", entry.first);
+        out.close();
+    }
+    out.close();
 }
 
 void RtfWriter::Private::forEachStory(
@@ -628,6 +727,10 @@ void RtfWriter::Private::beginParagraph(const word::ParagraphProperties &para, b
             out.word(Action::TabDecimal);
         out.word(controlWordName(Action::TabPosition), tab.position);
     }
+    if (para.list.list > 0) {
+        out.word("ls", para.list.list);
+        out.word("ilvl", para.list.level);
+    }
     if (para.keepNext)
         out.word(Action::KeepNext);
     if (para.pageBreakBefore)
@@ -652,6 +755,14 @@ void RtfWriter::Private::beginParagraph(const word::ParagraphProperties &para, b
         }
         // The exact bits (absent sides, connected frames) for our own reader.
         out.ignorableDestination(controlWordName(Action::FrameStyleExtension), para.frameStyle);
+        out.close();
+    }
+    // The number as text too, for readers that know no lists.
+    if (para.list.list > 0 && !para.list.itemText.isEmpty()) {
+        out.open();
+        out.word(controlWordName(Action::ListText));
+        out.text(para.list.itemText);
+        out.word("tab");
         out.close();
     }
 }

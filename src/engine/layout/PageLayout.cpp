@@ -6,6 +6,7 @@
 #include "engine/TablePlaceholder.h"
 #include "engine/layout/BlockMetrics.h"
 #include "engine/layout/InlinePictureSize.h"
+#include "engine/layout/ListNumbering.h"
 
 #include <QElapsedTimer>
 #include <QFontMetricsF>
@@ -273,6 +274,11 @@ void PageLayout::breakBlock(const QTextBlock &block, int width)
         noteOwnFormatChange(block);
     ++m_brokenBlocks;
 
+    // A list item's first line starts after its number.
+    const ListMarker marker = block.textList()
+        ? ListNumbering::marker(block, metrics, BlockMetrics::defaultTabStop(document()), layoutDevice())
+        : ListMarker();
+
     layout->beginLayout();
     int y = 0;
     bool first = true;
@@ -280,7 +286,9 @@ void PageLayout::breakBlock(const QTextBlock &block, int width)
         QTextLine line = layout->createLine();
         if (!line.isValid())
             break;
-        const int x = metrics.leftIndent + (first ? metrics.firstLineIndent : 0);
+        int x = metrics.leftIndent + (first ? metrics.firstLineIndent : 0);
+        if (marker.isValid())
+            x = first ? marker.textX : marker.leftIndent;
         line.setLeadingIncluded(true);
         line.setLineWidth(std::max(1, width - std::max(0, x) - metrics.rightIndent));
         line.setPosition(QPointF(std::max(0, x), y));

@@ -1,6 +1,7 @@
 #include "engine/view/PagePainter.h"
 
 #include "engine/layout/BlockMetrics.h"
+#include "engine/layout/ListNumbering.h"
 #include "engine/layout/PageLayout.h"
 
 #include <QPainter>
@@ -114,10 +115,34 @@ void PagePainter::paintBlockText(QPainter *painter, int page, const QTextBlock &
     // the page): keep its shaped glyphs instead of shaping it anew each time.
     // Only painted paragraphs keep them, which bounds the memory.
     block.layout()->setCacheEnabled(true);
+    // The number first: it reads before the text (and so it is in a PDF).
+    if (block.textList() && layout->lineCount() > 0 && m_layout.pageOfY(m_layout.lineTop(block, 0)) == page)
+        paintListMarker(painter, block);
     block.layout()->draw(painter, QPointF(0, -m_pageTop), selections, clip);
     painter->restore();
     if (m_options.controlChars)
         paintControlChars(painter, page, block);
+}
+
+void PagePainter::paintListMarker(QPainter *painter, const QTextBlock &block)
+{
+    const ListMarker marker = ListNumbering::marker(block, BlockMetrics(block.blockFormat()),
+                                                    BlockMetrics::defaultTabStop(block.document()),
+                                                    PageLayout::layoutDevice());
+    if (!marker.isValid())
+        return;
+    QTextLayout number(marker.text, marker.font, PageLayout::layoutDevice());
+    number.beginLayout();
+    QTextLine line = number.createLine();
+    number.endLayout();
+    // On the first line's baseline, in the colour of its first character.
+    const QTextLayout *layout = block.layout();
+    const QTextLine first = layout->lineAt(0);
+    const qreal top = m_layout.lineTop(block, 0) - m_pageTop + first.ascent() - line.ascent();
+    const auto fragment = block.begin();
+    const QTextCharFormat chr = !fragment.atEnd() ? fragment.fragment().charFormat() : block.charFormat();
+    painter->setPen(chr.foreground().style() != Qt::NoBrush ? chr.foreground().color() : QColor(Qt::black));
+    number.draw(painter, QPointF(layout->position().x() + marker.numberX, top));
 }
 
 void PagePainter::paintFrame(QPainter *painter, int page, const QTextBlock &block)

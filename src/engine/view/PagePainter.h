@@ -51,6 +51,7 @@ private:
     void paintBlockText(QPainter *painter, int page, const QTextBlock &block, bool wholeSelected = false);
     bool cellSelected(const QTextTable *table, int row, int column) const;
     void paintFrame(QPainter *painter, int page, const QTextBlock &block);
+    void paintListMarker(QPainter *painter, const QTextBlock &block);
     void paintControlChars(QPainter *painter, int page, const QTextBlock &block);
 
     PageLayout &m_layout;

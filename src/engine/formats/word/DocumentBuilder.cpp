@@ -13,6 +13,7 @@
 
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextList>
 #include <QTextFrame>
 #include <QTextTable>
 
@@ -176,6 +177,8 @@ void DocumentBuilder::endParagraph(const ParagraphProperties &para, const QTextC
     if (m_blockIsOurs) {
         m_cursor.setBlockFormat(withPendingBreak(paragraphFormat(para)));
         m_cursor.setBlockCharFormat(mark);
+        if (para.list.list > 0)
+            joinList(para.list);
     } else {
         withPendingBreak({});
     }
@@ -184,6 +187,16 @@ void DocumentBuilder::endParagraph(const ParagraphProperties &para, const QTextC
     // nothing.
     m_paragraphPending = true;
     m_pendingMarkFormat = mark;
+}
+
+void DocumentBuilder::joinList(const ListMembership &list)
+{
+    const quint64 key = quint64(quint32(list.list)) << 8 | quint64(list.level & 0xFF);
+    if (QTextList *existing = m_lists.value(key)) {
+        existing->add(m_cursor.block());
+        return;
+    }
+    m_lists.insert(key, m_cursor.createList(listFormat(list)));
 }
 
 void DocumentBuilder::pageBreak(const ParagraphProperties &para, const CharacterProperties &mark, bool inTable)

@@ -24,6 +24,7 @@ class QTextDocument;
 namespace tamapiko::engine::rtf {
 struct PictureSource;
 }
+class QTextList;
 class QTextTable;
 
 namespace tamapiko::engine::word {
@@ -106,6 +107,8 @@ private:
     };
 
     void ensureContext(bool inTable);
+    // The current paragraph becomes the next item of its list and level.
+    void joinList(const ListMembership &list);
     void startTable();
     void endTable();
     QTextBlockFormat withPendingBreak(QTextBlockFormat format);
@@ -123,6 +126,7 @@ private:
     bool m_breakBeforeBlock = false;
     bool m_breakFromSection = false;
     std::optional<TableBuild> m_table;
+    QHash<quint64, QTextList *> m_lists; // (list << 8 | level) -> the list of that level
     int m_hintColumns = 1; // the next table's first row, when known before its cells
     int m_hintLeft = 0;
 

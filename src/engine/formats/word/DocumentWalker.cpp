@@ -3,12 +3,14 @@
 #include "engine/EngineProperties.h"
 #include "engine/TablePlaceholder.h"
 #include "engine/layout/BlockMetrics.h"
+#include "engine/layout/ListNumbering.h"
 
 #include "engine/formats/word/WordFormats.h"
 
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFrame>
+#include <QTextList>
 #include <QTextTable>
 
 namespace tamapiko::engine::word {
@@ -26,6 +28,16 @@ DocumentWalker::DocumentWalker(const QTextDocument &document, const PageSetup &p
 CharacterProperties DocumentWalker::characterProperties(const QTextCharFormat &format) const
 {
     return word::characterProperties(format, m_defaultFamily, m_defaultSize);
+}
+
+int DocumentWalker::listNumber(const QTextList *list) const
+{
+    const auto known = m_listNumbers.constFind(list);
+    if (known != m_listNumbers.cend())
+        return *known;
+    const int number = 10000 + int(m_listNumbers.size());
+    m_listNumbers.insert(list, number);
+    return number;
 }
 
 int DocumentWalker::defaultTabStop() const
@@ -184,7 +196,18 @@ const ParagraphProperties &DocumentWalker::paragraphFormat(const QTextBlock &blo
 void DocumentWalker::walkBlock(const QTextBlock &block, bool inTable, DocumentVisitor::ParagraphEnd end,
                                DocumentVisitor &visitor) const
 {
-    visitor.beginParagraph(paragraphFormat(block), inTable);
+    if (QTextList *list = block.textList()) {
+        ParagraphProperties para = paragraphFormat(block);
+        para.list = listMembership(list->format());
+        // Lists without a number of their own (HTML, the user's) are told
+        // apart by the list of their first level.
+        if (para.list.list <= 0)
+            para.list.list = listNumber(list);
+        para.list.itemText = ListNumbering::itemText(block);
+        visitor.beginParagraph(para, inTable);
+    } else {
+        visitor.beginParagraph(paragraphFormat(block), inTable);
+    }
     for (auto it = block.begin(); !it.atEnd(); ++it) {
         const QTextFragment fragment = it.fragment();
         const int index = fragment.charFormatIndex();

@@ -18,6 +18,7 @@
 class QTextBlock;
 class QTextDocument;
 class QTextFrame;
+class QTextList;
 class QTextTable;
 class QTextTableCell;
 
@@ -73,7 +74,10 @@ private:
     const RunFormat &runFormat(int index, const QTextCharFormat &format) const;
     const ParagraphProperties &paragraphFormat(const QTextBlock &block) const;
 
+    int listNumber(const QTextList *list) const;
+
     const QTextDocument &m_document;
+    mutable QHash<const QTextList *, int> m_listNumbers;
     PageSetup m_page;
     QString m_defaultFamily;
     qreal m_defaultSize = 10.5;

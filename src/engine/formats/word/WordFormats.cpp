@@ -231,6 +231,61 @@ QTextBlockFormat blockFormat(const ParagraphProperties &para)
     return limits::bounded(format).toBlockFormat();
 }
 
+QTextListFormat listFormat(const ListMembership &list)
+{
+    static constexpr QTextListFormat::Style kStyles[] = {
+        QTextListFormat::ListDecimal, QTextListFormat::ListUpperRoman, QTextListFormat::ListLowerRoman,
+        QTextListFormat::ListUpperAlpha, QTextListFormat::ListLowerAlpha, QTextListFormat::ListDisc,
+        QTextListFormat::ListDisc};
+    const ListLevelFormat &level = list.format;
+    QTextListFormat format;
+    format.setStyle(kStyles[std::min<int>(int(level.format), 6)]);
+    format.setIndent(list.level + 1);
+    format.setProperty(ListGroup, list.list);
+    if (level.start != 1)
+        format.setProperty(ListStartAt, level.start);
+    if (level.follow != 0)
+        format.setProperty(ListFollow, int(level.follow));
+    if (level.format == NumberFormat::Bullet || level.format == NumberFormat::None) {
+        format.setProperty(ListBulletText, level.format == NumberFormat::None ? QString() : level.bullet);
+    } else {
+        format.setNumberPrefix(level.prefix);
+        format.setNumberSuffix(level.suffix);
+    }
+    return format;
+}
+
+ListMembership listMembership(const QTextListFormat &format)
+{
+    ListMembership list;
+    list.list = format.intProperty(ListGroup);
+    list.level = std::clamp(format.indent() - 1, 0, 8);
+    ListLevelFormat &level = list.format;
+    switch (format.style()) {
+    case QTextListFormat::ListUpperRoman: level.format = NumberFormat::UpperRoman; break;
+    case QTextListFormat::ListLowerRoman: level.format = NumberFormat::LowerRoman; break;
+    case QTextListFormat::ListUpperAlpha: level.format = NumberFormat::UpperLetter; break;
+    case QTextListFormat::ListLowerAlpha: level.format = NumberFormat::LowerLetter; break;
+    case QTextListFormat::ListDisc:
+    case QTextListFormat::ListCircle:
+    case QTextListFormat::ListSquare:
+        level.bullet = format.stringProperty(ListBulletText);
+        level.format = format.hasProperty(ListBulletText) && level.bullet.isEmpty() ? NumberFormat::None
+                                                                                     : NumberFormat::Bullet;
+        if (level.format == NumberFormat::Bullet && level.bullet.isEmpty())
+            level.bullet = format.style() == QTextListFormat::ListDisc ? QStringLiteral("\u2022")
+                : format.style() == QTextListFormat::ListCircle       ? QStringLiteral("\u25E6")
+                                                                      : QStringLiteral("\u25AA");
+        break;
+    default: level.format = NumberFormat::Decimal; break;
+    }
+    level.start = format.hasProperty(ListStartAt) ? format.intProperty(ListStartAt) : 1;
+    level.follow = quint8(std::clamp(format.intProperty(ListFollow), 0, 2));
+    level.prefix = format.numberPrefix();
+    level.suffix = format.hasProperty(QTextFormat::ListNumberSuffix) ? format.numberSuffix() : QStringLiteral(".");
+    return list;
+}
+
 ParagraphProperties paragraphProperties(const QTextBlockFormat &format)
 {
     ParagraphProperties para;

@@ -9,6 +9,7 @@
 
 #include <QTextCharFormat>
 #include <QTextFormat>
+#include <QTextListFormat>
 
 #include <optional>
 
@@ -31,6 +32,10 @@ ParagraphProperties paragraphProperties(const QTextBlockFormat &format);
 CellProperties cellProperties(const QTextTableCellFormat &format, qreal tableBorder = 0);
 // The least height a cell gives its row, twips; 0 when it leaves it to the text.
 int rowHeight(const QTextTableCellFormat &format);
+
+// A list level as the model keeps it, and back.
+QTextListFormat listFormat(const ListMembership &list);
+ListMembership listMembership(const QTextListFormat &format);
 
 // Twips from the model's points, rounded.
 int twips(qreal points);

@@ -78,6 +78,31 @@ struct TabStop
     bool operator==(const TabStop &) const = default;
 };
 
+// Number formats of list levels both formats know.
+enum class NumberFormat : quint8 { Decimal, UpperRoman, LowerRoman, UpperLetter, LowerLetter, Bullet, None };
+
+// One level of a list: how its items are numbered.
+struct ListLevelFormat
+{
+    NumberFormat format = NumberFormat::Decimal;
+    int start = 1;
+    QString prefix;               // text before the number
+    QString suffix = QStringLiteral(".");
+    QString bullet;               // what a bullet shows
+    quint8 follow = 0;            // after the number: 0 a tab, 1 a space, 2 nothing
+    bool operator==(const ListLevelFormat &) const = default;
+};
+
+// A paragraph's place in a list.
+struct ListMembership
+{
+    int list = 0;                 // the file's list number; 0: the paragraph is in no list
+    int level = 0;                // from 0
+    ListLevelFormat format;           // that level's numbering
+    QString itemText;             // what the item shows now ("3.", "•"), for readers without lists
+    bool operator==(const ListMembership &) const = default;
+};
+
 struct ParagraphProperties
 {
     Alignment alignment = Alignment::Left;
@@ -93,6 +118,7 @@ struct ParagraphProperties
     bool pageBreakBefore = false;
     Border borders[BorderSideCount];
     int frameStyle = -1; // the engine's exact frame bits when a file of ours carried them
+    ListMembership list;
     bool operator==(const ParagraphProperties &) const = default;
 };
 
