@@ -30,9 +30,9 @@ BlockMetrics::BlockMetrics(const QTextBlockFormat &format)
     , breakBefore(format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore
                   || format.boolProperty(ParagraphPageBreakBefore))
     , breakAfter(format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysAfter)
-    , frameStyle(format.intProperty(ParagraphFrameStyle))
-    , frameLineWidth(std::max(0, format.intProperty(ParagraphFrameLineWidth)))
-    , frameDistance(std::max(0, format.intProperty(ParagraphFrameDistance)))
+    , paragraphFrameStyle(format.intProperty(ParagraphFrameStyle))
+    , paragraphFrameLineWidth(std::max(0, format.intProperty(ParagraphFrameLineWidth)))
+    , paragraphFrameDistance(std::max(0, format.intProperty(ParagraphFrameDistance)))
 {
     const QList<QTextOption::Tab> positions = format.tabPositions();
     tabs.reserve(positions.size());
@@ -40,7 +40,7 @@ BlockMetrics::BlockMetrics(const QTextBlockFormat &format)
         tab.position = tab.position * TwipsPerPoint;
         tabs.append(tab);
     }
-    addFrameRoom();
+    addParagraphFrameRoom();
 }
 
 int BlockMetrics::defaultTabStop(const QTextDocument *document)
@@ -63,7 +63,7 @@ bool sameFrame(const QTextBlockFormat &a, const QTextBlockFormat &b)
 BlockMetrics::BlockMetrics(const QTextBlock &block)
     : BlockMetrics(block.blockFormat())
 {
-    if (!hasFrame() || !(frameStyle & FrameConnected))
+    if (!hasParagraphFrame() || !(paragraphFrameStyle & FrameConnected))
         return;
     const QTextBlockFormat format = block.blockFormat();
     // Only neighbours in the same flow (not across a table's edge) join.
@@ -75,21 +75,21 @@ BlockMetrics::BlockMetrics(const QTextBlock &block)
     joinsNext = next.isValid() && sameFrame(next.blockFormat(), format)
         && block.document()->frameAt(next.position()) == block.document()->frameAt(block.position());
     // The room for the joined sides was added above: take it back.
-    const int side = frameDistance + frameLineWidth * ((frameStyle & FrameDoubleLines) ? 3 : 1);
-    if (joinsPrevious && (frameStyle & FrameTop))
+    const int side = paragraphFrameDistance + paragraphFrameLineWidth * ((paragraphFrameStyle & FrameDoubleLines) ? 3 : 1);
+    if (joinsPrevious && (paragraphFrameStyle & FrameTop))
         spaceAbove -= side;
-    if (joinsNext && (frameStyle & FrameBottom))
+    if (joinsNext && (paragraphFrameStyle & FrameBottom))
         spaceBelow -= side;
 }
 
-void BlockMetrics::addFrameRoom()
+void BlockMetrics::addParagraphFrameRoom()
 {
-    if (!hasFrame())
+    if (!hasParagraphFrame())
         return;
-    const int side = frameDistance + frameLineWidth * ((frameStyle & FrameDoubleLines) ? 3 : 1);
-    if (frameStyle & FrameTop)
+    const int side = paragraphFrameDistance + paragraphFrameLineWidth * ((paragraphFrameStyle & FrameDoubleLines) ? 3 : 1);
+    if (paragraphFrameStyle & FrameTop)
         spaceAbove += side;
-    if (frameStyle & FrameBottom)
+    if (paragraphFrameStyle & FrameBottom)
         spaceBelow += side;
 }
 

@@ -42,14 +42,14 @@ struct BlockMetrics
     QList<QTextOption::Tab> tabs;
 
     // Paragraph frame, in twips.
-    int frameStyle = 0;
-    int frameLineWidth = 0;
-    int frameDistance = 0;
+    int paragraphFrameStyle = 0;
+    int paragraphFrameLineWidth = 0;
+    int paragraphFrameDistance = 0;
     bool joinsPrevious = false;
     bool joinsNext = false;
-    bool hasFrame() const { return (frameStyle & FrameSides) != 0; }
+    bool hasParagraphFrame() const { return (paragraphFrameStyle & FrameSides) != 0; }
 
-    void addFrameRoom();
+    void addParagraphFrameRoom();
 
     // The vertical room a line takes, line spacing applied.
     static int lineAdvance(const QTextBlockFormat &format, const QTextLine &line);

@@ -45,7 +45,7 @@ void PagePainter::paintParagraph(QPainter *painter, int page, const QTextBlock &
                               format.background());
         }
     }
-    paintFrame(painter, page, block);
+    paintParagraphFrame(painter, page, block);
     paintBlockText(painter, page, block);
 }
 
@@ -145,11 +145,11 @@ void PagePainter::paintListMarker(QPainter *painter, const QTextBlock &block)
     number.draw(painter, QPointF(layout->position().x() + marker.numberX, top));
 }
 
-void PagePainter::paintFrame(QPainter *painter, int page, const QTextBlock &block)
+void PagePainter::paintParagraphFrame(QPainter *painter, int page, const QTextBlock &block)
 {
     const BlockMetrics metrics(block);
-    const bool tabLines = (metrics.frameStyle & FrameTabLines) && !metrics.tabs.isEmpty();
-    if (!metrics.hasFrame() && !tabLines)
+    const bool tabLines = (metrics.paragraphFrameStyle & FrameTabLines) && !metrics.tabs.isEmpty();
+    if (!metrics.hasParagraphFrame() && !tabLines)
         return;
     const QTextLayout *layout = block.layout();
     int top = -1;
@@ -168,15 +168,15 @@ void PagePainter::paintFrame(QPainter *painter, int page, const QTextBlock &bloc
     }
     if (top < 0)
         return;
-    const int width = std::max(1, metrics.frameLineWidth);
-    const int outset = metrics.frameDistance + width / 2;
+    const int width = std::max(1, metrics.paragraphFrameLineWidth);
+    const int outset = metrics.paragraphFrameDistance + width / 2;
     const qreal left = metrics.leftIndent - outset;
     const qreal right = m_layout.textWidth() - metrics.rightIndent + outset;
     // Joined frames run their sides through the gap between paragraphs.
     const int gapAbove = metrics.joinsPrevious ? BlockMetrics(block.previous()).spaceBelow + metrics.spaceAbove : 0;
     const qreal y0 = top - m_pageTop - (hasFirst ? (metrics.joinsPrevious ? gapAbove : outset) : 0);
     const qreal y1 = bottom - m_pageTop + (hasLast && !metrics.joinsNext ? outset : 0);
-    const bool doubled = metrics.frameStyle & FrameDoubleLines;
+    const bool doubled = metrics.paragraphFrameStyle & FrameDoubleLines;
 
     painter->save();
     painter->setPen(QPen(Qt::black, width, Qt::SolidLine, Qt::FlatCap));
@@ -185,13 +185,13 @@ void PagePainter::paintFrame(QPainter *painter, int page, const QTextBlock &bloc
         if (doubled)
             painter->drawLine(a + inward * 2 * width, b + inward * 2 * width);
     };
-    if (metrics.frameStyle & FrameLeft)
+    if (metrics.paragraphFrameStyle & FrameLeft)
         line({left, y0}, {left, y1}, {1, 0});
-    if (metrics.frameStyle & FrameRight)
+    if (metrics.paragraphFrameStyle & FrameRight)
         line({right, y0}, {right, y1}, {-1, 0});
-    if ((metrics.frameStyle & FrameTop) && hasFirst && !metrics.joinsPrevious)
+    if ((metrics.paragraphFrameStyle & FrameTop) && hasFirst && !metrics.joinsPrevious)
         line({left, y0}, {right, y0}, {0, 1});
-    if ((metrics.frameStyle & FrameBottom) && hasLast && !metrics.joinsNext)
+    if ((metrics.paragraphFrameStyle & FrameBottom) && hasLast && !metrics.joinsNext)
         line({left, y1}, {right, y1}, {0, -1});
     if (tabLines) {
         // Tab lines: a single vertical line at each tab stop inside the frame.

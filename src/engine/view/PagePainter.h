@@ -50,7 +50,7 @@ private:
     void paintCellBorders(QPainter *painter, const QRectF &rect, const QTextTableCellFormat &cell, int tableBorder);
     void paintBlockText(QPainter *painter, int page, const QTextBlock &block, bool wholeSelected = false);
     bool cellSelected(const QTextTable *table, int row, int column) const;
-    void paintFrame(QPainter *painter, int page, const QTextBlock &block);
+    void paintParagraphFrame(QPainter *painter, int page, const QTextBlock &block);
     void paintListMarker(QPainter *painter, const QTextBlock &block);
     void paintControlChars(QPainter *painter, int page, const QTextBlock &block);
 
