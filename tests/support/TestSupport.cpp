@@ -1,5 +1,8 @@
 #include "support/TestSupport.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -51,6 +54,15 @@ int firstTextDifference(const QString &a, const QString &b)
             return int(i);
     }
     return int(n);
+}
+
+QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return QString();
+    return path;
 }
 
 } // namespace tamapiko::test

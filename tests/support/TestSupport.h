@@ -3,6 +3,8 @@
 // Helpers shared by the test programs.
 
 #include <QString>
+
+class QTemporaryDir;
 #include <QtTest>
 
 namespace tamapiko::test {
@@ -22,6 +24,9 @@ QString sharedDir();
 // extraction: white space dropped, bullets made uniform, undecodable
 // characters as "?".
 QString normalisedCorpusText(const QString &text);
+
+// Writes `bytes` to `name` in `dir`; the file's path, or empty on failure.
+QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes);
 // The reference tool writes its own default bullet for each list level
 // instead of the file's glyph (changing the glyph in the file does not
 // change its output), so a one-character bullet label at the start of a line

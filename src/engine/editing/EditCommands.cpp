@@ -92,30 +92,21 @@ bool EditCommands::removeSelection(QTextCursor &cursor)
 
 void EditCommands::deleteBackward(QTextCursor &cursor, bool word)
 {
-    if (removeSelection(cursor))
-        return;
-    if (cursor.atStart())
-        return;
-    QTextCursor reach = cursor;
-    reach.movePosition(word ? QTextCursor::PreviousWord : QTextCursor::PreviousCharacter, QTextCursor::KeepAnchor);
-    // At a cell's edge or beside a table the key would take the table's
-    // structure with it: it does nothing there.
-    if (!withinOneCell(reach))
-        return;
-    m_tracker.beginEdit(cursor, UndoKindTracker::Deletion);
-    cursor.setPosition(reach.position(), QTextCursor::KeepAnchor);
-    cursor.removeSelectedText();
-    m_tracker.endEdit(cursor);
+    deleteTowards(cursor, word ? QTextCursor::PreviousWord : QTextCursor::PreviousCharacter);
 }
 
 void EditCommands::deleteForward(QTextCursor &cursor, bool word)
 {
+    deleteTowards(cursor, word ? QTextCursor::NextWord : QTextCursor::NextCharacter);
+}
+
+void EditCommands::deleteTowards(QTextCursor &cursor, QTextCursor::MoveOperation move)
+{
     if (removeSelection(cursor))
         return;
-    if (cursor.atEnd())
-        return;
     QTextCursor reach = cursor;
-    reach.movePosition(word ? QTextCursor::NextWord : QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+    if (!reach.movePosition(move, QTextCursor::KeepAnchor))
+        return; // at the document's start or end
     // At a cell's edge or beside a table the key would take the table's
     // structure with it: it does nothing there.
     if (!withinOneCell(reach))

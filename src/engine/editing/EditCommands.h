@@ -7,12 +7,12 @@
 // of Backspace or Delete, formatting is always a step of its own.
 
 #include <QString>
+#include <QTextCursor>
 
 #include <functional>
 
 class QTextBlockFormat;
 class QTextCharFormat;
-class QTextCursor;
 class QTextDocumentFragment;
 
 namespace tamapiko::engine {
@@ -57,6 +57,8 @@ public:
     void apply(QTextCursor &cursor, EditKind kind, const std::function<void(QTextCursor &)> &change);
 
 private:
+    void deleteTowards(QTextCursor &cursor, QTextCursor::MoveOperation move);
+
     UndoKindTracker &m_tracker;
 };
 

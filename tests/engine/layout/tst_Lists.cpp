@@ -4,6 +4,7 @@
 
 #include "engine/TTextEngine.h"
 #include "engine/layout/PageLayout.h"
+#include "support/TestSupport.h"
 #include "support/PdfProbe.h"
 
 #include <QPainter>
@@ -37,15 +38,6 @@ const char kListRtf[] =
     "\\pard plain\\par}";
 
 const QString kListText = QStringLiteral("1.alphaa)betab)gamma2.deltaa)epsilon\u2022bulletplain");
-
-QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
-{
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        return QString();
-    return path;
-}
 
 // The first page as PrintPage draws it into a PDF, read back as text.
 QString printedText(TTextEngine &engine, const QTemporaryDir &dir)
@@ -111,7 +103,7 @@ private slots:
     {
         QFETCH(int, savedAs);
         TTextEngine read;
-        QCOMPARE(read.LoadDocument(writeFile(m_dir, QStringLiteral("list.rtf"), kListRtf), 0, 5, 0), 0);
+        QCOMPARE(read.LoadDocument(tamapiko::test::writeFile(m_dir, QStringLiteral("list.rtf"), kListRtf), 0, 5, 0), 0);
         TTextEngine saved;
         TTextEngine *engine = &read;
         if (savedAs) {
@@ -144,7 +136,7 @@ private slots:
         engine.resize(800, 600);
         engine.show();
         QVERIFY(QTest::qWaitForWindowExposed(&engine));
-        QCOMPARE(engine.LoadDocument(writeFile(m_dir, QStringLiteral("edit.rtf"), kListRtf), 0, 5, 0), 0);
+        QCOMPARE(engine.LoadDocument(tamapiko::test::writeFile(m_dir, QStringLiteral("edit.rtf"), kListRtf), 0, 5, 0), 0);
         engine.setFocus();
 
         // A new paragraph after "delta" is the next item of its level.
@@ -173,7 +165,7 @@ private slots:
         const QByteArray html = "<html><body><ol><li>one</li><li>two<ol type=\"a\"><li>inner</li></ol></li>"
                                 "<li>three</li></ol><ul><li>dot</li></ul><p>after</p></body></html>";
         TTextEngine engine;
-        QCOMPARE(engine.LoadDocument(writeFile(m_dir, QStringLiteral("list.html"), html), 0, 4, 0), 0);
+        QCOMPARE(engine.LoadDocument(tamapiko::test::writeFile(m_dir, QStringLiteral("list.html"), html), 0, 4, 0), 0);
         QCOMPARE(printedText(engine, m_dir), QStringLiteral("1.one2.twoa.inner3.three\u2022dotafter"));
         // Each level indented by its own step, the number hanging before it.
         QCOMPARE(firstLineX(engine, QStringLiteral("one")), 360);

@@ -3,6 +3,7 @@
 #include "engine/layout/PageLayout.h"
 #include "engine/layout/PageTable.h"
 #include "engine/view/ViewGeometry.h"
+#include "support/TestSupport.h"
 #include "support/PdfProbe.h"
 
 #include <QImage>
@@ -356,15 +357,6 @@ const char kHeaderFooterRtf[] =
     "{\\field{\\*\\fldinst NUMPAGES}{\\fldrslt 9}}\\par}\n"
     "\\pard bodyone\\page bodytwo\\page bodythree\\page bodyfour\\par}";
 
-QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
-{
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        return QString();
-    return path;
-}
-
 // Every page as PrintPage draws it into a PDF, read back as text.
 QStringList printedTexts(TTextEngine &engine, const QString &pdf)
 {
@@ -420,7 +412,7 @@ void tst_PageLayout::headersAndFootersPrintOnTheirPages()
         QSKIP("poppler-utils (pdftotext) not installed");
     QTemporaryDir dir;
     TTextEngine read;
-    QCOMPARE(read.LoadDocument(writeFile(dir, QStringLiteral("in.rtf"), kHeaderFooterRtf), 0, 5, 0), 0);
+    QCOMPARE(read.LoadDocument(tamapiko::test::writeFile(dir, QStringLiteral("in.rtf"), kHeaderFooterRtf), 0, 5, 0), 0);
     TTextEngine saved;
     TTextEngine *engine = &read;
     if (savedAs) {
