@@ -624,7 +624,7 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
     case Action::Object:
         if (body && !objectRead && !shapeRead) {
             s.destination = Destination::Object;
-            objectRead.emplace();
+            objectRead = ObjectRead{};
         } else {
             s.destination = Destination::Skip;
         }

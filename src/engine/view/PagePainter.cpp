@@ -88,16 +88,22 @@ void PagePainter::paintBlockText(QPainter *painter, int page, const QTextBlock &
             }
         }
     }
-    // Only the lines laid out on this page, and nothing of a line on the page
-    // before: QTextLayout::draw() also draws the last line that ends above its
-    // clip, which would repeat the previous page's last line in the margin.
+    // Only the lines laid out on this page. QTextLayout::draw() also draws the
+    // last line that ends above its clip: clipped away on the screen, but its
+    // text would still be in a printed or exported page. So without a
+    // selection to show, each of this page's lines is drawn by itself.
     const QTextLayout *layout = block.layout();
     qreal bandTop = 1e12;
     qreal bandBottom = -1e12;
+    int firstLine = -1;
+    int lastLine = -1;
     for (int i = 0; i < layout->lineCount(); ++i) {
         const int top = m_layout.lineTop(block, i);
         if (m_layout.pageOfY(top) != page)
             continue;
+        if (firstLine < 0)
+            firstLine = i;
+        lastLine = i;
         const QTextLine line = layout->lineAt(i);
         bandTop = std::min<qreal>(bandTop, top - m_pageTop);
         bandBottom = std::max<qreal>(bandBottom, top - m_pageTop
@@ -118,7 +124,13 @@ void PagePainter::paintBlockText(QPainter *painter, int page, const QTextBlock &
     // The number first: it reads before the text (and so it is in a PDF).
     if (block.textList() && layout->lineCount() > 0 && m_layout.pageOfY(m_layout.lineTop(block, 0)) == page)
         paintListMarker(painter, block);
-    block.layout()->draw(painter, QPointF(0, -m_pageTop), selections, clip);
+    if (selections.isEmpty()) {
+        const QPointF origin = layout->position() - QPointF(0, m_pageTop);
+        for (int i = firstLine; i <= lastLine; ++i)
+            layout->lineAt(i).draw(painter, origin);
+    } else {
+        block.layout()->draw(painter, QPointF(0, -m_pageTop), selections, clip);
+    }
     painter->restore();
     if (m_options.controlChars)
         paintControlChars(painter, page, block);
