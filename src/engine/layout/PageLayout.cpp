@@ -142,6 +142,10 @@ int PageLayout::entryY(const FlowItem &item) const
 int PageLayout::lineTop(const QTextBlock &block, int lineIndex) const
 {
     const QTextLayout *layout = block.layout();
+    // A paragraph the stacking has not reached again since an edit has no
+    // lines yet: it stands at its top.
+    if (lineIndex < 0 || lineIndex >= layout->lineCount())
+        return int(layout->position().y());
     return int(layout->position().y() + layout->lineAt(lineIndex).y());
 }
 
