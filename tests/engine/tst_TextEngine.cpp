@@ -130,6 +130,7 @@ private slots:
     void clearingTheModelEmptiesTheLayout();
     void paragraphFramesTakeRoomAndDraw();
     void layoutQueriesAheadOfTheStackingAreSafe();
+    void aPictureInTheLineLeavesTheLineBeforeItAlone();
     void boldJapaneseTextIsDrawnBold();
 };
 
@@ -825,6 +826,39 @@ void tst_TextEngine::layoutQueriesAheadOfTheStackingAreSafe()
     QCOMPARE(layout->lineTop(last, 0), int(last.layout()->position().y()));
     QVERIFY(engine.CurrentPages() > 1);
     QVERIFY(layout->lineTop(last, 0) > layout->lineTop(document(engine)->firstBlock(), 0));
+}
+
+void tst_TextEngine::aPictureInTheLineLeavesTheLineBeforeItAlone()
+{
+    // A tall picture inserted as a character in the third line of a
+    // paragraph goes on that line; the second line keeps the height of its
+    // text, and its caret and text stand where a text line stands.
+    TTextEngine engine;
+    const QString sentence = QStringLiteral("吾輩は猫である。名前はまだ無い。どこで生れたかとんと見当がつかぬ。");
+    document(engine)->setPlainText(sentence.repeated(6));
+    PageLayout *layout = qobject_cast<PageLayout *>(document(engine)->documentLayout());
+    QTextBlock block = document(engine)->firstBlock();
+    const int lineStep = settledTop(layout, block, 1) - settledTop(layout, block, 0);
+    const int third = block.layout()->lineAt(2).textStart();
+
+    QTemporaryDir dir;
+    QImage picture(200, 200, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    const QString path = dir.filePath(QStringLiteral("tall.png"));
+    QVERIFY(picture.save(path));
+    QCOMPARE(engine.InsertObjectAsChar(0, path, third, 100, 100, 0, 1, 0), 0);
+
+    block = document(engine)->firstBlock();
+    const int top0 = settledTop(layout, block, 0);
+    const int top1 = settledTop(layout, block, 1);
+    const int top2 = settledTop(layout, block, 2);
+    QCOMPARE(block.text().at(block.layout()->lineAt(2).textStart()), QChar(QChar::ObjectReplacementCharacter));
+    QCOMPARE(top1 - top0, lineStep);
+    QCOMPARE(top2 - top1, lineStep);
+    QVERIFY(settledTop(layout, block, 3) - top2 > 2900);   // the picture's line: 200 px at 96 dpi
+    const QRectF caret = layout->caretRect(block.position() + block.layout()->lineAt(1).textStart() + 1);
+    QCOMPARE(int(caret.top()), top1);
+    QVERIFY(caret.height() < 2 * lineStep);
 }
 
 void tst_TextEngine::connectedFramesMakeOneBox()

@@ -95,7 +95,12 @@ void BlockMetrics::addParagraphFrameRoom()
 
 int BlockMetrics::lineAdvance(const QTextBlockFormat &format, const QTextLine &line)
 {
-    qreal height = line.height();
+    return lineAdvance(format, line.height());
+}
+
+int BlockMetrics::lineAdvance(const QTextBlockFormat &format, qreal lineHeight)
+{
+    qreal height = lineHeight;
     const qreal value = format.lineHeight();
     switch (format.lineHeightType()) {
     case QTextBlockFormat::ProportionalHeight:

@@ -53,6 +53,8 @@ struct BlockMetrics
 
     // The vertical room a line takes, line spacing applied.
     static int lineAdvance(const QTextBlockFormat &format, const QTextLine &line);
+    // The same for a line of the given natural height.
+    static int lineAdvance(const QTextBlockFormat &format, qreal lineHeight);
 };
 
 } // namespace tamapiko::engine

@@ -5,6 +5,7 @@
 #include "engine/ResourceImage.h"
 #include "engine/TablePlaceholder.h"
 #include "engine/layout/BlockMetrics.h"
+#include "engine/layout/BorrowedLineHeight.h"
 #include "engine/layout/InlinePictureSize.h"
 #include "engine/layout/ListNumbering.h"
 
@@ -146,13 +147,15 @@ int PageLayout::lineTop(const QTextBlock &block, int lineIndex) const
     // lines yet: it stands at its top.
     if (lineIndex < 0 || lineIndex >= layout->lineCount())
         return int(layout->position().y());
-    return int(layout->position().y() + layout->lineAt(lineIndex).y());
+    return int(layout->position().y() + layout->lineAt(lineIndex).y()
+               + borrowedLineHeight(block, lineIndex).ascent);
 }
 
 int PageLayout::lineAdvance(const QTextBlock &block, const QTextLine &line) const
 {
     const QTextBlockFormat format = block.blockFormat();
-    const int advance = BlockMetrics::lineAdvance(format, line);
+    const int advance = BlockMetrics::lineAdvance(
+        format, line.height() - borrowedLineHeight(block, line.lineNumber()).height);
     // A document with a line grid (common in Japanese documents) gives every
     // line of the body whole rows of it; an exact line height and text in
     // tables stay as they are, as in the programs that write such files.
@@ -353,7 +356,9 @@ void PageLayout::placeParagraph(const QTextBlock &block, StackState &state)
             const int page = pageOfY(y);
             if (y > pageTop(page) && y + advance > pageBottom(page))
                 y = pageTop(page + 1);
-            line.setPosition(QPointF(line.position().x(), y - entry));
+            // The text of a line stands at its own height, whatever Qt
+            // borrowed for it from a picture on the next line.
+            line.setPosition(QPointF(line.position().x(), y - entry - borrowedLineHeight(block, i).ascent));
             recordPage(pageOfY(y), block, i, state);
             lastTop = y;
             y += advance;
@@ -843,7 +848,8 @@ QRectF PageLayout::caretRectAt(const QTextBlock &block, int layoutIndex)
         line = layout->lineAt(layoutIndex <= 0 ? 0 : layout->lineCount() - 1);
     const qreal x = line.cursorToX(layoutIndex);
     const QPointF origin = layout->position();
-    return QRectF(origin.x() + x, origin.y() + line.y(), 0, line.height());
+    const BorrowedLineHeight borrowed = borrowedLineHeight(block, line.lineNumber());
+    return QRectF(origin.x() + x, origin.y() + line.y() + borrowed.ascent, 0, line.height() - borrowed.height);
 }
 
 int PageLayout::lineOnPage(int position)
