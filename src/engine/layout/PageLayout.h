@@ -20,6 +20,7 @@
 #include "engine/DocumentModel.h"
 #include "engine/layout/FloatingObjects.h"
 #include "engine/layout/PageTable.h"
+#include "engine/layout/TableLayout.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QHash>
@@ -34,26 +35,6 @@ class QTextTable;
 class QTextLine;
 
 namespace tamapiko::engine {
-
-// Geometry of one table as stacked: columns and rows in flow coordinates.
-struct TableGeometry
-{
-    int entryY = -1;                 // stacking position before the table
-    int exitY = 0;                   // stacking position after it
-    int left = 0;                    // x of the table's left edge
-    std::vector<int> columnX;        // columns + 1 edges, x
-    std::vector<int> rowTop;         // flow y of each row
-    std::vector<int> rowHeight;
-    int border = 0;                  // twips
-    int padding = 0;                 // twips
-
-    // Whether row r has any part in the flow band [top, bottom): a row taller
-    // than a page runs over several.
-    bool rowMeetsBand(size_t r, int top, int bottom) const
-    {
-        return rowTop[r] < bottom && rowTop[r] + rowHeight[r] > top;
-    }
-};
 
 // One top-level item of the flow: a paragraph of the root frame, or a whole
 // table (with everything nested inside it).
@@ -156,6 +137,8 @@ protected:
                           int posInDocument, const QTextFormat &format) override;
 
 private:
+    friend class TableLayout;   // breaks the lines of the cells it places
+
     struct StackState
     {
         int y = 0;                   // flow y where the next item goes
