@@ -220,6 +220,21 @@ int PageNotes::placeEndnotes(int top)
     return lastPage;
 }
 
+QString PageNotes::textOnPage(int page) const
+{
+    QString text;
+    for (const bool endnotes : {false, true}) {
+        for (const Note &note : m_notes) {
+            if (note.endnote != endnotes)
+                continue;
+            const bool here = endnotes ? m_pages.pageOfY(note.flowTop) == page : note.page == page;
+            if (here && note.layout)
+                text += note.layout->text();
+        }
+    }
+    return text;
+}
+
 void PageNotes::paintNote(QPainter *painter, const Note &note, QPointF origin) const
 {
     if (note.layout)

@@ -80,6 +80,10 @@ public:
     bool endnotesChanged() const { return m_endnotesChanged; }
     int endnotesTop() const { return m_endnotesTop; }
 
+    // The notes a page shows, as a reader reads them: each note's mark and
+    // text, footnotes first.
+    QString textOnPage(int page) const;
+
     // Paints a page's notes: the footnote area `area` (twips from the
     // sheet's corner, as the page table keeps it) and the endnotes on the
     // page, whose body's top-left corner is `bodyOrigin`.
