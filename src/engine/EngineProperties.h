@@ -37,6 +37,8 @@ enum EngineProperty : int {
     ParagraphTabLeaders,          // QVariantList of int (word::TabLeader), one per tab position; absent when none has one
     ParagraphBeforeLeadingTable,  // bool: the empty paragraph a document needs before a table that opens it
                                   // (see TablePlaceholder.h): no room on the page, never written
+    ParagraphKeepTogether,        // bool: all lines of the paragraph on one page
+    ParagraphWidowControlOff,     // bool: a first or last line may stand alone on a page (absent: it may not)
 
     // Character and preserved-data extras: 0x100300..
     PreservedFilterData = QTextFormat::UserProperty + 0x100300, // QByteArray a filter keeps to write back

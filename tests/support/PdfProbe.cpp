@@ -4,6 +4,7 @@
 #include "engine/TTextEngine.h"
 #include "engine/layout/HeaderFooterLayout.h"
 #include "engine/layout/ListNumbering.h"
+#include "engine/layout/PageLayout.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -108,10 +109,12 @@ QStringList enginePageTexts(TTextEngine *engine)
         }
         return result;
     };
+    // Notes stand below the body.
+    const auto *layout = qobject_cast<tamapiko::engine::PageLayout *>(engine->document()->documentLayout());
     QStringList result;
     for (int page = 0; page < pages; ++page)
         result << story(HeaderFooterKind::Header, page) + body(starts[page], starts[page + 1])
-                + story(HeaderFooterKind::Footer, page);
+                + layout->notes().textOnPage(page) + story(HeaderFooterKind::Footer, page);
     return result;
 }
 

@@ -48,13 +48,14 @@ enum class Action : quint16 {
     Pard, AlignLeft, AlignRight, AlignCenter, AlignJustify, LeftIndent, RightIndent, FirstIndent,
     SpaceBefore, SpaceAfter, LineSpacing, LineMultiple, TabPosition, TabRight, TabCenter,
     TabDecimal, TabLeaderDot, TabLeaderMiddleDot, TabLeaderHyphen, TabLeaderUnderline, TabLeaderHeavy, KeepNext, PageBreakBefore,
+    KeepTogether, WidowControl, NoWidowControl, DocumentWidowControl,
     ParagraphStyle, InTable, TableDepth,
     BorderTop, BorderBottom, BorderLeft, BorderRight, BorderBar, BorderBox, BorderBetween,
     BorderSingle, BorderDouble, BorderNone, BorderWidth, BorderSpace, BorderColor,
     OtherBorder, OtherStyle,
 
     // Breaks and special characters
-    Paragraph, Section, Page, Character, FootnoteNumber, PageNumber,
+    Paragraph, Section, Page, Character, FootnoteNumber, PageNumber, NoteIsEndnote,
     ListNumber, ListLevelNumber,
 
     // Tables

@@ -8,6 +8,7 @@
 #include "engine/formats/RtfTokenizer.h"
 #include "engine/formats/word/DocumentBuilder.h"
 #include "engine/formats/word/WordFormats.h"
+#include "engine/layout/ListNumbering.h"
 
 #include <QColor>
 #include <QDir>
@@ -105,6 +106,7 @@ struct ParaState : word::ParagraphProperties
     QTextOption::TabType pendingTabType = QTextOption::LeftTab;
     word::TabLeader pendingTabLeader = word::TabLeader::None;
     bool inTable = false;
+    bool widowControlSet = false; // \\widctlpar or \\nowidctlpar: the document's default does not apply
     bool operator==(const ParaState &) const = default;
 };
 
@@ -115,6 +117,7 @@ struct GroupState
     int unicodeSkip = 1;
     bool fieldGroup = false;  // the group of a \field
     bool storyGroup = false;  // the group of a header or footer
+    bool noteGroup = false;   // the group of a footnote or endnote
     bool includeField = false; // the group of an INCLUDEPICTURE field
     CharState chr;
     ParaState para;
@@ -174,6 +177,7 @@ public:
     std::vector<Story> stories;
     word::HeaderFooterProperties headerFooter;
     int defaultTab = 720; // RTF's own when the file does not say
+    bool documentWidowControl = false; // \\widowctrl: RTF's default is off
     int linePitch = 0;
     bool lineGrid = false;
 
@@ -228,6 +232,8 @@ private:
     void finishLevelText();
     word::ParagraphProperties withList(const ParaState &para) const;
     void finishStory();
+    void startNote();
+    void finishNote();
     void finishFontEntry();
     int fontEntryCodePage() const;
     void finishStyleEntry(const GroupState &entry);
@@ -238,6 +244,13 @@ private:
     void forgetFormats();
     QColor color(int index) const;
     CharState defaultCharState() const;
+    // What \\pard leaves: RTF's defaults, widow control as the document says.
+    ParaState defaultParaState() const
+    {
+        ParaState para;
+        para.widowControl = documentWidowControl;
+        return para;
+    }
     void applyStyle(const StyleDef &style);
 
     std::vector<GroupState> stack;
@@ -325,6 +338,19 @@ private:
     QStringList links;
     int pendingFrameStyle = -1;
     int footnoteCount = 0;
+    int endnoteCount = 0;
+    // The note being read: its text goes into a document of its own, and
+    // becomes the property of its reference mark when its group ends.
+    struct NoteRead
+    {
+        std::unique_ptr<QTextDocument> document;
+        std::optional<word::DocumentBuilder> builder;
+        word::DocumentBuilder *outer = nullptr;
+        bool endnote = false;
+    };
+    std::optional<NoteRead> note;
+    int noteMarkEnd = -1;     // where the last \\chftn mark ends, and its length
+    int noteMarkLength = 0;
     std::optional<ParaState> documentEndPara;
 };
 
@@ -374,6 +400,7 @@ bool RtfReader::Private::read(QByteArrayView data, QString *error)
 
     stack.reserve(64);
     stack.push_back(GroupState{});
+    stack.back().para = defaultParaState();
     state().chr = defaultCharState();
 
     Tokenizer tokenizer(data.sliced(start));
@@ -425,6 +452,7 @@ void RtfReader::Private::groupStart()
         // A group inside a field or a header is not that field or header.
         stack.back().fieldGroup = false;
         stack.back().storyGroup = false;
+        stack.back().noteGroup = false;
         stack.back().includeField = false;
     }
     else if (depth == kMaxStateDepth)
@@ -465,6 +493,8 @@ void RtfReader::Private::groupEnd()
     }
     if (stack.back().storyGroup)
         finishStory();
+    if (stack.back().noteGroup)
+        finishNote();
     // A linked picture whose field gave no picture of its own.
     if (stack.back().includeField) {
         if (!includePictureShown && !includePicturePath.isEmpty()) {
@@ -573,11 +603,20 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
     case Action::StyleSheet:
         s.destination = Destination::StyleSheet;
         s.chr = defaultCharState();
-        s.para = ParaState();
+        s.para = defaultParaState();
         break;
     case Action::Skip:
-    case Action::Footnote:
         s.destination = Destination::Skip;
+        break;
+    case Action::Footnote:
+        if (body && !note)
+            startNote();
+        else
+            s.destination = Destination::Skip;
+        break;
+    case Action::NoteIsEndnote:
+        if (note && s.noteGroup)
+            note->endnote = true;
         break;
     case Action::Shape:
         if (body && !shapeRead) {
@@ -866,7 +905,7 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
 
     // Paragraph formatting
     case Action::Pard:
-        para = ParaState();
+        para = defaultParaState();
         borderTargetKind = BorderTarget::None;
         break;
     case Action::AlignLeft: para.alignment = word::Alignment::Left; break;
@@ -896,6 +935,18 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
         break;
     case Action::KeepNext: para.keepNext = on; break;
     case Action::PageBreakBefore: para.pageBreakBefore = on; break;
+    case Action::KeepTogether: para.keepTogether = on; break;
+    case Action::WidowControl:
+    case Action::NoWidowControl:
+        para.widowControl = word.action == Action::WidowControl;
+        para.widowControlSet = true;
+        break;
+    case Action::DocumentWidowControl:
+        // Paragraphs that say nothing of their own follow the document.
+        documentWidowControl = true;
+        if (!para.widowControlSet)
+            para.widowControl = true;
+        break;
     case Action::ParagraphStyle:
         if (dest == Destination::StyleSheet) {
             styleNumber = p;
@@ -939,8 +990,15 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
     case Action::Page: if (body) pageBreak(); break;
     case Action::Character: if (body) appendChars(QString(QChar(word.character))); break;
     case Action::FootnoteNumber:
-        if (body)
-            appendChars(QString::number(++footnoteCount));
+        // In the note itself the number is the note's own: the layout shows it.
+        if (body && !note) {
+            flushText();
+            const QString number = QString::number(++footnoteCount);
+            appendChars(number);
+            flushText();
+            noteMarkEnd = builder->position();
+            noteMarkLength = int(number.size());
+        }
         break;
     case Action::PageNumber:
         if (body) {
@@ -1355,9 +1413,16 @@ void RtfReader::Private::applyStyle(const StyleDef &style)
     TPK_KEEP(alignment); TPK_KEEP(leftIndent); TPK_KEEP(rightIndent); TPK_KEEP(firstIndent);
     TPK_KEEP(spaceBefore); TPK_KEEP(spaceAfter); TPK_KEEP(lineSpacing); TPK_KEEP(lineMultiple);
     TPK_KEEP(tabs); TPK_KEEP(keepNext); TPK_KEEP(pageBreakBefore); TPK_KEEP(frameStyle);
+    TPK_KEEP(keepTogether);
     for (int side = Top; side < SideCount; ++side)
         TPK_KEEP(borders[side]);
 #undef TPK_KEEP
+    if (own.widowControlSet) {
+        s.para.widowControl = own.widowControl;
+        s.para.widowControlSet = true;
+    } else if (!style.para.widowControlSet) {
+        s.para.widowControl = documentWidowControl;
+    }
     s.para.inTable = own.inTable;
     const int link = s.chr.link;
     s.chr = style.chr;
@@ -1663,7 +1728,7 @@ void RtfReader::Private::startStory(int slot)
     flushText();
     GroupState &s = state();
     s.storyGroup = true;
-    s.para = ParaState();
+    s.para = defaultParaState();
     s.chr = defaultCharState();
     auto document = std::make_unique<QTextDocument>();
     document->setDefaultFont(bodyBuilder.document()->defaultFont());
@@ -1677,6 +1742,57 @@ void RtfReader::Private::startStory(int slot)
         return int(story.kind) == kind && int(story.pages) == pages;
     });
     stories.push_back(Story{HeaderFooterKind(kind), HeaderFooterPages(pages), std::move(document)});
+}
+
+void RtfReader::Private::startNote()
+{
+    flushText();
+    GroupState &s = state();
+    s.noteGroup = true;
+    s.para = defaultParaState();
+    s.chr = defaultCharState();
+    NoteRead &read = note.emplace();
+    read.document = std::make_unique<QTextDocument>();
+    read.document->setUndoRedoEnabled(false);
+    read.builder.emplace(QTextCursor(read.document.get()), Mode::Load);
+    read.outer = builder;
+    builder = &*read.builder;
+}
+
+void RtfReader::Private::finishNote()
+{
+    flushText();
+    builder->finish(state().para);
+    QStringList paragraphs;
+    for (QTextBlock block = note->document->begin(); block.isValid(); block = block.next())
+        paragraphs << block.text();
+    const QString text = paragraphs.join(QChar::ParagraphSeparator).trimmed();
+    const bool endnote = note->endnote;
+    builder = note->outer;
+    note.reset();
+
+    // The mark is the number \\chftn put just before the note, else the
+    // character before it; a note with neither gets a mark of its own.
+    int to = builder->position();
+    int from = to;
+    QString mark;
+    if (noteMarkEnd == to) {
+        from = to - noteMarkLength;
+        if (endnote) {
+            --footnoteCount;
+            mark = ListNumbering::numberText(++endnoteCount, QTextListFormat::ListLowerRoman);
+        }
+    } else if (builder->blockHasContent()) {
+        from = to - 1;
+    } else {
+        appendChars(QStringLiteral("*"));
+        flushText();
+        to = builder->position();
+        from = to - 1;
+    }
+    noteMarkEnd = -1;
+    if (!text.isEmpty() && from < to)
+        builder->markNote(from, to, text, endnote, mark);
 }
 
 void RtfReader::Private::finishStory()

@@ -18,6 +18,7 @@
 #include <QPixmap>
 #include <QStringEncoder>
 #include <QTextBlock>
+#include <QRegularExpression>
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QTextTable>
@@ -321,6 +322,8 @@ public:
     void endParagraph(ParagraphEnd end, const word::CharacterProperties &mark) override;
 
 private:
+    // A note's reference mark and the note after it.
+    void writeNote(const QString &mark, const word::CharacterProperties &chr);
     // The picture's \pict group.
     void writePict(const QTextImageFormat &format);
     // The picture in the line, or as a shape at its place.
@@ -489,6 +492,7 @@ void RtfWriter::Private::writeHeader()
     if (page.width > page.height)
         out.word(Action::Landscape);
     out.word(controlWordName(Action::DefaultTab), walker.defaultTabStop());
+    out.word(Action::DocumentWidowControl); // paragraphs without it say \\nowidctlpar
     if (const int pitch = walker.linePitch(); pitch > 0) {
         out.word(controlWordName(Action::LineGridPitch), pitch);
         out.word(Action::LineGridOn);
@@ -733,6 +737,10 @@ void RtfWriter::Private::beginParagraph(const word::ParagraphProperties &para, b
     }
     if (para.keepNext)
         out.word(Action::KeepNext);
+    if (para.keepTogether)
+        out.word(Action::KeepTogether);
+    if (!para.widowControl)
+        out.word(Action::NoWidowControl);
     if (para.pageBreakBefore)
         out.word(Action::PageBreakBefore);
 
@@ -852,8 +860,42 @@ void RtfWriter::Private::text(const QString &text, const word::CharacterProperti
         out.text(text);
         out.close();
         out.close();
+    } else if (!chr.note.isEmpty()) {
+        writeNote(text, chr);
     } else {
         out.text(text);
+    }
+    out.close();
+}
+
+void RtfWriter::Private::writeNote(const QString &mark, const word::CharacterProperties &chr)
+{
+    // A number is the note's own: readers count it again (\\chftn); any
+    // other mark is written as it is.
+    static const QRegularExpression counted(QStringLiteral("^([0-9]+|[ivxlcdm]+)$"));
+    const bool numbered = counted.match(mark).hasMatch();
+    if (numbered)
+        out.word(Action::FootnoteNumber);
+    else
+        out.text(mark);
+    out.open();
+    out.word(Action::Footnote);
+    if (chr.endnote)
+        out.word(Action::NoteIsEndnote);
+    out.word(Action::Pard);
+    out.word(Action::Plain);
+    out.open();
+    out.word(Action::Superscript);
+    if (numbered)
+        out.word(Action::FootnoteNumber);
+    else
+        out.text(mark);
+    out.close();
+    const QStringList paragraphs = chr.note.split(QChar::ParagraphSeparator);
+    for (qsizetype i = 0; i < paragraphs.size(); ++i) {
+        if (i > 0)
+            out.word(Action::Paragraph);
+        out.text(QString(u' ' + paragraphs[i]));
     }
     out.close();
 }

@@ -339,8 +339,17 @@ void PageLayout::placeParagraph(const QTextBlock &block, StackState &state)
         y += joined.spaceAbove;   // space above is dropped at the top of a page
     if (!m_pages.isPageTop(y) && format.boolProperty(ParagraphKeepWithNext))
         y = keptWithNext(block, y);
+    if (!m_pages.isPageTop(y) && format.boolProperty(ParagraphKeepTogether)) {
+        // All lines on one page: the paragraph starts a page when it does
+        // not fit below y but fits on a page of its own.
+        const int need = linesHeight(block, layout->lineCount());
+        const int page = pageOfY(y);
+        if (y + need > pageBottom(page) && need <= pageBottom(page + 1) - pageTop(page + 1))
+            y = pageTop(page + 1);
+    }
 
     int lastTop = y;
+    const std::vector<PageNotes::Mark> marks = m_notes.marksIn(block);
     m_floating.placeAnchors(block, y);
     if (m_floating.shapesParagraph(block, y)) {
         y = m_floating.placeLinesAround(
@@ -350,22 +359,31 @@ void PageLayout::placeParagraph(const QTextBlock &block, StackState &state)
                 lastTop = top;
             });
     } else {
+        std::vector<int> lineNotes;
+        for (const PageNotes::Mark &mark : marks) {
+            if (mark.endnote)
+                continue;
+            lineNotes.resize(layout->lineCount());
+            const QTextLine line = layout->lineForTextPosition(mark.position - block.position());
+            lineNotes[line.isValid() ? line.lineNumber() : 0] += mark.height;
+        }
+        const std::vector<int> tops = lineTops(block, y, lineNotes);
         for (int i = 0; i < layout->lineCount(); ++i) {
             QTextLine line = layout->lineAt(i);
-            const int advance = lineAdvance(block, line);
-            const int page = pageOfY(y);
-            if (y > pageTop(page) && y + advance > pageBottom(page))
-                y = pageTop(page + 1);
             // The text of a line stands at its own height, whatever Qt
             // borrowed for it from a picture on the next line.
-            line.setPosition(QPointF(line.position().x(), y - entry - borrowedLineHeight(block, i).ascent));
-            recordPage(pageOfY(y), block, i, state);
-            lastTop = y;
-            y += advance;
+            line.setPosition(QPointF(line.position().x(), tops[i] - entry - borrowedLineHeight(block, i).ascent));
+            recordPage(pageOfY(tops[i]), block, i, state);
+            lastTop = tops[i];
+            y = tops[i] + lineAdvance(block, line);
         }
     }
     if (layout->lineCount() == 0)
         recordPage(pageOfY(y), block, 0, state);
+    for (const PageNotes::Mark &mark : marks) {
+        const QTextLine line = layout->lineForTextPosition(mark.position - block.position());
+        m_notes.place(mark.position, pageOfY(lineTop(block, line.isValid() ? line.lineNumber() : 0)));
+    }
     const int pageEnd = pageBottom(pageOfY(lastTop));
     y = std::min(y + joined.spaceBelow, pageEnd);
     if (metrics.breakAfter)
@@ -373,22 +391,121 @@ void PageLayout::placeParagraph(const QTextBlock &block, StackState &state)
     state.y = y;
 }
 
-int PageLayout::keptWithNext(const QTextBlock &block, int y) const
+namespace {
+
+// Where a paragraph breaks to the next page when its line `wanted` does not
+// fit and widow and orphan control is on: the first line of the new page,
+// so that neither the paragraph's first line stays alone at the foot of a
+// page nor its last line alone at the top of the next. `first` is the
+// paragraph's first line on this page; 0 means the whole paragraph moves
+// (allowed only when `mayMoveWhole`). Gives `wanted` when nothing helps.
+int widowSafeBreak(int first, int wanted, int lineCount, bool mayMoveWhole)
 {
-    // The paragraph and the first line of the next one must share a page:
-    // when they do not fit below y but do on a fresh page, both go there.
-    // The next paragraph is not broken yet; its first line is reckoned from
-    // its font, which is what decides whether a line fits.
-    const QTextBlock next = block.next();
-    if (!next.isValid() || itemAt(next).table)
-        return y;
-    const QTextBlockFormat format = block.blockFormat();
-    int need = 0;
+    for (int k = wanted; k > first; --k) {
+        const bool orphanSafe = first > 0 || k >= 2;
+        const bool widowSafe = lineCount - k >= 2;
+        if (orphanSafe && widowSafe)
+            return k;
+    }
+    return first == 0 && mayMoveWhole ? 0 : wanted;
+}
+
+} // namespace
+
+std::vector<int> PageLayout::lineTops(const QTextBlock &block, int y, const std::vector<int> &lineNotes) const
+{
     const QTextLayout *layout = block.layout();
-    for (int i = 0; i < layout->lineCount(); ++i)
-        need += lineAdvance(block, layout->lineAt(i));
-    need += BlockMetrics(block).spaceBelow + BlockMetrics(next).spaceAbove;
-    need += qCeil(QFontMetricsF(next.charFormat().font(), layoutDevice()).height());
+    const int count = layout->lineCount();
+    const bool widowControl = !block.blockFormat().boolProperty(ParagraphWidowControlOff);
+    std::vector<int> tops(count);
+    int first = 0;       // the paragraph's first line on the page being filled
+    int ownNotes = 0;    // footnotes of this paragraph's lines already on that page
+    auto notesOf = [&](int line) { return lineNotes.empty() ? 0 : lineNotes[line]; };
+    // The foot of a page that its footnotes take, with those of `line`.
+    auto footRoom = [&](int page, int line) {
+        if (m_notes.isEmpty())
+            return 0;
+        return PageNotes::areaFor(m_notes.footnotesHeight(page, block.position()) + ownNotes + notesOf(line));
+    };
+    for (int i = 0; i < count;) {
+        int page = pageOfY(y);
+        // Line i either does not fit on the page, or the line before filled
+        // it exactly: either way the paragraph breaks before line i.
+        const bool filled = i > first && page > pageOfY(tops[i - 1]);
+        if (filled)
+            page = pageOfY(tops[i - 1]);
+        if (filled
+            || (y > pageTop(page)
+                && y + lineAdvance(block, layout->lineAt(i)) + footRoom(page, i) > pageBottom(page))) {
+            if (widowControl)
+                i = widowSafeBreak(first, i, count, first == 0 && tops[0] > pageTop(page));
+            y = pageTop(page + 1);
+            first = i;
+            ownNotes = 0;
+        }
+        tops[i] = y;
+        y += lineAdvance(block, layout->lineAt(i));
+        ownNotes += notesOf(i);
+        ++i;
+    }
+    return tops;
+}
+
+void PageLayout::placeEndnotes(int y)
+{
+    const int lastPage = m_notes.placeEndnotes(y);
+    const int count = std::max(m_bodyPageCount, lastPage + 1);
+    const QTextBlock last = document()->lastBlock();
+    for (int page = m_bodyPageCount; page < count; ++page)
+        m_pages.openPage(page, last, std::max(0, last.layout()->lineCount() - 1));
+    m_pages.setCount(count);
+}
+
+int PageLayout::linesHeight(const QTextBlock &block, int lines) const
+{
+    const QTextLayout *layout = block.layout();
+    int height = 0;
+    for (int i = 0; i < std::min(lines, layout->lineCount()); ++i)
+        height += lineAdvance(block, layout->lineAt(i));
+    return height;
+}
+
+int PageLayout::keptWithNext(const QTextBlock &block, int y)
+{
+    // The paragraph and the start of the next one must share a page, and
+    // so must every paragraph of a chain kept with its next: when they do
+    // not fit below y but do on a fresh page, they all go there. The
+    // paragraphs ahead are broken into lines now (and placed later).
+    int need = linesHeight(block, block.layout()->lineCount());
+    QTextBlock current = block;
+    for (int chained = 0;; ++chained) {
+        const QTextBlock next = current.next();
+        if (!next.isValid() || itemAt(next).table || chained > 64)
+            return y;
+        const BlockMetrics nextMetrics(next);
+        if (nextMetrics.breakBefore)
+            return y;   // it starts a page anyway
+        if (next.layout()->lineCount() == 0) {
+            breakBlock(next, textWidth());
+            next.layout()->setPosition(QPointF(0, NotPlacedY));
+        }
+        need += BlockMetrics(current).spaceBelow + nextMetrics.spaceAbove;
+        const QTextBlockFormat nextFormat = next.blockFormat();
+        const int lines = next.layout()->lineCount();
+        if (nextFormat.boolProperty(ParagraphKeepWithNext)) {
+            need += linesHeight(next, lines);
+            current = next;
+            continue;
+        }
+        // The lines of the next paragraph that cannot be parted from its first.
+        int leading = 1;
+        if (nextFormat.boolProperty(ParagraphKeepTogether))
+            leading = lines;
+        else if (!nextFormat.boolProperty(ParagraphWidowControlOff))
+            leading = lines <= 3 ? lines : 2;
+        need += linesHeight(next, leading);
+        break;
+    }
     const int page = pageOfY(y);
     if (y + need > pageBottom(page) && need <= pageBottom(page + 1) - pageTop(page + 1))
         return pageTop(page + 1);
@@ -573,11 +690,28 @@ void PageLayout::stack(int untilPosition, int untilPage, qint64 budgetMs)
     StackState state = stateBefore(item);
     if (!m_floating.isEmpty())
         m_floating.prune();
+    const int width = textWidth();
+    m_notes.setWidth(width);
+    if (!m_notes.isEmpty())
+        m_notes.prune();
     int floatingRestarts = 0;
     int floatingReach = INT_MIN;   // nothing settles above the end of a page whose objects changed
-    const int firstChangedPage = std::max(0, state.lastPage);
+    int firstChangedPage = std::max(0, state.lastPage);
+    int reachedPage = state.lastPage;
+    // Pages whose footnotes changed: their lines below the change are
+    // stacked again, and their note areas set anew.
+    int notesFrom = INT_MAX;
+    int notesTo = INT_MIN;
+    auto takeNoteChanges = [&] {
+        const auto [first, last] = m_notes.takeChangedPages();
+        if (first > last)
+            return;
+        notesFrom = std::min(notesFrom, first);
+        notesTo = std::max(notesTo, last);
+        floatingReach = std::max(floatingReach, pageBottom(last));
+    };
+    takeNoteChanges();
     const int pagesBefore = m_pages.count();
-    const int width = textWidth();
     bool paused = false;
 
     while (item.isValid()) {
@@ -596,6 +730,8 @@ void PageLayout::stack(int untilPosition, int untilPage, qint64 budgetMs)
                 breakBlock(item.block, width);
             placeParagraph(item.block, state);
         }
+        reachedPage = std::max(reachedPage, state.lastPage);
+        takeNoteChanges();
         // An object that appeared, moved or went on a page stacked already
         // changes the room of the lines above its anchor: stack that page
         // again (a few times at most, should objects push their anchors
@@ -629,15 +765,27 @@ void PageLayout::stack(int untilPosition, int untilPage, qint64 budgetMs)
     if (!paused) {
         if (state.lastPage != INT_MAX) {
             // Reached the end of the document.
-            m_pages.setCount(std::max(1, state.lastPage + 1));
+            m_bodyPageCount = std::max(1, state.lastPage + 1);
+            m_pages.setCount(m_bodyPageCount);
             if (state.lastPage < 0)
                 m_pages.openPage(0, document()->begin(), 0);
+            placeEndnotes(state.y);
+        } else if (m_notes.endnotesChanged()) {
+            placeEndnotes(m_notes.endnotesTop());
         }
         m_resumePosition = -1;
     } else {
         // Slices follow each other; after an edit the rest waits a moment,
         // so that the edit's repaint and the next keystroke come first.
         scheduleBackground(m_inSlice ? 0 : BackgroundAfterEditMs);
+    }
+    if (notesFrom <= notesTo || !m_notes.isEmpty()) {
+        const int limit = paused ? m_resumePosition : INT_MAX;
+        const int from = std::min(firstChangedPage, notesFrom);
+        const int to = std::min(std::max(reachedPage, notesTo), m_pages.count() - 1);
+        for (int page = std::max(0, from); page <= to; ++page)
+            m_pages.setNotesHeight(page, PageNotes::areaFor(m_notes.footnotesHeight(page, limit)));
+        firstChangedPage = std::min(firstChangedPage, std::max(0, from));
     }
     m_inStack = false;
 

@@ -19,6 +19,7 @@
 
 #include "engine/DocumentModel.h"
 #include "engine/layout/FloatingObjects.h"
+#include "engine/layout/PageNotes.h"
 #include "engine/layout/PageTable.h"
 #include "engine/layout/TableLayout.h"
 
@@ -28,6 +29,7 @@
 #include <QTextBlock>
 #include <QTimer>
 
+#include <climits>
 #include <functional>
 #include <vector>
 
@@ -61,6 +63,8 @@ public:
     const PageTable &pages() const { return m_pages; }
     // Pictures and objects at a fixed place, as stacked.
     const FloatingObjects &floatingObjects() const { return m_floating; }
+    // Footnotes and endnotes, as stacked.
+    const PageNotes &notes() const { return m_notes; }
     int textWidth() const;           // twips, never below a usable minimum
     int textHeight() const;          // of the first page
 
@@ -165,7 +169,19 @@ private:
     void placeParagraph(const QTextBlock &block, StackState &state);
     void placeTable(QTextTable *table, StackState &state);
     // Where a keep-with-next paragraph starts that would start at y.
-    int keptWithNext(const QTextBlock &block, int y) const;
+    int keptWithNext(const QTextBlock &block, int y);
+    // The flow y of each line of a paragraph whose first line would go to
+    // y: lines that cross a page end (or the page's footnotes) move on, with
+    // widow and orphan control. `lineNotes`: the footnotes' height each line
+    // brings to its page (empty: none).
+    std::vector<int> lineTops(const QTextBlock &block, int y, const std::vector<int> &lineNotes) const;
+    // Endnotes after the last line at flow y; the pages they need are added.
+    void placeEndnotes(int y);
+    // The room the first `lines` lines of a paragraph take.
+    int linesHeight(const QTextBlock &block, int lines) const;
+    // Where a paragraph broken ahead of its turn says it is not placed yet,
+    // so that it is never taken for one that kept its place.
+    static constexpr int NotPlacedY = INT_MIN / 2;
     void recordPage(int page, const QTextBlock &block, int line, StackState &state);
     // The flow y where the next page after the one holding y starts.
     int nextPageTop(int flowY) const { return pageTop(pageOfY(flowY) + 1); }
@@ -175,6 +191,8 @@ private:
     PageSetup m_page;
     PageTable m_pages;
     FloatingObjects m_floating{document(), m_pages};
+    PageNotes m_notes{document(), m_pages};
+    int m_bodyPageCount = 0;                      // pages before any holding only endnotes
     QHash<QTextTable *, TableGeometry> m_tables;
     int m_resumePosition = 0;                     // -1 when all is stacked
     int m_mustReach = 0;                          // stack at least this far

@@ -128,4 +128,13 @@ void PageTable::extendPage(int index, const QTextBlock &block, int line)
     frame.lastLine = line;
 }
 
+void PageTable::setNotesHeight(int index, int height)
+{
+    extendTo(index);
+    PageFrame &frame = m_frames[index];
+    height = std::clamp(height, 0, frame.body.height());
+    frame.notes = height > 0 ? QRect(frame.body.left(), frame.body.bottom() + 1 - height, frame.body.width(), height)
+                             : QRect();
+}
+
 } // namespace tamapiko::engine

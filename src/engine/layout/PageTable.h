@@ -85,6 +85,8 @@ public:
     // opened becomes its first, every later one its last.
     void openPage(int index, const QTextBlock &block, int line);
     void extendPage(int index, const QTextBlock &block, int line);
+    // The foot of a page's body its footnotes take (0: none).
+    void setNotesHeight(int index, int height);
 
 private:
     void extendTo(int index) const;

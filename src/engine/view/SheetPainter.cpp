@@ -36,8 +36,12 @@ void SheetPainter::paintSheet(QPainter *painter, int page, QPointF origin, qreal
     painter->translate(frame.body.topLeft());
     m_pagePainter.paintPage(painter, page);
     painter->restore();
+    // Painting the body finished the layout of the page: its frame may
+    // have moved in the page table meanwhile.
+    const PageFrame &laidOut = m_layout.pages().page(page);
+    m_layout.notes().paintPage(painter, page, laidOut.notes, laidOut.body.topLeft());
     m_layout.floatingObjects().paintPage(painter, page);
-    paintStory(painter, page, frame, HeaderFooterKind::Footer);
+    paintStory(painter, page, laidOut, HeaderFooterKind::Footer);
     painter->restore();
 }
 

@@ -94,6 +94,10 @@ private slots:
     void tableCellTextKeepsItsColour();
     void aRowTallerThanAPageBreaksBetweenItsLines();
     void aParagraphKeptWithTheNextGoesWithItToTheNextPage();
+    void paginationRulesOfRtfParagraphs_data();
+    void paginationRulesOfRtfParagraphs();
+    void notesStandAtTheFootOfTheirPageAndAtTheEnd_data();
+    void notesStandAtTheFootOfTheirPageAndAtTheEnd();
     void headersAndFootersPrintOnTheirPages_data();
     void headersAndFootersPrintOnTheirPages();
     void doubleClickingTheHeaderBandEditsIt();
@@ -344,6 +348,95 @@ void tst_PageLayout::aParagraphKeptWithTheNextGoesWithItToTheNextPage()
 
 namespace {
 
+// A page of twelve 12-point lines; paragraphs of numbered lines ("A0",
+// "A1"...) held together by manual line breaks.
+QByteArray twelveLinePages(const char *documentWords, const QList<std::tuple<char, int, const char *>> &paragraphs)
+{
+    QByteArray rtf = QByteArray("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Liberation Serif;}}") + documentWords
+        + "\\paperw6000\\paperh4320\\margl720\\margr720\\margt720\\margb720\\f0\\fs20\n";
+    for (const auto &[prefix, lines, words] : paragraphs) {
+        rtf += QByteArray("\\pard") + words + "\\sl-240\\slmult0 ";
+        for (int i = 0; i < lines; ++i)
+            rtf += (i ? "\\line " : "") + QByteArray(1, prefix) + QByteArray::number(i);
+        rtf += "\\par\n";
+    }
+    return rtf + "}";
+}
+
+// The lines each page holds, as the layout placed them.
+QStringList pageLines(TTextEngine &engine)
+{
+    PageLayout *layout = layoutOf(engine);
+    QStringList pages;
+    for (int page = 0; page < engine.CurrentPages(); ++page) {
+        QStringList lines;
+        layout->forEachLineOnPage(page, 0, [&](const QTextBlock &block, int index, int, int) {
+            const QTextLine line = block.layout()->lineAt(index);
+            lines << block.text().mid(line.textStart(), line.textLength()).remove(QChar::LineSeparator).trimmed();
+        });
+        pages << lines.join(u' ');
+    }
+    return pages;
+}
+
+} // namespace
+
+void tst_PageLayout::paginationRulesOfRtfParagraphs_data()
+{
+    // What LibreOffice makes of the same files.
+    QTest::addColumn<QByteArray>("rtf");
+    QTest::addColumn<QStringList>("pages");
+    QTest::newRow("orphan: a paragraph's first line does not stay behind")
+        << twelveLinePages("\\widowctrl", {{'A', 11, ""}, {'B', 3, ""}})
+        << QStringList{"A0 A1 A2 A3 A4 A5 A6 A7 A8 A9 A10", "B0 B1 B2"};
+    QTest::newRow("the paragraph turns widow control off")
+        << twelveLinePages("\\widowctrl", {{'A', 11, ""}, {'B', 3, "\\nowidctlpar"}})
+        << QStringList{"A0 A1 A2 A3 A4 A5 A6 A7 A8 A9 A10 B0", "B1 B2"};
+    QTest::newRow("off where the file does not ask for it")
+        << twelveLinePages("", {{'A', 11, ""}, {'B', 3, ""}})
+        << QStringList{"A0 A1 A2 A3 A4 A5 A6 A7 A8 A9 A10 B0", "B1 B2"};
+    QTest::newRow("widow: the last line takes one along")
+        << twelveLinePages("", {{'A', 9, ""}, {'B', 4, "\\widctlpar"}})
+        << QStringList{"A0 A1 A2 A3 A4 A5 A6 A7 A8 B0 B1", "B2 B3"};
+    QTest::newRow("lines kept together")
+        << twelveLinePages("", {{'A', 8, ""}, {'B', 5, "\\keep"}})
+        << QStringList{"A0 A1 A2 A3 A4 A5 A6 A7", "B0 B1 B2 B3 B4"};
+    QTest::newRow("page break before")
+        << twelveLinePages("", {{'A', 2, ""}, {'B', 1, "\\pagebb"}}) << QStringList{"A0 A1", "B0"};
+    QTest::newRow("a chain of paragraphs kept with the next")
+        << twelveLinePages("", {{'A', 10, ""}, {'H', 1, "\\keepn"}, {'G', 1, "\\keepn"}, {'C', 4, ""}})
+        << QStringList{"A0 A1 A2 A3 A4 A5 A6 A7 A8 A9", "H0 G0 C0 C1 C2 C3"};
+}
+
+void tst_PageLayout::paginationRulesOfRtfParagraphs()
+{
+    QFETCH(QByteArray, rtf);
+    QFETCH(QStringList, pages);
+    QTemporaryDir dir;
+    TTextEngine read;
+    QCOMPARE(read.LoadDocument(tamapiko::test::writeFile(dir, QStringLiteral("in.rtf"), rtf), 0, 5, 0), 0);
+    QCOMPARE(pageLines(read), pages);
+    for (const int format : {5, 3}) {
+        const QString path = dir.filePath(QStringLiteral("saved.%1").arg(format));
+        QCOMPARE(read.SaveDocument(path, 0, format, 0), 0);
+        TTextEngine saved;
+        QCOMPARE(saved.LoadDocument(path, 0, format, 0), 0);
+        QCOMPARE(pageLines(saved), pages);
+    }
+
+    // Lines taken away above: what moved on comes back, in the same
+    // places as in a fresh layout of the same text.
+    QTextCursor cursor(read.document());
+    cursor.movePosition(QTextCursor::Right, QTextCursor::KeepAnchor, 3);   // "A0" and its line break
+    cursor.removeSelectedText();
+    const QStringList edited = pageLines(read);
+    layoutOf(read)->setPageProvider([page = read.model()->pageSetup()](int) { return page; });
+    QCOMPARE(pageLines(read), edited);
+}
+
+
+namespace {
+
 // Four pages: the first with a header of its own and no footer, then even
 // and odd headers in turn, and a footer numbering the pages.
 const char kHeaderFooterRtf[] =
@@ -394,7 +487,80 @@ QPoint sheetPoint(TTextEngine &engine, int page, QPoint twips)
     return (sheet + QPointF(twips) * geometry.scale()).toPoint();
 }
 
+// Twelve-line pages again: a footnote on the first page, one on the
+// third, and an endnote.
+const char kNotesRtf[] =
+    "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Liberation Serif;}}"
+    "\\paperw6000\\paperh4320\\margl720\\margr720\\margt720\\margb720\\f0\\fs20\n"
+    "\\pard\\sl-240\\slmult0 A0\\line A1{\\super\\chftn}{\\footnote\\pard\\plain{\\super\\chftn} FIRSTNOTE}\\line A2\\par\n"
+    "\\pard\\sl-240\\slmult0 B0\\line B1\\line B2\\line B3\\line B4\\line B5\\line B6\\line B7\\line B8\\line B9\\line "
+    "B10\\line B11\\line B12\\line B13\\line B14\\line B15\\line B16\\line B17\\line B18\\line B19\\line B20\\line "
+    "B21\\line B22\\line B23{\\super\\chftn}{\\footnote\\pard\\plain{\\super\\chftn} SECONDNOTE}\\line B24"
+    "{\\super\\chftn}{\\footnote\\ftnalt\\pard\\plain{\\super\\chftn} THEENDNOTE}\\par}";
+
 } // namespace
+
+void tst_PageLayout::notesStandAtTheFootOfTheirPageAndAtTheEnd_data()
+{
+    QTest::addColumn<int>("savedAs");   // 0: as read; otherwise the format saved to and read again
+    QTest::newRow("rtf") << 0;
+    QTest::newRow("rtf saved as rtf") << 5;
+    QTest::newRow("rtf saved as native") << 3;
+}
+
+void tst_PageLayout::notesStandAtTheFootOfTheirPageAndAtTheEnd()
+{
+    QFETCH(int, savedAs);
+    if (!tamapiko::test::havePdfTools())
+        QSKIP("poppler-utils (pdftotext) not installed");
+    QTemporaryDir dir;
+    TTextEngine read;
+    QCOMPARE(read.LoadDocument(tamapiko::test::writeFile(dir, QStringLiteral("in.rtf"), kNotesRtf), 0, 5, 0), 0);
+    TTextEngine saved;
+    TTextEngine *engine = &read;
+    if (savedAs) {
+        const QString path = dir.filePath(QStringLiteral("saved.%1").arg(savedAs));
+        QCOMPARE(read.SaveDocument(path, 0, savedAs, 0), 0);
+        QCOMPARE(saved.LoadDocument(path, 0, savedAs, 0), 0);
+        engine = &saved;
+    }
+
+    // The marks keep their notes, numbered and raised (endnotes in roman).
+    QStringList marks;
+    for (QTextBlock block = engine->document()->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            if (format.hasProperty(tamapiko::engine::CharNote)) {
+                QCOMPARE(format.verticalAlignment(), QTextCharFormat::AlignSuperScript);
+                marks << it.fragment().text() + u'=' + format.stringProperty(tamapiko::engine::CharNote)
+                        + QString::fromUtf16(format.boolProperty(tamapiko::engine::CharEndnote) ? u"(end)" : u"");
+            }
+        }
+    }
+    QCOMPARE(marks, (QStringList{"1=FIRSTNOTE", "2=SECONDNOTE", "i=THEENDNOTE(end)"}));
+
+    // Each footnote under the text of its mark's page, whose lines stay
+    // above it; the endnote after the last line.
+    PageLayout *layout = layoutOf(*engine);
+    const QStringList pages = pageLines(*engine);
+    QCOMPARE(pages.size(), 3);
+    QVERIFY(pages[0].startsWith(u"A0 A11 A2 B0"));
+    QVERIFY(pages[2].contains(u"B23"));
+    const QStringList texts = printedTexts(*engine, dir.filePath(QStringLiteral("out.pdf")));
+    QVERIFY2(texts[0].endsWith(u"1FIRSTNOTE"), qPrintable(texts[0]));
+    QVERIFY2(!texts[1].contains(u"NOTE"), qPrintable(texts[1]));
+    QVERIFY2(texts[2].endsWith(u"2SECONDNOTEiTHEENDNOTE") || texts[2].endsWith(u"iTHEENDNOTE2SECONDNOTE"),
+             qPrintable(texts[2]));
+    for (const int page : {0, 2}) {
+        const QRect notes = layout->pages().page(page).notes;
+        QVERIFY(!notes.isEmpty());
+        layout->forEachLineOnPage(page, 0, [&](const QTextBlock &, int, int, int bottom) {
+            QVERIFY(bottom - layout->pageTop(page) + layout->pages().page(page).body.top() <= notes.top());
+        });
+    }
+    QVERIFY(layout->pages().page(1).notes.isEmpty());
+}
+
 
 void tst_PageLayout::headersAndFootersPrintOnTheirPages_data()
 {

@@ -97,6 +97,27 @@ void DocumentBuilder::appendText(const QString &text, const QTextCharFormat &for
     m_blockHasContent = true;
 }
 
+void DocumentBuilder::markNote(int from, int to, const QString &text, bool endnote, const QString &mark)
+{
+    QTextCursor range(document());
+    range.setPosition(from);
+    range.setPosition(to, QTextCursor::KeepAnchor);
+    QTextCharFormat format = range.charFormat();
+    if (!mark.isEmpty()) {
+        range.insertText(mark, format);
+        range.setPosition(from);
+        range.setPosition(from + int(mark.size()), QTextCursor::KeepAnchor);
+    }
+    format = QTextCharFormat();
+    format.setProperty(CharNote, text);
+    if (endnote)
+        format.setProperty(CharEndnote, true);
+    if (range.charFormat().verticalAlignment() == QTextCharFormat::AlignNormal
+        && !range.charFormat().hasProperty(CharBaselineOffset))
+        format.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
+    range.mergeCharFormat(format);
+}
+
 void DocumentBuilder::appendPicture(const rtf::PictureSource &source, const QString &link, bool inTable,
                                     const ShapeProperties *shape)
 {

@@ -92,6 +92,12 @@ public:
     void setRowHint(const RowProperties &row);
 
     bool blockHasContent() const { return m_blockHasContent; }
+    // Where the next content goes in the document.
+    int position() const { return m_cursor.position(); }
+    // Makes the text from `from` to `to` (already appended) the reference
+    // mark of a note with `text` (paragraphs split by U+2029), raised unless
+    // it is already; `mark`, when given, replaces the mark's text.
+    void markNote(int from, int to, const QString &text, bool endnote, const QString &mark = {});
     bool inTable() const { return m_table.has_value(); }
 
 private:

@@ -198,6 +198,10 @@ QTextBlockFormat blockFormat(const ParagraphProperties &para)
     }
     if (para.keepNext)
         format.setProperty(ParagraphKeepWithNext, true);
+    if (para.keepTogether)
+        format.setProperty(ParagraphKeepTogether, true);
+    if (!para.widowControl)
+        format.setProperty(ParagraphWidowControlOff, true);
     if (para.pageBreakBefore) {
         format.setProperty(ParagraphPageBreakBefore, true);
         format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
@@ -317,6 +321,8 @@ ParagraphProperties paragraphProperties(const QTextBlockFormat &format)
                                  leader >= 0 && leader <= int(TabLeader::MiddleDots) ? TabLeader(leader) : TabLeader::None});
     }
     para.keepNext = format.boolProperty(ParagraphKeepWithNext);
+    para.keepTogether = format.boolProperty(ParagraphKeepTogether);
+    para.widowControl = !format.boolProperty(ParagraphWidowControlOff);
     para.pageBreakBefore = format.boolProperty(ParagraphPageBreakBefore)
         || (format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore);
 

@@ -115,6 +115,8 @@ struct ParagraphProperties
     bool lineMultiple = false;
     QList<TabStop> tabs;
     bool keepNext = false;
+    bool keepTogether = false;
+    bool widowControl = true; // no first or last line alone on a page
     bool pageBreakBefore = false;
     Border borders[BorderSideCount];
     int frameStyle = -1; // the engine's exact frame bits when a file of ours carried them
