@@ -240,6 +240,7 @@ private:
     CharState defaultCharState() const;
     void applyStyle(const StyleDef &style);
 
+    ControlWordCache controlWords;
     std::vector<GroupState> stack;
     int depth = 0;                // nesting, also beyond kMaxStateDepth
     GroupState overflowSaved;     // the state of the deepest kept level
@@ -527,7 +528,7 @@ void RtfReader::Private::groupEnd()
 void RtfReader::Private::controlWord(const Token &token)
 {
     GroupState &s = state();
-    const ControlWord *word = findControlWord(token.name);
+    const ControlWord *word = controlWords.find(token.name);
 
     if (s.destination == Destination::Skip)
         return;
@@ -1077,7 +1078,7 @@ void RtfReader::Private::controlSymbol(char symbol)
         return;
     }
     const char name[2] = {symbol, 0};
-    if (const ControlWord *word = findControlWord(QByteArrayView(name, 1)))
+    if (const ControlWord *word = controlWords.find(QByteArrayView(name, 1)))
         applyWord(*word, false, 0);
 }
 
