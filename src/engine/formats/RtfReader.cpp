@@ -380,7 +380,7 @@ bool RtfReader::Private::read(QByteArrayView data, QString *error)
     Tokenizer tokenizer(data.sliced(start));
     // Text in a code page comes as runs of \'xx escapes (two of them for
     // each Japanese character): a run is handled as one piece of text.
-    QByteArray escapedBytes;
+    QByteArray escapedBytes; // emptied with resize(0), which keeps its room
     for (;;) {
         const Token token = tokenizer.next();
         if (token.type == Token::HexByte) {
@@ -390,7 +390,7 @@ bool RtfReader::Private::read(QByteArrayView data, QString *error)
         }
         if (!escapedBytes.isEmpty()) {
             hexBytes(escapedBytes);
-            escapedBytes.clear();
+            escapedBytes.resize(0);
         }
         if (token.type == Token::End)
             break;
@@ -1268,8 +1268,8 @@ void RtfReader::Private::decodeBytes()
 {
     if (pendingBytes.isEmpty())
         return;
-    pendingText.append(decoder.decode(pendingCodePage, pendingBytes));
-    pendingBytes.clear();
+    decoder.decodeInto(pendingText, pendingCodePage, pendingBytes);
+    pendingBytes.resize(0); // keeps its room for the next run
 }
 
 void RtfReader::Private::flushText()
@@ -1278,7 +1278,7 @@ void RtfReader::Private::flushText()
     if (pendingText.isEmpty())
         return;
     builder->appendText(pendingText, charFormat(pendingState), state().para.inTable);
-    pendingText.clear();
+    pendingText.resize(0); // keeps its room for the next run
 }
 
 // ---------------------------------------------------------------- formats
