@@ -120,6 +120,15 @@ int codePageForCharset(int charset, int ansiCodePage)
 
 QString CodePageDecoder::decode(int codePage, QByteArrayView bytes)
 {
+    QString text;
+    decodeInto(text, codePage, bytes);
+    return text;
+}
+
+void CodePageDecoder::decodeInto(QString &target, int codePage, QByteArrayView bytes)
+{
+    if (bytes.isEmpty())
+        return;
     bool ascii = true;
     for (const char c : bytes) {
         if (uchar(c) >= 0x80) {
@@ -127,17 +136,26 @@ QString CodePageDecoder::decode(int codePage, QByteArrayView bytes)
             break;
         }
     }
-    if (codePage == kSymbolCodePage)
-        return decodeGlyphs(bytes, kSymbolGlyphs, true);
-    if (codePage == kWingdingsCodePage)
-        return decodeGlyphs(bytes, kWingdingsGlyphs, false);
+    if (codePage == kSymbolCodePage) {
+        target.append(decodeGlyphs(bytes, kSymbolGlyphs, true));
+        return;
+    }
+    if (codePage == kWingdingsCodePage) {
+        target.append(decodeGlyphs(bytes, kWingdingsGlyphs, false));
+        return;
+    }
     // Plain ASCII reads the same in every code page we meet except the
     // ISO-2022 family, whose escape sequences are ASCII bytes.
-    if (ascii && codePage < 50220)
-        return QString::fromLatin1(bytes.data(), bytes.size());
+    if (ascii && codePage < 50220) {
+        target.append(QLatin1StringView(bytes.data(), bytes.size()));
+        return;
+    }
     QStringDecoder *decoder = decoderFor(codePage);
     decoder->resetState();
-    return decoder->decode(bytes);
+    const qsizetype start = target.size();
+    target.resize(start + decoder->requiredSpace(bytes.size()));
+    const QChar *end = decoder->appendToBuffer(target.data() + start, bytes);
+    target.resize(end - target.constData());
 }
 
 QStringDecoder *CodePageDecoder::decoderFor(int codePage)

@@ -28,6 +28,8 @@ class CodePageDecoder
 {
 public:
     QString decode(int codePage, QByteArrayView bytes);
+    // The same, appended to `target` without a string of its own between.
+    void decodeInto(QString &target, int codePage, QByteArrayView bytes);
 
 private:
     QStringDecoder *decoderFor(int codePage);

@@ -400,6 +400,22 @@ const ControlWord *findControlWord(QByteArrayView name)
     return it == idx.byName.cend() ? nullptr : it.value();
 }
 
+const ControlWord *ControlWordCache::find(QByteArrayView name)
+{
+    const qsizetype length = name.size();
+    if (length == 0 || length >= qsizetype(sizeof(Slot::name)))
+        return findControlWord(name);
+    const uchar first = uchar(name.front());
+    const uchar last = uchar(name.back());
+    Slot &slot = m_slots[(length * 7 + first * 31 + last) & 0xFF];
+    if (slot.length == length && std::memcmp(slot.name, name.data(), length) == 0)
+        return slot.word;
+    slot.word = findControlWord(name);
+    std::memcpy(slot.name, name.data(), length);
+    slot.length = quint8(length);
+    return slot.word;
+}
+
 const char *controlWordName(Action action, int value)
 {
     const char *name = index().byAction.value(actionKey(action, value), nullptr);

@@ -98,6 +98,24 @@ struct ControlWord
 // Control symbols such as "~" are looked up by their single character.
 const ControlWord *findControlWord(QByteArrayView name);
 
+// findControlWord() for a reader: a file repeats a few dozen words over and
+// over (\u, \f, \fs, \par…), so the last word seen in each of a few
+// hundred slots is kept and found without a table lookup.
+class ControlWordCache
+{
+public:
+    const ControlWord *find(QByteArrayView name);
+
+private:
+    struct Slot
+    {
+        char name[15] = {};
+        quint8 length = 0xFF; // empty
+        const ControlWord *word = nullptr;
+    };
+    Slot m_slots[256];
+};
+
 // The name the writer uses for an action (the first word in the table that
 // performs it, with `value` matching for actions that carry one).
 const char *controlWordName(Action action, int value = 0);

@@ -253,6 +253,7 @@ private:
     }
     void applyStyle(const StyleDef &style);
 
+    ControlWordCache controlWords;
     std::vector<GroupState> stack;
     int depth = 0;                // nesting, also beyond kMaxStateDepth
     GroupState overflowSaved;     // the state of the deepest kept level
@@ -406,7 +407,7 @@ bool RtfReader::Private::read(QByteArrayView data, QString *error)
     Tokenizer tokenizer(data.sliced(start));
     // Text in a code page comes as runs of \'xx escapes (two of them for
     // each Japanese character): a run is handled as one piece of text.
-    QByteArray escapedBytes;
+    QByteArray escapedBytes; // emptied with resize(0), which keeps its room
     for (;;) {
         const Token token = tokenizer.next();
         if (token.type == Token::HexByte) {
@@ -416,7 +417,7 @@ bool RtfReader::Private::read(QByteArrayView data, QString *error)
         }
         if (!escapedBytes.isEmpty()) {
             hexBytes(escapedBytes);
-            escapedBytes.clear();
+            escapedBytes.resize(0);
         }
         if (token.type == Token::End)
             break;
@@ -557,7 +558,7 @@ void RtfReader::Private::groupEnd()
 void RtfReader::Private::controlWord(const Token &token)
 {
     GroupState &s = state();
-    const ControlWord *word = findControlWord(token.name);
+    const ControlWord *word = controlWords.find(token.name);
 
     if (s.destination == Destination::Skip)
         return;
@@ -1135,7 +1136,7 @@ void RtfReader::Private::controlSymbol(char symbol)
         return;
     }
     const char name[2] = {symbol, 0};
-    if (const ControlWord *word = findControlWord(QByteArrayView(name, 1)))
+    if (const ControlWord *word = controlWords.find(QByteArrayView(name, 1)))
         applyWord(*word, false, 0);
 }
 
@@ -1325,8 +1326,8 @@ void RtfReader::Private::decodeBytes()
 {
     if (pendingBytes.isEmpty())
         return;
-    pendingText.append(decoder.decode(pendingCodePage, pendingBytes));
-    pendingBytes.clear();
+    decoder.decodeInto(pendingText, pendingCodePage, pendingBytes);
+    pendingBytes.resize(0); // keeps its room for the next run
 }
 
 void RtfReader::Private::flushText()
@@ -1335,7 +1336,7 @@ void RtfReader::Private::flushText()
     if (pendingText.isEmpty())
         return;
     builder->appendText(pendingText, charFormat(pendingState), state().para.inTable);
-    pendingText.clear();
+    pendingText.resize(0); // keeps its room for the next run
 }
 
 // ---------------------------------------------------------------- formats

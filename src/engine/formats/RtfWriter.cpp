@@ -24,7 +24,9 @@
 #include <QTextTable>
 #include <QUrl>
 
+#include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <array>
 #include <cmath>
 #include <map>
@@ -44,12 +46,12 @@ using word::twips;
 class RtfOutput
 {
 public:
-    RtfOutput() : m_shiftJis("windows-31j") { m_out.reserve(1 << 16); m_ucStack.append(1); }
+    RtfOutput() : m_shiftJis("windows-31j") { m_ucStack.append(1); }
 
     void open()
     {
         beforeToken();
-        m_out.append('{');
+        put('{');
         ++m_column;
         m_ucStack.append(m_ucStack.last());
     }
@@ -57,7 +59,7 @@ public:
     void close()
     {
         beforeToken();
-        m_out.append('}');
+        put('}');
         ++m_column;
         if (m_ucStack.size() > 1)
             m_ucStack.removeLast();
@@ -69,8 +71,11 @@ public:
     void word(const char *name)
     {
         beforeToken();
-        m_out.append('\\').append(name);
-        m_column += 1 + qsizetype(strlen(name));
+        const qsizetype length = qsizetype(strlen(name));
+        char *target = grow(1 + length);
+        *target = '\\';
+        std::memcpy(target + 1, name, length);
+        m_column += 1 + length;
         m_needDelimiter = true;
     }
 
@@ -84,7 +89,7 @@ public:
     void ignorableDestination(const char *name)
     {
         open();
-        m_out.append("\\*");
+        put("\\*", 2);
         m_column += 2;
         word(name);
     }
@@ -107,33 +112,22 @@ public:
             if (u >= 0x20 && u < 0x7F) {
                 if (u == '\\' || u == '{' || u == '}') {
                     beforeToken();
-                    m_out.append('\\').append(char(u));
+                    put('\\');
+                    put(char(u));
                     m_column += 2;
                 } else {
                     beforeText();
-                    m_out.append(char(u));
+                    put(char(u));
                     ++m_column;
                 }
                 continue;
             }
-            if (const ControlWord *symbol = symbolWordFor(u)) {
-                if (symbol->name[1] == 0) { // a control symbol such as \~
-                    beforeToken();
-                    m_out.append('\\').append(symbol->name[0]);
-                    m_column += 2;
-                } else {
-                    word(symbol->name);
-                }
-                continue;
-            }
-            if (u < 0x20)
-                continue; // other control characters have no place in RTF text
             if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
                 unicode(text.sliced(i, 2));
                 ++i;
                 continue;
             }
-            unicode(text.sliced(i, 1));
+            character(u);
         }
     }
 
@@ -148,7 +142,9 @@ public:
                 continue;
             }
             beforeToken();
-            m_out.append("\\'").append(QByteArray::number(u, 16).rightJustified(2, '0'));
+            put("\\'", 2);
+            const QByteArray digits = QByteArray::number(u, 16).rightJustified(2, '0');
+            put(digits.constData(), digits.size());
             m_column += 4;
         }
     }
@@ -157,7 +153,7 @@ public:
     void rawLine(QByteArrayView bytes)
     {
         newLine();
-        m_out.append(bytes.data(), bytes.size());
+        put(bytes.data(), bytes.size());
         m_column += bytes.size();
         m_needDelimiter = false;
     }
@@ -166,11 +162,17 @@ public:
     {
         if (m_column == 0)
             return;
-        m_out.append("\r\n");
+        put("\r\n", 2);
         m_column = 0;
     }
 
-    QByteArray take() { return std::move(m_out); }
+    QByteArray take()
+    {
+        m_out.truncate(m_length);
+        m_length = 0;
+        m_data = nullptr;
+        return std::move(m_out);
+    }
 
 private:
     static bool isPlain(char16_t u) { return u >= 0x20 && u < 0x7F && u != '\\' && u != '{' && u != '}'; }
@@ -187,8 +189,7 @@ private:
             beforeText();
             const qsizetype room = std::max<qsizetype>(1, kWrapColumn + 40 - m_column);
             const qsizetype count = std::min(room, end - at);
-            m_out.resize(m_out.size() + count);
-            char *target = m_out.data() + m_out.size() - count;
+            char *target = grow(count);
             for (qsizetype k = 0; k < count; ++k)
                 target[k] = char(text.at(at + k).unicode());
             m_column += count;
@@ -201,7 +202,7 @@ private:
     {
         char digits[16];
         const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-        m_out.append(digits, end - digits);
+        put(digits, end - digits);
         m_column += end - digits;
     }
 
@@ -233,28 +234,109 @@ private:
         const QByteArray fallback = fallbackFor(character);
         for (qsizetype unit = 0; unit < character.size(); ++unit) {
             // A surrogate pair carries its whole fallback after the second unit.
-            const QByteArray bytes = unit + 1 == character.size() ? fallback : QByteArray();
-            const int skip = int(bytes.size());
-            if (m_ucStack.last() != skip) {
-                word(controlWordName(Action::UnicodeSkip), skip);
-                m_ucStack.last() = skip;
-            }
-            word(m_unicodeWord, qint16(character.at(unit).unicode()));
-            for (const char b : bytes) {
-                if (uchar(b) >= 0x80 || b == '\\' || b == '{' || b == '}') {
-                    beforeToken();
-                    static const char hex[] = "0123456789abcdef";
-                    const char escape[4] = {'\\', '\'', hex[uchar(b) >> 4], hex[uchar(b) & 15]};
-                    m_out.append(escape, 4);
-                    m_column += 4;
-                } else {
-                    beforeText();
-                    m_out.append(b);
-                    ++m_column;
-                }
+            const QByteArrayView bytes = unit + 1 == character.size() ? QByteArrayView(fallback) : QByteArrayView();
+            unicodeWord(qint16(character.at(unit).unicode()), int(bytes.size()));
+            fallbackBytes(bytes);
+        }
+    }
+
+    // One character that is neither plain ASCII nor half of a surrogate
+    // pair: its control symbol, or \uN with its fallback. Japanese text is
+    // made of a few thousand characters used over and over, so each is
+    // looked up and encoded once.
+    void character(char16_t u)
+    {
+        auto known = m_characters.constFind(u);
+        if (known == m_characters.constEnd())
+            known = m_characters.insert(u, encodedCharacter(u));
+        const EncodedCharacter &encoded = *known;
+        switch (encoded.kind) {
+        case EncodedCharacter::Dropped:
+            return;
+        case EncodedCharacter::ControlSymbol:
+            beforeToken();
+            put('\\');
+            put(encoded.symbol->name[0]);
+            m_column += 2;
+            return;
+        case EncodedCharacter::Word:
+            word(encoded.symbol->name);
+            return;
+        case EncodedCharacter::Unicode:
+            unicodeWord(qint16(u), encoded.fallbackLength);
+            fallbackBytes(QByteArrayView(encoded.fallback, encoded.fallbackLength));
+            return;
+        }
+    }
+
+    struct EncodedCharacter
+    {
+        enum Kind : quint8 { Dropped, ControlSymbol, Word, Unicode };
+        Kind kind = Dropped;
+        quint8 fallbackLength = 0;
+        char fallback[2] = {};
+        const ControlWord *symbol = nullptr;
+    };
+
+    EncodedCharacter encodedCharacter(char16_t u)
+    {
+        EncodedCharacter encoded;
+        if (const ControlWord *symbol = symbolWordFor(u)) {
+            encoded.symbol = symbol;
+            encoded.kind = symbol->name[1] == 0 ? EncodedCharacter::ControlSymbol : EncodedCharacter::Word;
+            return encoded;
+        }
+        if (u < 0x20)
+            return encoded; // other control characters have no place in RTF text
+        const QByteArray fallback = fallbackFor(QStringView(&u, 1));
+        encoded.kind = EncodedCharacter::Unicode;
+        encoded.fallbackLength = quint8(std::min<qsizetype>(fallback.size(), 2));
+        std::copy_n(fallback.constData(), encoded.fallbackLength, encoded.fallback);
+        return encoded;
+    }
+
+    // \ucN when the fallback length changes, then \uN.
+    void unicodeWord(qint16 value, int skip)
+    {
+        if (m_ucStack.last() != skip) {
+            word(m_unicodeSkipWord, skip);
+            m_ucStack.last() = skip;
+        }
+        word(m_unicodeWord, value);
+    }
+
+    void fallbackBytes(QByteArrayView bytes)
+    {
+        for (const char b : bytes) {
+            if (uchar(b) >= 0x80 || b == '\\' || b == '{' || b == '}') {
+                beforeToken();
+                static const char hex[] = "0123456789abcdef";
+                const char escape[4] = {'\\', '\'', hex[uchar(b) >> 4], hex[uchar(b) & 15]};
+                put(escape, 4);
+                m_column += 4;
+            } else {
+                beforeText();
+                put(b);
+                ++m_column;
             }
         }
     }
+
+    // QByteArray::append() goes its general insertion path for every
+    // piece: the output is written into room made ahead instead, and cut to
+    // its length at the end.
+    char *grow(qsizetype count)
+    {
+        if (m_out.size() - m_length < count) {
+            m_out.resize(std::max<qsizetype>({2 * m_out.size(), m_length + count, 1 << 16}));
+            m_data = m_out.data();
+        }
+        char *at = m_data + m_length;
+        m_length += count;
+        return at;
+    }
+    void put(const char *bytes, qsizetype count) { std::memcpy(grow(count), bytes, count); }
+    void put(char byte) { *grow(1) = byte; }
 
     void beforeToken()
     {
@@ -266,7 +348,7 @@ private:
     void beforeText()
     {
         if (m_needDelimiter) {
-            m_out.append(' ');
+            put(' ');
             ++m_column;
             m_needDelimiter = false;
         } else if (m_column >= kWrapColumn + 40) {
@@ -275,12 +357,16 @@ private:
     }
 
     QByteArray m_out;
+    char *m_data = nullptr;
+    qsizetype m_length = 0;
     qsizetype m_column = 0;
     bool m_needDelimiter = false;
     QList<int> m_ucStack;
     QStringEncoder m_shiftJis;
     QHash<char16_t, QByteArray> m_fallbacks;
+    QHash<char16_t, EncodedCharacter> m_characters;
     const char *const m_unicodeWord = controlWordName(Action::Unicode);
+    const char *const m_unicodeSkipWord = controlWordName(Action::UnicodeSkip);
 };
 
 struct FontInfo

@@ -196,8 +196,7 @@ void DocumentBuilder::endParagraph(const ParagraphProperties &para, const QTextC
     // The mark's format is the block's own character format, which the
     // writers give back as the mark of this same paragraph.
     if (m_blockIsOurs) {
-        m_cursor.setBlockFormat(withPendingBreak(paragraphFormat(para)));
-        m_cursor.setBlockCharFormat(mark);
+        setBlockFormats(withPendingBreak(paragraphFormat(para)), mark);
         if (para.list.list > 0)
             joinList(para.list);
     } else {
@@ -208,6 +207,28 @@ void DocumentBuilder::endParagraph(const ParagraphProperties &para, const QTextC
     // nothing.
     m_paragraphPending = true;
     m_pendingMarkFormat = mark;
+}
+
+// A new block starts with the formats of the block before it, and a file's
+// paragraphs mostly repeat those: setting them again would cost a format
+// lookup and a document change per paragraph for nothing. Setting a block
+// format replaces the block's own, and setting a block character format
+// keeps only an object index that a format given before would have kept
+// too, so a block already holding the format that a set of the same format
+// gave before needs no set.
+void DocumentBuilder::setBlockFormats(const QTextBlockFormat &format, const QTextCharFormat &mark)
+{
+    const QTextBlock block = m_cursor.block();
+    if (block.blockFormatIndex() != m_appliedBlockFormatIndex || !(format == m_appliedBlockFormat)) {
+        m_cursor.setBlockFormat(format);
+        m_appliedBlockFormat = format;
+        m_appliedBlockFormatIndex = m_cursor.block().blockFormatIndex();
+    }
+    if (block.charFormatIndex() != m_appliedMarkIndex || !(mark == m_appliedMark)) {
+        m_cursor.setBlockCharFormat(mark);
+        m_appliedMark = mark;
+        m_appliedMarkIndex = m_cursor.block().charFormatIndex();
+    }
 }
 
 void DocumentBuilder::joinList(const ListMembership &list)

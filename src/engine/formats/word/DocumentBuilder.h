@@ -113,6 +113,8 @@ private:
     };
 
     void ensureContext(bool inTable);
+    // Sets the current block's format and the format of its mark.
+    void setBlockFormats(const QTextBlockFormat &format, const QTextCharFormat &mark);
     // The current paragraph becomes the next item of its list and level.
     void joinList(const ListMembership &list);
     void startTable();
@@ -142,6 +144,10 @@ private:
     ParagraphProperties m_paragraphProperties;
     QTextBlockFormat m_paragraphFormat;
     bool m_paragraphFormatValid = false;
+    QTextBlockFormat m_appliedBlockFormat;
+    int m_appliedBlockFormatIndex = -1;
+    QTextCharFormat m_appliedMark;
+    int m_appliedMarkIndex = -1;
 };
 
 } // namespace tamapiko::engine::word
