@@ -157,6 +157,11 @@ struct Pap
     int depth = 0; // table nesting, 1 for an ordinary table
     bool innerCell = false;
     bool innerRowEnd = false;
+    // Indents in hundredths of a character, as Japanese documents give
+    // them; where set they win over the lengths.
+    int leftChars = 0;
+    int rightChars = 0;
+    int firstChars = 0;
     int listOverride = 0; // ilfo, 1-based
     int listLevel = 0;
     RowProperties row;
@@ -1116,6 +1121,9 @@ void WordReader::Private::applyPap(Pap &pap, QByteArrayView grpprl) const
         case sprmPDxaRight: p.rightIndent = op.i16(0); break;
         case sprmPDxaLeft180:
         case sprmPDxaLeft1: p.firstIndent = op.i16(0); break;
+        case sprmPDxcLeft: pap.leftChars = op.i16(0); break;
+        case sprmPDxcRight: pap.rightChars = op.i16(0); break;
+        case sprmPDxcLeft1: pap.firstChars = op.i16(0); break;
         case sprmPDyaBefore: p.spaceBefore = op.u16(0); break;
         case sprmPDyaAfter: p.spaceAfter = op.u16(0); break;
         case sprmPDyaLine: {
@@ -1620,6 +1628,15 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
     }
     const Chp styleBase = styleChp(pap.style);
     applyPrm(pieces[charPiece[size_t(markIndex)]].prm, nullptr, &pap, styleBase);
+    // A character is as wide as the paragraph's font is high (its style's
+    // size): half-points times ten are twips.
+    const auto characters = [&](int hundredths) { return hundredths * styleBase.props.halfPoints * 10 / 100; };
+    if (pap.leftChars)
+        pap.props.leftIndent = characters(pap.leftChars);
+    if (pap.rightChars)
+        pap.props.rightIndent = characters(pap.rightChars);
+    if (pap.firstChars)
+        pap.props.firstIndent = characters(pap.firstChars);
 
     // Nested tables are flattened: their cells become paragraphs of the
     // outer cell, and their row marks vanish.
