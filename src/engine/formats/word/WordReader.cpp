@@ -8,6 +8,7 @@
 #include "engine/formats/word/WordLegacy.h"
 #include "engine/formats/word/WordProperties.h"
 #include "engine/formats/word/WordSprms.h"
+#include "engine/layout/ListNumbering.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -156,6 +157,11 @@ struct Pap
     int depth = 0; // table nesting, 1 for an ordinary table
     bool innerCell = false;
     bool innerRowEnd = false;
+    // Indents in hundredths of a character, as Japanese documents give
+    // them; where set they win over the lengths.
+    int leftChars = 0;
+    int rightChars = 0;
+    int firstChars = 0;
     int listOverride = 0; // ilfo, 1-based
     int listLevel = 0;
     RowProperties row;
@@ -313,9 +319,14 @@ private:
 
     const FcRun *findRun(const std::vector<FcRun> &runs, quint32 fc, size_t &hint) const;
     CharacterProperties finalProps(const Chp &chp, QStringView text) const;
+    const List *listOf(const Pap &pap, int *levelIndex) const;
     QString listText(const Pap &pap, Chp *labelChp);
     QByteArrayView listLevelPapx(const Pap &pap) const;
+    // The paragraph's list item as the vocabulary has it, when the text
+    // engine can number it itself.
+    bool listMembership(const Pap &pap, const Chp &labelChp, ListMembership *membership);
     QString fontName(int index) const;
+    QString shownText(const QString &text, const QString &font);
 
     void emitDocument();
     void emitStories();
@@ -1110,6 +1121,9 @@ void WordReader::Private::applyPap(Pap &pap, QByteArrayView grpprl) const
         case sprmPDxaRight: p.rightIndent = op.i16(0); break;
         case sprmPDxaLeft180:
         case sprmPDxaLeft1: p.firstIndent = op.i16(0); break;
+        case sprmPDxcLeft: pap.leftChars = op.i16(0); break;
+        case sprmPDxcRight: pap.rightChars = op.i16(0); break;
+        case sprmPDxcLeft1: pap.firstChars = op.i16(0); break;
         case sprmPDyaBefore: p.spaceBefore = op.u16(0); break;
         case sprmPDyaAfter: p.spaceAfter = op.u16(0); break;
         case sprmPDyaLine: {
@@ -1319,29 +1333,34 @@ RowProperties WordReader::Private::rowOf(const Pap &pap) const
     return row;
 }
 
-QByteArrayView WordReader::Private::listLevelPapx(const Pap &pap) const
+const List *WordReader::Private::listOf(const Pap &pap, int *levelIndex) const
 {
     if (pap.listOverride <= 0 || size_t(pap.listOverride) > overrides.size())
-        return {};
+        return nullptr;
     const qint32 id = overrides[size_t(pap.listOverride - 1)];
     const auto list = std::find_if(lists.begin(), lists.end(), [&](const List &l) { return l.id == id; });
     if (list == lists.end() || list->levels.isEmpty())
-        return {};
-    return list->levels.at(std::min<int>(pap.listLevel, int(list->levels.size()) - 1)).papx;
+        return nullptr;
+    *levelIndex = std::min<int>(pap.listLevel, int(list->levels.size()) - 1);
+    return &*list;
+}
+
+QByteArrayView WordReader::Private::listLevelPapx(const Pap &pap) const
+{
+    int levelIndex = 0;
+    const List *list = listOf(pap, &levelIndex);
+    return list ? list->levels.at(levelIndex).papx : QByteArrayView();
 }
 
 QString WordReader::Private::listText(const Pap &pap, Chp *labelChp)
 {
-    if (pap.listOverride <= 0 || size_t(pap.listOverride) > overrides.size())
+    int levelIndex = 0;
+    const List *list = listOf(pap, &levelIndex);
+    if (!list)
         return {};
-    const qint32 id = overrides[size_t(pap.listOverride - 1)];
-    const auto list = std::find_if(lists.begin(), lists.end(), [&](const List &l) { return l.id == id; });
-    if (list == lists.end() || list->levels.isEmpty())
-        return {};
-    const int levelIndex = std::min<int>(pap.listLevel, int(list->levels.size()) - 1);
     const ListLevel &level = list->levels.at(levelIndex);
 
-    auto &counters = listCounters.try_emplace(id, std::array<int, 9>{}).first->second;
+    auto &counters = listCounters.try_emplace(list->id, std::array<int, 9>{}).first->second;
     if (counters[size_t(levelIndex)] == 0)
         counters[size_t(levelIndex)] = level.start;
     else
@@ -1371,29 +1390,76 @@ QString WordReader::Private::listText(const Pap &pap, Chp *labelChp)
     return label;
 }
 
+bool WordReader::Private::listMembership(const Pap &pap, const Chp &labelChp, ListMembership *membership)
+{
+    int levelIndex = 0;
+    const List *list = listOf(pap, &levelIndex);
+    if (!list)
+        return false;
+    const ListLevel &level = list->levels.at(levelIndex);
+    // The text engine numbers a level by itself, in the five styles it
+    // knows: levels that show other levels' numbers or other number
+    // styles (full-width, circled) keep their label as text.
+    qsizetype placeholder = -1;
+    for (qsizetype i = 0; i < level.text.size(); ++i) {
+        if (level.text.at(i).unicode() >= 9)
+            continue;
+        if (placeholder >= 0 || level.text.at(i).unicode() != levelIndex)
+            return false;
+        placeholder = i;
+    }
+    static constexpr struct {
+        int nfc;
+        NumberFormat format;
+    } kFormats[] = {{0, NumberFormat::Decimal}, {1, NumberFormat::UpperRoman}, {2, NumberFormat::LowerRoman},
+                    {3, NumberFormat::UpperLetter}, {4, NumberFormat::LowerLetter}};
+    ListLevelFormat format;
+    if (placeholder < 0) {
+        format.format = level.text.isEmpty() ? NumberFormat::None : NumberFormat::Bullet;
+        format.bullet = shownText(level.text, fontName(labelChp.fontAscii));
+    } else {
+        const auto known = std::find_if(std::begin(kFormats), std::end(kFormats),
+                                        [&](const auto &entry) { return entry.nfc == level.format; });
+        if (known == std::end(kFormats))
+            return false;
+        format.format = known->format;
+        format.prefix = level.text.left(placeholder);
+        format.suffix = level.text.mid(placeholder + 1);
+    }
+    format.start = level.start;
+    format.follow = quint8(std::clamp(level.follow, 0, 2));
+    membership->list = int(list - lists.data()) + 1;
+    membership->level = levelIndex;
+    membership->format = format;
+    return true;
+}
+
+// Symbol fonts keep their glyphs in the private area: the characters the
+// glyphs stand for.
+QString WordReader::Private::shownText(const QString &text, const QString &font)
+{
+    const bool symbol = font.startsWith(QLatin1String("Symbol"), Qt::CaseInsensitive);
+    if (!symbol && !font.startsWith(QLatin1String("Wingdings"), Qt::CaseInsensitive))
+        return text;
+    const int codePage = symbol ? rtf::kSymbolCodePage : rtf::kWingdingsCodePage;
+    QString mapped;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u >= 0xF020 && u <= 0xF0FF) {
+            const char byte = char(u - 0xF000);
+            mapped += decoder.decode(codePage, QByteArrayView(&byte, 1));
+        } else {
+            mapped += c;
+        }
+    }
+    return mapped;
+}
+
 void WordReader::Private::flushRun(QString &run, const Chp &chp, bool inTable)
 {
     if (run.isEmpty())
         return;
-    // Symbol fonts keep their glyphs in the private area: show the
-    // characters the glyphs stand for.
-    const QString font = fontName(chp.fontAscii);
-    if (font.startsWith(QLatin1String("Symbol"), Qt::CaseInsensitive)
-        || font.startsWith(QLatin1String("Wingdings"), Qt::CaseInsensitive)) {
-        const int codePage = font.startsWith(QLatin1Char('S'), Qt::CaseInsensitive) ? rtf::kSymbolCodePage
-                                                                                   : rtf::kWingdingsCodePage;
-        QString mapped;
-        for (const QChar c : std::as_const(run)) {
-            const char16_t u = c.unicode();
-            if (u >= 0xF020 && u <= 0xF0FF) {
-                const char byte = char(u - 0xF000);
-                mapped += decoder.decode(codePage, QByteArrayView(&byte, 1));
-            } else {
-                mapped += c;
-            }
-        }
-        run = mapped;
-    }
+    run = shownText(run, fontName(chp.fontAscii));
     CharacterProperties props = finalProps(chp, run);
     for (auto it = fields.rbegin(); it != fields.rend(); ++it) {
         if (!it->link.isEmpty()) {
@@ -1562,6 +1628,15 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
     }
     const Chp styleBase = styleChp(pap.style);
     applyPrm(pieces[charPiece[size_t(markIndex)]].prm, nullptr, &pap, styleBase);
+    // A character is as wide as the paragraph's font is high (its style's
+    // size): half-points times ten are twips.
+    const auto characters = [&](int hundredths) { return hundredths * styleBase.props.halfPoints * 10 / 100; };
+    if (pap.leftChars)
+        pap.props.leftIndent = characters(pap.leftChars);
+    if (pap.rightChars)
+        pap.props.rightIndent = characters(pap.rightChars);
+    if (pap.firstChars)
+        pap.props.firstIndent = characters(pap.firstChars);
 
     // Nested tables are flattened: their cells become paragraphs of the
     // outer cell, and their row marks vanish.
@@ -1576,9 +1651,21 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
         return;
     }
 
-    // List label first.
+    // List label first: numbered by the text engine when it can, else as
+    // text. The label is counted either way, for the levels below it.
     Chp labelChp = styleBase;
-    const QString label = listText(pap, &labelChp);
+    QString label = listText(pap, &labelChp);
+    if (!label.isEmpty() && listMembership(pap, labelChp, &pap.props.list)) {
+        label.clear();
+        // The layout indents items without indents of their own by these
+        // same amounts: such items keep none.
+        const int level = pap.props.list.level;
+        if (pap.props.leftIndent == ListNumbering::LevelIndent * (level + 1)
+            && pap.props.firstIndent == -ListNumbering::LevelIndent) {
+            pap.props.leftIndent = 0;
+            pap.props.firstIndent = 0;
+        }
+    }
     // Word stops the tab after a list label at the hanging indent; the
     // text engine knows no such stop, so the paragraph gets a real one
     // (else the text jumps to the next default tab, inches away).

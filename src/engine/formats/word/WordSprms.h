@@ -28,6 +28,7 @@ enum Sprm : quint16 {
     sprmPFInnerTtp = 0x244C, sprmPBrcTop = 0xC64E, sprmPBrcLeft = 0xC64F, sprmPBrcBottom = 0xC650,
     sprmPBrcRight = 0xC651, sprmPBrcBetween = 0xC652, sprmPBrcBar = 0xC653, sprmPDxaRight = 0x845D,
     sprmPDxaLeft = 0x845E, sprmPDxaLeft1 = 0x8460, sprmPJc = 0x2461, sprmPItap = 0x6649,
+    sprmPDxcRight = 0x4455, sprmPDxcLeft = 0x4456, sprmPDxcLeft1 = 0x4457,
 
     // Table rows
     sprmTJc90 = 0x5400, sprmTDxaLeft = 0x9601, sprmTDxaGapHalf = 0x9602, sprmTTableBorders80 = 0xD605,

@@ -7,6 +7,7 @@
 #include "engine/formats/word/CompoundFile.h"
 #include "engine/formats/word/DocumentWalker.h"
 #include "engine/formats/word/WordSprms.h"
+#include "engine/layout/ListNumbering.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -29,11 +30,12 @@ constexpr quint8 kShiftJisCharset = 128;
 constexpr quint8 kHyperlinkField = 88;
 constexpr quint8 kPageField = 33;
 constexpr quint8 kNumPagesField = 26;
+constexpr quint16 kNoStyle = 0x0FFF;
 
 enum FibPair {
     PairStshfOrig = 0, PairStshf = 1, PairPlcffndRef = 2, PairPlcffndTxt = 3, PairPlcfSed = 6, PairPlcfHdd = 11, PairPlcfBteChpx = 12, PairPlcfBtePapx = 13,
     PairSttbfFfn = 15, PairPlcfFldMom = 16, PairPlcfFldHdr = 17, PairDop = 31, PairClx = 33, PairPlcfendRef = 46,
-    PairPlcfendTxt = 47,
+    PairPlcfendTxt = 47, PairPlfLst = 73, PairPlfLfo = 74,
 };
 
 // The header text: six separator stories (footnote and endnote ones, which
@@ -279,7 +281,10 @@ public:
 private:
     int fontIndex(const QString &family, bool eastAsian);
     QByteArray characterSprms(const CharacterProperties &chr, QStringView text);
-    QByteArray paragraphSprms(const ParagraphProperties &para, bool inTable) const;
+    QByteArray paragraphSprms(const ParagraphProperties &para, bool inTable, int listOverride) const;
+    int listOverride(const ListMembership &list);
+    QByteArray listDefinitions() const;
+    QByteArray listOverrides() const;
     void append(const QString &chars, const QByteArray &chpx);
     void appendFieldChar(char16_t c, quint8 data);
     void setLink(const QString &href);
@@ -311,6 +316,7 @@ private:
     FkpWriter papx{true};
     ParagraphProperties paragraph;
     bool paragraphInTable = false;
+    int paragraphList = 0; // its ilfo, 0 outside lists
     quint32 paragraphStart = 0;
     struct Font
     {
@@ -318,6 +324,14 @@ private:
         bool eastAsian = false;
     };
     QList<Font> fonts;
+    // The document's lists, each one LST with nine levels and one LFO,
+    // numbered from 1 in the order they first appear.
+    struct WordList
+    {
+        int number = 0; // the vocabulary's
+        std::array<ListLevelFormat, 9> levels;
+    };
+    std::vector<WordList> lists;
     QString openLink;
     using FieldList = std::vector<std::pair<quint32, QByteArray>>; // cp in its part -> FLD
     FieldList fields;       // of the body
@@ -394,9 +408,14 @@ QByteArray WordWriter::Private::characterSprms(const CharacterProperties &chr, Q
     return g.data();
 }
 
-QByteArray WordWriter::Private::paragraphSprms(const ParagraphProperties &para, bool inTable) const
+QByteArray WordWriter::Private::paragraphSprms(const ParagraphProperties &para, bool inTable, int ilfo) const
 {
     Grpprl g;
+    if (ilfo > 0) {
+        // The level first: readers apply the list when they meet the LFO.
+        g.u8(sprmPIlvl, quint8(std::clamp(para.list.level, 0, 8)));
+        g.u16(sprmPIlfo, quint16(ilfo));
+    }
     static constexpr quint8 kJc[] = {0, 2, 1, 3}; // left, right, centre, justify
     const quint8 jc = kJc[int(para.alignment) & 3];
     if (jc) {
@@ -501,6 +520,7 @@ void WordWriter::Private::beginParagraph(const ParagraphProperties &para, bool i
 {
     paragraph = para;
     paragraphInTable = inTable;
+    paragraphList = para.list.list > 0 ? listOverride(para.list) : 0;
     paragraphStart = quint32(content.size());
 }
 
@@ -634,7 +654,7 @@ void WordWriter::Private::endParagraph(ParagraphEnd end, const CharacterProperti
     setLink(QString());
     append(QString(QChar(end == ParagraphEnd::Cell ? 0x07 : 0x0D)), characterSprms(mark, {}));
     papx.add(kTextOffset + 2 * paragraphStart, kTextOffset + 2 * quint32(content.size()),
-             paragraphSprms(paragraph, paragraphInTable));
+             paragraphSprms(paragraph, paragraphInTable, paragraphList));
 }
 
 void WordWriter::Private::endRow(const RowProperties &row)
@@ -701,6 +721,82 @@ void WordWriter::Private::endRow(const RowProperties &row)
 }
 
 // ---------------------------------------------------------------- tables of the file
+
+int WordWriter::Private::listOverride(const ListMembership &list)
+{
+    auto it = std::find_if(lists.begin(), lists.end(), [&](const WordList &known) { return known.number == list.list; });
+    if (it == lists.end()) {
+        WordList added;
+        added.number = list.list;
+        added.levels.fill(list.format);
+        it = lists.insert(lists.end(), added);
+    }
+    it->levels[size_t(std::clamp(list.level, 0, 8))] = list.format;
+    return int(it - lists.begin()) + 1;
+}
+
+// The LSTs, then (outside the length the FIB gives them) their levels: the
+// number style, start, what follows the number, the indents the layout
+// gives items without their own, and the number text with placeholder N
+// for level N's number.
+QByteArray WordWriter::Private::listDefinitions() const
+{
+    QByteArray headers;
+    appendU16(headers, quint16(lists.size()));
+    QByteArray levels;
+    for (size_t i = 0; i < lists.size(); ++i) {
+        appendU32(headers, quint32(i + 1)); // lsid
+        appendU32(headers, 0);              // no template
+        for (int level = 0; level < 9; ++level)
+            appendU16(headers, kNoStyle);
+        appendU8(headers, 0); // nine levels
+        appendU8(headers, 0);
+        for (int index = 0; index < 9; ++index) {
+            const ListLevelFormat &level = lists[i].levels[size_t(index)];
+            static constexpr quint8 kNfc[] = {0, 1, 2, 3, 4, 23, 255};
+            QString text;
+            QByteArray numbers(9, '\0'); // where the placeholders are, from 1
+            if (level.format == NumberFormat::Bullet) {
+                text = level.bullet;
+            } else if (level.format != NumberFormat::None) {
+                text = level.prefix + QChar(char16_t(index)) + level.suffix;
+                numbers[0] = char(std::min<qsizetype>(level.prefix.size() + 1, 255));
+            }
+            Grpprl papx;
+            papx.u16(sprmPDxaLeft80, quint16(ListNumbering::LevelIndent * (index + 1)));
+            papx.u16(sprmPDxaLeft180, quint16(qint16(-ListNumbering::LevelIndent)));
+            appendU32(levels, quint32(level.start));
+            appendU8(levels, kNfc[std::min<int>(int(level.format), 6)]);
+            appendU8(levels, 0); // left aligned, restarted by the levels above
+            levels.append(numbers);
+            appendU8(levels, level.follow);
+            appendU32(levels, 0); // dxaIndentSav
+            appendU32(levels, 0);
+            appendU8(levels, 0);  // no character properties
+            appendU8(levels, quint8(papx.data().size()));
+            appendU8(levels, 0);
+            appendU8(levels, 0);
+            levels.append(papx.data());
+            appendU16(levels, quint16(std::min<qsizetype>(text.size(), 0xFFFF)));
+            for (const QChar c : std::as_const(text))
+                appendU16(levels, c.unicode());
+        }
+    }
+    return headers + levels;
+}
+
+QByteArray WordWriter::Private::listOverrides() const
+{
+    QByteArray lfo;
+    appendU32(lfo, quint32(lists.size()));
+    for (size_t i = 0; i < lists.size(); ++i) {
+        appendU32(lfo, quint32(i + 1)); // the lsid it stands for
+        lfo.append(QByteArray(12, '\0'));  // no levels overridden
+    }
+    for (size_t i = 0; i < lists.size(); ++i)
+        appendU32(lfo, 0xFFFFFFFF);
+    return lfo;
+}
 
 QByteArray WordWriter::Private::styleSheet() const
 {
@@ -985,6 +1081,12 @@ QByteArray WordWriter::Private::write()
     placeNotes(PairPlcffndRef, PairPlcffndTxt, footnotes, footnoteStarts);
     placeNotes(PairPlcfendRef, PairPlcfendTxt, endnotes, endnoteStarts);
     place(PairSttbfFfn, fontTable());
+    if (!lists.empty()) {
+        const QByteArray definitions = listDefinitions();
+        place(PairPlfLst, definitions);
+        pairs[PairPlfLst].second = quint32(2 + 28 * lists.size()); // the levels follow, uncounted
+        place(PairPlfLfo, listOverrides());
+    }
 
     QByteArray dop(500, '\0');
     if (hasHeaders && headerFooters->differentEvenPages())

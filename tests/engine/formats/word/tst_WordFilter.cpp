@@ -11,6 +11,7 @@
 #include "engine/formats/word/CompoundFile.h"
 #include "engine/formats/word/WordFilter.h"
 #include "engine/formats/word/WordProperties.h"
+#include "engine/layout/ListNumbering.h"
 #include "support/FilterBytes.h"
 #include "support/RichDocumentBuilder.h"
 #include "support/TestSupport.h"
@@ -23,6 +24,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFrame>
+#include <QTextList>
 #include <QTextTable>
 #include <QtTest>
 
@@ -158,6 +160,7 @@ class tst_WordFilter : public QObject
 private slots:
     void richDocumentSurvivesWriteAndRead();
     void wordSpecificsSurviveWriteAndRead();
+    void listsSurviveWriteAndRead();
     void writtenFileIsAWordDocument();
     void rtfKeepsTabLeadersToo();
     void word95JapaneseTextReads();
@@ -169,7 +172,7 @@ private slots:
 void tst_WordFilter::richDocumentSurvivesWriteAndRead()
 {
     DocumentModel original;
-    RichDocumentBuilder(QString(), RichDocumentBuilder::ParagraphFrames).build(original);
+    RichDocumentBuilder(QString(), RichDocumentBuilder::ParagraphFrames | RichDocumentBuilder::Lists).build(original);
     DocumentModel reloaded;
     QString error;
     QVERIFY2(load(save(original), reloaded, &error), qPrintable(error));
@@ -208,6 +211,69 @@ void tst_WordFilter::wordSpecificsSurviveWriteAndRead()
     QCOMPARE(reloaded.document()->rootFrame()->frameFormat().intProperty(DocumentDefaultTabStop), 840);
     for (const QString key : {QStringLiteral("document/author"), QStringLiteral("document/keywords")})
         QCOMPARE(reloaded.sourceProperty(key), original.sourceProperty(key));
+}
+
+// An outline as Japanese documents number them: levels restart below a
+// higher item, a level that starts at 3, brackets around letters, a
+// bullet of its own, and a second list that counts apart from the first.
+void tst_WordFilter::listsSurviveWriteAndRead()
+{
+    DocumentModel original;
+    QTextCursor cursor(original.document());
+    auto level = [](int group, int indent, QTextListFormat::Style style, const QString &prefix, const QString &suffix) {
+        QTextListFormat format;
+        format.setStyle(style);
+        format.setIndent(indent);
+        format.setProperty(ListGroup, group);
+        format.setNumberPrefix(prefix);
+        format.setNumberSuffix(suffix);
+        return format;
+    };
+    QTextListFormat chapters = level(1, 1, QTextListFormat::ListUpperRoman, QString(), QStringLiteral("."));
+    QTextListFormat items = level(1, 2, QTextListFormat::ListLowerAlpha, QStringLiteral("("), QStringLiteral(")"));
+    QTextListFormat notes = level(2, 1, QTextListFormat::ListDecimal, QString(), QStringLiteral("）"));
+    notes.setProperty(ListStartAt, 3);
+    QTextListFormat marks = level(2, 2, QTextListFormat::ListDisc, QString(), QString());
+    marks.setProperty(ListBulletText, QStringLiteral("※"));
+    const QList<std::pair<QTextListFormat, QString>> paragraphs = {
+        {chapters, QStringLiteral("総則")}, {items, QStringLiteral("目的")}, {items, QStringLiteral("定義")},
+        {chapters, QStringLiteral("会員")}, {items, QStringLiteral("資格")}, {notes, QStringLiteral("注記")},
+        {marks, QStringLiteral("補足")}, {notes, QStringLiteral("次の注記")}, {{}, QStringLiteral("本文")},
+    };
+    QTextCharFormat plain;
+    plain.setFontFamilies(QStringList{QStringLiteral("ＭＳ 明朝")});
+    plain.setFontPointSize(10.5);
+    cursor.setBlockCharFormat(plain);
+    QHash<QString, QTextList *> made;
+    for (qsizetype i = 0; i < paragraphs.size(); ++i) {
+        if (i)
+            cursor.insertBlock(QTextBlockFormat(), plain);
+        cursor.insertText(paragraphs.at(i).second, plain);
+        const QTextListFormat &format = paragraphs.at(i).first;
+        if (!format.hasProperty(ListGroup))
+            continue;
+        const QString key = QStringLiteral("%1/%2").arg(format.intProperty(ListGroup)).arg(format.indent());
+        if (QTextList *list = made.value(key))
+            list->add(cursor.block());
+        else
+            made.insert(key, cursor.createList(format));
+    }
+    auto labels = [](const DocumentModel &model) {
+        QStringList shown;
+        for (QTextBlock block = model.document()->begin(); block.isValid(); block = block.next())
+            shown << ListNumbering::itemText(block) + block.text();
+        return shown;
+    };
+    const QStringList expected = {QStringLiteral("I.総則"), QStringLiteral("(a)目的"), QStringLiteral("(b)定義"),
+                                  QStringLiteral("II.会員"), QStringLiteral("(a)資格"), QStringLiteral("3）注記"),
+                                  QStringLiteral("※補足"), QStringLiteral("4）次の注記"), QStringLiteral("本文")};
+    QCOMPARE(labels(original), expected);
+    DocumentModel reloaded;
+    QString error;
+    QVERIFY2(load(save(original), reloaded, &error), qPrintable(error));
+    QCOMPARE(labels(reloaded), expected);
+    const QString difference = firstDifference(original, reloaded, wordProfile());
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
 }
 
 // The structures other readers rely on: a compound file with the

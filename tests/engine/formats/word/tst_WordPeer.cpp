@@ -8,6 +8,7 @@
 #include "engine/EngineProperties.h"
 #include "engine/formats/RtfFilter.h"
 #include "engine/formats/word/WordFilter.h"
+#include "engine/layout/ListNumbering.h"
 #include "support/PdfProbe.h"
 #include "support/RichDocumentBuilder.h"
 #include "support/TestSupport.h"
@@ -31,11 +32,13 @@ using namespace tamapiko::test;
 
 namespace {
 
-// The text a reader of the page sees: hidden text is left out.
+// The text a reader of the page sees: list numbers in, hidden text out.
 QString visibleText(const QTextDocument &document)
 {
     QString text;
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        if (const QString label = ListNumbering::itemText(block); !label.isEmpty())
+            text += label + QLatin1Char(' ');
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             if (!it.fragment().charFormat().boolProperty(CharHidden))
                 text += it.fragment().text();
@@ -207,7 +210,7 @@ void tst_WordPeer::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     DocumentModel rich;
-    RichDocumentBuilder(QString(), RichDocumentBuilder::ParagraphFrames).build(rich);
+    RichDocumentBuilder(QString(), RichDocumentBuilder::ParagraphFrames | RichDocumentBuilder::Lists).build(rich);
     add(QStringLiteral("rich"), rich, QString());
     DocumentModel letter;
     buildJapaneseLetter(letter);
