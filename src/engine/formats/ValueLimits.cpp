@@ -2,6 +2,8 @@
 
 #include "engine/EngineProperties.h"
 
+#include <QDataStream>
+#include <QIODevice>
 #include <QTextFormat>
 #include <QTextLength>
 #include <QTextOption>
@@ -48,12 +50,30 @@ std::optional<double> boundedDouble(int property, double value)
     return std::clamp(value, -LargestPoints, LargestPoints);
 }
 
+// Qt's stream reader keeps whatever number a file gives as a length's kind:
+// read it back as a number (through Qt's own writer) before taking it for
+// one of the kinds.
+qint32 lengthKind(const QTextLength &length)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out << length;
+    QDataStream in(bytes);
+    qint32 kind = -1;
+    in >> kind;
+    return kind;
+}
+
 std::optional<QTextLength> boundedLength(const QTextLength &length)
 {
     if (!std::isfinite(length.rawValue()))
         return std::nullopt;
-    const double largest = length.type() == QTextLength::PercentageLength ? 100.0 : LargestPoints;
-    return QTextLength(length.type(), std::clamp(length.rawValue(), 0.0, largest));
+    const qint32 kind = lengthKind(length);
+    if (kind < QTextLength::VariableLength || kind > QTextLength::PercentageLength)
+        return std::nullopt;
+    const auto type = QTextLength::Type(kind);
+    const double largest = type == QTextLength::PercentageLength ? 100.0 : LargestPoints;
+    return QTextLength(type, std::clamp(length.rawValue(), 0.0, largest));
 }
 
 // The value brought into range, or an invalid QVariant when it goes.
@@ -81,6 +101,8 @@ QVariant boundedValue(int property, const QVariant &value)
             const QVariant kept = boundedValue(property, item);
             if (kept.isValid())
                 items.append(kept);
+            else if (item.typeId() == qMetaTypeId<QTextLength>())
+                items.append(QVariant::fromValue(QTextLength()));   // columns keep their places
         }
         return items;
     }

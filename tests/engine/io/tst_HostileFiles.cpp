@@ -3,6 +3,7 @@
 #include "engine/TTextEngine.h"
 #include "engine/formats/NativeChunks.h"
 #include "engine/formats/NativeFilter.h"
+#include "engine/formats/ValueLimits.h"
 #include "engine/io/DocumentStorage.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -13,6 +14,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFrame>
+#include <QTextTableFormat>
 #include <QtTest>
 
 #include <cmath>
@@ -307,6 +309,24 @@ private slots:
         QCOMPARE(inRange(fromTxm.document()), QString());
         QCOMPARE(fromTxm.document()->begin().blockFormat().leftMargin(), PageSetup::LargestTwips / 20.0);
         layOutAndPaint(fromTxm.document());
+
+        // Qt's stream reader takes any number for a length's kind; a table
+        // width of an unknown kind is dropped, not used as one of the kinds.
+        QByteArray raw;
+        QDataStream write(&raw, QIODevice::WriteOnly);
+        write << qint32(0x0AFFFFFF) << double(50);
+        QDataStream read(raw);
+        QTextLength strange;
+        read >> strange;
+        QTextTableFormat table;
+        table.setWidth(strange);
+        table.setColumnWidthConstraints({strange, QTextLength(QTextLength::FixedLength, 1e301)});
+        const QTextTableFormat safe = limits::bounded(table).toTableFormat();
+        QVERIFY(!safe.hasProperty(QTextFormat::FrameWidth));
+        const QList<QTextLength> columns = safe.columnWidthConstraints();
+        QCOMPARE(columns.size(), 2);
+        QCOMPARE(columns.at(0).type(), QTextLength::VariableLength);
+        QCOMPARE(columns.at(1).rawValue(), limits::LargestPoints);
     }
 };
 
