@@ -335,6 +335,18 @@ const ControlWord kWords[] = {
     {"clvertalc", K::Flag, A::CellVerticalCenter},
     {"clvertalb", K::Flag, A::CellVerticalBottom},
     {"trrh", K::Value, A::RowHeight},
+    {"trql", K::Flag, A::RowAlignLeft},
+    {"trqc", K::Flag, A::RowAlignCenter},
+    {"trqr", K::Flag, A::RowAlignRight},
+    {"trhdr", K::Flag, A::RowHeader},
+    {"trpaddl", K::Value, A::RowPaddingLeft},
+    {"trpaddt", K::Value, A::RowPaddingTop},
+    {"trpaddr", K::Value, A::RowPaddingRight},
+    {"trpaddb", K::Value, A::RowPaddingBottom},
+    {"trpaddfl", K::Value, A::RowPaddingUnitLeft},
+    {"trpaddft", K::Value, A::RowPaddingUnitTop},
+    {"trpaddfr", K::Value, A::RowPaddingUnitRight},
+    {"trpaddfb", K::Value, A::RowPaddingUnitBottom},
 
     // Pictures
     {"pngblip", K::Flag, A::PngBlip},

@@ -20,6 +20,7 @@
 #include <QTextTable>
 #include <QUrl>
 
+#include <array>
 #include <map>
 #include <unordered_map>
 #include <optional>
@@ -225,6 +226,9 @@ private:
     void endCell();
     void endRow();
     void resetPendingCell();
+    // \trpadd{l,t,r,b} and their units \trpaddf*, in either order: a
+    // padding counts only in twips (unit 3). Side: left, top, right, bottom.
+    void rowPadding(int side, int value, int unit);
     QColor cellShading() const;
     void finishPicture();
     void finishFieldInstruction(GroupState &fieldGroup);
@@ -298,6 +302,12 @@ private:
     // Table row being defined (\trowd ... \cellx)
     word::RowProperties rowDef;
     word::CellProperties pendingCell;
+    struct RowPadding
+    {
+        int value = 0;
+        int unit = 0;
+    };
+    std::array<RowPadding, 4> rowPaddings{};
     int pendingCellShadingPercent = 0; // \clshdng, hundredths of a percent of \clcfpat over \clcbpat
     QColor pendingCellPatternColor;
     BorderTarget borderTargetKind = BorderTarget::None;
@@ -1013,6 +1023,7 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
     // Tables
     case Action::RowDefaults:
         rowDef = word::RowProperties();
+        rowPaddings = {};
         resetPendingCell();
         builder->setRowHint(rowDef);
         borderTargetKind = BorderTarget::None;
@@ -1055,6 +1066,18 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
     case Action::CellVerticalCenter: pendingCell.vertical = word::VerticalAlignment::Center; break;
     case Action::CellVerticalBottom: pendingCell.vertical = word::VerticalAlignment::Bottom; break;
     case Action::RowHeight: rowDef.height = std::clamp(p, -31680, 31680); break;
+    case Action::RowAlignLeft: rowDef.alignment = word::Alignment::Left; break;
+    case Action::RowAlignCenter: rowDef.alignment = word::Alignment::Center; break;
+    case Action::RowAlignRight: rowDef.alignment = word::Alignment::Right; break;
+    case Action::RowHeader: rowDef.header = true; break;
+    case Action::RowPaddingLeft: rowPadding(0, p, -1); break;
+    case Action::RowPaddingTop: rowPadding(1, p, -1); break;
+    case Action::RowPaddingRight: rowPadding(2, p, -1); break;
+    case Action::RowPaddingBottom: rowPadding(3, p, -1); break;
+    case Action::RowPaddingUnitLeft: rowPadding(0, -1, p); break;
+    case Action::RowPaddingUnitTop: rowPadding(1, -1, p); break;
+    case Action::RowPaddingUnitRight: rowPadding(2, -1, p); break;
+    case Action::RowPaddingUnitBottom: rowPadding(3, -1, p); break;
 
     // Pictures
     case Action::PngBlip: picture.format = PictureFormat::Png; break;
@@ -1480,6 +1503,18 @@ void RtfReader::Private::endCell()
     }
     flushText();
     builder->endCell(state().para, state().para.inTable);
+}
+
+void RtfReader::Private::rowPadding(int side, int value, int unit)
+{
+    RowPadding &padding = rowPaddings[side];
+    if (value >= 0)
+        padding.value = std::min(value, 31680);
+    if (unit >= 0)
+        padding.unit = unit;
+    const int twips = padding.unit == 3 ? padding.value : -1;
+    int *const target[] = {&rowDef.paddingLeft, &rowDef.paddingTop, &rowDef.paddingRight, &rowDef.paddingBottom};
+    *target[side] = twips;
 }
 
 void RtfReader::Private::resetPendingCell()

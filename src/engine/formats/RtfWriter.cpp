@@ -737,10 +737,30 @@ void RtfWriter::Private::beginRow(const word::RowProperties &row)
     out.newLine();
     out.word(Action::RowDefaults);
     out.word(controlWordName(Action::RowGap), row.gap);
-    if (row.left > 0)
+    if (row.left != 0)
         out.word(controlWordName(Action::RowLeft), row.left);
-    if (row.height > 0)
+    if (row.height != 0)
         out.word(controlWordName(Action::RowHeight), row.height);
+    if (row.alignment == word::Alignment::Center)
+        out.word(Action::RowAlignCenter);
+    else if (row.alignment == word::Alignment::Right)
+        out.word(Action::RowAlignRight);
+    if (row.header)
+        out.word(Action::RowHeader);
+    static constexpr struct {
+        int word::RowProperties::*padding;
+        Action value;
+        Action unit;
+    } kPaddings[] = {{&word::RowProperties::paddingLeft, Action::RowPaddingLeft, Action::RowPaddingUnitLeft},
+                     {&word::RowProperties::paddingTop, Action::RowPaddingTop, Action::RowPaddingUnitTop},
+                     {&word::RowProperties::paddingRight, Action::RowPaddingRight, Action::RowPaddingUnitRight},
+                     {&word::RowProperties::paddingBottom, Action::RowPaddingBottom, Action::RowPaddingUnitBottom}};
+    for (const auto &padding : kPaddings) {
+        if (row.*padding.padding < 0)
+            continue;
+        out.word(controlWordName(padding.value), row.*padding.padding);
+        out.word(controlWordName(padding.unit), 3);
+    }
     for (const word::CellProperties &cell : row.cells) {
         if (cell.verticalMerge)
             out.word(Action::CellVerticalMerge);

@@ -18,6 +18,7 @@
 #include <QTextCursor>
 
 #include <optional>
+#include <vector>
 
 class QTextDocument;
 
@@ -106,10 +107,15 @@ private:
         QTextTable *table = nullptr;
         int row = 0;
         int column = 0;
+        // The table's size, kept here: asking QTextTable rebuilds its grid
+        // after each structure change. Rows are added ahead in growing
+        // batches (the unused ones go at the end), so a long table costs
+        // a rebuild per batch, not per row.
+        int rows = 1;
+        int columns = 1;
         bool needRow = false;  // a row ended; the next content starts one
         bool needCell = false; // a cell ended; the next content goes to the next one
-        bool widthsSet = false;
-        QHash<quint64, CellProperties> cells; // (row << 32 | column) -> properties
+        std::vector<RowProperties> rowProperties; // of each ended row
     };
 
     void ensureContext(bool inTable);
@@ -119,6 +125,11 @@ private:
     void joinList(const ListMembership &list);
     void startTable();
     void endTable();
+    // Gives every cell its row's properties and merges the merged cells.
+    void applyRows(QTextTable *table, const std::vector<RowProperties> &rows, int columns);
+    // Where cell `column` of the current row starts while the row is filled
+    // from the left (that cell and all after it still empty).
+    int emptyCellPosition(int column) const;
     QTextBlockFormat withPendingBreak(QTextBlockFormat format);
     const QTextCharFormat &format(const CharacterProperties &chr);
     // The paragraphs of a file mostly repeat the one before: the last

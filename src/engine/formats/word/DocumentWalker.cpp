@@ -110,7 +110,6 @@ RowProperties DocumentWalker::rowProperties(QTextTable *table, int row, const QL
 {
     const QTextTableFormat tableFormat = table->format();
     RowProperties properties;
-    properties.gap = twips(table->cellAt(row, 0).format().toTableCellFormat().leftPadding());
     properties.left = twips(tableFormat.leftMargin());
     // The page draws the table's border on every side a cell leaves to it.
     const qreal tableBorder = std::max<qreal>(0, tableFormat.border());
@@ -118,13 +117,24 @@ RowProperties DocumentWalker::rowProperties(QTextTable *table, int row, const QL
         properties.alignment = Alignment::Center;
     else if (tableFormat.alignment() & Qt::AlignRight)
         properties.alignment = Alignment::Right;
+    properties.header = row < tableFormat.headerRowCount();
+    QTextTableCellFormat own; // a cell that starts in this row: it carries the row's geometry
+    bool ownFound = false;
+    int height = 0;
     for (int column = 0; column < table->columns(); ++column) {
         const QTextTableCell cell = table->cellAt(row, column);
         const QTextTableCellFormat format = cell.format().toTableCellFormat();
         CellProperties cellProperties = word::cellProperties(format, tableBorder);
         cellProperties.right = rights.at(column);
-        if (cell.row() == row && cell.rowSpan() == 1)
-            properties.height = std::max(properties.height, word::rowHeight(format));
+        if (cell.row() == row && !ownFound) {
+            own = format;
+            ownFound = true;
+        }
+        if (cell.row() == row && cell.rowSpan() == 1) {
+            const int cellHeight = word::rowHeight(format);
+            if (std::abs(cellHeight) > std::abs(height))
+                height = cellHeight;
+        }
         if (cell.row() != row)
             cellProperties.verticalMerge = true;
         else if (cell.rowSpan() > 1)
@@ -134,6 +144,25 @@ RowProperties DocumentWalker::rowProperties(QTextTable *table, int row, const QL
         else if (cell.columnSpan() > 1)
             cellProperties.mergeFirst = true;
         properties.cells.append(cellProperties);
+    }
+    properties.height = height;
+    properties.gap = twips(own.leftPadding());
+    properties.paddingLeft = properties.gap;
+    properties.paddingRight = twips(own.rightPadding());
+    // A row read from a file gives back its own edges, and only the cells
+    // it has (unless the user wrote into one it lacked).
+    const int ownCells = int(own.property(TableRowEdges).toList().size()) - 1;
+    if (ownCells > 0) {
+        int keep = ownCells;
+        for (int column = ownCells; column < table->columns(); ++column) {
+            const QTextTableCell cell = table->cellAt(row, column);
+            if (cell.row() == row && cell.column() == column && cell.lastPosition() > cell.firstPosition())
+                keep = column + 1;
+        }
+        properties.cells.resize(std::min<qsizetype>(keep, properties.cells.size()));
+        readRowGeometry(properties, own);
+        for (int column = ownCells; column < properties.cells.size(); ++column)
+            properties.cells[column].right = properties.cells[column - 1].right + 720;
     }
     return properties;
 }
@@ -162,7 +191,7 @@ void DocumentWalker::walkTable(QTextTable *table, DocumentVisitor &visitor) cons
     for (int row = 0; row < table->rows(); ++row) {
         const RowProperties properties = rowProperties(table, row, rights);
         visitor.beginRow(properties);
-        for (int column = 0; column < columns; ++column) {
+        for (int column = 0; column < int(properties.cells.size()); ++column) {
             const QTextTableCell cell = table->cellAt(row, column);
             if (cell.row() == row && cell.column() == column) {
                 walkCell(cell, visitor);
