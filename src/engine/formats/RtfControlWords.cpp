@@ -112,7 +112,7 @@ const ControlWord kWords[] = {
     {"pntxtb", K::Destination, A::Skip},
     {"nonshppict", K::Destination, A::Skip},
     {"nonesttables", K::Destination, A::Skip},
-    {"nesttableprops", K::Destination, A::Skip},
+    {"nesttableprops", K::Destination, A::NestedTableProperties},
     {"xe", K::Destination, A::Skip},
     {"tc", K::Destination, A::Skip},
     {"txe", K::Destination, A::Skip},

@@ -66,6 +66,7 @@ enum class Action : quint16 {
     RowHeight, RowAlignLeft, RowAlignCenter, RowAlignRight, RowHeader,
     RowPaddingLeft, RowPaddingTop, RowPaddingRight, RowPaddingBottom,
     RowPaddingUnitLeft, RowPaddingUnitTop, RowPaddingUnitRight, RowPaddingUnitBottom,
+    NestedTableProperties,
 
     // Pictures
     PngBlip, JpegBlip, DeviceIndependentBitmap, DeviceDependentBitmap, WindowsMetafile,

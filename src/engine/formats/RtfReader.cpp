@@ -55,6 +55,7 @@ enum class Destination : quint8 {
     ListTable,        // list definitions: levels and their numbering
     ListOverrideTable,
     LevelText,        // a level's number text, with the level placeholders
+    NestedTableProperties, // \nesttableprops: the row definition of a table in a cell, ended by \nestrow
 };
 
 using word::Border;
@@ -226,6 +227,13 @@ private:
     void endCell();
     void endRow();
     void resetPendingCell();
+    // Whether the paragraph being read is in a table, telling the builder
+    // how deep.
+    bool tableContext()
+    {
+        builder->setTableDepth(std::max(1, state().para.tableDepth));
+        return state().para.inTable;
+    }
     // \trpadd{l,t,r,b} and their units \trpaddf*, in either order: a
     // padding counts only in twips (unit 3). Side: left, top, right, bottom.
     void rowPadding(int side, int value, int unit);
@@ -301,6 +309,7 @@ private:
 
     // Table row being defined (\trowd ... \cellx)
     word::RowProperties rowDef;
+    word::RowProperties outerRowDef; // rowDef while a \nesttableprops group describes an inner row
     word::CellProperties pendingCell;
     struct RowPadding
     {
@@ -557,6 +566,11 @@ void RtfReader::Private::groupEnd()
     default:
         break;
     }
+    if (closed.destination == Destination::NestedTableProperties
+        && outer.destination != Destination::NestedTableProperties) {
+        rowDef = outerRowDef;
+        builder->setRowHint(rowDef);
+    }
     if (pendingFrameStyle >= 0 && closed.destination == Destination::FrameStyle) {
         outer.para.frameStyle = pendingFrameStyle;
         pendingFrameStyle = -1;
@@ -615,6 +629,13 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
         s.destination = Destination::StyleSheet;
         s.chr = defaultCharState();
         s.para = defaultParaState();
+        break;
+    case Action::NestedTableProperties:
+        // Its \trowd and \cellx describe the inner row, not the one being
+        // read around it.
+        if (dest != Destination::NestedTableProperties)
+            outerRowDef = rowDef;
+        s.destination = Destination::NestedTableProperties;
         break;
     case Action::Skip:
         s.destination = Destination::Skip;
@@ -967,7 +988,12 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
         }
         break;
     case Action::InTable: para.inTable = true; break;
-    case Action::TableDepth: if (p > 0) para.inTable = true; break;
+    case Action::TableDepth:
+        if (p > 0) {
+            para.inTable = true;
+            para.tableDepth = std::min(p, 1 << 20);
+        }
+        break;
 
     case Action::BorderTop: borderTargetKind = BorderTarget::Paragraph; borderSide = Top; para.borders[Top].present = true; break;
     case Action::BorderBottom: borderTargetKind = BorderTarget::Paragraph; borderSide = Bottom; para.borders[Bottom].present = true; break;
@@ -995,7 +1021,7 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
     case Action::Section:
         if (body) {
             flushText();
-            builder->sectionBreak(state().para, characterProperties(state().chr), state().para.inTable);
+            builder->sectionBreak(state().para, characterProperties(state().chr), tableContext());
         }
         break;
     case Action::Page: if (body) pageBreak(); break;
@@ -1043,14 +1069,24 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
     case Action::Cell: if (body) endCell(); break;
     case Action::Row: if (body) endRow(); break;
     case Action::NestedCell:
-        // Nested tables are flattened: each inner cell becomes a paragraph.
-        if (body) {
-            flushText();
+        if (!body)
+            break;
+        flushText();
+        if (para.tableDepth > word::DocumentBuilder::MaxTableDepth) {
+            // Deeper than anyone nests on purpose: each inner cell becomes
+            // a paragraph of the deepest table.
             if (builder->blockHasContent())
                 endParagraph();
+        } else {
+            builder->setTableDepth(std::max(2, para.tableDepth));
+            builder->endCell(para, true);
         }
         break;
-    case Action::NestedRow: break;
+    case Action::NestedRow:
+        if ((body || dest == Destination::NestedTableProperties) && builder->tableDepth() >= 2
+            && para.tableDepth <= word::DocumentBuilder::MaxTableDepth)
+            builder->endRow(rowDef);
+        break;
     case Action::CellMergeFirst: pendingCell.mergeFirst = true; break;
     case Action::CellMerge: pendingCell.merge = true; break;
     case Action::CellVerticalMergeFirst: pendingCell.verticalMergeFirst = true; break;
@@ -1358,7 +1394,7 @@ void RtfReader::Private::flushText()
     decodeBytes();
     if (pendingText.isEmpty())
         return;
-    builder->appendText(pendingText, charFormat(pendingState), state().para.inTable);
+    builder->appendText(pendingText, charFormat(pendingState), tableContext());
     pendingText.resize(0); // keeps its room for the next run
 }
 
@@ -1502,7 +1538,7 @@ void RtfReader::Private::endCell()
         state().para.inTable = true;
     }
     flushText();
-    builder->endCell(state().para, state().para.inTable);
+    builder->endCell(state().para, tableContext());
 }
 
 void RtfReader::Private::rowPadding(int side, int value, int unit)
@@ -1613,13 +1649,13 @@ void RtfReader::Private::finishLevelText()
 void RtfReader::Private::endParagraph()
 {
     flushText();
-    builder->endParagraph(withList(state().para), charFormat(state().chr), state().para.inTable);
+    builder->endParagraph(withList(state().para), charFormat(state().chr), tableContext());
 }
 
 void RtfReader::Private::pageBreak()
 {
     flushText();
-    builder->pageBreak(state().para, characterProperties(state().chr), state().para.inTable);
+    builder->pageBreak(state().para, characterProperties(state().chr), tableContext());
 }
 
 void RtfReader::Private::finishPicture()
@@ -1638,13 +1674,13 @@ void RtfReader::Private::finishPicture()
         // The linked file is shown at the size the result gives.
         includePictureShown = true;
         flushText();
-        builder->appendLinkedPicture(includePicturePath, decodePicture(source).sizePoints, state().para.inTable);
+        builder->appendLinkedPicture(includePicturePath, decodePicture(source).sizePoints, tableContext());
         return;
     }
     flushText();
     const int link = state().chr.link;
     builder->appendPicture(source, link >= 0 && link < links.size() ? links.at(link) : QString(),
-                          state().para.inTable);
+                          tableContext());
 }
 
 // The shape properties that say where a shape stands when its control

@@ -184,7 +184,9 @@ int PageLayout::exitY(const FlowItem &item) const
         return m_tables[item.table].exitY;
     const QTextBlock &block = item.block;
     const QTextLayout *layout = block.layout();
-    if (layout->lineCount() == 0)
+    // The placeholder before a table that opens the document takes no room
+    // (see placeParagraph), also when stacking resumes after it.
+    if (layout->lineCount() == 0 || isTablePlaceholder(block))
         return int(layout->position().y());
     const QTextLine last = layout->lineAt(layout->lineCount() - 1);
     const int top = lineTop(block, last.lineNumber());

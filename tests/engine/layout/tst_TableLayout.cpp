@@ -93,6 +93,7 @@ private slots:
     void rowsKeepTheirOwnCells_data();
     void rowsKeepTheirOwnCells();
     void headerRowsOpenEveryPageTheTableReaches();
+    void aTableInACellIsLaidOutInsideIt_data();
     void aTableInACellIsLaidOutInsideIt();
 };
 
@@ -201,24 +202,68 @@ void tst_TableLayout::headerRowsOpenEveryPageTheTableReaches()
 
 }
 
+void tst_TableLayout::aTableInACellIsLaidOutInsideIt_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<int>("savedAs");
+    QTest::newRow("html") << QStringLiteral("html") << 0;
+    QTest::newRow("rtf") << QStringLiteral("rtf") << 0;
+    QTest::newRow("rtf saved as rtf") << QStringLiteral("rtf") << 5;
+    QTest::newRow("rtf saved as native") << QStringLiteral("rtf") << 3;
+}
+
 void tst_TableLayout::aTableInACellIsLaidOutInsideIt()
 {
-    TTextEngine engine;
-    engine.document()->setHtml(QStringLiteral(
-        "<table border=1 width=100%><tr><td>outer<table border=1><tr><td>in1</td><td>in2</td></tr>"
-        "<tr><td>in3</td><td>in4</td></tr></table></td><td>right</td></tr></table><p>after</p>"));
-    QTextTable *outer = firstTable(engine);
+    QFETCH(QString, source);
+    QFETCH(int, savedAs);
+    QTemporaryDir dir;
+    TTextEngine read;
+    if (source == QLatin1String("html")) {
+        read.document()->setHtml(QStringLiteral(
+            "<table border=1 width=100%><tr><td>outer<table border=1><tr><td>in1</td><td>in2</td></tr>"
+            "<tr><td>in3</td><td>in4</td></tr></table></td><td>right</td></tr></table><p>after</p>"));
+    } else {
+        const QByteArray innerRow = "{\\*\\nesttableprops\\trowd\\trgaph108\\trleft-108\\cellx1500\\cellx3000"
+                                    "\\nestrow}{\\nonesttables\\par}\n";
+        const QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}}\n"
+                               "\\trowd\\trgaph108\\trleft-108\\cellx4000\\cellx8000\n"
+                               "\\pard\\intbl outer\\par\n"
+                               "\\pard\\intbl\\itap2 in1\\nestcell in2\\nestcell" + innerRow +
+                               "\\pard\\intbl\\itap2 in3\\nestcell in4\\nestcell" + innerRow +
+                               "\\pard\\intbl\\itap1 \\cell right\\cell\\row\n"
+                               "\\pard after\\par}";
+        QCOMPARE(read.LoadDocument(tamapiko::test::writeFile(dir, QStringLiteral("in.rtf"), rtf), 0, 5, 0), 0);
+    }
+    TTextEngine saved;
+    TTextEngine *engine = &read;
+    if (savedAs) {
+        const QString path = dir.filePath(QStringLiteral("saved.%1").arg(savedAs));
+        QCOMPARE(read.SaveDocument(path, 0, savedAs, 0), 0);
+        QCOMPARE(saved.LoadDocument(path, 0, savedAs, 0), 0);
+        engine = &saved;
+    }
+    QTextTable *outer = firstTable(*engine);
     QVERIFY(outer);
-    PageLayout *layout = layoutOf(engine);
+    QCOMPARE(outer->rows(), 1);
+    QCOMPARE(outer->columns(), 2);
+    QTextTable *inner = nullptr;
+    for (QTextFrame *frame : outer->childFrames())
+        inner = qobject_cast<QTextTable *>(frame);
+    QVERIFY(inner);
+    QCOMPARE(inner->rows(), 2);
+    QCOMPARE(inner->columns(), 2);
+    QCOMPARE(QTextCursor(inner->cellAt(1, 1).firstCursorPosition()).block().text(), QStringLiteral("in4"));
+    QCOMPARE(outer->cellAt(0, 1).firstCursorPosition().block().text(), QStringLiteral("right"));
+
+    PageLayout *layout = layoutOf(*engine);
     layout->ensureComplete();
     const TableGeometry *g = layout->tableGeometry(outer);
     QVERIFY(g);
     const QRectF cell(g->cellLeft(0, 0), g->rowTop[0], g->cellRight(0, 0, 1) - g->cellLeft(0, 0), g->rowHeight[0]);
-
-    const QRectF in1 = layout->caretRect(positionOf(engine, QStringLiteral("in1")));
-    const QRectF in2 = layout->caretRect(positionOf(engine, QStringLiteral("in2")));
-    const QRectF in3 = layout->caretRect(positionOf(engine, QStringLiteral("in3")));
-    const QRectF after = layout->caretRect(positionOf(engine, QStringLiteral("after")));
+    const QRectF in1 = layout->caretRect(positionOf(*engine, QStringLiteral("in1")));
+    const QRectF in2 = layout->caretRect(positionOf(*engine, QStringLiteral("in2")));
+    const QRectF in3 = layout->caretRect(positionOf(*engine, QStringLiteral("in3")));
+    const QRectF after = layout->caretRect(positionOf(*engine, QStringLiteral("after")));
     // Side by side in rows of their own, all inside the outer cell.
     QCOMPARE(in1.top(), in2.top());
     QVERIFY(in2.left() > in1.left());
@@ -227,14 +272,18 @@ void tst_TableLayout::aTableInACellIsLaidOutInsideIt()
     for (const QRectF &r : {in1, in2, in3})
         QVERIFY2(cell.contains(r.topLeft()), qPrintable(QStringLiteral("%1,%2").arg(r.left()).arg(r.top())));
     QVERIFY(after.top() >= g->exitY - 1);
+    // No empty paragraph between the cell's text and its table.
+    const QRectF outerText = layout->caretRect(positionOf(*engine, QStringLiteral("outer")));
+    if (source == QLatin1String("rtf"))
+        QCOMPARE(in1.top(), outerText.bottom());
 
     // Typing in an inner cell moves only what follows it.
-    QTextCursor cursor(engine.document());
-    cursor.setPosition(positionOf(engine, QStringLiteral("in1")));
+    QTextCursor cursor(engine->document());
+    cursor.setPosition(positionOf(*engine, QStringLiteral("in1")));
     cursor.insertText(QStringLiteral("長い長い長い長い長い長い長い長い長い長い長い長い長い長い長い長い長い長い"));
     layout->ensureComplete();
-    QCOMPARE(layout->caretRect(positionOf(engine, QStringLiteral("in2"))).top(), in2.top());
-    QVERIFY(layout->caretRect(positionOf(engine, QStringLiteral("after"))).top() >= after.top());
+    QCOMPARE(layout->caretRect(positionOf(*engine, QStringLiteral("in2"))).top(), in2.top());
+    QVERIFY(layout->caretRect(positionOf(*engine, QStringLiteral("after"))).top() > after.top());
 }
 
 QTEST_MAIN(tst_TableLayout)

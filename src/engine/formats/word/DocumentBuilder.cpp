@@ -255,13 +255,19 @@ void DocumentBuilder::cancelSectionBreak()
 // or cell end asked for.
 void DocumentBuilder::ensureContext(bool wantTable)
 {
-    if (wantTable && !m_table) {
-        m_paragraphPending = false; // the table follows the ended block directly
-        startTable();
-    } else if (!wantTable && m_table) {
+    const int wanted = wantTable ? m_wantedDepth : 0;
+    while (tableDepth() > wanted) {
         m_paragraphPending = false;
         endTable();
     }
+    if (wanted > 0 && !m_table) {
+        m_paragraphPending = false; // the table follows the ended block directly
+        startTable();
+    }
+    // A table in the cell follows the cell's ended paragraph directly too.
+    const bool nestedFollows = m_table && !m_table->needRow && !m_table->needCell && tableDepth() < wanted;
+    if (m_paragraphPending && nestedFollows)
+        m_paragraphPending = false;
     if (m_paragraphPending) {
         m_paragraphPending = false;
         m_cursor.insertBlock(m_cursor.blockFormat(), m_pendingMarkFormat);
@@ -294,6 +300,14 @@ void DocumentBuilder::ensureContext(bool wantTable)
         m_blockIsOurs = true;
         m_blockHasContent = false;
     }
+    // A table in the current cell.
+    while (tableDepth() < wanted)
+        startTable();
+}
+
+void DocumentBuilder::setTableDepth(int depth)
+{
+    m_wantedDepth = std::clamp(depth, 1, MaxTableDepth);
 }
 
 // QTextTable::cellAt() would rebuild the table's grid after every added
@@ -314,13 +328,18 @@ void DocumentBuilder::startTable()
     format.setBorderCollapse(true);
     format.setCellSpacing(0);
     format.setCellPadding(0);
-    if (m_hintLeft > 0)
+    // The row hint describes a table of the body; a table in a cell learns
+    // its shape from its rows.
+    const bool nested = m_table.has_value();
+    if (m_hintLeft > 0 && !nested)
         format.setLeftMargin(m_hintLeft / 20.0);
-    const bool opensDocument = tableWillOpenDocument(m_cursor);
-    build.table = m_cursor.insertTable(1, m_hintColumns, format);
-    build.columns = m_hintColumns;
+    const bool opensDocument = !nested && tableWillOpenDocument(m_cursor);
+    build.columns = nested ? 1 : m_hintColumns;
+    build.table = m_cursor.insertTable(1, build.columns, format);
     if (opensDocument)
         markTablePlaceholder(m_cursor.document());
+    if (nested)
+        m_outerTables.push_back(std::move(*m_table));
     m_cursor = build.table->cellAt(0, 0).firstCursorPosition();
     m_table = build;
     m_blockIsOurs = true;
@@ -348,6 +367,11 @@ void DocumentBuilder::endTable()
     m_cursor = t->lastCursorPosition();
     m_cursor.movePosition(QTextCursor::NextBlock);
     m_table.reset();
+    if (!m_outerTables.empty()) {
+        // Back in the cell that holds the table.
+        m_table = std::move(m_outerTables.back());
+        m_outerTables.pop_back();
+    }
     m_blockIsOurs = true;
     m_blockHasContent = m_cursor.block().length() > 1;
 }
@@ -461,7 +485,7 @@ void DocumentBuilder::endRow(const RowProperties &rowProperties)
 
 void DocumentBuilder::finish(const ParagraphProperties &para)
 {
-    if (m_table)
+    while (m_table)
         endTable();
     if (m_paragraphPending) {
         // A final paragraph end closes the last paragraph; only an

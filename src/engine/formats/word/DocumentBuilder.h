@@ -92,6 +92,14 @@ public:
     // (RTF does, Word after them): a new table starts with its shape.
     void setRowHint(const RowProperties &row);
 
+    // How deep the table paragraphs read from now on lie: 1 in a table of
+    // the body, 2 in a table inside one of its cells, and so on (deeper
+    // than MaxTableDepth goes into the deepest table). A deeper paragraph
+    // opens tables in the current cell, a shallower one closes them; cell
+    // and row ends act on the innermost open table. Unset: 1.
+    void setTableDepth(int depth);
+    static constexpr int MaxTableDepth = 10;
+
     bool blockHasContent() const { return m_blockHasContent; }
     // Where the next content goes in the document.
     int position() const { return m_cursor.position(); }
@@ -100,6 +108,7 @@ public:
     // it is already; `mark`, when given, replaces the mark's text.
     void markNote(int from, int to, const QString &text, bool endnote, const QString &mark = {});
     bool inTable() const { return m_table.has_value(); }
+    int tableDepth() const { return m_table ? int(m_outerTables.size()) + 1 : 0; }
 
 private:
     struct TableBuild
@@ -144,7 +153,9 @@ private:
     QTextCharFormat m_pendingMarkFormat;
     bool m_breakBeforeBlock = false;
     bool m_breakFromSection = false;
-    std::optional<TableBuild> m_table;
+    std::optional<TableBuild> m_table;     // the innermost open table
+    std::vector<TableBuild> m_outerTables; // the tables holding it, outermost first
+    int m_wantedDepth = 1;
     QHash<quint64, QTextList *> m_lists; // (list << 8 | level) -> the list of that level
     int m_hintColumns = 1; // the next table's first row, when known before its cells
     int m_hintLeft = 0;

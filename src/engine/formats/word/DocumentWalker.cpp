@@ -7,6 +7,7 @@
 
 #include "engine/formats/word/WordFormats.h"
 
+#include <QScopeGuard>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFrame>
@@ -87,23 +88,36 @@ void DocumentWalker::walkFlat(QTextFrame *frame, bool inTable, DocumentVisitor &
 
 void DocumentWalker::walkCell(const QTextTableCell &cell, DocumentVisitor &visitor) const
 {
-    QList<QTextBlock> blocks;
+    // In the cell's order; its last paragraph (Qt keeps one after a table)
+    // ends the cell.
+    QTextBlock last;
+    for (auto it = cell.begin(); !it.atEnd(); ++it) {
+        if (!it.currentFrame())
+            last = it.currentBlock();
+    }
     for (auto it = cell.begin(); !it.atEnd(); ++it) {
         if (QTextFrame *child = it.currentFrame()) {
-            walkFlat(child, true, visitor);
+            auto *table = qobject_cast<QTextTable *>(child);
+            if (table && m_nestedTables && m_depth < MaxNestedDepth)
+                walkTable(table, visitor);
+            else
+                walkFlat(child, true, visitor);
             continue;
         }
-        blocks.append(it.currentBlock());
-    }
-    for (int i = 0; i < blocks.size(); ++i) {
-        const bool last = i + 1 == blocks.size();
-        walkBlock(blocks.at(i), true, last ? DocumentVisitor::ParagraphEnd::Cell : DocumentVisitor::ParagraphEnd::Paragraph,
+        const QTextBlock block = it.currentBlock();
+        walkBlock(block, true, block == last ? DocumentVisitor::ParagraphEnd::Cell : DocumentVisitor::ParagraphEnd::Paragraph,
                   visitor);
     }
-    if (blocks.isEmpty()) {
-        visitor.beginParagraph(ParagraphProperties(), true);
-        visitor.endParagraph(DocumentVisitor::ParagraphEnd::Cell, characterProperties(QTextCharFormat()));
-    }
+    if (!last.isValid())
+        emptyCell(visitor);
+}
+
+void DocumentWalker::emptyCell(DocumentVisitor &visitor) const
+{
+    ParagraphProperties para;
+    para.tableDepth = m_depth;
+    visitor.beginParagraph(para, true);
+    visitor.endParagraph(DocumentVisitor::ParagraphEnd::Cell, characterProperties(QTextCharFormat()));
 }
 
 RowProperties DocumentWalker::rowProperties(QTextTable *table, int row, const QList<int> &rights) const
@@ -118,6 +132,7 @@ RowProperties DocumentWalker::rowProperties(QTextTable *table, int row, const QL
     else if (tableFormat.alignment() & Qt::AlignRight)
         properties.alignment = Alignment::Right;
     properties.header = row < tableFormat.headerRowCount();
+    properties.depth = m_depth;
     QTextTableCellFormat own; // a cell that starts in this row: it carries the row's geometry
     bool ownFound = false;
     int height = 0;
@@ -169,6 +184,8 @@ RowProperties DocumentWalker::rowProperties(QTextTable *table, int row, const QL
 
 void DocumentWalker::walkTable(QTextTable *table, DocumentVisitor &visitor) const
 {
+    ++m_depth;
+    const auto leave = qScopeGuard([this] { --m_depth; });
     const QTextTableFormat tableFormat = table->format();
     const int columns = table->columns();
     const QList<QTextLength> constraints = tableFormat.columnWidthConstraints();
@@ -196,9 +213,7 @@ void DocumentWalker::walkTable(QTextTable *table, DocumentVisitor &visitor) cons
             if (cell.row() == row && cell.column() == column) {
                 walkCell(cell, visitor);
             } else {
-                // Covered by a merged cell: an empty cell of its own.
-                visitor.beginParagraph(ParagraphProperties(), true);
-                visitor.endParagraph(DocumentVisitor::ParagraphEnd::Cell, characterProperties(QTextCharFormat()));
+                emptyCell(visitor); // covered by a merged cell: an empty cell of its own
             }
         }
         visitor.endRow(properties);
@@ -233,6 +248,11 @@ void DocumentWalker::walkBlock(const QTextBlock &block, bool inTable, DocumentVi
         if (para.list.list <= 0)
             para.list.list = listNumber(list);
         para.list.itemText = ListNumbering::itemText(block);
+        para.tableDepth = inTable ? m_depth : 0;
+        visitor.beginParagraph(para, inTable);
+    } else if (inTable && m_depth > 1) {
+        ParagraphProperties para = paragraphFormat(block);
+        para.tableDepth = m_depth;
         visitor.beginParagraph(para, inTable);
     } else {
         visitor.beginParagraph(paragraphFormat(block), inTable);
