@@ -264,6 +264,7 @@ const ControlWord kWords[] = {
     {"brdrtriple", K::Flag, A::BorderDouble},
     {"brdrnone", K::Flag, A::BorderNone},
     {"brdrnil", K::Flag, A::BorderNone},
+    {"brdrtbl", K::Flag, A::BorderNone}, // a cell side without a line of its own
     {"brdrw", K::Value, A::BorderWidth},
     {"brsp", K::Value, A::BorderSpace},
     {"brdrcf", K::Value, A::BorderColor},
