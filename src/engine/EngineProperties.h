@@ -53,6 +53,16 @@ enum EngineProperty : int {
 
     // Tables: 0x100400..
     TableRowMinimumHeight = QTextFormat::UserProperty + 0x100400, // int, twips, on every cell of the row
+    // A row's own geometry, on every cell of the row: the rows of a table
+    // read from a file may each have their own left edge, width and number
+    // of cells. They are kept per row rather than merged into one grid of
+    // all the table's column edges with spans: such a grid multiplies the
+    // columns the user sees and edits, costs a structure change per merged
+    // cell in long tables, and loses which edges the file gave.
+    TableRowEdges,           // QVariantList of int, twips from the left margin: the row's left edge, then each
+                             // cell's right edge (the file's own; fewer cells than the table: the rest have none)
+    TableRowExactHeight,     // bool, TableRowMinimumHeight is the row's exact height
+    TableRowAlignment,       // int, Qt::AlignmentFlag: the row placed between the margins (edges moved as a whole)
 
     // Lists, on QTextListFormat: 0x100580..
     ListStartAt = QTextFormat::UserProperty + 0x100580,  // int, the first item's number (1 when absent)

@@ -63,7 +63,10 @@ enum class Action : quint16 {
     CellMergeFirst, CellMerge, CellVerticalMergeFirst, CellVerticalMerge,
     CellBorderTop, CellBorderBottom, CellBorderLeft, CellBorderRight, CellShading,
     CellShadingPercent, CellPatternColor, CellVerticalTop, CellVerticalCenter, CellVerticalBottom,
-    RowHeight,
+    RowHeight, RowAlignLeft, RowAlignCenter, RowAlignRight, RowHeader,
+    RowPaddingLeft, RowPaddingTop, RowPaddingRight, RowPaddingBottom,
+    RowPaddingUnitLeft, RowPaddingUnitTop, RowPaddingUnitRight, RowPaddingUnitBottom,
+    NestedTableProperties,
 
     // Pictures
     PngBlip, JpegBlip, DeviceIndependentBitmap, DeviceDependentBitmap, WindowsMetafile,

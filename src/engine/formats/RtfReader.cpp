@@ -20,6 +20,7 @@
 #include <QTextTable>
 #include <QUrl>
 
+#include <array>
 #include <map>
 #include <unordered_map>
 #include <optional>
@@ -54,6 +55,7 @@ enum class Destination : quint8 {
     ListTable,        // list definitions: levels and their numbering
     ListOverrideTable,
     LevelText,        // a level's number text, with the level placeholders
+    NestedTableProperties, // \nesttableprops: the row definition of a table in a cell, ended by \nestrow
 };
 
 using word::Border;
@@ -225,6 +227,16 @@ private:
     void endCell();
     void endRow();
     void resetPendingCell();
+    // Whether the paragraph being read is in a table, telling the builder
+    // how deep.
+    bool tableContext()
+    {
+        builder->setTableDepth(std::max(1, state().para.tableDepth));
+        return state().para.inTable;
+    }
+    // \trpadd{l,t,r,b} and their units \trpaddf*, in either order: a
+    // padding counts only in twips (unit 3). Side: left, top, right, bottom.
+    void rowPadding(int side, int value, int unit);
     QColor cellShading() const;
     void finishPicture();
     void finishFieldInstruction(GroupState &fieldGroup);
@@ -297,7 +309,14 @@ private:
 
     // Table row being defined (\trowd ... \cellx)
     word::RowProperties rowDef;
+    word::RowProperties outerRowDef; // rowDef while a \nesttableprops group describes an inner row
     word::CellProperties pendingCell;
+    struct RowPadding
+    {
+        int value = 0;
+        int unit = 0;
+    };
+    std::array<RowPadding, 4> rowPaddings{};
     int pendingCellShadingPercent = 0; // \clshdng, hundredths of a percent of \clcfpat over \clcbpat
     QColor pendingCellPatternColor;
     BorderTarget borderTargetKind = BorderTarget::None;
@@ -547,6 +566,11 @@ void RtfReader::Private::groupEnd()
     default:
         break;
     }
+    if (closed.destination == Destination::NestedTableProperties
+        && outer.destination != Destination::NestedTableProperties) {
+        rowDef = outerRowDef;
+        builder->setRowHint(rowDef);
+    }
     if (pendingFrameStyle >= 0 && closed.destination == Destination::FrameStyle) {
         outer.para.frameStyle = pendingFrameStyle;
         pendingFrameStyle = -1;
@@ -605,6 +629,13 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
         s.destination = Destination::StyleSheet;
         s.chr = defaultCharState();
         s.para = defaultParaState();
+        break;
+    case Action::NestedTableProperties:
+        // Its \trowd and \cellx describe the inner row, not the one being
+        // read around it.
+        if (dest != Destination::NestedTableProperties)
+            outerRowDef = rowDef;
+        s.destination = Destination::NestedTableProperties;
         break;
     case Action::Skip:
         s.destination = Destination::Skip;
@@ -957,7 +988,12 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
         }
         break;
     case Action::InTable: para.inTable = true; break;
-    case Action::TableDepth: if (p > 0) para.inTable = true; break;
+    case Action::TableDepth:
+        if (p > 0) {
+            para.inTable = true;
+            para.tableDepth = std::min(p, 1 << 20);
+        }
+        break;
 
     case Action::BorderTop: borderTargetKind = BorderTarget::Paragraph; borderSide = Top; para.borders[Top].present = true; break;
     case Action::BorderBottom: borderTargetKind = BorderTarget::Paragraph; borderSide = Bottom; para.borders[Bottom].present = true; break;
@@ -985,7 +1021,7 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
     case Action::Section:
         if (body) {
             flushText();
-            builder->sectionBreak(state().para, characterProperties(state().chr), state().para.inTable);
+            builder->sectionBreak(state().para, characterProperties(state().chr), tableContext());
         }
         break;
     case Action::Page: if (body) pageBreak(); break;
@@ -1013,6 +1049,7 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
     // Tables
     case Action::RowDefaults:
         rowDef = word::RowProperties();
+        rowPaddings = {};
         resetPendingCell();
         builder->setRowHint(rowDef);
         borderTargetKind = BorderTarget::None;
@@ -1032,14 +1069,24 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
     case Action::Cell: if (body) endCell(); break;
     case Action::Row: if (body) endRow(); break;
     case Action::NestedCell:
-        // Nested tables are flattened: each inner cell becomes a paragraph.
-        if (body) {
-            flushText();
+        if (!body)
+            break;
+        flushText();
+        if (para.tableDepth > word::DocumentBuilder::MaxTableDepth) {
+            // Deeper than anyone nests on purpose: each inner cell becomes
+            // a paragraph of the deepest table.
             if (builder->blockHasContent())
                 endParagraph();
+        } else {
+            builder->setTableDepth(std::max(2, para.tableDepth));
+            builder->endCell(para, true);
         }
         break;
-    case Action::NestedRow: break;
+    case Action::NestedRow:
+        if ((body || dest == Destination::NestedTableProperties) && builder->tableDepth() >= 2
+            && para.tableDepth <= word::DocumentBuilder::MaxTableDepth)
+            builder->endRow(rowDef);
+        break;
     case Action::CellMergeFirst: pendingCell.mergeFirst = true; break;
     case Action::CellMerge: pendingCell.merge = true; break;
     case Action::CellVerticalMergeFirst: pendingCell.verticalMergeFirst = true; break;
@@ -1055,6 +1102,18 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
     case Action::CellVerticalCenter: pendingCell.vertical = word::VerticalAlignment::Center; break;
     case Action::CellVerticalBottom: pendingCell.vertical = word::VerticalAlignment::Bottom; break;
     case Action::RowHeight: rowDef.height = std::clamp(p, -31680, 31680); break;
+    case Action::RowAlignLeft: rowDef.alignment = word::Alignment::Left; break;
+    case Action::RowAlignCenter: rowDef.alignment = word::Alignment::Center; break;
+    case Action::RowAlignRight: rowDef.alignment = word::Alignment::Right; break;
+    case Action::RowHeader: rowDef.header = true; break;
+    case Action::RowPaddingLeft: rowPadding(0, p, -1); break;
+    case Action::RowPaddingTop: rowPadding(1, p, -1); break;
+    case Action::RowPaddingRight: rowPadding(2, p, -1); break;
+    case Action::RowPaddingBottom: rowPadding(3, p, -1); break;
+    case Action::RowPaddingUnitLeft: rowPadding(0, -1, p); break;
+    case Action::RowPaddingUnitTop: rowPadding(1, -1, p); break;
+    case Action::RowPaddingUnitRight: rowPadding(2, -1, p); break;
+    case Action::RowPaddingUnitBottom: rowPadding(3, -1, p); break;
 
     // Pictures
     case Action::PngBlip: picture.format = PictureFormat::Png; break;
@@ -1335,7 +1394,7 @@ void RtfReader::Private::flushText()
     decodeBytes();
     if (pendingText.isEmpty())
         return;
-    builder->appendText(pendingText, charFormat(pendingState), state().para.inTable);
+    builder->appendText(pendingText, charFormat(pendingState), tableContext());
     pendingText.resize(0); // keeps its room for the next run
 }
 
@@ -1479,7 +1538,19 @@ void RtfReader::Private::endCell()
         state().para.inTable = true;
     }
     flushText();
-    builder->endCell(state().para, state().para.inTable);
+    builder->endCell(state().para, tableContext());
+}
+
+void RtfReader::Private::rowPadding(int side, int value, int unit)
+{
+    RowPadding &padding = rowPaddings[side];
+    if (value >= 0)
+        padding.value = std::min(value, 31680);
+    if (unit >= 0)
+        padding.unit = unit;
+    const int twips = padding.unit == 3 ? padding.value : -1;
+    int *const target[] = {&rowDef.paddingLeft, &rowDef.paddingTop, &rowDef.paddingRight, &rowDef.paddingBottom};
+    *target[side] = twips;
 }
 
 void RtfReader::Private::resetPendingCell()
@@ -1578,13 +1649,13 @@ void RtfReader::Private::finishLevelText()
 void RtfReader::Private::endParagraph()
 {
     flushText();
-    builder->endParagraph(withList(state().para), charFormat(state().chr), state().para.inTable);
+    builder->endParagraph(withList(state().para), charFormat(state().chr), tableContext());
 }
 
 void RtfReader::Private::pageBreak()
 {
     flushText();
-    builder->pageBreak(state().para, characterProperties(state().chr), state().para.inTable);
+    builder->pageBreak(state().para, characterProperties(state().chr), tableContext());
 }
 
 void RtfReader::Private::finishPicture()
@@ -1603,13 +1674,13 @@ void RtfReader::Private::finishPicture()
         // The linked file is shown at the size the result gives.
         includePictureShown = true;
         flushText();
-        builder->appendLinkedPicture(includePicturePath, decodePicture(source).sizePoints, state().para.inTable);
+        builder->appendLinkedPicture(includePicturePath, decodePicture(source).sizePoints, tableContext());
         return;
     }
     flushText();
     const int link = state().chr.link;
     builder->appendPicture(source, link >= 0 && link < links.size() ? links.at(link) : QString(),
-                          state().para.inTable);
+                          tableContext());
 }
 
 // The shape properties that say where a shape stands when its control

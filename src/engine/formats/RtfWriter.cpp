@@ -391,7 +391,10 @@ class RtfWriter::Private : public word::DocumentVisitor
 {
 public:
     Private(const QTextDocument &doc, const PageSetup &p, const HeaderFooterSet *hf)
-        : document(doc), page(p), headerFooters(hf), walker(doc, p) {}
+        : document(doc), page(p), headerFooters(hf), walker(doc, p)
+    {
+        walker.setNestedTables(true);
+    }
 
     QByteArray write();
 
@@ -402,6 +405,7 @@ public:
     // The document as the walker describes it.
     void beginRow(const word::RowProperties &row) override;
     void endRow(const word::RowProperties &row) override;
+    void writeRowDefinition(const word::RowProperties &row);
     void beginParagraph(const word::ParagraphProperties &para, bool inTable) override;
     void text(const QString &text, const word::CharacterProperties &chr) override;
     void picture(const QTextImageFormat &format, const word::CharacterProperties &chr) override;
@@ -440,6 +444,7 @@ private:
     QList<FontInfo> fonts;
     QList<QColor> colors; // index 0 is "auto"
     QString openHref;
+    int paragraphDepth = 0; // of the table the paragraph being written is in
     std::map<int, std::array<word::ListLevelFormat, 9>> lists; // by list number
 };
 
@@ -734,13 +739,40 @@ void RtfWriter::Private::writeBorder(const word::Border &border)
 
 void RtfWriter::Private::beginRow(const word::RowProperties &row)
 {
+    // A row of a table in a cell is described after its cells.
+    if (row.depth < 2)
+        writeRowDefinition(row);
+}
+
+void RtfWriter::Private::writeRowDefinition(const word::RowProperties &row)
+{
     out.newLine();
     out.word(Action::RowDefaults);
     out.word(controlWordName(Action::RowGap), row.gap);
-    if (row.left > 0)
+    if (row.left != 0)
         out.word(controlWordName(Action::RowLeft), row.left);
-    if (row.height > 0)
+    if (row.height != 0)
         out.word(controlWordName(Action::RowHeight), row.height);
+    if (row.alignment == word::Alignment::Center)
+        out.word(Action::RowAlignCenter);
+    else if (row.alignment == word::Alignment::Right)
+        out.word(Action::RowAlignRight);
+    if (row.header)
+        out.word(Action::RowHeader);
+    static constexpr struct {
+        int word::RowProperties::*padding;
+        Action value;
+        Action unit;
+    } kPaddings[] = {{&word::RowProperties::paddingLeft, Action::RowPaddingLeft, Action::RowPaddingUnitLeft},
+                     {&word::RowProperties::paddingTop, Action::RowPaddingTop, Action::RowPaddingUnitTop},
+                     {&word::RowProperties::paddingRight, Action::RowPaddingRight, Action::RowPaddingUnitRight},
+                     {&word::RowProperties::paddingBottom, Action::RowPaddingBottom, Action::RowPaddingUnitBottom}};
+    for (const auto &padding : kPaddings) {
+        if (row.*padding.padding < 0)
+            continue;
+        out.word(controlWordName(padding.value), row.*padding.padding);
+        out.word(controlWordName(padding.unit), 3);
+    }
     for (const word::CellProperties &cell : row.cells) {
         if (cell.verticalMerge)
             out.word(Action::CellVerticalMerge);
@@ -772,9 +804,22 @@ void RtfWriter::Private::beginRow(const word::RowProperties &row)
     out.newLine();
 }
 
-void RtfWriter::Private::endRow(const word::RowProperties &)
+void RtfWriter::Private::endRow(const word::RowProperties &row)
 {
-    out.word(Action::Row);
+    if (row.depth >= 2) {
+        // Readers without nesting skip the inner row's definition and end
+        // the flattened row with a paragraph of their own.
+        out.ignorableDestination(controlWordName(Action::NestedTableProperties));
+        writeRowDefinition(row);
+        out.word(Action::NestedRow);
+        out.close();
+        out.open();
+        out.word("nonesttables");
+        out.word(Action::Paragraph);
+        out.close();
+    } else {
+        out.word(Action::Row);
+    }
     out.newLine();
 }
 
@@ -784,6 +829,9 @@ void RtfWriter::Private::beginParagraph(const word::ParagraphProperties &para, b
     out.word(Action::Pard);
     if (inTable)
         out.word(Action::InTable);
+    paragraphDepth = inTable ? para.tableDepth : 0;
+    if (paragraphDepth >= 2)
+        out.word(controlWordName(Action::TableDepth), paragraphDepth);
     switch (para.alignment) {
     case word::Alignment::Right: out.word(Action::AlignRight); break;
     case word::Alignment::Center: out.word(Action::AlignCenter); break;
@@ -991,7 +1039,10 @@ void RtfWriter::Private::endParagraph(ParagraphEnd end, const word::CharacterPro
     closeLink();
     // Every paragraph ends with \par, the last one too: readers drop the
     // properties of a paragraph that nothing ends.
-    out.word(end == ParagraphEnd::Cell ? Action::Cell : Action::Paragraph);
+    if (end == ParagraphEnd::Cell)
+        out.word(paragraphDepth >= 2 ? Action::NestedCell : Action::Cell);
+    else
+        out.word(Action::Paragraph);
 }
 
 void RtfWriter::Private::picture(const QTextImageFormat &format, const word::CharacterProperties &chr)

@@ -184,7 +184,9 @@ int PageLayout::exitY(const FlowItem &item) const
         return m_tables[item.table].exitY;
     const QTextBlock &block = item.block;
     const QTextLayout *layout = block.layout();
-    if (layout->lineCount() == 0)
+    // The placeholder before a table that opens the document takes no room
+    // (see placeParagraph), also when stacking resumes after it.
+    if (layout->lineCount() == 0 || isTablePlaceholder(block))
         return int(layout->position().y());
     const QTextLine last = layout->lineAt(layout->lineCount() - 1);
     const int top = lineTop(block, last.lineNumber());
@@ -923,13 +925,10 @@ void PageLayout::forEachLineOnPage(
         const TableGeometry *g = tableGeometry(item.table);
         if (!g)
             return;
-        int column = 0;
-        while (column + 1 < int(g->columnX.size()) - 1 && x >= g->columnX[column + 1])
-            ++column;
         for (size_t r = 0; r < g->rowTop.size(); ++r) {
             if (!g->rowMeetsBand(r, pageTop(page), pageBottom(page)))
                 continue;
-            const QTextTableCell cell = item.table->cellAt(int(r), column);
+            const QTextTableCell cell = item.table->cellAt(int(r), g->columnAt(r, x));
             if (!cell.isValid() || cell.row() != int(r))
                 continue;
             for (QTextBlock b = document()->findBlock(cell.firstPosition());
@@ -1046,7 +1045,7 @@ QRectF PageLayout::frameBoundingRect(QTextFrame *frame) const
     if (auto *table = qobject_cast<QTextTable *>(frame)) {
         const_cast<PageLayout *>(this)->ensurePosition(table->lastPosition());
         if (const TableGeometry *g = tableGeometry(table))
-            return QRectF(g->left, g->entryY, g->columnX.back() - g->left, g->exitY - g->entryY);
+            return QRectF(g->left(), g->entryY, g->right() - g->left(), g->exitY - g->entryY);
     }
     return QRectF(QPointF(0, 0), documentSize());
 }

@@ -141,7 +141,7 @@ protected:
                           int posInDocument, const QTextFormat &format) override;
 
 private:
-    friend class TableLayout;   // breaks the lines of the cells it places
+    friend class TableLayout;   // breaks the lines of the cells it places, keeps tables in cells
 
     struct StackState
     {

@@ -1,5 +1,6 @@
 #include "engine/view/PagePainter.h"
 
+#include "engine/EngineProperties.h"
 #include "engine/layout/BlockMetrics.h"
 #include "engine/layout/ListNumbering.h"
 #include "engine/layout/PageLayout.h"
@@ -336,35 +337,79 @@ void PagePainter::paintTable(QPainter *painter, int page, QTextTable *table)
     const TableGeometry *g = m_layout.tableGeometry(table);
     if (!g)
         return;
-    const int columns = int(g->columnX.size()) - 1;
-    const int rows = int(g->rowTop.size());
+    // Header rows again at the top of a further page (first, so that a PDF
+    // reads them first): drawn as on their own page, moved down to where
+    // the layout left room for them.
+    for (const TableGeometry::HeaderRepeat &repeat : g->headerRepeats) {
+        if (repeat.page != page || g->headerRows <= 0)
+            continue;
+        const int headerPage = m_layout.pageOfY(g->rowTop.front());
+        const int ownTop = m_pageTop;
+        painter->save();
+        painter->translate(0, (repeat.top - ownTop) - (g->rowTop.front() - m_layout.pageTop(headerPage)));
+        m_pageTop = m_layout.pageTop(headerPage);
+        paintRows(painter, headerPage, table, *g, 0, g->headerRows);
+        m_pageTop = ownTop;
+        painter->restore();
+    }
+    paintRows(painter, page, table, *g, 0, int(g->rowTop.size()));
+}
+
+void PagePainter::paintRows(QPainter *painter, int page, QTextTable *table, const TableGeometry &g, int firstRow,
+                            int endRow)
+{
+    const int columns = int(g.columnX.size()) - 1;
+    const int rows = int(g.rowTop.size());
     painter->save();
-    for (int r = 0; r < rows; ++r) {
-        if (!g->rowMeetsBand(r, m_pageTop, m_layout.pageBottom(page)))
+    for (int r = firstRow; r < endRow; ++r) {
+        if (!g.rowMeetsBand(r, m_pageTop, m_layout.pageBottom(page)))
             continue;
         for (int c = 0; c < columns; ++c) {
             const QTextTableCell cell = table->cellAt(r, c);
             if (!cell.isValid() || cell.row() != r || cell.column() != c)
                 continue;
             const int lastRow = std::min(rows - 1, r + cell.rowSpan() - 1);
-            const int lastColumn = std::min(columns, c + cell.columnSpan());
+            const int left = g.cellLeft(r, c);
+            const int right = g.cellRight(r, c, cell.columnSpan());
+            if (right <= left)
+                continue; // a cell its row does not have
             // The part of the cell on this page (a tall row runs over pages).
-            const int top = std::max(g->rowTop[r], m_pageTop);
-            const int bottom = std::min(g->rowTop[lastRow] + g->rowHeight[lastRow], m_layout.pageBottom(page));
-            const QRectF rect(g->columnX[c], top - m_pageTop, g->columnX[lastColumn] - g->columnX[c], bottom - top);
+            const int top = std::max(g.rowTop[r], m_pageTop);
+            const int bottom = std::min(g.rowTop[lastRow] + g.rowHeight[lastRow], m_layout.pageBottom(page));
+            const QRectF rect(left, top - m_pageTop, right - left, bottom - top);
             const QTextCharFormat cellFormat = cell.format();
             const bool selected = cellSelected(table, r, c);
             if (selected)
                 painter->fillRect(rect, m_options.highlight);
             else if (cellFormat.background().style() != Qt::NoBrush)
                 painter->fillRect(rect, cellFormat.background());
-            paintCellBorders(painter, rect, cellFormat.toTableCellFormat(), g->border);
-            for (QTextBlock b = table->document()->findBlock(cell.firstPosition());
-                 b.isValid() && b.position() <= cell.lastPosition(); b = b.next())
-                paintBlockText(painter, page, b, selected);
+            paintCellBorders(painter, rect, cellFormat.toTableCellFormat(), g.border);
+            // A row of exact height cuts off what its text needs beyond it.
+            painter->save();
+            if (cellFormat.boolProperty(TableRowExactHeight))
+                painter->setClipRect(QRectF(-1e6, rect.top(), 2e6, rect.height()), Qt::IntersectClip);
+            for (auto it = cell.begin(); !it.atEnd(); ++it) {
+                if (auto *inner = qobject_cast<QTextTable *>(it.currentFrame())) {
+                    if (const TableGeometry *innerGeometry = m_layout.tableGeometry(inner))
+                        paintRows(painter, page, inner, *innerGeometry, 0, int(innerGeometry->rowTop.size()));
+                    else
+                        paintFlat(painter, page, inner, selected);
+                } else if (it.currentBlock().isValid()) {
+                    paintBlockText(painter, page, it.currentBlock(), selected);
+                }
+            }
+            painter->restore();
         }
     }
     painter->restore();
+}
+
+// A table nested too deep to be laid out as one: its paragraphs.
+void PagePainter::paintFlat(QPainter *painter, int page, QTextTable *table, bool selected)
+{
+    for (QTextBlock b = table->document()->findBlock(table->firstPosition());
+         b.isValid() && b.position() <= table->lastPosition(); b = b.next())
+        paintBlockText(painter, page, b, selected);
 }
 
 } // namespace tamapiko::engine

@@ -20,6 +20,7 @@ namespace tamapiko::engine {
 
 class PageLayout;
 struct FlowItem;
+struct TableGeometry;
 
 class PagePainter
 {
@@ -47,6 +48,9 @@ public:
 private:
     void paintParagraph(QPainter *painter, int page, const QTextBlock &block);
     void paintTable(QPainter *painter, int page, QTextTable *table);
+    void paintRows(QPainter *painter, int page, QTextTable *table, const TableGeometry &geometry, int firstRow,
+                   int endRow);
+    void paintFlat(QPainter *painter, int page, QTextTable *table, bool selected);
     void paintCellBorders(QPainter *painter, const QRectF &rect, const QTextTableCellFormat &cell, int tableBorder);
     void paintBlockText(QPainter *painter, int page, const QTextBlock &block, bool wholeSelected = false);
     bool cellSelected(const QTextTable *table, int row, int column) const;

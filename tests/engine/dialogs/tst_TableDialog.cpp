@@ -172,7 +172,7 @@ private slots:
         QVERIFY(g);
         QVERIFY2(std::abs(g->rowHeight[0] - 1134) <= 2, qPrintable(QString::number(g->rowHeight[0])));
         QVERIFY2(g->rowHeight[1] < 600, qPrintable(QString::number(g->rowHeight[1])));
-        QVERIFY2(std::abs(g->left - 567) <= 2, qPrintable(QString::number(g->left)));
+        QVERIFY2(std::abs(g->left() - 567) <= 2, qPrintable(QString::number(g->left())));
         // The text of the first cell sits at its bottom.
         const QTextBlock first = engine.document()->findBlock(onlyTable(engine)->cellAt(0, 0).firstPosition());
         QVERIFY(first.layout()->position().y() > g->rowTop[0] + 1134 / 2);

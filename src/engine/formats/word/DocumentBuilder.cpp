@@ -19,19 +19,6 @@
 
 namespace tamapiko::engine::word {
 
-namespace {
-
-// Where cell `column` of the table's last row starts while that row is
-// filled from the left: that cell and the ones after it are still empty, one
-// position each before the table's end. (QTextTable::cellAt() rebuilds the
-// table's grid after every appended row, which made long tables quadratic.)
-int emptyCellPosition(const QTextTable *table, int column)
-{
-    return table->lastPosition() - (table->columns() - 1 - column);
-}
-
-} // namespace
-
 DocumentBuilder::DocumentBuilder(QTextCursor cursor, Mode mode)
     : m_cursor(std::move(cursor))
     , m_mode(mode)
@@ -268,13 +255,19 @@ void DocumentBuilder::cancelSectionBreak()
 // or cell end asked for.
 void DocumentBuilder::ensureContext(bool wantTable)
 {
-    if (wantTable && !m_table) {
-        m_paragraphPending = false; // the table follows the ended block directly
-        startTable();
-    } else if (!wantTable && m_table) {
+    const int wanted = wantTable ? m_wantedDepth : 0;
+    while (tableDepth() > wanted) {
         m_paragraphPending = false;
         endTable();
     }
+    if (wanted > 0 && !m_table) {
+        m_paragraphPending = false; // the table follows the ended block directly
+        startTable();
+    }
+    // A table in the cell follows the cell's ended paragraph directly too.
+    const bool nestedFollows = m_table && !m_table->needRow && !m_table->needCell && tableDepth() < wanted;
+    if (m_paragraphPending && nestedFollows)
+        m_paragraphPending = false;
     if (m_paragraphPending) {
         m_paragraphPending = false;
         m_cursor.insertBlock(m_cursor.blockFormat(), m_pendingMarkFormat);
@@ -287,20 +280,44 @@ void DocumentBuilder::ensureContext(bool wantTable)
     if (m_table->needRow) {
         m_table->needRow = false;
         m_table->needCell = false;
-        t->appendRows(1);
         ++m_table->row;
         m_table->column = 0;
-        m_cursor.setPosition(emptyCellPosition(t, 0));
+        if (m_table->row >= m_table->rows) {
+            const int more = std::clamp(m_table->rows, 1, 1024);
+            t->appendRows(more);
+            m_table->rows += more;
+        }
+        m_cursor.setPosition(emptyCellPosition(0));
         m_blockIsOurs = true;
         m_blockHasContent = false;
     } else if (m_table->needCell) {
         m_table->needCell = false;
-        if (m_table->column >= t->columns())
+        if (m_table->column >= m_table->columns) {
             t->appendColumns(1);
-        m_cursor.setPosition(emptyCellPosition(t, m_table->column));
+            ++m_table->columns;
+        }
+        m_cursor.setPosition(emptyCellPosition(m_table->column));
         m_blockIsOurs = true;
         m_blockHasContent = false;
     }
+    // A table in the current cell.
+    while (tableDepth() < wanted)
+        startTable();
+}
+
+void DocumentBuilder::setTableDepth(int depth)
+{
+    m_wantedDepth = std::clamp(depth, 1, MaxTableDepth);
+}
+
+// QTextTable::cellAt() would rebuild the table's grid after every added
+// row, which made long tables quadratic. The cells from (row, column) on
+// are empty, one position each before the table's end.
+int DocumentBuilder::emptyCellPosition(int column) const
+{
+    const TableBuild &build = *m_table;
+    const int after = (build.rows - 1 - build.row) * build.columns + (build.columns - 1 - column);
+    return build.table->lastPosition() - after;
 }
 
 void DocumentBuilder::startTable()
@@ -311,12 +328,18 @@ void DocumentBuilder::startTable()
     format.setBorderCollapse(true);
     format.setCellSpacing(0);
     format.setCellPadding(0);
-    if (m_hintLeft > 0)
+    // The row hint describes a table of the body; a table in a cell learns
+    // its shape from its rows.
+    const bool nested = m_table.has_value();
+    if (m_hintLeft > 0 && !nested)
         format.setLeftMargin(m_hintLeft / 20.0);
-    const bool opensDocument = tableWillOpenDocument(m_cursor);
-    build.table = m_cursor.insertTable(1, m_hintColumns, format);
+    const bool opensDocument = !nested && tableWillOpenDocument(m_cursor);
+    build.columns = nested ? 1 : m_hintColumns;
+    build.table = m_cursor.insertTable(1, build.columns, format);
     if (opensDocument)
         markTablePlaceholder(m_cursor.document());
+    if (nested)
+        m_outerTables.push_back(std::move(*m_table));
     m_cursor = build.table->cellAt(0, 0).firstCursorPosition();
     m_table = build;
     m_blockIsOurs = true;
@@ -332,13 +355,84 @@ void DocumentBuilder::setRowHint(const RowProperties &row)
 void DocumentBuilder::endTable()
 {
     QTextTable *t = m_table->table;
-    const int rows = t->rows();
-    const int columns = t->columns();
+    // The rows added ahead and never reached.
+    const int used = m_table->row + 1;
+    if (m_table->rows > used)
+        t->removeRows(used, m_table->rows - used);
+    std::vector<RowProperties> &rows = m_table->rowProperties;
+    // A last row that no row end closed is shaped like the one before it.
+    if (!rows.empty() && int(rows.size()) < used)
+        rows.resize(used, rows.back());
+    applyRows(t, rows, m_table->columns);
+    m_cursor = t->lastCursorPosition();
+    m_cursor.movePosition(QTextCursor::NextBlock);
+    m_table.reset();
+    if (!m_outerTables.empty()) {
+        // Back in the cell that holds the table.
+        m_table = std::move(m_outerTables.back());
+        m_outerTables.pop_back();
+    }
+    m_blockIsOurs = true;
+    m_blockHasContent = m_cursor.block().length() > 1;
+}
+
+void DocumentBuilder::applyRows(QTextTable *t, const std::vector<RowProperties> &rows, int columns)
+{
+    if (rows.empty())
+        return;
+    const int rowCount = std::min<int>(int(rows.size()), t->rows());
+    // The table's own columns (what Qt's HTML and the user's column
+    // commands see) are those of its first row with the most cells; each
+    // row keeps its own edges on its cells.
+    const RowProperties *widest = &rows.front();
+    int headerRows = 0;
+    bool leading = true;
+    for (int r = 0; r < rowCount; ++r) {
+        const RowProperties &row = rows[r];
+        if (row.cells.size() > widest->cells.size())
+            widest = &row;
+        leading = leading && row.header;
+        if (leading)
+            ++headerRows;
+        const QVariantList edges = rowEdges(row);
+        const CellProperties absent;
+        for (int c = 0; c < columns; ++c) {
+            QTextTableCell cell = t->cellAt(r, c);
+            QTextTableCellFormat format = cell.format().toTableCellFormat();
+            applyCellProperties(format, c < row.cells.size() ? row.cells.at(c) : absent, row);
+            format.setProperty(TableRowEdges, edges);
+            cell.setFormat(format);
+        }
+    }
+    QTextTableFormat format = t->format();
+    QList<QTextLength> widths;
+    int previousRight = widest->left;
+    for (const CellProperties &cell : widest->cells) {
+        if (widths.size() == columns)
+            break;
+        const int width = limits::twips(std::max<qint64>(qint64(cell.right) - previousRight, 20));
+        widths.append(QTextLength(QTextLength::FixedLength, width / 20.0));
+        previousRight = cell.right;
+    }
+    while (widths.size() < columns)
+        widths.append(QTextLength(QTextLength::FixedLength, 1));
+    format.setColumnWidthConstraints(widths);
+    if (rows.front().left > 0)
+        format.setLeftMargin(limits::twips(rows.front().left) / 20.0);
+    if (rows.front().alignment == Alignment::Center)
+        format.setAlignment(Qt::AlignHCenter);
+    else if (rows.front().alignment == Alignment::Right)
+        format.setAlignment(Qt::AlignRight);
+    format.setHeaderRowCount(headerRows);
+    t->setFormat(format);
+
+    // Merged cells last: a merge keeps its first cell's format.
     auto cellAt = [&](int row, int column) -> const CellProperties * {
-        const auto it = m_table->cells.constFind((quint64(row) << 32) | quint32(column));
-        return it == m_table->cells.cend() ? nullptr : &it.value();
+        if (row >= rowCount || column >= rows[row].cells.size())
+            return nullptr;
+        return &rows[row].cells.at(column);
     };
-    for (int row = 0; row < rows; ++row) {
+    for (int row = 0; row < rowCount; ++row) {
         for (int column = 0; column < columns; ++column) {
             const CellProperties *cell = cellAt(row, column);
             if (!cell || cell->merge || cell->verticalMerge)
@@ -354,7 +448,7 @@ void DocumentBuilder::endTable()
             }
             int down = 1;
             if (cell->verticalMergeFirst) {
-                while (row + down < rows) {
+                while (row + down < rowCount) {
                     const CellProperties *next = cellAt(row + down, column);
                     if (!next || !next->verticalMerge)
                         break;
@@ -365,11 +459,6 @@ void DocumentBuilder::endTable()
                 t->mergeCells(row, column, down, across);
         }
     }
-    m_cursor = t->lastCursorPosition();
-    m_cursor.movePosition(QTextCursor::NextBlock);
-    m_table.reset();
-    m_blockIsOurs = true;
-    m_blockHasContent = m_cursor.block().length() > 1;
 }
 
 void DocumentBuilder::endCell(const ParagraphProperties &para, bool inTable)
@@ -386,41 +475,17 @@ void DocumentBuilder::endRow(const RowProperties &rowProperties)
 {
     if (!m_table)
         return;
-    QTextTable *t = m_table->table;
-    const int row = m_table->row;
-    const int columns = std::min<int>(t->columns(), int(rowProperties.cells.size()));
-    int previousRight = rowProperties.left;
-    QList<QTextLength> widths;
-    for (int column = 0; column < columns; ++column) {
-        const CellProperties &cell = rowProperties.cells.at(column);
-        m_table->cells.insert((quint64(row) << 32) | quint32(column), cell);
-        QTextTableCell tableCell = t->cellAt(row, column);
-        QTextTableCellFormat format = tableCell.format().toTableCellFormat();
-        applyCellProperties(format, cell, rowProperties);
-        tableCell.setFormat(format);
-        const int width = limits::twips(std::max<qint64>(qint64(cell.right) - previousRight, 20));
-        widths.append(QTextLength(QTextLength::FixedLength, width / 20.0));
-        previousRight = cell.right;
-    }
-    if (!m_table->widthsSet && columns == t->columns() && columns > 0) {
-        QTextTableFormat format = t->format();
-        format.setColumnWidthConstraints(widths);
-        if (rowProperties.left > 0)
-            format.setLeftMargin(limits::twips(rowProperties.left) / 20.0);
-        if (rowProperties.alignment == Alignment::Center)
-            format.setAlignment(Qt::AlignHCenter);
-        else if (rowProperties.alignment == Alignment::Right)
-            format.setAlignment(Qt::AlignRight);
-        t->setFormat(format);
-        m_table->widthsSet = true;
-    }
+    // Applied when the table ends, when its grid is built once for all.
+    std::vector<RowProperties> &rows = m_table->rowProperties;
+    rows.resize(m_table->row + 1, rows.empty() ? rowProperties : rows.back());
+    rows[m_table->row] = rowProperties;
     m_table->needRow = true;
     m_table->needCell = false;
 }
 
 void DocumentBuilder::finish(const ParagraphProperties &para)
 {
-    if (m_table)
+    while (m_table)
         endTable();
     if (m_paragraphPending) {
         // A final paragraph end closes the last paragraph; only an

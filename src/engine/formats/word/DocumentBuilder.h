@@ -18,6 +18,7 @@
 #include <QTextCursor>
 
 #include <optional>
+#include <vector>
 
 class QTextDocument;
 
@@ -91,6 +92,14 @@ public:
     // (RTF does, Word after them): a new table starts with its shape.
     void setRowHint(const RowProperties &row);
 
+    // How deep the table paragraphs read from now on lie: 1 in a table of
+    // the body, 2 in a table inside one of its cells, and so on (deeper
+    // than MaxTableDepth goes into the deepest table). A deeper paragraph
+    // opens tables in the current cell, a shallower one closes them; cell
+    // and row ends act on the innermost open table. Unset: 1.
+    void setTableDepth(int depth);
+    static constexpr int MaxTableDepth = 10;
+
     bool blockHasContent() const { return m_blockHasContent; }
     // Where the next content goes in the document.
     int position() const { return m_cursor.position(); }
@@ -99,6 +108,7 @@ public:
     // it is already; `mark`, when given, replaces the mark's text.
     void markNote(int from, int to, const QString &text, bool endnote, const QString &mark = {});
     bool inTable() const { return m_table.has_value(); }
+    int tableDepth() const { return m_table ? int(m_outerTables.size()) + 1 : 0; }
 
 private:
     struct TableBuild
@@ -106,10 +116,15 @@ private:
         QTextTable *table = nullptr;
         int row = 0;
         int column = 0;
+        // The table's size, kept here: asking QTextTable rebuilds its grid
+        // after each structure change. Rows are added ahead in growing
+        // batches (the unused ones go at the end), so a long table costs
+        // a rebuild per batch, not per row.
+        int rows = 1;
+        int columns = 1;
         bool needRow = false;  // a row ended; the next content starts one
         bool needCell = false; // a cell ended; the next content goes to the next one
-        bool widthsSet = false;
-        QHash<quint64, CellProperties> cells; // (row << 32 | column) -> properties
+        std::vector<RowProperties> rowProperties; // of each ended row
     };
 
     void ensureContext(bool inTable);
@@ -119,6 +134,11 @@ private:
     void joinList(const ListMembership &list);
     void startTable();
     void endTable();
+    // Gives every cell its row's properties and merges the merged cells.
+    void applyRows(QTextTable *table, const std::vector<RowProperties> &rows, int columns);
+    // Where cell `column` of the current row starts while the row is filled
+    // from the left (that cell and all after it still empty).
+    int emptyCellPosition(int column) const;
     QTextBlockFormat withPendingBreak(QTextBlockFormat format);
     const QTextCharFormat &format(const CharacterProperties &chr);
     // The paragraphs of a file mostly repeat the one before: the last
@@ -133,7 +153,9 @@ private:
     QTextCharFormat m_pendingMarkFormat;
     bool m_breakBeforeBlock = false;
     bool m_breakFromSection = false;
-    std::optional<TableBuild> m_table;
+    std::optional<TableBuild> m_table;     // the innermost open table
+    std::vector<TableBuild> m_outerTables; // the tables holding it, outermost first
+    int m_wantedDepth = 1;
     QHash<quint64, QTextList *> m_lists; // (list << 8 | level) -> the list of that level
     int m_hintColumns = 1; // the next table's first row, when known before its cells
     int m_hintLeft = 0;

@@ -7,6 +7,7 @@
 
 #include "engine/formats/word/WordFormats.h"
 
+#include <QScopeGuard>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFrame>
@@ -87,30 +88,42 @@ void DocumentWalker::walkFlat(QTextFrame *frame, bool inTable, DocumentVisitor &
 
 void DocumentWalker::walkCell(const QTextTableCell &cell, DocumentVisitor &visitor) const
 {
-    QList<QTextBlock> blocks;
+    // In the cell's order; its last paragraph (Qt keeps one after a table)
+    // ends the cell.
+    QTextBlock last;
+    for (auto it = cell.begin(); !it.atEnd(); ++it) {
+        if (!it.currentFrame())
+            last = it.currentBlock();
+    }
     for (auto it = cell.begin(); !it.atEnd(); ++it) {
         if (QTextFrame *child = it.currentFrame()) {
-            walkFlat(child, true, visitor);
+            auto *table = qobject_cast<QTextTable *>(child);
+            if (table && m_nestedTables && m_depth < MaxNestedDepth)
+                walkTable(table, visitor);
+            else
+                walkFlat(child, true, visitor);
             continue;
         }
-        blocks.append(it.currentBlock());
-    }
-    for (int i = 0; i < blocks.size(); ++i) {
-        const bool last = i + 1 == blocks.size();
-        walkBlock(blocks.at(i), true, last ? DocumentVisitor::ParagraphEnd::Cell : DocumentVisitor::ParagraphEnd::Paragraph,
+        const QTextBlock block = it.currentBlock();
+        walkBlock(block, true, block == last ? DocumentVisitor::ParagraphEnd::Cell : DocumentVisitor::ParagraphEnd::Paragraph,
                   visitor);
     }
-    if (blocks.isEmpty()) {
-        visitor.beginParagraph(ParagraphProperties(), true);
-        visitor.endParagraph(DocumentVisitor::ParagraphEnd::Cell, characterProperties(QTextCharFormat()));
-    }
+    if (!last.isValid())
+        emptyCell(visitor);
+}
+
+void DocumentWalker::emptyCell(DocumentVisitor &visitor) const
+{
+    ParagraphProperties para;
+    para.tableDepth = m_depth;
+    visitor.beginParagraph(para, true);
+    visitor.endParagraph(DocumentVisitor::ParagraphEnd::Cell, characterProperties(QTextCharFormat()));
 }
 
 RowProperties DocumentWalker::rowProperties(QTextTable *table, int row, const QList<int> &rights) const
 {
     const QTextTableFormat tableFormat = table->format();
     RowProperties properties;
-    properties.gap = twips(table->cellAt(row, 0).format().toTableCellFormat().leftPadding());
     properties.left = twips(tableFormat.leftMargin());
     // The page draws the table's border on every side a cell leaves to it.
     const qreal tableBorder = std::max<qreal>(0, tableFormat.border());
@@ -118,13 +131,25 @@ RowProperties DocumentWalker::rowProperties(QTextTable *table, int row, const QL
         properties.alignment = Alignment::Center;
     else if (tableFormat.alignment() & Qt::AlignRight)
         properties.alignment = Alignment::Right;
+    properties.header = row < tableFormat.headerRowCount();
+    properties.depth = m_depth;
+    QTextTableCellFormat own; // a cell that starts in this row: it carries the row's geometry
+    bool ownFound = false;
+    int height = 0;
     for (int column = 0; column < table->columns(); ++column) {
         const QTextTableCell cell = table->cellAt(row, column);
         const QTextTableCellFormat format = cell.format().toTableCellFormat();
         CellProperties cellProperties = word::cellProperties(format, tableBorder);
         cellProperties.right = rights.at(column);
-        if (cell.row() == row && cell.rowSpan() == 1)
-            properties.height = std::max(properties.height, word::rowHeight(format));
+        if (cell.row() == row && !ownFound) {
+            own = format;
+            ownFound = true;
+        }
+        if (cell.row() == row && cell.rowSpan() == 1) {
+            const int cellHeight = word::rowHeight(format);
+            if (std::abs(cellHeight) > std::abs(height))
+                height = cellHeight;
+        }
         if (cell.row() != row)
             cellProperties.verticalMerge = true;
         else if (cell.rowSpan() > 1)
@@ -135,11 +160,32 @@ RowProperties DocumentWalker::rowProperties(QTextTable *table, int row, const QL
             cellProperties.mergeFirst = true;
         properties.cells.append(cellProperties);
     }
+    properties.height = height;
+    properties.gap = twips(own.leftPadding());
+    properties.paddingLeft = properties.gap;
+    properties.paddingRight = twips(own.rightPadding());
+    // A row read from a file gives back its own edges, and only the cells
+    // it has (unless the user wrote into one it lacked).
+    const int ownCells = int(own.property(TableRowEdges).toList().size()) - 1;
+    if (ownCells > 0) {
+        int keep = ownCells;
+        for (int column = ownCells; column < table->columns(); ++column) {
+            const QTextTableCell cell = table->cellAt(row, column);
+            if (cell.row() == row && cell.column() == column && cell.lastPosition() > cell.firstPosition())
+                keep = column + 1;
+        }
+        properties.cells.resize(std::min<qsizetype>(keep, properties.cells.size()));
+        readRowGeometry(properties, own);
+        for (int column = ownCells; column < properties.cells.size(); ++column)
+            properties.cells[column].right = properties.cells[column - 1].right + 720;
+    }
     return properties;
 }
 
 void DocumentWalker::walkTable(QTextTable *table, DocumentVisitor &visitor) const
 {
+    ++m_depth;
+    const auto leave = qScopeGuard([this] { --m_depth; });
     const QTextTableFormat tableFormat = table->format();
     const int columns = table->columns();
     const QList<QTextLength> constraints = tableFormat.columnWidthConstraints();
@@ -162,14 +208,12 @@ void DocumentWalker::walkTable(QTextTable *table, DocumentVisitor &visitor) cons
     for (int row = 0; row < table->rows(); ++row) {
         const RowProperties properties = rowProperties(table, row, rights);
         visitor.beginRow(properties);
-        for (int column = 0; column < columns; ++column) {
+        for (int column = 0; column < int(properties.cells.size()); ++column) {
             const QTextTableCell cell = table->cellAt(row, column);
             if (cell.row() == row && cell.column() == column) {
                 walkCell(cell, visitor);
             } else {
-                // Covered by a merged cell: an empty cell of its own.
-                visitor.beginParagraph(ParagraphProperties(), true);
-                visitor.endParagraph(DocumentVisitor::ParagraphEnd::Cell, characterProperties(QTextCharFormat()));
+                emptyCell(visitor); // covered by a merged cell: an empty cell of its own
             }
         }
         visitor.endRow(properties);
@@ -204,6 +248,11 @@ void DocumentWalker::walkBlock(const QTextBlock &block, bool inTable, DocumentVi
         if (para.list.list <= 0)
             para.list.list = listNumber(list);
         para.list.itemText = ListNumbering::itemText(block);
+        para.tableDepth = inTable ? m_depth : 0;
+        visitor.beginParagraph(para, inTable);
+    } else if (inTable && m_depth > 1) {
+        ParagraphProperties para = paragraphFormat(block);
+        para.tableDepth = m_depth;
         visitor.beginParagraph(para, inTable);
     } else {
         visitor.beginParagraph(paragraphFormat(block), inTable);

@@ -7,7 +7,8 @@
 // document from the same description.
 //
 // Tables inside table cells are given flat (their paragraphs belong to the
-// outer cell); floating frames give their paragraphs in place.
+// outer cell) unless the writer asks for them as tables; floating frames
+// give their paragraphs in place.
 
 #include "engine/formats/word/WordProperties.h"
 
@@ -46,6 +47,10 @@ public:
     DocumentWalker(const QTextDocument &document, const PageSetup &page);
 
     void walk(DocumentVisitor &visitor) const;
+    // Tables inside cells as tables (their paragraphs and rows say how deep
+    // they lie); without, as the paragraphs of their cell, for formats and
+    // writers without nesting.
+    void setNestedTables(bool on) { m_nestedTables = on; }
 
     // What a run that leaves the font to the document gets.
     QString defaultFamily() const { return m_defaultFamily; }
@@ -61,6 +66,7 @@ private:
     void walkTable(QTextTable *table, DocumentVisitor &visitor) const;
     void walkCell(const QTextTableCell &cell, DocumentVisitor &visitor) const;
     void walkFlat(QTextFrame *frame, bool inTable, DocumentVisitor &visitor) const;
+    void emptyCell(DocumentVisitor &visitor) const;
     void walkBlock(const QTextBlock &block, bool inTable, DocumentVisitor::ParagraphEnd end,
                    DocumentVisitor &visitor) const;
     RowProperties rowProperties(QTextTable *table, int row, const QList<int> &rights) const;
@@ -83,6 +89,9 @@ private:
     qreal m_defaultSize = 10.5;
     mutable QHash<int, RunFormat> m_runFormats;
     mutable QHash<int, ParagraphProperties> m_paragraphFormats;
+    bool m_nestedTables = false;
+    mutable int m_depth = 0; // of the table being walked
+    static constexpr int MaxNestedDepth = 10;
 };
 
 } // namespace tamapiko::engine::word

@@ -369,13 +369,58 @@ void applyCellProperties(QTextTableCellFormat &format, const CellProperties &cel
         format.setVerticalAlignment(QTextCharFormat::AlignMiddle);
     else if (cell.vertical == VerticalAlignment::Bottom)
         format.setVerticalAlignment(QTextCharFormat::AlignBottom);
-    // Files also give exact heights (negative); the rows here grow with
-    // their text, so the height is kept as the least one.
-    if (const int height = std::min(std::abs(row.height), 31680); height > 0)
+    // Files give exact heights as negative ones.
+    if (const int height = std::min(std::abs(row.height), 31680); height > 0) {
         format.setProperty(TableRowMinimumHeight, height);
-    format.setLeftPadding(pointsFromTwips(row.gap));
-    format.setRightPadding(pointsFromTwips(row.gap));
+        if (row.height < 0)
+            format.setProperty(TableRowExactHeight, true);
+    }
+    const auto padding = [](int given, int fallback) { return pointsFromTwips(std::clamp(given < 0 ? fallback : given, 0, 31680)); };
+    format.setLeftPadding(padding(row.paddingLeft, row.gap));
+    format.setRightPadding(padding(row.paddingRight, row.gap));
+    if (row.paddingTop >= 0)
+        format.setTopPadding(padding(row.paddingTop, 0));
+    if (row.paddingBottom >= 0)
+        format.setBottomPadding(padding(row.paddingBottom, 0));
+    if (row.alignment == Alignment::Center)
+        format.setProperty(TableRowAlignment, int(Qt::AlignHCenter));
+    else if (row.alignment == Alignment::Right)
+        format.setProperty(TableRowAlignment, int(Qt::AlignRight));
     format = limits::bounded(format).toTableCellFormat();
+}
+
+QVariantList rowEdges(const RowProperties &row)
+{
+    QVariantList edges;
+    edges.reserve(row.cells.size() + 1);
+    int previous = limits::twips(row.left);
+    edges.append(previous);
+    for (const CellProperties &cell : row.cells) {
+        // Files give edges out of order or on top of each other: each cell
+        // keeps at least a little width.
+        previous = std::max(previous + 20, limits::twips(cell.right));
+        edges.append(previous);
+    }
+    return edges;
+}
+
+void readRowGeometry(RowProperties &row, const QTextTableCellFormat &format)
+{
+    const QVariantList edges = format.property(TableRowEdges).toList();
+    if (edges.size() >= 2) {
+        row.left = edges.front().toInt();
+        for (qsizetype i = 0; i < row.cells.size() && i + 1 < edges.size(); ++i)
+            row.cells[i].right = edges.at(i + 1).toInt();
+    }
+    const int alignment = format.intProperty(TableRowAlignment);
+    if (alignment & Qt::AlignHCenter)
+        row.alignment = Alignment::Center;
+    else if (alignment & Qt::AlignRight)
+        row.alignment = Alignment::Right;
+    if (format.hasProperty(QTextFormat::TableCellTopPadding))
+        row.paddingTop = twips(format.topPadding());
+    if (format.hasProperty(QTextFormat::TableCellBottomPadding))
+        row.paddingBottom = twips(format.bottomPadding());
 }
 
 CellProperties cellProperties(const QTextTableCellFormat &format, qreal tableBorder)
@@ -421,7 +466,8 @@ CellProperties cellProperties(const QTextTableCellFormat &format, qreal tableBor
 
 int rowHeight(const QTextTableCellFormat &format)
 {
-    return std::max(0, format.intProperty(TableRowMinimumHeight));
+    const int height = std::max(0, format.intProperty(TableRowMinimumHeight));
+    return format.boolProperty(TableRowExactHeight) ? -height : height;
 }
 
 void applyShapeProperties(QTextFormat &format, const ShapeProperties &shape)

@@ -20,6 +20,12 @@ QTextBlockFormat blockFormat(const ParagraphProperties &properties);
 // Borders, shading, vertical alignment and padding of one cell; the gap
 // and the least height are the row's.
 void applyCellProperties(QTextTableCellFormat &format, const CellProperties &cell, const RowProperties &row);
+// A row's own edges as its cells carry them (TableRowEdges): the left edge,
+// then each cell's right edge, twips from the margin.
+QVariantList rowEdges(const RowProperties &row);
+// The row's edges, alignment and padding kept on one of its cells, into
+// `row` (whose cells exist already).
+void readRowGeometry(RowProperties &row, const QTextTableCellFormat &format);
 
 // `defaultFamily` and `defaultSize` stand in where the format leaves the
 // font to the document.
@@ -30,7 +36,8 @@ ParagraphProperties paragraphProperties(const QTextBlockFormat &format);
 // merging are the table's). A side without a line of its own takes the
 // table's line, `tableBorder` points wide (0: none).
 CellProperties cellProperties(const QTextTableCellFormat &format, qreal tableBorder = 0);
-// The least height a cell gives its row, twips; 0 when it leaves it to the text.
+// The least height a cell gives its row, twips (negative: the row's exact
+// height); 0 when it leaves it to the text.
 int rowHeight(const QTextTableCellFormat &format);
 
 // A list level as the model keeps it, and back.

@@ -121,6 +121,9 @@ struct ParagraphProperties
     Border borders[BorderSideCount];
     int frameStyle = -1; // the engine's exact frame bits when a file of ours carried them
     ListMembership list;
+    // In a table: 1 in a table of the body, 2 in a table inside one of its
+    // cells, and so on (RTF \itap, Word's sprmPItap); 0 outside or unsaid.
+    int tableDepth = 0;
     bool operator==(const ParagraphProperties &) const = default;
 };
 
@@ -142,8 +145,15 @@ struct RowProperties
     QList<CellProperties> cells;
     int gap = 0;    // half the space between cells, twips: the cells' left and right padding
     int left = 0;   // the row's left edge, twips from the margin
-    int height = 0; // the row's least height, twips; 0 as tall as its text
+    int height = 0; // the row's least height, twips (negative: its exact height); 0 as tall as its text
     Alignment alignment = Alignment::Left; // of the row between the margins
+    bool header = false; // repeated at the top of each page the table continues on
+    int depth = 1;       // 2 for a row of a table inside a cell, and so on
+    // The cells' padding, twips; -1: none given (left and right: the gap).
+    int paddingTop = -1;
+    int paddingBottom = -1;
+    int paddingLeft = -1;
+    int paddingRight = -1;
     bool operator==(const RowProperties &) const = default;
 };
 
