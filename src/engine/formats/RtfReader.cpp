@@ -1270,8 +1270,6 @@ void RtfReader::Private::prepareAppend()
 
 void RtfReader::Private::appendBytes(QByteArrayView bytes)
 {
-    if (state().chr.hidden)
-        return;
     prepareAppend();
     const int codePage = currentCodePage();
     if (codePage != pendingCodePage) {
@@ -1283,8 +1281,6 @@ void RtfReader::Private::appendBytes(QByteArrayView bytes)
 
 void RtfReader::Private::appendChars(QStringView chars)
 {
-    if (state().chr.hidden)
-        return;
     prepareAppend();
     decodeBytes();
     pendingText.append(chars);
@@ -1292,8 +1288,6 @@ void RtfReader::Private::appendChars(QStringView chars)
 
 void RtfReader::Private::appendUnicode(int value)
 {
-    if (state().chr.hidden)
-        return;
     if (value < 0)
         value += 65536;
     if (value <= 0 || value > 0xFFFF)
