@@ -842,11 +842,14 @@ void PageLayout::stack(int untilPosition, int untilPage, qint64 budgetMs)
         scheduleBackground(m_inSlice ? 0 : BackgroundAfterEditMs);
     }
     if (notesFrom <= notesTo || !m_notes.isEmpty()) {
-        const int limit = paused ? m_resumePosition : INT_MAX;
+        // The note areas of the pages stacked through; a page stacked only
+        // in part keeps its area until the rest of it is stacked.
         const int from = std::min(firstChangedPage, notesFrom);
-        const int to = std::min(std::max(reachedPage, notesTo), m_pages.count() - 1);
+        int to = std::min(std::max(reachedPage, notesTo), m_pages.count() - 1);
+        if (paused)
+            to = std::min(to, pageOfY(state.y) - 1);
         for (int page = std::max(0, from); page <= to; ++page)
-            m_pages.setNotesHeight(page, PageNotes::areaFor(m_notes.footnotesHeight(page, limit)));
+            m_pages.setNotesHeight(page, PageNotes::areaFor(m_notes.footnotesHeight(page)));
         firstChangedPage = std::min(firstChangedPage, std::max(0, from));
     }
     m_inStack = false;
