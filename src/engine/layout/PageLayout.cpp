@@ -334,8 +334,8 @@ void PageLayout::breakBlock(const QTextBlock &block, int width)
             int x = metrics.leftIndent + (first ? metrics.firstLineIndent : 0);
             if (marker.isValid())
                 x = first ? marker.textX : marker.leftIndent;
-            line.setLeadingIncluded(true);
             line.setLineWidth(std::max(1, width - std::max(0, x) - metrics.rightIndent));
+            line.setLeadingIncluded(line.leading() > 0 && lineGapCounts(block, line));
             line.setPosition(QPointF(std::max(0, x), y));
             y += BlockMetrics::lineAdvance(format, line);
             first = false;
@@ -357,6 +357,22 @@ void PageLayout::breakBlock(const QTextBlock &block, int width)
     }
     if (layout->formats() != before)
         noteOwnFormatChange(block);
+}
+
+bool PageLayout::lineGapCounts(const QTextBlock &block, const QTextLine &line)
+{
+    // A line takes the line gap of its fonts as Word does: any run whose
+    // font adds its gap gives the line Qt's.
+    const int start = block.position() + line.textStart();
+    const int end = start + line.textLength();
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        if (fragment.position() >= end || fragment.position() + fragment.length() <= start)
+            continue;
+        if (BlockMetrics::lineGapCounts(fragment.charFormat().font()))
+            return true;
+    }
+    return false;
 }
 
 void PageLayout::setShowHiddenText(bool show)
@@ -437,8 +453,9 @@ void PageLayout::placeParagraph(const QTextBlock &block, StackState &state)
             line.setPosition(QPointF(line.position().x(), tops[i] - entry - borrowedLineHeight(block, i).ascent));
             recordPage(pageOfY(tops[i]), block, i, state);
             lastTop = tops[i];
-            y = tops[i] + lineAdvance(block, line);
         }
+        if (!tops.empty())
+            y = tops.back() + lineAdvance(block, layout->lineAt(layout->lineCount() - 1));
     }
     if (layout->lineCount() == 0)
         recordPage(pageOfY(y), block, 0, state);
@@ -480,6 +497,9 @@ std::vector<int> PageLayout::lineTops(const QTextBlock &block, int y, const std:
     const int count = layout->lineCount();
     const bool widowControl = !block.blockFormat().boolProperty(ParagraphWidowControlOff);
     std::vector<int> tops(count);
+    std::vector<int> advances(count);
+    for (int i = 0; i < count; ++i)
+        advances[i] = lineAdvance(block, layout->lineAt(i));
     int first = 0;       // the paragraph's first line on the page being filled
     int ownNotes = 0;    // footnotes of this paragraph's lines already on that page
     auto notesOf = [&](int line) { return lineNotes.empty() ? 0 : lineNotes[line]; };
@@ -498,7 +518,7 @@ std::vector<int> PageLayout::lineTops(const QTextBlock &block, int y, const std:
             page = pageOfY(tops[i - 1]);
         if (filled
             || (y > pageTop(page)
-                && y + lineAdvance(block, layout->lineAt(i)) + footRoom(page, i) > pageBottom(page))) {
+                && y + advances[i] + footRoom(page, i) > pageBottom(page))) {
             if (widowControl)
                 i = widowSafeBreak(first, i, count, first == 0 && tops[0] > pageTop(page));
             y = pageTop(page + 1);
@@ -506,7 +526,7 @@ std::vector<int> PageLayout::lineTops(const QTextBlock &block, int y, const std:
             ownNotes = 0;
         }
         tops[i] = y;
-        y += lineAdvance(block, layout->lineAt(i));
+        y += advances[i];
         ownNotes += notesOf(i);
         ++i;
     }

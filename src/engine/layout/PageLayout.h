@@ -170,6 +170,7 @@ private:
     int lastLinePage(const FlowItem &item) const;
 
     void breakBlock(const QTextBlock &block, int width);
+    static bool lineGapCounts(const QTextBlock &block, const QTextLine &line);
     void placeParagraph(const QTextBlock &block, StackState &state);
     void placeTable(QTextTable *table, StackState &state);
     // Where a keep-with-next paragraph starts that would start at y.

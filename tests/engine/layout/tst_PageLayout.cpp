@@ -99,6 +99,7 @@ private slots:
     void notesStandAtTheFootOfTheirPageAndAtTheEnd_data();
     void notesStandAtTheFootOfTheirPageAndAtTheEnd();
     void justifiedLinesBeforeBreaksCapitalsAndHiddenText();
+    void linesAreAsTallAsInWord();
     void headersAndFootersPrintOnTheirPages_data();
     void headersAndFootersPrintOnTheirPages();
     void doubleClickingTheHeaderBandEditsIt();
@@ -611,6 +612,23 @@ void tst_PageLayout::justifiedLinesBeforeBreaksCapitalsAndHiddenText()
     engine.setControlChars(true);
     const QTextLine shown = second.layout()->lineAt(0);
     QVERIFY(shown.cursorToX(hiddenAt + 6) - shown.cursorToX(hiddenAt) > 400);
+}
+
+void tst_PageLayout::linesAreAsTallAsInWord()
+{
+    // Word: a line is the font's Windows ascent and descent, plus only the
+    // part of its line gap they leave out: 1.22 em for Carlito (whose gap
+    // they include), 1.15 em for Liberation Serif (whose they do not).
+    const QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Carlito;}{\\f1 Liberation Serif;}}"
+                           "\\pard\\f0\\fs40 one\\line two\\par\\pard\\f1\\fs40 one\\line two\\par}";
+    QTemporaryDir dir;
+    TTextEngine engine;
+    QCOMPARE(engine.LoadDocument(tamapiko::test::writeFile(dir, QStringLiteral("in.rtf"), rtf), 0, 5, 0), 0);
+    PageLayout *layout = layoutOf(engine);
+    const QTextBlock carlito = engine.document()->firstBlock();
+    const QTextBlock serif = carlito.next();
+    QVERIFY(qAbs(layout->lineTop(carlito, 1) - layout->lineTop(carlito, 0) - 2500 * 400 / 2048) <= 2);
+    QVERIFY(qAbs(layout->lineTop(serif, 1) - layout->lineTop(serif, 0) - 2355 * 400 / 2048) <= 2);
 }
 
 void tst_PageLayout::headersAndFootersPrintOnTheirPages_data()
