@@ -642,6 +642,8 @@ bool TTextEngine::ControlChars() const
 void TTextEngine::setControlChars(bool show)
 {
     d->controlChars = show;
+    // Hidden text shows, and takes its room, only with the marks.
+    d->layout->setShowHiddenText(show);
     viewport()->update();
 }
 

@@ -14,15 +14,25 @@ using tamapiko::engine::PageLayout;
 namespace {
 
 // Paragraphs with bold Japanese runs in a Japanese font, and a small table
-// now and then: what a long document written elsewhere looks like.
+// now and then; headings kept with the paragraph after them, paragraphs kept
+// whole, widow control and footnotes: what a long document written
+// elsewhere looks like.
 QByteArray formattedRtf(int paragraphs)
 {
     QByteArray rtf = "{\\rtf1\\ansi\\ansicpg932\\deff0{\\fonttbl{\\f0\\fnil\\fcharset128 \\'82\\'6c\\'82\\'72 "
-                     "\\'96\\'be\\'92\\'a9;}{\\f1\\fswiss Arial;}}\n";
+                     "\\'96\\'be\\'92\\'a9;}{\\f1\\fswiss Arial;}}\\widowctrl\n";
     for (int i = 0; i < paragraphs; ++i) {
-        rtf += "\\pard\\plain\\f0\\fs21 Paragraph " + QByteArray::number(i)
+        if (i % 7 == 3)
+            rtf += "\\pard\\plain\\keepn\\f0\\fs28 Heading " + QByteArray::number(i) + "\\par\n";
+        rtf += "\\pard\\plain" + QByteArray(i % 17 == 5 ? "\\keep" : "") + "\\f0\\fs21 Paragraph " + QByteArray::number(i)
             + " {\\b \\u22826?\\u23383? bold} then plain words that run on long enough to wrap onto a "
-              "second line of the page, {\\i italic} and {\\f1 Arial} too.\\par\n";
+              "second line of the page, {\\i italic} and {\\f1 Arial} too.";
+        if (i % 13 == 2)
+            rtf += "{\\super\\chftn}{\\footnote\\pard\\plain{\\super\\chftn} A note on paragraph " + QByteArray::number(i)
+                + " that is long enough to need a second line at the foot of the page, or nearly.}";
+        if (i == 150)
+            rtf += "{\\super\\chftn}{\\footnote\\ftnalt\\pard\\plain{\\super\\chftn} An endnote.}";
+        rtf += "\\par\n";
         if (i % 40 == 39) {
             rtf += "\\trowd\\cellx3000\\cellx6000\\pard\\intbl {\\b cell} one\\cell two\\cell\\row\n"
                    "\\trowd\\cellx3000\\cellx6000\\pard\\intbl three\\cell four\\cell\\row\n";
@@ -144,6 +154,10 @@ void tst_TypingLayout::layoutAfterTypingEqualsAFreshOne()
     for (QTextBlock block = copy->begin(); block.isValid(); block = block.next()) {
         const int position = block.position() + block.length() - 1;
         QCOMPARE(typed->caretRect(position), fresh->caretRect(position));
+    }
+    for (int page = 0; page < fresh->knownPageCount(); ++page) {
+        QCOMPARE(typed->pages().page(page).notes, fresh->pages().page(page).notes);
+        QCOMPARE(typed->notes().textOnPage(page), fresh->notes().textOnPage(page));
     }
 }
 

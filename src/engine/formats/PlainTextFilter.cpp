@@ -1,6 +1,7 @@
 #include "engine/formats/PlainTextFilter.h"
 
 #include "engine/DocumentModel.h"
+#include "engine/EngineProperties.h"
 #include "engine/TablePlaceholder.h"
 #include "engine/formats/TextCodec.h"
 #include "engine/layout/ListNumbering.h"
@@ -91,7 +92,9 @@ private:
         QString text = listLabel(block);
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
-            if (!fragment.isValid() || isObject(fragment.charFormat()))
+            // Hidden text is not part of the text a reader sees.
+            if (!fragment.isValid() || isObject(fragment.charFormat())
+                || fragment.charFormat().boolProperty(CharHidden))
                 continue;
             text += fragment.text();
         }

@@ -1329,8 +1329,6 @@ void RtfReader::Private::prepareAppend()
 
 void RtfReader::Private::appendBytes(QByteArrayView bytes)
 {
-    if (state().chr.hidden)
-        return;
     prepareAppend();
     const int codePage = currentCodePage();
     if (codePage != pendingCodePage) {
@@ -1342,8 +1340,6 @@ void RtfReader::Private::appendBytes(QByteArrayView bytes)
 
 void RtfReader::Private::appendChars(QStringView chars)
 {
-    if (state().chr.hidden)
-        return;
     prepareAppend();
     decodeBytes();
     pendingText.append(chars);
@@ -1351,8 +1347,6 @@ void RtfReader::Private::appendChars(QStringView chars)
 
 void RtfReader::Private::appendUnicode(int value)
 {
-    if (state().chr.hidden)
-        return;
     if (value < 0)
         value += 65536;
     if (value <= 0 || value > 0xFFFF)

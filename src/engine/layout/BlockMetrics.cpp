@@ -3,7 +3,10 @@
 #include "engine/EngineProperties.h"
 #include "engine/Units.h"
 
+#include <QHash>
+#include <QRawFont>
 #include <QTextDocument>
+#include <QtEndian>
 #include <QTextFrame>
 #include <QTextLine>
 
@@ -121,6 +124,29 @@ int BlockMetrics::lineAdvance(const QTextBlockFormat &format, qreal lineHeight)
         break;
     }
     return std::max(1, int(std::ceil(height - 0.01)));
+}
+
+bool BlockMetrics::lineGapCounts(const QFont &font)
+{
+    static QHash<QString, bool> known;
+    const QString key = font.family() + u'/' + QString::number(font.weight()) + (font.italic() ? QStringLiteral("i") : QString());
+    const auto it = known.constFind(key);
+    if (it != known.constEnd())
+        return *it;
+    const QRawFont raw = QRawFont::fromFont(font);
+    const QByteArray os2 = raw.fontTable("OS/2");
+    const QByteArray hhea = raw.fontTable("hhea");
+    bool counts = true;
+    if (os2.size() >= 78 && hhea.size() >= 10) {
+        auto s16 = [](const QByteArray &table, int offset) { return int(qFromBigEndian<qint16>(table.constData() + offset)); };
+        auto u16 = [](const QByteArray &table, int offset) { return int(qFromBigEndian<quint16>(table.constData() + offset)); };
+        const int windowsHeight = u16(os2, 74) + u16(os2, 76);
+        const int lineGap = s16(hhea, 8);
+        const int typographicHeight = s16(hhea, 4) - s16(hhea, 6);
+        counts = lineGap - (windowsHeight - typographicHeight) > 0;
+    }
+    known.insert(key, counts);
+    return counts;
 }
 
 } // namespace tamapiko::engine

@@ -8,6 +8,7 @@
 
 #include "engine/ParagraphFrameBits.h"
 
+#include <QFont>
 #include <QList>
 #include <QTextBlock>
 #include <QTextBlockFormat>
@@ -55,6 +56,12 @@ struct BlockMetrics
     static int lineAdvance(const QTextBlockFormat &format, const QTextLine &line);
     // The same for a line of the given natural height.
     static int lineAdvance(const QTextBlockFormat &format, qreal lineHeight);
+
+    // Whether a line in this font gets the font's line gap below it. Qt
+    // takes a font's ascent and descent from its Windows metrics and adds
+    // the line gap; Word adds only the part of the gap that those metrics
+    // leave out, which for fonts such as Carlito is none.
+    static bool lineGapCounts(const QFont &font);
 };
 
 } // namespace tamapiko::engine

@@ -205,46 +205,85 @@ namespace {
 
 // Marks the format ranges this layout adds itself, so that a relayout can
 // replace them while keeping those of others (the input method's preedit).
-constexpr int BoldStandInMark = QTextFormat::UserProperty + 0x1FF000;
+constexpr int LayoutFormatMark = QTextFormat::UserProperty + 0x1FF000;
 
-// Bold runs whose font has no bold face are drawn with a family that has one
-// (see boldCapableFamily). The ranges are in the layout's text, which
-// includes a preedit string shown inside the block. True when the layout's
-// format ranges were set anew.
-bool applyBoldStandIns(const QTextBlock &block, QTextLayout *layout)
+// A block layout's format ranges with this layout's own made anew: bold runs
+// whose font has no bold face are drawn with a family that has one (see
+// boldCapableFamily); hidden text takes next to no room and no ink unless
+// shown, then with a dotted underline. The ranges are in the layout's text,
+// which includes a preedit string shown inside the block.
+QList<QTextLayout::FormatRange> layoutFormats(const QTextBlock &block, const QTextLayout *layout, bool showHidden)
 {
     QList<QTextLayout::FormatRange> formats = layout->formats();
-    const qsizetype before = formats.size();
     formats.removeIf([](const QTextLayout::FormatRange &range) {
-        return range.format.hasProperty(BoldStandInMark);
+        return range.format.hasProperty(LayoutFormatMark);
     });
-    const bool hadStandIns = formats.size() != before;
-
     const int preeditAt = layout->preeditAreaPosition();
     const int preeditLength = preeditAt >= 0 ? int(layout->preeditAreaText().size()) : 0;
-    bool added = false;
     for (auto it = block.begin(); !it.atEnd(); ++it) {
         const QTextFragment fragment = it.fragment();
         if (!fragment.isValid())
             continue;
-        const QString family = boldCapableFamily(fragment.charFormat().font());
-        if (family.isEmpty())
+        const QTextCharFormat format = fragment.charFormat();
+        const QString family = boldCapableFamily(format.font());
+        const bool hidden = format.boolProperty(CharHidden);
+        if (family.isEmpty() && !hidden)
             continue;
         int start = fragment.position() - block.position();
         if (preeditAt >= 0 && start >= preeditAt)
             start += preeditLength;
         QTextCharFormat standIn;
-        standIn.setFontFamilies({family});
-        standIn.setProperty(BoldStandInMark, true);
+        if (!family.isEmpty())
+            standIn.setFontFamilies({family});
+        if (hidden && showHidden) {
+            standIn.setUnderlineStyle(QTextCharFormat::DotLine);
+        } else if (hidden) {
+            standIn.setFontPointSize(0.05);   // a twip on the layout device
+            standIn.setForeground(Qt::transparent);
+        }
+        standIn.setProperty(LayoutFormatMark, true);
         formats.append({start, fragment.length(), standIn});
-        added = true;
     }
-    if (!added && !hadStandIns)
-        return false;
-    if (formats == layout->formats())
-        return false;
-    layout->setFormats(formats);
-    return true;
+    return formats;
+}
+
+// Word processors stretch a justified line that ends in a manual line break
+// as they stretch a wrapped one: its spaces grow (or, in a line without
+// spaces such as Japanese text, the room between its characters) until it
+// fills its width. Qt leaves such a line unjustified; the ranges returned
+// widen it. Empty when no line needs them.
+QList<QTextLayout::FormatRange> stretchBeforeLineBreaks(const QTextLayout *layout, const QString &text)
+{
+    QList<QTextLayout::FormatRange> ranges;
+    for (int i = 0; i < layout->lineCount(); ++i) {
+        const QTextLine line = layout->lineAt(i);
+        int end = std::min(line.textStart() + line.textLength(), int(text.size()));
+        if (end <= line.textStart() || text.at(end - 1) != QChar::LineSeparator)
+            continue;
+        --end;
+        while (end > line.textStart() && text.at(end - 1).isSpace())
+            --end;   // trailing blanks take no part
+        const qreal room = line.width() - line.naturalTextWidth() - 1;
+        int length = end - line.textStart();
+        if (room <= 0 || length < 2)
+            continue;
+        int spaces = 0;
+        for (int c = line.textStart(); c < end; ++c)
+            spaces += text.at(c) == u' ';
+        QTextCharFormat stretch;
+        if (spaces > 0) {
+            stretch.setFontWordSpacing(room / spaces);
+        } else {
+            // Qt takes absolute letter spacing in 1/96 inch (unlike word
+            // spacing, which is in device units).
+            stretch.setFontLetterSpacingType(QFont::AbsoluteSpacing);
+            stretch.setFontLetterSpacing(room / (length - 1) * 96 / 1440);
+            --length;   // the last character keeps its own width
+        }
+        stretch.setProperty(LayoutFormatMark, true);
+        ranges.append({line.textStart(), length, stretch});
+    }
+    return ranges;
 }
 
 } // namespace
@@ -279,8 +318,6 @@ void PageLayout::breakBlock(const QTextBlock &block, int width)
     option.setFlags(option.flags() & ~(QTextOption::ShowTabsAndSpaces
                                        | QTextOption::ShowLineAndParagraphSeparators));
     layout->setTextOption(option);
-    if (applyBoldStandIns(block, layout))
-        noteOwnFormatChange(block);
     ++m_brokenBlocks;
 
     // A list item's first line starts after its number.
@@ -288,23 +325,64 @@ void PageLayout::breakBlock(const QTextBlock &block, int width)
         ? ListNumbering::marker(block, metrics, BlockMetrics::defaultTabStop(document()), layoutDevice())
         : ListMarker();
 
-    layout->beginLayout();
-    int y = 0;
-    bool first = true;
-    while (true) {
-        QTextLine line = layout->createLine();
-        if (!line.isValid())
-            break;
-        int x = metrics.leftIndent + (first ? metrics.firstLineIndent : 0);
-        if (marker.isValid())
-            x = first ? marker.textX : marker.leftIndent;
-        line.setLeadingIncluded(true);
-        line.setLineWidth(std::max(1, width - std::max(0, x) - metrics.rightIndent));
-        line.setPosition(QPointF(std::max(0, x), y));
-        y += BlockMetrics::lineAdvance(format, line);
-        first = false;
+    auto breakLines = [&] {
+        layout->beginLayout();
+        int y = 0;
+        bool first = true;
+        while (true) {
+            QTextLine line = layout->createLine();
+            if (!line.isValid())
+                break;
+            int x = metrics.leftIndent + (first ? metrics.firstLineIndent : 0);
+            if (marker.isValid())
+                x = first ? marker.textX : marker.leftIndent;
+            line.setLineWidth(std::max(1, width - std::max(0, x) - metrics.rightIndent));
+            line.setLeadingIncluded(line.leading() > 0 && lineGapCounts(block, line));
+            line.setPosition(QPointF(std::max(0, x), y));
+            y += BlockMetrics::lineAdvance(format, line);
+            first = false;
+        }
+        layout->endLayout();
+    };
+    const QList<QTextLayout::FormatRange> before = layout->formats();
+    const QList<QTextLayout::FormatRange> formats = layoutFormats(block, layout, m_showHiddenText);
+    if (formats != before)
+        layout->setFormats(formats);
+    breakLines();
+    if ((format.alignment() & Qt::AlignJustify) && layout->preeditAreaPosition() < 0
+        && block.text().contains(QChar::LineSeparator)) {
+        const QList<QTextLayout::FormatRange> stretch = stretchBeforeLineBreaks(layout, block.text());
+        if (!stretch.isEmpty()) {
+            layout->setFormats(formats + stretch);
+            breakLines();
+        }
     }
-    layout->endLayout();
+    if (layout->formats() != before)
+        noteOwnFormatChange(block);
+}
+
+bool PageLayout::lineGapCounts(const QTextBlock &block, const QTextLine &line)
+{
+    // A line takes the line gap of its fonts as Word does: any run whose
+    // font adds its gap gives the line Qt's.
+    const int start = block.position() + line.textStart();
+    const int end = start + line.textLength();
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        if (fragment.position() >= end || fragment.position() + fragment.length() <= start)
+            continue;
+        if (BlockMetrics::lineGapCounts(fragment.charFormat().font()))
+            return true;
+    }
+    return false;
+}
+
+void PageLayout::setShowHiddenText(bool show)
+{
+    if (show == m_showHiddenText)
+        return;
+    m_showHiddenText = show;
+    relayoutAll();
 }
 
 void PageLayout::recordPage(int page, const QTextBlock &block, int line, StackState &state)
@@ -377,8 +455,9 @@ void PageLayout::placeParagraph(const QTextBlock &block, StackState &state)
             line.setPosition(QPointF(line.position().x(), tops[i] - entry - borrowedLineHeight(block, i).ascent));
             recordPage(pageOfY(tops[i]), block, i, state);
             lastTop = tops[i];
-            y = tops[i] + lineAdvance(block, line);
         }
+        if (!tops.empty())
+            y = tops.back() + lineAdvance(block, layout->lineAt(layout->lineCount() - 1));
     }
     if (layout->lineCount() == 0)
         recordPage(pageOfY(y), block, 0, state);
@@ -420,6 +499,9 @@ std::vector<int> PageLayout::lineTops(const QTextBlock &block, int y, const std:
     const int count = layout->lineCount();
     const bool widowControl = !block.blockFormat().boolProperty(ParagraphWidowControlOff);
     std::vector<int> tops(count);
+    std::vector<int> advances(count);
+    for (int i = 0; i < count; ++i)
+        advances[i] = lineAdvance(block, layout->lineAt(i));
     int first = 0;       // the paragraph's first line on the page being filled
     int ownNotes = 0;    // footnotes of this paragraph's lines already on that page
     auto notesOf = [&](int line) { return lineNotes.empty() ? 0 : lineNotes[line]; };
@@ -438,7 +520,7 @@ std::vector<int> PageLayout::lineTops(const QTextBlock &block, int y, const std:
             page = pageOfY(tops[i - 1]);
         if (filled
             || (y > pageTop(page)
-                && y + lineAdvance(block, layout->lineAt(i)) + footRoom(page, i) > pageBottom(page))) {
+                && y + advances[i] + footRoom(page, i) > pageBottom(page))) {
             if (widowControl)
                 i = widowSafeBreak(first, i, count, first == 0 && tops[0] > pageTop(page));
             y = pageTop(page + 1);
@@ -446,7 +528,7 @@ std::vector<int> PageLayout::lineTops(const QTextBlock &block, int y, const std:
             ownNotes = 0;
         }
         tops[i] = y;
-        y += lineAdvance(block, layout->lineAt(i));
+        y += advances[i];
         ownNotes += notesOf(i);
         ++i;
     }
@@ -782,11 +864,14 @@ void PageLayout::stack(int untilPosition, int untilPage, qint64 budgetMs)
         scheduleBackground(m_inSlice ? 0 : BackgroundAfterEditMs);
     }
     if (notesFrom <= notesTo || !m_notes.isEmpty()) {
-        const int limit = paused ? m_resumePosition : INT_MAX;
+        // The note areas of the pages stacked through; a page stacked only
+        // in part keeps its area until the rest of it is stacked.
         const int from = std::min(firstChangedPage, notesFrom);
-        const int to = std::min(std::max(reachedPage, notesTo), m_pages.count() - 1);
+        int to = std::min(std::max(reachedPage, notesTo), m_pages.count() - 1);
+        if (paused)
+            to = std::min(to, pageOfY(state.y) - 1);
         for (int page = std::max(0, from); page <= to; ++page)
-            m_pages.setNotesHeight(page, PageNotes::areaFor(m_notes.footnotesHeight(page, limit)));
+            m_pages.setNotesHeight(page, PageNotes::areaFor(m_notes.footnotesHeight(page)));
         firstChangedPage = std::min(firstChangedPage, std::max(0, from));
     }
     m_inStack = false;

@@ -123,6 +123,10 @@ public:
     QRectF frameBoundingRect(QTextFrame *frame) const override;
     QRectF blockBoundingRect(const QTextBlock &block) const override;
 
+    // Hidden text takes its room and shows (with the marks on), or neither.
+    void setShowHiddenText(bool show);
+    bool showsHiddenText() const { return m_showHiddenText; }
+
     // Blocks whose preedit text changed need breaking again.
     void invalidateBlock(const QTextBlock &block);
     // While suspended (a document being loaded) edits only mark the layout
@@ -166,6 +170,7 @@ private:
     int lastLinePage(const FlowItem &item) const;
 
     void breakBlock(const QTextBlock &block, int width);
+    static bool lineGapCounts(const QTextBlock &block, const QTextLine &line);
     void placeParagraph(const QTextBlock &block, StackState &state);
     void placeTable(QTextTable *table, StackState &state);
     // Where a keep-with-next paragraph starts that would start at y.
@@ -201,6 +206,7 @@ private:
     bool m_inSlice = false; // runSlice() is stacking
     bool m_inStack = false;
     bool m_suspended = false;
+    bool m_showHiddenText = false;
     // An edit stacks this long at once; pages that are shown are stacked on
     // demand when painted, the rest in background slices.
     qint64 m_foregroundBudgetMs = 3;

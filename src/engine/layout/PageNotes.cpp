@@ -140,11 +140,10 @@ std::vector<PageNotes::Mark> PageNotes::marksIn(const QTextBlock &block)
 
 void PageNotes::layOut(Note &note) const
 {
-    note.layout = std::make_unique<QTextLayout>(QString(note.mark + u' ' + note.text).replace(QChar::ParagraphSeparator, QChar::LineSeparator),
-                                                QFont(), PageLayout::layoutDevice());
     QFont font(note.family);
     font.setPointSizeF(NoteFontSize);
-    note.layout->setFont(font);
+    const QString text = QString(note.mark + u' ' + note.text).replace(QChar::ParagraphSeparator, QChar::LineSeparator);
+    note.layout = std::make_unique<QTextLayout>(text, font, PageLayout::layoutDevice());
     QTextCharFormat raised;
     raised.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
     note.layout->setFormats({QTextLayout::FormatRange{0, int(note.mark.size()), raised}});

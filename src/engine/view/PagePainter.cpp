@@ -5,6 +5,7 @@
 #include "engine/layout/ListNumbering.h"
 #include "engine/layout/PageLayout.h"
 
+#include <QGlyphRun>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTextDocument>
@@ -127,14 +128,50 @@ void PagePainter::paintBlockText(QPainter *painter, int page, const QTextBlock &
         paintListMarker(painter, block);
     if (selections.isEmpty()) {
         const QPointF origin = layout->position() - QPointF(0, m_pageTop);
-        for (int i = firstLine; i <= lastLine; ++i)
-            layout->lineAt(i).draw(painter, origin);
+        const bool hiding = !m_layout.showsHiddenText() && hasHiddenText(block);
+        for (int i = firstLine; i <= lastLine; ++i) {
+            if (hiding)
+                paintVisibleRuns(painter, block, layout->lineAt(i), origin);
+            else
+                layout->lineAt(i).draw(painter, origin);
+        }
     } else {
         block.layout()->draw(painter, QPointF(0, -m_pageTop), selections, clip);
     }
     painter->restore();
     if (m_options.controlChars)
         paintControlChars(painter, page, block);
+}
+
+bool PagePainter::hasHiddenText(const QTextBlock &block)
+{
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        if (it.fragment().charFormat().boolProperty(CharHidden))
+            return true;
+    }
+    return false;
+}
+
+void PagePainter::paintVisibleRuns(QPainter *painter, const QTextBlock &block, const QTextLine &line, QPointF origin)
+{
+    // Hidden text takes next to no room in the line but is still shaped;
+    // drawing only the glyphs of the other runs keeps it out of print and
+    // of the text a PDF gives back.
+    const int lineStart = line.textStart();
+    const int lineEnd = lineStart + line.textLength();
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        const QTextCharFormat format = fragment.charFormat();
+        const int from = std::max(lineStart, fragment.position() - block.position());
+        const int to = std::min(lineEnd, fragment.position() - block.position() + fragment.length());
+        if (from >= to || format.boolProperty(CharHidden))
+            continue;
+        const QBrush foreground = format.foreground();
+        painter->setPen(foreground.style() == Qt::NoBrush ? QPen(Qt::black) : QPen(foreground, 0));
+        for (const QGlyphRun &run : line.glyphRuns(from, to - from))
+            painter->drawGlyphRun(origin, run);
+    }
+    painter->setPen(Qt::black);
 }
 
 void PagePainter::paintListMarker(QPainter *painter, const QTextBlock &block)

@@ -9,9 +9,11 @@
 // screen's own business and not drawn here.
 
 #include <QColor>
+#include <QPointF>
 
 class QPainter;
 class QTextBlock;
+class QTextLine;
 class QRectF;
 class QTextTable;
 class QTextTableCellFormat;
@@ -56,6 +58,9 @@ private:
     bool cellSelected(const QTextTable *table, int row, int column) const;
     void paintParagraphFrame(QPainter *painter, int page, const QTextBlock &block);
     void paintListMarker(QPainter *painter, const QTextBlock &block);
+    static bool hasHiddenText(const QTextBlock &block);
+    // A line's glyphs but those of hidden text.
+    void paintVisibleRuns(QPainter *painter, const QTextBlock &block, const QTextLine &line, QPointF origin);
     void paintControlChars(QPainter *painter, int page, const QTextBlock &block);
 
     PageLayout &m_layout;

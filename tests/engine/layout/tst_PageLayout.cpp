@@ -98,6 +98,8 @@ private slots:
     void paginationRulesOfRtfParagraphs();
     void notesStandAtTheFootOfTheirPageAndAtTheEnd_data();
     void notesStandAtTheFootOfTheirPageAndAtTheEnd();
+    void justifiedLinesBeforeBreaksCapitalsAndHiddenText();
+    void linesAreAsTallAsInWord();
     void headersAndFootersPrintOnTheirPages_data();
     void headersAndFootersPrintOnTheirPages();
     void doubleClickingTheHeaderBandEditsIt();
@@ -553,7 +555,8 @@ void tst_PageLayout::notesStandAtTheFootOfTheirPageAndAtTheEnd()
              qPrintable(texts[2]));
     for (const int page : {0, 2}) {
         const QRect notes = layout->pages().page(page).notes;
-        QVERIFY(!notes.isEmpty());
+        // The separator and at least one line of 10-point text.
+        QVERIFY(notes.height() >= tamapiko::engine::PageNotes::SeparatorRoom + 200);
         layout->forEachLineOnPage(page, 0, [&](const QTextBlock &, int, int, int bottom) {
             QVERIFY(bottom - layout->pageTop(page) + layout->pages().page(page).body.top() <= notes.top());
         });
@@ -561,6 +564,72 @@ void tst_PageLayout::notesStandAtTheFootOfTheirPageAndAtTheEnd()
     QVERIFY(layout->pages().page(1).notes.isEmpty());
 }
 
+
+void tst_PageLayout::justifiedLinesBeforeBreaksCapitalsAndHiddenText()
+{
+    if (!tamapiko::test::havePdfTools())
+        QSKIP("poppler-utils (pdftotext) not installed");
+    const QByteArray rtf =
+        "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Liberation Serif;}{\\f1 Noto Sans CJK JP;}}"
+        "\\paperw6000\\paperh4320\\margl720\\margr720\\margt720\\margb720\\f0\\fs20\n"
+        "\\pard\\qj one two three\\line {\\f1 \\u26085?\\u26412?\\u35486?}\\line last line\\par\n"
+        "\\pard {\\caps capital} {\\scaps small} shown{\\v HIDDEN}after\\par}";
+    QTemporaryDir dir;
+    TTextEngine read;
+    QCOMPARE(read.LoadDocument(tamapiko::test::writeFile(dir, QStringLiteral("in.rtf"), rtf), 0, 5, 0), 0);
+    QCOMPARE(read.SaveDocument(dir.filePath(QStringLiteral("saved.rtf")), 0, 5, 0), 0);
+    TTextEngine engine;
+    QCOMPARE(engine.LoadDocument(dir.filePath(QStringLiteral("saved.rtf")), 0, 5, 0), 0);
+
+    // Lines that end in a manual break fill the width, Latin and Japanese
+    // alike; the paragraph's last line does not.
+    const QTextBlock justified = engine.document()->firstBlock();
+    const QTextLayout *layout = justified.layout();
+    QCOMPARE(layout->lineCount(), 3);
+    for (int i = 0; i < 3; ++i) {
+        const QTextLine line = layout->lineAt(i);
+        const qreal end = line.cursorToX(line.textStart() + line.textLength() - (i < 2 ? 1 : 0));
+        if (i < 2)
+            QVERIFY2(end > line.width() - 30, qPrintable(QStringLiteral("line %1 ends at %2 of %3").arg(i).arg(end).arg(line.width())));
+        else
+            QVERIFY(end < line.width() / 2);
+    }
+
+    // Capitals shown as capitals; hidden text kept but neither printed nor
+    // taking room, until the marks are shown.
+    const QTextBlock second = justified.next();
+    const int hiddenAt = int(second.text().indexOf(u"HIDDEN"));
+    QVERIFY(hiddenAt > 0);
+    QTextCursor cursor(second);
+    cursor.setPosition(second.position() + hiddenAt + 1);
+    QVERIFY(cursor.charFormat().boolProperty(tamapiko::engine::CharHidden));
+    const QStringList texts = printedTexts(engine, dir.filePath(QStringLiteral("out.pdf")));
+    QCOMPARE(texts.size(), 1);
+    QVERIFY2(texts[0].endsWith(u"CAPITALSMALLshownafter"), qPrintable(texts[0]));
+    const QTextLine line = second.layout()->lineAt(0);
+    const qreal hiddenWidth = line.cursorToX(hiddenAt + 6) - line.cursorToX(hiddenAt);
+    QVERIFY2(hiddenWidth < 20, qPrintable(QString::number(hiddenWidth)));
+    engine.setControlChars(true);
+    const QTextLine shown = second.layout()->lineAt(0);
+    QVERIFY(shown.cursorToX(hiddenAt + 6) - shown.cursorToX(hiddenAt) > 400);
+}
+
+void tst_PageLayout::linesAreAsTallAsInWord()
+{
+    // Word: a line is the font's Windows ascent and descent, plus only the
+    // part of its line gap they leave out: 1.22 em for Carlito (whose gap
+    // they include), 1.15 em for Liberation Serif (whose they do not).
+    const QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Carlito;}{\\f1 Liberation Serif;}}"
+                           "\\pard\\f0\\fs40 one\\line two\\par\\pard\\f1\\fs40 one\\line two\\par}";
+    QTemporaryDir dir;
+    TTextEngine engine;
+    QCOMPARE(engine.LoadDocument(tamapiko::test::writeFile(dir, QStringLiteral("in.rtf"), rtf), 0, 5, 0), 0);
+    PageLayout *layout = layoutOf(engine);
+    const QTextBlock carlito = engine.document()->firstBlock();
+    const QTextBlock serif = carlito.next();
+    QVERIFY(qAbs(layout->lineTop(carlito, 1) - layout->lineTop(carlito, 0) - 2500 * 400 / 2048) <= 2);
+    QVERIFY(qAbs(layout->lineTop(serif, 1) - layout->lineTop(serif, 0) - 2355 * 400 / 2048) <= 2);
+}
 
 void tst_PageLayout::headersAndFootersPrintOnTheirPages_data()
 {

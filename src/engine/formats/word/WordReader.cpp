@@ -1139,6 +1139,8 @@ void WordReader::Private::applyPap(Pap &pap, QByteArrayView grpprl) const
             break;
         }
         case sprmPFKeepFollow: p.keepNext = op.u8(0) != 0; break;
+        case sprmPFKeep: p.keepTogether = op.u8(0) != 0; break;
+        case sprmPFWidowControl: p.widowControl = op.u8(0) != 0; break;
         case sprmPFPageBreakBefore: p.pageBreakBefore = op.u8(0) != 0; break;
         case sprmPChgTabsPapx:
         case sprmPChgTabs: {

@@ -23,7 +23,7 @@ enum Sprm : quint16 {
     sprmPFPageBreakBefore = 0x2407, sprmPIlvl = 0x260A, sprmPIlfo = 0x460B, sprmPChgTabsPapx = 0xC60D,
     sprmPDxaRight80 = 0x840E, sprmPDxaLeft80 = 0x840F, sprmPDxaLeft180 = 0x8411, sprmPDyaLine = 0x6412,
     sprmPDyaBefore = 0xA413, sprmPDyaAfter = 0xA414, sprmPChgTabs = 0xC615, sprmPFInTable = 0x2416,
-    sprmPFTtp = 0x2417, sprmPBrcTop80 = 0x6424, sprmPBrcLeft80 = 0x6425, sprmPBrcBottom80 = 0x6426,
+    sprmPFTtp = 0x2417, sprmPFWidowControl = 0x2431, sprmPBrcTop80 = 0x6424, sprmPBrcLeft80 = 0x6425, sprmPBrcBottom80 = 0x6426,
     sprmPBrcRight80 = 0x6427, sprmPBrcBetween80 = 0x6428, sprmPBrcBar80 = 0x6629, sprmPFInnerTableCell = 0x244B,
     sprmPFInnerTtp = 0x244C, sprmPBrcTop = 0xC64E, sprmPBrcLeft = 0xC64F, sprmPBrcBottom = 0xC650,
     sprmPBrcRight = 0xC651, sprmPBrcBetween = 0xC652, sprmPBrcBar = 0xC653, sprmPDxaRight = 0x845D,

@@ -460,6 +460,10 @@ QByteArray WordWriter::Private::paragraphSprms(const ParagraphProperties &para, 
     }
     if (para.keepNext)
         g.u8(sprmPFKeepFollow, 1);
+    if (para.keepTogether)
+        g.u8(sprmPFKeep, 1);
+    if (!para.widowControl)
+        g.u8(sprmPFWidowControl, 0);
     if (para.pageBreakBefore)
         g.u8(sprmPFPageBreakBefore, 1);
     static constexpr struct {
