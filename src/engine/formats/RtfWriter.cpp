@@ -468,7 +468,9 @@ public:
         w.addColor(chr.backColor);
     }
     void picture(const QTextImageFormat &, const word::CharacterProperties &) override {}
-    void endParagraph(ParagraphEnd, const word::CharacterProperties &mark) override { text(QString(), mark); }
+    // Paragraph marks are not written: their fonts and colours would only
+    // fill the tables (and be gone when the file is read back).
+    void endParagraph(ParagraphEnd, const word::CharacterProperties &) override {}
 
 private:
     Private &w;
