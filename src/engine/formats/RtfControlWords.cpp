@@ -2,6 +2,7 @@
 
 #include <QHash>
 
+#include <array>
 #include <cstring>
 #include <iterator>
 
@@ -369,17 +370,26 @@ const ControlWord kWords[] = {
 
 // The key of a word the writer asks for: its action, and for underlines
 // also the kind.
+// Actions whose words differ by their value (the underline kinds, anchor
+// origins).
+bool namedByValue(Action action)
+{
+    return action == A::Underline || action == A::ShapeHorizontalFrom || action == A::ShapeVerticalFrom;
+}
+
 quint32 actionKey(Action action, int value)
 {
-    const bool byValue = action == A::Underline || action == A::ShapeHorizontalFrom || action == A::ShapeVerticalFrom;
-    return quint32(action) << 16 | (byValue ? quint16(value) : 0);
+    return quint32(action) << 16 | (namedByValue(action) ? quint16(value) : 0);
 }
 
 struct Index
 {
     QHash<QByteArray, const ControlWord *> byName;
     QHash<char16_t, const ControlWord *> bySymbol;
-    // The first word of each action, as the writer writes it.
+    // The first word of each action, as the writer writes it: by action
+    // alone (the writer asks for one per word it writes), and by action and
+    // value for those named by value.
+    std::array<const char *, size_t(A::ObjectBytes) + 1> byPlainAction{}; // actions after it: byAction
     QHash<quint32, const char *> byAction;
 
     Index()
@@ -394,6 +404,9 @@ struct Index
             const quint32 key = actionKey(word.action, word.value);
             if (!byAction.contains(key))
                 byAction.insert(key, word.name);
+            if (!namedByValue(word.action) && size_t(word.action) < byPlainAction.size()
+                && !byPlainAction[size_t(word.action)])
+                byPlainAction[size_t(word.action)] = word.name;
         }
     }
 };
@@ -431,7 +444,10 @@ const ControlWord *ControlWordCache::find(QByteArrayView name)
 
 const char *controlWordName(Action action, int value)
 {
-    const char *name = index().byAction.value(actionKey(action, value), nullptr);
+    const Index &idx = index();
+    const char *name = !namedByValue(action) && size_t(action) < idx.byPlainAction.size()
+        ? idx.byPlainAction[size_t(action)]
+        : idx.byAction.value(actionKey(action, value), nullptr);
     Q_ASSERT_X(name, "controlWordName", "action without a control word");
     return name ? name : "";
 }

@@ -4,6 +4,7 @@
 #include "engine/formats/RtfReader.h"
 #include "engine/formats/RtfWriter.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QIODevice>
 #include <QTextCursor>
@@ -21,6 +22,14 @@ bool readAll(QIODevice &in, QByteArray *data, QString *error)
         if (error)
             *error = in.errorString().isEmpty() ? QStringLiteral("The RTF data cannot be read.") : in.errorString();
         return false;
+    }
+    // A buffer's bytes are shared rather than copied: documents of
+    // megabytes come here from memory.
+    if (auto *buffer = qobject_cast<QBuffer *>(&in)) {
+        const QByteArray &all = buffer->data();
+        *data = buffer->pos() == 0 ? all : all.sliced(std::min<qint64>(buffer->pos(), all.size()));
+        buffer->seek(all.size());
+        return true;
     }
     *data = in.readAll();
     return true;

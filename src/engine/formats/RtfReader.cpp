@@ -1025,7 +1025,16 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
         }
         break;
     case Action::Page: if (body) pageBreak(); break;
-    case Action::Character: if (body) appendChars(QString(QChar(word.character))); break;
+    case Action::Character:
+        if (body) {
+            appendChars(QString(QChar(word.character)));
+        } else if (dest == Destination::LevelText) {
+            // A bullet written as a symbol word (\endash, \bullet).
+            levelText += decoder.decode(currentCodePage(), levelTextBytes);
+            levelTextBytes.clear();
+            levelText += QChar(word.character);
+        }
+        break;
     case Action::FootnoteNumber:
         // In the note itself the number is the note's own: the layout shows it.
         if (body && !note) {

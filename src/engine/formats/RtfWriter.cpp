@@ -30,6 +30,7 @@
 #include <array>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <functional>
 
 namespace tamapiko::engine::rtf {
@@ -246,11 +247,14 @@ private:
     // looked up and encoded once.
     void character(char16_t u)
     {
-        auto known = m_characters.constFind(u);
-        if (known == m_characters.constEnd())
-            known = m_characters.insert(u, encodedCharacter(u));
-        const EncodedCharacter &encoded = *known;
+        auto &page = m_characters[u >> 8];
+        if (!page)
+            page = std::make_unique<std::array<EncodedCharacter, 256>>();
+        EncodedCharacter &encoded = (*page)[u & 0xFF];
+        if (encoded.kind == EncodedCharacter::NotYet)
+            encoded = encodedCharacter(u);
         switch (encoded.kind) {
+        case EncodedCharacter::NotYet:
         case EncodedCharacter::Dropped:
             return;
         case EncodedCharacter::ControlSymbol:
@@ -271,8 +275,8 @@ private:
 
     struct EncodedCharacter
     {
-        enum Kind : quint8 { Dropped, ControlSymbol, Word, Unicode };
-        Kind kind = Dropped;
+        enum Kind : quint8 { NotYet, Dropped, ControlSymbol, Word, Unicode };
+        Kind kind = NotYet;
         quint8 fallbackLength = 0;
         char fallback[2] = {};
         const ControlWord *symbol = nullptr;
@@ -281,6 +285,7 @@ private:
     EncodedCharacter encodedCharacter(char16_t u)
     {
         EncodedCharacter encoded;
+        encoded.kind = EncodedCharacter::Dropped;
         if (const ControlWord *symbol = symbolWordFor(u)) {
             encoded.symbol = symbol;
             encoded.kind = symbol->name[1] == 0 ? EncodedCharacter::ControlSymbol : EncodedCharacter::Word;
@@ -364,7 +369,9 @@ private:
     QList<int> m_ucStack;
     QStringEncoder m_shiftJis;
     QHash<char16_t, QByteArray> m_fallbacks;
-    QHash<char16_t, EncodedCharacter> m_characters;
+    // By the high byte of the character, then the low: the pages a
+    // document's script needs are made as it meets them.
+    std::array<std::unique_ptr<std::array<EncodedCharacter, 256>>, 256> m_characters;
     const char *const m_unicodeWord = controlWordName(Action::Unicode);
     const char *const m_unicodeSkipWord = controlWordName(Action::UnicodeSkip);
 };
@@ -473,7 +480,9 @@ public:
         w.addColor(chr.backColor);
     }
     void picture(const QTextImageFormat &, const word::CharacterProperties &) override {}
-    void endParagraph(ParagraphEnd, const word::CharacterProperties &mark) override { text(QString(), mark); }
+    // Paragraph marks are not written: their fonts and colours would only
+    // fill the tables (and be gone when the file is read back).
+    void endParagraph(ParagraphEnd, const word::CharacterProperties &) override {}
 
 private:
     Private &w;

@@ -195,26 +195,34 @@ bool nameTemporary(int fd, const QString &target, QString *name)
     return false;
 }
 
-bool readAll(int fd, qint64 offset, qint64 maxBytes, QByteArray *contents, QString *reason)
+// Reads straight into the result, made as large as the file says it is
+// plus a byte (so that its end shows without growing it): a document of
+// megabytes is not copied chunk by chunk into an ever larger array.
+bool readAll(int fd, qint64 offset, qint64 maxBytes, QByteArray *contents, QString *reason, qint64 expected = 0)
 {
     contents->clear();
-    QByteArray chunk(1 << 16, Qt::Uninitialized);
+    QByteArray buffer(std::clamp<qint64>(expected + 1, 1 << 16, std::max<qint64>(maxBytes + 1, 1 << 16)), Qt::Uninitialized);
+    qsizetype size = 0;
     for (;;) {
-        const ssize_t got = ::pread(fd, chunk.data(), size_t(chunk.size()), offset + contents->size());
+        if (size == buffer.size())
+            buffer.resize(buffer.size() * 2);
+        const ssize_t got = ::pread(fd, buffer.data() + size, size_t(buffer.size() - size), offset + size);
         if (got < 0) {
             if (errno == EINTR)
                 continue;
             *reason = systemReason(errno);
             return false;
         }
-        if (got == 0)
+        if (got == 0) {
+            buffer.truncate(size);
+            *contents = std::move(buffer);
             return true;
-        if (contents->size() + got > maxBytes) {
+        }
+        size += got;
+        if (size > maxBytes) {
             *reason = QStringLiteral("the file is larger than %1 bytes").arg(maxBytes);
-            contents->clear();
             return false;
         }
-        contents->append(chunk.constData(), got);
     }
 }
 
@@ -335,7 +343,7 @@ bool readRegularFile(const QString &path, qint64 maxBytes, QByteArray *contents,
         *reason = QStringLiteral("the file is larger than %1 bytes").arg(maxBytes);
         return false;
     }
-    return readAll(file.get(), offset, maxBytes, contents, reason);
+    return readAll(file.get(), offset, maxBytes, contents, reason, info.st_size - offset);
 }
 
 namespace testing {
