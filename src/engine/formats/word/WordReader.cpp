@@ -1629,10 +1629,12 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
     const Chp styleBase = styleChp(pap.style);
     applyPrm(pieces[charPiece[size_t(markIndex)]].prm, nullptr, &pap, styleBase);
     // A character is as wide as the paragraph's font is high (its style's
-    // size): half-points times ten are twips.
+    // size): half-points times ten are twips. The left indent in
+    // characters is where a hanging first line starts; the lines after it
+    // hang further in.
     const auto characters = [&](int hundredths) { return hundredths * styleBase.props.halfPoints * 10 / 100; };
-    if (pap.leftChars)
-        pap.props.leftIndent = characters(pap.leftChars);
+    if (pap.leftChars || pap.firstChars < 0)
+        pap.props.leftIndent = characters(pap.leftChars + std::max(0, -pap.firstChars));
     if (pap.rightChars)
         pap.props.rightIndent = characters(pap.rightChars);
     if (pap.firstChars)
