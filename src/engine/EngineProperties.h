@@ -53,6 +53,9 @@ enum EngineProperty : int {
 
     // Tables: 0x100400..
     TableRowMinimumHeight = QTextFormat::UserProperty + 0x100400, // int, twips, on every cell of the row
+    TableRowKeepTogether, // bool, on every cell of the row: the row is never split across pages
+    // A table's header rows (repeated at the top of each page it runs onto)
+    // are its first QTextTableFormat::headerRowCount() rows.
 
     // Lists, on QTextListFormat: 0x100580..
     ListStartAt = QTextFormat::UserProperty + 0x100580,  // int, the first item's number (1 when absent)

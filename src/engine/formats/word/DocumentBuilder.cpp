@@ -414,6 +414,13 @@ void DocumentBuilder::endRow(const RowProperties &rowProperties)
         t->setFormat(format);
         m_table->widthsSet = true;
     }
+    // Header rows lead the table: the count grows while they follow
+    // each other from the first row.
+    if (rowProperties.header && t->format().headerRowCount() == row) {
+        QTextTableFormat format = t->format();
+        format.setHeaderRowCount(row + 1);
+        t->setFormat(format);
+    }
     m_table->needRow = true;
     m_table->needCell = false;
 }

@@ -118,13 +118,16 @@ RowProperties DocumentWalker::rowProperties(QTextTable *table, int row, const QL
         properties.alignment = Alignment::Center;
     else if (tableFormat.alignment() & Qt::AlignRight)
         properties.alignment = Alignment::Right;
+    properties.header = row < tableFormat.headerRowCount();
     for (int column = 0; column < table->columns(); ++column) {
         const QTextTableCell cell = table->cellAt(row, column);
         const QTextTableCellFormat format = cell.format().toTableCellFormat();
         CellProperties cellProperties = word::cellProperties(format, tableBorder);
         cellProperties.right = rights.at(column);
-        if (cell.row() == row && cell.rowSpan() == 1)
+        if (cell.row() == row && cell.rowSpan() == 1) {
             properties.height = std::max(properties.height, word::rowHeight(format));
+            properties.keepTogether = properties.keepTogether || format.boolProperty(TableRowKeepTogether);
+        }
         if (cell.row() != row)
             cellProperties.verticalMerge = true;
         else if (cell.rowSpan() > 1)

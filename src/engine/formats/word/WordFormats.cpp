@@ -373,6 +373,8 @@ void applyCellProperties(QTextTableCellFormat &format, const CellProperties &cel
     // their text, so the height is kept as the least one.
     if (const int height = std::min(std::abs(row.height), 31680); height > 0)
         format.setProperty(TableRowMinimumHeight, height);
+    if (row.keepTogether)
+        format.setProperty(TableRowKeepTogether, true);
     format.setLeftPadding(pointsFromTwips(row.gap));
     format.setRightPadding(pointsFromTwips(row.gap));
     format = limits::bounded(format).toTableCellFormat();

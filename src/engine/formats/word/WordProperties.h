@@ -144,6 +144,8 @@ struct RowProperties
     int left = 0;   // the row's left edge, twips from the margin
     int height = 0; // the row's least height, twips; 0 as tall as its text
     Alignment alignment = Alignment::Left; // of the row between the margins
+    bool header = false;       // repeated at the top of each page (only leading rows can be)
+    bool keepTogether = false; // never split across pages
     bool operator==(const RowProperties &) const = default;
 };
 

@@ -1230,6 +1230,9 @@ void WordReader::Private::applyPap(Pap &pap, QByteArrayView grpprl) const
             pap.row.alignment = kRowAlignments[std::min<int>(op.u16(0), 2)];
             break;
         }
+        case sprmTTableHeader: pap.row.header = op.u8(0) != 0; break;
+        case sprmTFCantSplit:
+        case sprmTFCantSplit90: pap.row.keepTogether = op.u8(0) != 0; break;
         case sprmTTableBorders80:
             for (int i = 0; i < 6; ++i)
                 pap.tableBorders[i] = border80(op, 1 + 4 * i);

@@ -668,6 +668,12 @@ void WordWriter::Private::endRow(const RowProperties &row)
     g.u16(sprmTDxaGapHalf, quint16(qint16(row.gap)));
     if (row.height > 0)
         g.u16(sprmTDyaRowHeight, quint16(qint16(row.height)));
+    if (row.keepTogether) {
+        g.u8(sprmTFCantSplit, 1);
+        g.u8(sprmTFCantSplit90, 1);
+    }
+    if (row.header)
+        g.u8(sprmTTableHeader, 1);
     if (row.alignment != Alignment::Left) {
         const quint16 jc = row.alignment == Alignment::Center ? 1 : 2;
         g.u16(sprmTJc90, jc);

@@ -54,7 +54,8 @@ ComparisonProfile wordProfile()
                            << CharNote << CharEndnote
                            << QTextFormat::FontCapitalization;
     profile.cellProperties << QTextFormat::TableCellTopBorder << QTextFormat::TableCellLeftBorderStyle
-                           << QTextFormat::TableCellBottomBorderBrush << TableRowMinimumHeight;
+                           << QTextFormat::TableCellBottomBorderBrush << TableRowMinimumHeight
+                           << TableRowKeepTogether;
     return profile;
 }
 
@@ -112,15 +113,19 @@ void buildWordSpecifics(DocumentModel &model)
     deleted.setForeground(QColor(0xC0, 0, 0));
     cursor.insertText(QStringLiteral("削除済み"), deleted);
 
-    // A centred table whose rows are at least 0.5 inch high.
+    // A centred table whose rows are at least 0.5 inch high, under a
+    // heading row; its second row never splits.
     QTextTableFormat centred;
     centred.setAlignment(Qt::AlignHCenter);
+    centred.setHeaderRowCount(1);
     QTextTable *table = cursor.insertTable(2, 2, centred);
     for (int row = 0; row < 2; ++row) {
         for (int column = 0; column < 2; ++column) {
             QTextTableCell cell = table->cellAt(row, column);
             QTextTableCellFormat format = cell.format().toTableCellFormat();
             format.setProperty(TableRowMinimumHeight, 720);
+            if (row == 1)
+                format.setProperty(TableRowKeepTogether, true);
             cell.setFormat(format);
             cell.firstCursorPosition().insertText(QStringLiteral("升%1").arg(2 * row + column), plain);
         }
@@ -208,6 +213,7 @@ void tst_WordFilter::wordSpecificsSurviveWriteAndRead()
         table = QTextCursor(block).currentTable();
     QVERIFY(table);
     QCOMPARE(table->format().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    QCOMPARE(table->format().headerRowCount(), 1);
     QCOMPARE(reloaded.document()->metaInformation(QTextDocument::DocumentTitle), QStringLiteral("お知らせ"));
     QCOMPARE(reloaded.document()->rootFrame()->frameFormat().intProperty(DocumentDefaultTabStop), 840);
     for (const QString key : {QStringLiteral("document/author"), QStringLiteral("document/keywords")})
