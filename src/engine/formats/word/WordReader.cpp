@@ -167,6 +167,7 @@ struct Pap
     RowProperties row;
     Border tableBorders[6]; // top, left, bottom, right, inside horizontal, inside vertical
     bool hasTableBorders = false;
+    int cellPadding = -1; // twips left and right in every cell, where the row says (Word 2000 and later)
     QList<QColor> cellShading;
 };
 
@@ -1231,6 +1232,10 @@ void WordReader::Private::applyPap(Pap &pap, QByteArrayView grpprl) const
             break;
         }
         case sprmTTableHeader: pap.row.header = op.u8(0) != 0; break;
+        case sprmTCellPaddingDefault: // cb, first cell, cell limit, sides, unit, width
+            if ((op.u8(3) & 0x02) && op.u8(4) == 3)
+                pap.cellPadding = std::clamp<int>(op.i16(5), 0, 31680);
+            break;
         case sprmTFCantSplit:
         case sprmTFCantSplit90: pap.row.keepTogether = op.u8(0) != 0; break;
         case sprmTTableBorders80:
@@ -1316,6 +1321,8 @@ CharacterProperties WordReader::Private::finalProps(const Chp &chp, QStringView 
 RowProperties WordReader::Private::rowOf(const Pap &pap) const
 {
     RowProperties row = pap.row;
+    if (pap.cellPadding >= 0)
+        row.gap = pap.cellPadding;
     const int count = int(row.cells.size());
     for (int i = 0; i < count; ++i) {
         CellProperties &cell = row.cells[i];
