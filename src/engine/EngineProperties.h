@@ -63,6 +63,9 @@ enum EngineProperty : int {
                              // cell's right edge (the file's own; fewer cells than the table: the rest have none)
     TableRowExactHeight,     // bool, TableRowMinimumHeight is the row's exact height
     TableRowAlignment,       // int, Qt::AlignmentFlag: the row placed between the margins (edges moved as a whole)
+    TableRowKeepTogether,    // bool: the row is never split across pages
+    // A table's header rows (repeated at the top of each page it runs onto)
+    // are its first QTextTableFormat::headerRowCount() rows.
 
     // Lists, on QTextListFormat: 0x100580..
     ListStartAt = QTextFormat::UserProperty + 0x100580,  // int, the first item's number (1 when absent)

@@ -149,6 +149,7 @@ RowProperties DocumentWalker::rowProperties(QTextTable *table, int row, const QL
             const int cellHeight = word::rowHeight(format);
             if (std::abs(cellHeight) > std::abs(height))
                 height = cellHeight;
+            properties.keepTogether = properties.keepTogether || format.boolProperty(TableRowKeepTogether);
         }
         if (cell.row() != row)
             cellProperties.verticalMerge = true;

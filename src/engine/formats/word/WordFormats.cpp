@@ -386,6 +386,8 @@ void applyCellProperties(QTextTableCellFormat &format, const CellProperties &cel
         format.setProperty(TableRowAlignment, int(Qt::AlignHCenter));
     else if (row.alignment == Alignment::Right)
         format.setProperty(TableRowAlignment, int(Qt::AlignRight));
+    if (row.keepTogether)
+        format.setProperty(TableRowKeepTogether, true);
     format = limits::bounded(format).toTableCellFormat();
 }
 

@@ -147,7 +147,8 @@ struct RowProperties
     int left = 0;   // the row's left edge, twips from the margin
     int height = 0; // the row's least height, twips (negative: its exact height); 0 as tall as its text
     Alignment alignment = Alignment::Left; // of the row between the margins
-    bool header = false; // repeated at the top of each page the table continues on
+    bool header = false;       // repeated at the top of each page (only leading rows can be)
+    bool keepTogether = false; // never split across pages
     int depth = 1;       // 2 for a row of a table inside a cell, and so on
     // The cells' padding, twips; -1: none given (left and right: the gap).
     int paddingTop = -1;

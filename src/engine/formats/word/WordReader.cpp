@@ -167,6 +167,7 @@ struct Pap
     RowProperties row;
     Border tableBorders[6]; // top, left, bottom, right, inside horizontal, inside vertical
     bool hasTableBorders = false;
+    int cellPadding = -1; // twips left and right in every cell, where the row says (Word 2000 and later)
     QList<QColor> cellShading;
 };
 
@@ -1232,6 +1233,13 @@ void WordReader::Private::applyPap(Pap &pap, QByteArrayView grpprl) const
             pap.row.alignment = kRowAlignments[std::min<int>(op.u16(0), 2)];
             break;
         }
+        case sprmTTableHeader: pap.row.header = op.u8(0) != 0; break;
+        case sprmTCellPaddingDefault: // cb, first cell, cell limit, sides, unit, width
+            if ((op.u8(3) & 0x02) && op.u8(4) == 3)
+                pap.cellPadding = std::clamp<int>(op.i16(5), 0, 31680);
+            break;
+        case sprmTFCantSplit:
+        case sprmTFCantSplit90: pap.row.keepTogether = op.u8(0) != 0; break;
         case sprmTTableBorders80:
             for (int i = 0; i < 6; ++i)
                 pap.tableBorders[i] = border80(op, 1 + 4 * i);
@@ -1315,6 +1323,8 @@ CharacterProperties WordReader::Private::finalProps(const Chp &chp, QStringView 
 RowProperties WordReader::Private::rowOf(const Pap &pap) const
 {
     RowProperties row = pap.row;
+    if (pap.cellPadding >= 0)
+        row.gap = pap.cellPadding;
     const int count = int(row.cells.size());
     for (int i = 0; i < count; ++i) {
         CellProperties &cell = row.cells[i];
@@ -1631,10 +1641,12 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
     const Chp styleBase = styleChp(pap.style);
     applyPrm(pieces[charPiece[size_t(markIndex)]].prm, nullptr, &pap, styleBase);
     // A character is as wide as the paragraph's font is high (its style's
-    // size): half-points times ten are twips.
+    // size): half-points times ten are twips. The left indent in
+    // characters is where a hanging first line starts; the lines after it
+    // hang further in.
     const auto characters = [&](int hundredths) { return hundredths * styleBase.props.halfPoints * 10 / 100; };
-    if (pap.leftChars)
-        pap.props.leftIndent = characters(pap.leftChars);
+    if (pap.leftChars || pap.firstChars < 0)
+        pap.props.leftIndent = characters(pap.leftChars + std::max(0, -pap.firstChars));
     if (pap.rightChars)
         pap.props.rightIndent = characters(pap.rightChars);
     if (pap.firstChars)

@@ -33,7 +33,8 @@ enum Sprm : quint16 {
     // Table rows
     sprmTJc90 = 0x5400, sprmTDxaLeft = 0x9601, sprmTDxaGapHalf = 0x9602, sprmTTableBorders80 = 0xD605,
     sprmTDefTable = 0xD608, sprmTDefTableShd80 = 0xD609, sprmTDefTableShd = 0xD612, sprmTTableBorders = 0xD613,
-    sprmTDyaRowHeight = 0x9407, sprmTJc = 0x548A,
+    sprmTDyaRowHeight = 0x9407, sprmTJc = 0x548A, sprmTFCantSplit90 = 0x3403, sprmTTableHeader = 0x3404,
+    sprmTFCantSplit = 0x3466, sprmTCellPaddingDefault = 0xD634,
 
     // Section
     sprmSBkc = 0x3009, sprmSBOrientation = 0x301D, sprmSXaPage = 0xB01F, sprmSYaPage = 0xB020,

@@ -340,6 +340,7 @@ private:
     std::vector<Note> footnotes;
     std::vector<Note> endnotes;
     quint32 partStart = 0; // where the part being written starts in the text
+    bool hasDeletions = false; // tracked deletions, which readers show only when the file says so
     QByteArray dataStream;
 };
 
@@ -387,8 +388,10 @@ QByteArray WordWriter::Private::characterSprms(const CharacterProperties &chr, Q
         g.u8(sprmCFSmallCaps, 1);
     if (chr.hidden)
         g.u8(sprmCFVanish, 1);
-    if (chr.deleted)
+    if (chr.deleted) {
         g.u8(sprmCFRMarkDel, 1);
+        hasDeletions = true;
+    }
     if (chr.underline != UnderlineKind::None)
         g.u8(sprmCKul, quint8(kulOf(chr.underline)));
     if (chr.foreColor.isValid())
@@ -672,6 +675,12 @@ void WordWriter::Private::endRow(const RowProperties &row)
     g.u16(sprmTDxaGapHalf, quint16(qint16(row.gap)));
     if (row.height > 0)
         g.u16(sprmTDyaRowHeight, quint16(qint16(row.height)));
+    if (row.keepTogether) {
+        g.u8(sprmTFCantSplit, 1);
+        g.u8(sprmTFCantSplit90, 1);
+    }
+    if (row.header)
+        g.u8(sprmTTableHeader, 1);
     if (row.alignment != Alignment::Left) {
         const quint16 jc = row.alignment == Alignment::Center ? 1 : 2;
         g.u16(sprmTJc90, jc);
@@ -1097,6 +1106,8 @@ QByteArray WordWriter::Private::write()
         dop[0] = char(0x01); // fFacingPages: even pages have headers of their own
     putU16(dop, 0x02, 1 << 2);  // footnotes numbered from 1
     putU16(dop, 0x0A, quint16(std::clamp(walker.defaultTabStop(), 1, 0xFFFF))); // dxaTab
+    if (hasDeletions)
+        dop[7] = char(0x08 | 0x10); // fRMView, fRMPrint: deleted text shows struck through
     putU16(dop, 0x34, 1 << 2);  // endnotes numbered from 1,
     putU16(dop, 0x36, 2 << 6);  // in small roman numerals,
     putU16(dop, 0x1EE, 2);      // as Word 97 and later say it again

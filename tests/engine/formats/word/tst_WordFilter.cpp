@@ -54,7 +54,8 @@ ComparisonProfile wordProfile()
                            << CharNote << CharEndnote
                            << QTextFormat::FontCapitalization;
     profile.cellProperties << QTextFormat::TableCellTopBorder << QTextFormat::TableCellLeftBorderStyle
-                           << QTextFormat::TableCellBottomBorderBrush << TableRowMinimumHeight;
+                           << QTextFormat::TableCellBottomBorderBrush << TableRowMinimumHeight
+                           << TableRowKeepTogether;
     return profile;
 }
 
@@ -112,15 +113,19 @@ void buildWordSpecifics(DocumentModel &model)
     deleted.setForeground(QColor(0xC0, 0, 0));
     cursor.insertText(QStringLiteral("削除済み"), deleted);
 
-    // A centred table whose rows are at least 0.5 inch high.
+    // A centred table whose rows are at least 0.5 inch high, under a
+    // heading row; its second row never splits.
     QTextTableFormat centred;
     centred.setAlignment(Qt::AlignHCenter);
+    centred.setHeaderRowCount(1);
     QTextTable *table = cursor.insertTable(2, 2, centred);
     for (int row = 0; row < 2; ++row) {
         for (int column = 0; column < 2; ++column) {
             QTextTableCell cell = table->cellAt(row, column);
             QTextTableCellFormat format = cell.format().toTableCellFormat();
             format.setProperty(TableRowMinimumHeight, 720);
+            if (row == 1)
+                format.setProperty(TableRowKeepTogether, true);
             cell.setFormat(format);
             cell.firstCursorPosition().insertText(QStringLiteral("升%1").arg(2 * row + column), plain);
         }
@@ -161,6 +166,7 @@ private slots:
     void richDocumentSurvivesWriteAndRead();
     void wordSpecificsSurviveWriteAndRead();
     void listsSurviveWriteAndRead();
+    void indentsInCharactersBecomeLengths();
     void writtenFileIsAWordDocument();
     void rtfKeepsTabLeadersToo();
     void word95JapaneseTextReads();
@@ -207,6 +213,7 @@ void tst_WordFilter::wordSpecificsSurviveWriteAndRead()
         table = QTextCursor(block).currentTable();
     QVERIFY(table);
     QCOMPARE(table->format().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    QCOMPARE(table->format().headerRowCount(), 1);
     QCOMPARE(reloaded.document()->metaInformation(QTextDocument::DocumentTitle), QStringLiteral("お知らせ"));
     QCOMPARE(reloaded.document()->rootFrame()->frameFormat().intProperty(DocumentDefaultTabStop), 840);
     for (const QString key : {QStringLiteral("document/author"), QStringLiteral("document/keywords")})
@@ -274,6 +281,40 @@ void tst_WordFilter::listsSurviveWriteAndRead()
     QCOMPARE(labels(reloaded), expected);
     const QString difference = firstDifference(original, reloaded, wordProfile());
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
+}
+
+// Japanese documents give indents in hundredths of a character: a hanging
+// paragraph 5 characters in whose first line hangs 6 characters out. The
+// file is ours with the two length sprms turned into character ones of
+// the same size.
+void tst_WordFilter::indentsInCharactersBecomeLengths()
+{
+    DocumentModel model;
+    QTextBlockFormat hanging;
+    hanging.setLeftMargin(100 / 20.0);
+    hanging.setTextIndent(-50 / 20.0);
+    QTextCursor(model.document()).setBlockFormat(hanging);
+    QTextCursor(model.document()).insertText(QStringLiteral("１、日本人：専門の先生"));
+    word::CompoundFileReader storage;
+    QVERIFY(storage.open(save(model), nullptr));
+    QByteArray stream, table;
+    QVERIFY(storage.readStream(QStringLiteral("WordDocument"), &stream, nullptr));
+    QVERIFY(storage.readStream(QStringLiteral("1Table"), &table, nullptr));
+    const QByteArray left("\x0F\x84\x64\x00", 4), first("\x11\x84\xCE\xFF", 4);
+    QCOMPARE(stream.count(left), 1);
+    QCOMPARE(stream.count(first), 1);
+    stream.replace(left, QByteArray("\x56\x44\xF4\x01", 4));  // 500 hundredths
+    stream.replace(first, QByteArray("\x57\x44\xA8\xFD", 4)); // -600 hundredths
+    word::CompoundFileWriter patched;
+    patched.addStream(QStringLiteral("WordDocument"), stream);
+    patched.addStream(QStringLiteral("1Table"), table);
+    DocumentModel reloaded;
+    QString error;
+    QVERIFY2(load(patched.write(), reloaded, &error), qPrintable(error));
+    // Characters of the Normal style's 10 points: 200 twips each.
+    const QTextBlockFormat format = reloaded.document()->begin().blockFormat();
+    QCOMPARE(qRound(format.leftMargin() * 20), 11 * 200);
+    QCOMPARE(qRound(format.textIndent() * 20), -6 * 200);
 }
 
 // The structures other readers rely on: a compound file with the
