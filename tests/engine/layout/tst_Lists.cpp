@@ -4,6 +4,7 @@
 
 #include "engine/TTextEngine.h"
 #include "engine/layout/PageLayout.h"
+#include "support/SavedAndReopened.h"
 #include "support/TestSupport.h"
 #include "support/PdfProbe.h"
 
@@ -105,13 +106,8 @@ private slots:
         TTextEngine read;
         QCOMPARE(read.LoadDocument(tamapiko::test::writeFile(m_dir, QStringLiteral("list.rtf"), kListRtf), 0, 5, 0), 0);
         TTextEngine saved;
-        TTextEngine *engine = &read;
-        if (savedAs) {
-            const QString path = m_dir.filePath(QStringLiteral("saved.%1").arg(savedAs));
-            QCOMPARE(read.SaveDocument(path, 0, savedAs, 0), 0);
-            QCOMPARE(saved.LoadDocument(path, 0, savedAs, 0), 0);
-            engine = &saved;
-        }
+        TTextEngine *engine = tamapiko::test::savedAndReopened(read, saved, savedAs, m_dir);
+        QVERIFY(engine);
         // The numbers are not text of the document, only drawn.
         QCOMPARE(engine->document()->toPlainText(),
                  QStringLiteral("alpha\nbeta\ngamma\ndelta\nepsilon\nbullet\nplain"));

@@ -3,6 +3,7 @@
 #include "engine/layout/PageLayout.h"
 #include "engine/layout/PageTable.h"
 #include "engine/view/ViewGeometry.h"
+#include "support/SavedAndReopened.h"
 #include "support/TestSupport.h"
 #include "support/PdfProbe.h"
 
@@ -519,13 +520,8 @@ void tst_PageLayout::notesStandAtTheFootOfTheirPageAndAtTheEnd()
     TTextEngine read;
     QCOMPARE(read.LoadDocument(tamapiko::test::writeFile(dir, QStringLiteral("in.rtf"), kNotesRtf), 0, 5, 0), 0);
     TTextEngine saved;
-    TTextEngine *engine = &read;
-    if (savedAs) {
-        const QString path = dir.filePath(QStringLiteral("saved.%1").arg(savedAs));
-        QCOMPARE(read.SaveDocument(path, 0, savedAs, 0), 0);
-        QCOMPARE(saved.LoadDocument(path, 0, savedAs, 0), 0);
-        engine = &saved;
-    }
+    TTextEngine *engine = tamapiko::test::savedAndReopened(read, saved, savedAs, dir);
+    QVERIFY(engine);
 
     // The marks keep their notes, numbered and raised (endnotes in roman).
     QStringList marks;
@@ -649,13 +645,8 @@ void tst_PageLayout::headersAndFootersPrintOnTheirPages()
     TTextEngine read;
     QCOMPARE(read.LoadDocument(tamapiko::test::writeFile(dir, QStringLiteral("in.rtf"), kHeaderFooterRtf), 0, 5, 0), 0);
     TTextEngine saved;
-    TTextEngine *engine = &read;
-    if (savedAs) {
-        const QString path = dir.filePath(QStringLiteral("saved.%1").arg(savedAs));
-        QCOMPARE(read.SaveDocument(path, 0, savedAs, 0), 0);
-        QCOMPARE(saved.LoadDocument(path, 0, savedAs, 0), 0);
-        engine = &saved;
-    }
+    TTextEngine *engine = tamapiko::test::savedAndReopened(read, saved, savedAs, dir);
+    QVERIFY(engine);
 
     QCOMPARE(engine->CurrentPages(), 4);
     const PageSetup page = engine->model()->pageSetup();

@@ -6,6 +6,7 @@
 #include "engine/TTextEngine.h"
 #include "engine/layout/PageLayout.h"
 #include "support/PdfProbe.h"
+#include "support/SavedAndReopened.h"
 #include "support/TestSupport.h"
 
 #include <QImage>
@@ -112,13 +113,8 @@ void tst_TableLayout::rowsKeepTheirOwnCells()
     TTextEngine read;
     QCOMPARE(read.LoadDocument(tamapiko::test::writeFile(dir, QStringLiteral("in.rtf"), unevenRowsRtf()), 0, 5, 0), 0);
     TTextEngine saved;
-    TTextEngine *engine = &read;
-    if (savedAs) {
-        const QString path = dir.filePath(QStringLiteral("saved.%1").arg(savedAs));
-        QCOMPARE(read.SaveDocument(path, 0, savedAs, 0), 0);
-        QCOMPARE(saved.LoadDocument(path, 0, savedAs, 0), 0);
-        engine = &saved;
-    }
+    TTextEngine *engine = tamapiko::test::savedAndReopened(read, saved, savedAs, dir);
+    QVERIFY(engine);
     QTextTable *table = firstTable(*engine);
     QVERIFY(table);
     PageLayout *layout = layoutOf(*engine);
@@ -235,13 +231,8 @@ void tst_TableLayout::aTableInACellIsLaidOutInsideIt()
         QCOMPARE(read.LoadDocument(tamapiko::test::writeFile(dir, QStringLiteral("in.rtf"), rtf), 0, 5, 0), 0);
     }
     TTextEngine saved;
-    TTextEngine *engine = &read;
-    if (savedAs) {
-        const QString path = dir.filePath(QStringLiteral("saved.%1").arg(savedAs));
-        QCOMPARE(read.SaveDocument(path, 0, savedAs, 0), 0);
-        QCOMPARE(saved.LoadDocument(path, 0, savedAs, 0), 0);
-        engine = &saved;
-    }
+    TTextEngine *engine = tamapiko::test::savedAndReopened(read, saved, savedAs, dir);
+    QVERIFY(engine);
     QTextTable *outer = firstTable(*engine);
     QVERIFY(outer);
     QCOMPARE(outer->rows(), 1);
