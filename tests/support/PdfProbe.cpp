@@ -6,7 +6,12 @@
 #include "engine/layout/ListNumbering.h"
 #include "engine/layout/PageLayout.h"
 
+#include <QMarginsF>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTextBlock>
@@ -126,6 +131,30 @@ QString withoutSpaces(const QString &text)
             result += c;
     }
     return result;
+}
+
+QStringList printedPageTexts(TTextEngine &engine, const QString &path)
+{
+    {
+        QPdfWriter writer(path);
+        writer.setResolution(300);
+        writer.setPageSize(QPageSize(QSizeF(engine.PageWidth() / 20.0, engine.PageHeight() / 20.0), QPageSize::Point));
+        writer.setPageMargins(QMarginsF());
+        QPainter painter(&writer);
+        engine.setPrintDevice(&painter);
+        engine.setPrintZoom(100);
+        const auto detach = qScopeGuard([&engine] { engine.setPrintDevice(nullptr); });
+        for (int page = 1; page <= engine.CurrentPages(); ++page) {
+            if (page > 1)
+                writer.newPage();
+            if (!engine.PrintPage(page))
+                return {};
+        }
+    }
+    QStringList texts = pdfPageTexts(path);
+    for (QString &text : texts)
+        text = withoutSpaces(text);
+    return texts;
 }
 
 } // namespace tamapiko::test

@@ -24,6 +24,11 @@ PdfFacts pdfFacts(const QString &path);
 // The text of every page, as pdftotext reads it.
 QStringList pdfPageTexts(const QString &path);
 
+// Every page as PrintPage draws it into the PDF `path` at the document's
+// page size, read back as text without white space; empty when printing a
+// page failed.
+QStringList printedPageTexts(TTextEngine &engine, const QString &path);
+
 // The text the engine laid out on every page, found by moving the caret.
 QStringList enginePageTexts(TTextEngine *engine);
 

@@ -8,8 +8,6 @@
 #include "support/TestSupport.h"
 #include "support/PdfProbe.h"
 
-#include <QPainter>
-#include <QPdfWriter>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -43,21 +41,8 @@ const QString kListText = QStringLiteral("1.alphaa)betab)gamma2.deltaa)epsilon\u
 // The first page as PrintPage draws it into a PDF, read back as text.
 QString printedText(TTextEngine &engine, const QTemporaryDir &dir)
 {
-    const QString pdf = dir.filePath(QStringLiteral("print.pdf"));
-    {
-        QPdfWriter writer(pdf);
-        writer.setResolution(300);
-        writer.setPageSize(QPageSize(QSizeF(engine.PageWidth() / 20.0, engine.PageHeight() / 20.0), QPageSize::Point));
-        writer.setPageMargins(QMarginsF());
-        QPainter painter(&writer);
-        engine.setPrintDevice(&painter);
-        engine.setPrintZoom(100);
-        if (!engine.PrintPage(1))
-            return QString();
-        engine.setPrintDevice(nullptr);
-    }
-    const QStringList pages = tamapiko::test::pdfPageTexts(pdf);
-    return pages.isEmpty() ? QString() : tamapiko::test::withoutSpaces(pages.first());
+    const QStringList pages = tamapiko::test::printedPageTexts(engine, dir.filePath(QStringLiteral("print.pdf")));
+    return pages.isEmpty() ? QString() : pages.first();
 }
 
 QTextBlock blockWithText(QTextDocument *document, const QString &text)

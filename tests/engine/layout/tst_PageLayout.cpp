@@ -9,7 +9,6 @@
 
 #include <QImage>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTextEdit>
@@ -453,31 +452,6 @@ const char kHeaderFooterRtf[] =
     "{\\field{\\*\\fldinst NUMPAGES}{\\fldrslt 9}}\\par}\n"
     "\\pard bodyone\\page bodytwo\\page bodythree\\page bodyfour\\par}";
 
-// Every page as PrintPage draws it into a PDF, read back as text.
-QStringList printedTexts(TTextEngine &engine, const QString &pdf)
-{
-    {
-        QPdfWriter writer(pdf);
-        writer.setResolution(300);
-        writer.setPageSize(QPageSize(QSizeF(engine.PageWidth() / 20.0, engine.PageHeight() / 20.0),
-                                     QPageSize::Point));
-        writer.setPageMargins(QMarginsF());
-        QPainter painter(&writer);
-        engine.setPrintDevice(&painter);
-        engine.setPrintZoom(100);
-        for (int page = 1; page <= engine.CurrentPages(); ++page) {
-            if (page > 1)
-                writer.newPage();
-            if (!engine.PrintPage(page))
-                return {};
-        }
-        engine.setPrintDevice(nullptr);
-    }
-    QStringList texts = tamapiko::test::pdfPageTexts(pdf);
-    for (QString &text : texts)
-        text = tamapiko::test::withoutSpaces(text);
-    return texts;
-}
 
 // Where a point of page `page`'s sheet (twips) is in the engine's viewport.
 QPoint sheetPoint(TTextEngine &engine, int page, QPoint twips)
@@ -544,7 +518,7 @@ void tst_PageLayout::notesStandAtTheFootOfTheirPageAndAtTheEnd()
     QCOMPARE(pages.size(), 3);
     QVERIFY(pages[0].startsWith(u"A0 A11 A2 B0"));
     QVERIFY(pages[2].contains(u"B23"));
-    const QStringList texts = printedTexts(*engine, dir.filePath(QStringLiteral("out.pdf")));
+    const QStringList texts = tamapiko::test::printedPageTexts(*engine, dir.filePath(QStringLiteral("out.pdf")));
     QVERIFY2(texts[0].endsWith(u"1FIRSTNOTE"), qPrintable(texts[0]));
     QVERIFY2(!texts[1].contains(u"NOTE"), qPrintable(texts[1]));
     QVERIFY2(texts[2].endsWith(u"2SECONDNOTEiTHEENDNOTE") || texts[2].endsWith(u"iTHEENDNOTE2SECONDNOTE"),
@@ -599,7 +573,7 @@ void tst_PageLayout::justifiedLinesBeforeBreaksCapitalsAndHiddenText()
     QTextCursor cursor(second);
     cursor.setPosition(second.position() + hiddenAt + 1);
     QVERIFY(cursor.charFormat().boolProperty(tamapiko::engine::CharHidden));
-    const QStringList texts = printedTexts(engine, dir.filePath(QStringLiteral("out.pdf")));
+    const QStringList texts = tamapiko::test::printedPageTexts(engine, dir.filePath(QStringLiteral("out.pdf")));
     QCOMPARE(texts.size(), 1);
     QVERIFY2(texts[0].endsWith(u"CAPITALSMALLshownafter"), qPrintable(texts[0]));
     const QTextLine line = second.layout()->lineAt(0);
@@ -654,7 +628,7 @@ void tst_PageLayout::headersAndFootersPrintOnTheirPages()
     QCOMPARE(page.footerDistance, 500);
     // Fields show each page's own number and the count; the first page has
     // its own header and, having no footer of its own, none.
-    const QStringList texts = printedTexts(*engine, dir.filePath(QStringLiteral("out.pdf")));
+    const QStringList texts = tamapiko::test::printedPageTexts(*engine, dir.filePath(QStringLiteral("out.pdf")));
     QCOMPARE(texts, (QStringList{QStringLiteral("FIRSTHEADbodyone"), QStringLiteral("EVENHEADbodytwoPage2of4"),
                                  QStringLiteral("ODDHEADbodythreePage3of4"),
                                  QStringLiteral("EVENHEADbodyfourPage4of4")}));
