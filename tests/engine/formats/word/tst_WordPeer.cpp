@@ -277,10 +277,17 @@ void tst_WordPeer::libreOfficeReadsOurText()
 void tst_WordPeer::libreOfficeGivesAsManyPages_data()
 {
     QTest::addColumn<QString>("stem");
+    int rows = 0;
     for (auto it = m_written.cbegin(); it != m_written.cend(); ++it) {
-        if (!it->original.isEmpty())
+        if (!it->original.isEmpty()) {
             QTest::newRow(qPrintable(it.key())) << it.key();
+            ++rows;
+        }
     }
+    // Without the shared corpus there is no original to compare with (and
+    // a data function without rows would still run the test once).
+    if (rows == 0)
+        QSKIP("shared corpus not present");
 }
 
 // What we write is laid out by LibreOffice on as many pages as the file we
