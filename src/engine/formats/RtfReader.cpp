@@ -152,6 +152,18 @@ PageSetup rtfDefaultPage()
     return page;
 }
 
+// The note being read: its text goes into a document of its own, and
+// becomes the property of its reference mark when its group ends. (Kept
+// outside the reader's class: clang cannot default-construct a nested
+// struct with member initializers inside std::optional.)
+struct NoteRead
+{
+    std::unique_ptr<QTextDocument> document;
+    std::optional<word::DocumentBuilder> builder;
+    word::DocumentBuilder *outer = nullptr;
+    bool endnote = false;
+};
+
 } // namespace
 
 class RtfReader::Private
@@ -359,15 +371,6 @@ private:
     int pendingFrameStyle = -1;
     int footnoteCount = 0;
     int endnoteCount = 0;
-    // The note being read: its text goes into a document of its own, and
-    // becomes the property of its reference mark when its group ends.
-    struct NoteRead
-    {
-        std::unique_ptr<QTextDocument> document;
-        std::optional<word::DocumentBuilder> builder;
-        word::DocumentBuilder *outer = nullptr;
-        bool endnote = false;
-    };
     std::optional<NoteRead> note;
     int noteMarkEnd = -1;     // where the last \\chftn mark ends, and its length
     int noteMarkLength = 0;
