@@ -129,6 +129,15 @@ QVariant boundedValue(int property, const QVariant &value)
     return value;
 }
 
+// Lengths are set again rather than compared: comparing a length read from
+// a file compares its kind, which may be a number no kind has.
+bool holdsLengths(const QVariant &value)
+{
+    const int type = value.typeId();
+    return type == qMetaTypeId<QTextLength>() || type == qMetaTypeId<QList<QTextLength>>()
+           || type == QMetaType::QVariantList;
+}
+
 } // namespace
 
 int twips(qint64 value)
@@ -149,7 +158,7 @@ QTextFormat bounded(const QTextFormat &format)
         const QVariant value = boundedValue(it.key(), it.value());
         if (!value.isValid())
             result.clearProperty(it.key());
-        else if (value != it.value())
+        else if (holdsLengths(it.value()) || value != it.value())
             result.setProperty(it.key(), value);
     }
     return result;
