@@ -26,10 +26,11 @@ std::optional<int> chooseColour(TMDIChild &window, int startRgb)
 {
     if (colourHook())
         return colourHook()(window, startRgb);
-    window.ColorDialog1->setCurrentColor(colourFromRgbValue(startRgb));
-    if (window.ColorDialog1->exec() != QDialog::Accepted)
+    QColorDialog *dialog = window.colorDialog();
+    dialog->setCurrentColor(colourFromRgbValue(startRgb));
+    if (dialog->exec() != QDialog::Accepted)
         return std::nullopt;
-    return rgbValueFromColour(window.ColorDialog1->selectedColor());
+    return rgbValueFromColour(dialog->selectedColor());
 }
 
 void setColourHook(ColourHook hook)
@@ -41,7 +42,7 @@ QString askSaveFileName(TMDIChild &window)
 {
     if (saveNameHook())
         return saveNameHook()(window);
-    QFileDialog *dialog = window.SaveDialog1;
+    QFileDialog *dialog = window.saveDialog();
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return QString();
     return dialog->selectedFiles().first();

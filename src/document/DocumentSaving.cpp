@@ -19,7 +19,7 @@ namespace {
 
 QString askForFileName(TMDIChild &window)
 {
-    setUpSaveDialog(*window.SaveDialog1, PrepareSaveDialog(window.frame()->optionSettings));
+    setUpSaveDialog(*window.saveDialog(), PrepareSaveDialog(window.frame()->optionSettings));
     return askSaveFileName(window);
 }
 

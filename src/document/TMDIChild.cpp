@@ -83,14 +83,7 @@ TMDIChild::TMDIChild(TMainForm *frame)
     EngineRuler1->setObjectName(QStringLiteral("EngineRuler1"));
     EngineRuler1->setGeometry(0, 0, area->width(), RulerHeight);
     createPopupMenu();
-    ColorDialog1 = new QColorDialog(this);
-    ColorDialog1->setObjectName(QStringLiteral("ColorDialog1"));
     createMenus();
-    OpenDialog1 = new QFileDialog(this);
-    OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
-    SaveDialog1 = new QFileDialog(this);
-    SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
-    SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
     TextEngine1 = new TTextEngine(area);
     TextEngine1->setObjectName(QStringLiteral("TextEngine1"));
     TextEngine1->move(0, RulerHeight);
@@ -109,6 +102,34 @@ TMDIChild::TMDIChild(TMainForm *frame)
 }
 
 TMDIChild::~TMDIChild() = default;
+
+QColorDialog *TMDIChild::colorDialog()
+{
+    if (!ColorDialog1) {
+        ColorDialog1 = new QColorDialog(this);
+        ColorDialog1->setObjectName(QStringLiteral("ColorDialog1"));
+    }
+    return ColorDialog1;
+}
+
+QFileDialog *TMDIChild::openDialog()
+{
+    if (!OpenDialog1) {
+        OpenDialog1 = new QFileDialog(this);
+        OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
+    }
+    return OpenDialog1;
+}
+
+QFileDialog *TMDIChild::saveDialog()
+{
+    if (!SaveDialog1) {
+        SaveDialog1 = new QFileDialog(this);
+        SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
+        SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+    }
+    return SaveDialog1;
+}
 
 QList<QMenu *> TMDIChild::menus() const
 {

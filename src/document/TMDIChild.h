@@ -108,6 +108,13 @@ public:
     // writes the chosen colour into the frame's swatch.
     void ChangeColour(bool foreground);
 
+    // The window's dialogs, made on first use (null until then): building
+    // a file dialog costs more than the rest of the window, and most
+    // windows never show one.
+    QColorDialog *colorDialog();
+    QFileDialog *openDialog();
+    QFileDialog *saveDialog();
+
     TEngineRuler *EngineRuler1 = nullptr;
     QMenu *PopupMenu1 = nullptr;
     QColorDialog *ColorDialog1 = nullptr;

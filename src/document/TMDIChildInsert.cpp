@@ -53,22 +53,23 @@ constexpr int FixedOffset = 720;
 QString TMDIChild::chooseInsertFile(const QString &title, const QStringList &filters, const QString &folder,
                                     const QString &typeName)
 {
+    QFileDialog *dialog = openDialog();
     // An empty name does not clear the file the dialog's list still has
     // selected from the last use, which would win over a newly typed name.
-    OpenDialog1->selectFile(QString());
-    for (QAbstractItemView *view : OpenDialog1->findChildren<QAbstractItemView *>())
+    dialog->selectFile(QString());
+    for (QAbstractItemView *view : dialog->findChildren<QAbstractItemView *>())
         view->clearSelection();
-    OpenDialog1->setWindowTitle(title);
-    OpenDialog1->setNameFilters(filters);
+    dialog->setWindowTitle(title);
+    dialog->setNameFilters(filters);
     if (!folder.isEmpty() && QFileInfo(folder).isDir())
-        OpenDialog1->setDirectory(folder);
+        dialog->setDirectory(folder);
     int index = filterIndexFor(filters, typeName, m_openFilterIndex);
     if (index < 1 || index > filters.size())
         index = 1;
-    OpenDialog1->selectNameFilter(filters.at(index - 1));
-    const bool accepted = OpenDialog1->exec() == QDialog::Accepted && !OpenDialog1->selectedFiles().isEmpty();
-    m_openFilterIndex = int(filters.indexOf(OpenDialog1->selectedNameFilter())) + 1;
-    return accepted ? OpenDialog1->selectedFiles().constFirst() : QString();
+    dialog->selectNameFilter(filters.at(index - 1));
+    const bool accepted = dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
+    m_openFilterIndex = int(filters.indexOf(dialog->selectedNameFilter())) + 1;
+    return accepted ? dialog->selectedFiles().constFirst() : QString();
 }
 
 // An insert the engine could not do goes to the general error box; the
@@ -104,8 +105,8 @@ QString TMDIChild::choosePicture(int *flag)
     OptionSettings &settings = m_frame->optionSettings;
     IniOption(settings);
     *flag = imageFlag(settings.PictINS);
-    OpenDialog1->setFileMode(QFileDialog::ExistingFile);
-    OpenDialog1->setOption(QFileDialog::ReadOnly, false);
+    openDialog()->setFileMode(QFileDialog::ExistingFile);
+    openDialog()->setOption(QFileDialog::ReadOnly, false);
     return chooseInsertFile(QStringLiteral("イメージ挿入"), pictureFilters, settings.FileImage, settings.FileImageTyp);
 }
 

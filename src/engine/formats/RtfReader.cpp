@@ -434,6 +434,7 @@ bool RtfReader::Private::read(QByteArrayView data, QString *error)
         const Token token = tokenizer.next();
         if (token.type == Token::HexByte) {
             escapedBytes.append(char(token.byteValue));
+            tokenizer.takeHexBytes(escapedBytes);
             ignorableNext = false;
             continue;
         }

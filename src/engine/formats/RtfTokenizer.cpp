@@ -59,6 +59,35 @@ Token Tokenizer::next()
     return Token{Token::End};
 }
 
+void Tokenizer::takeHexBytes(QByteArray &out)
+{
+    const qsizetype size = m_data.size();
+    const char *data = m_data.data();
+    // Gathered here and appended a chunk at a time: appending byte by byte
+    // costs more than decoding.
+    char chunk[256];
+    int used = 0;
+    qsizetype pos = m_pos;
+    for (;;) {
+        while (pos < size && (data[pos] == '\r' || data[pos] == '\n' || data[pos] == '\0'))
+            ++pos;
+        if (pos + 3 >= size || data[pos] != '\\' || data[pos + 1] != '\'')
+            break;
+        const int high = hexValue(data[pos + 2]);
+        const int low = hexValue(data[pos + 3]);
+        if (high < 0 || low < 0)
+            break;
+        chunk[used++] = char(high * 16 + low);
+        if (used == int(sizeof chunk)) {
+            out.append(chunk, used);
+            used = 0;
+        }
+        pos += 4;
+        m_pos = pos;
+    }
+    out.append(chunk, used);
+}
+
 Token Tokenizer::readControl()
 {
     const qsizetype size = m_data.size();

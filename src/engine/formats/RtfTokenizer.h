@@ -5,6 +5,7 @@
 // here. \binN is resolved here, because its N raw bytes may contain braces
 // and backslashes that must not be taken as syntax.
 
+#include <QByteArray>
 #include <QByteArrayView>
 
 namespace tamapiko::engine::rtf {
@@ -38,6 +39,10 @@ public:
 
     Token next();
     qsizetype position() const { return m_pos; }
+    // Appends the bytes of the \'xx escapes that come next (line ends
+    // between them are no text) and moves past them: Japanese text in a
+    // code page is long runs of them, one token each through next().
+    void takeHexBytes(QByteArray &out);
 
 private:
     Token readControl();

@@ -116,6 +116,9 @@ void tst_RtfReader::text_data()
     // Code pages follow the current font.
     QTest::newRow("shift-jis pair split over two escapes") << QByteArray("\\f1 \\'82\\'a0\\'82\\'a2") << u"あい"_qs;
     QTest::newRow("shift-jis trail byte written as ASCII") << QByteArray("\\f1 \\'83A\\'83\\\\") << u"アソ"_qs;
+    QTest::newRow("escapes run on across line ends") << QByteArray("\\f1 \\'82\r\n\\'a0\\'82\n\\'a2") << u"あい"_qs;
+    QTest::newRow("a long run of escapes")
+        << QByteArray("\\f1 ") + QByteArray("\\'82\\'a0").repeated(300) + "x" << QString(300, u'あ') + u'x';
     QTest::newRow("NEC and IBM extensions") << QByteArray("\\f1 \\'87\\'40\\'fa\\'40\\'81\\'60") << u"①ⅰ～"_qs;
     QTest::newRow("GBK, Big5 and Korean fonts")
         << QByteArray("\\f2 \\'b2\\'e2\\'ca\\'d4\\f3 \\'a4\\'a4\\f4 \\'c7\\'d1") << u"测试中한"_qs;
@@ -384,6 +387,26 @@ void tst_RtfReader::tables()
     QCOMPARE(widths.at(1).rawValue(), 100.0);
 
     QCOMPARE(plainText(doc), u"before\nwide\ntop\nsecond\na\nb\nafter"_qs); // merged cells join
+
+    // Rows that repeat and rows that differ: each row keeps its own cells'
+    // borders and shading.
+    const QByteArray plainRow = "\\trowd\\cellx2000\\cellx4000\\pard\\intbl p\\cell q\\cell\\row";
+    const QByteArray shadedRow =
+        "\\trowd\\clcbpat1\\cellx2000\\clbrdrb\\brdrs\\brdrw20\\cellx4000\\pard\\intbl s\\cell t\\cell\\row";
+    const auto striped = read("{\\rtf1\\ansi{\\colortbl;\\red200\\green220\\blue240;}" + shadedRow + plainRow + plainRow
+                              + shadedRow + plainRow + "\\pard after\\par}");
+    QVERIFY(striped);
+    QTextTable *stripes = QTextCursor(striped->document()->find("s")).currentTable();
+    QVERIFY(stripes);
+    QCOMPARE(stripes->rows(), 5);
+    for (int row = 0; row < 5; ++row) {
+        const bool shadedOne = row == 0 || row == 3;
+        const QTextTableCellFormat first = stripes->cellAt(row, 0).format().toTableCellFormat();
+        const QTextTableCellFormat second = stripes->cellAt(row, 1).format().toTableCellFormat();
+        QCOMPARE(first.background().style() != Qt::NoBrush, shadedOne);
+        QCOMPARE(second.bottomBorder(), shadedOne ? 1.0 : 0.0);
+        QCOMPARE(first.bottomBorder(), 0.0);
+    }
     QVERIFY(!QTextCursor(doc->find("after")).currentTable());
     QVERIFY(!QTextCursor(doc->find("before")).currentTable());
 

@@ -17,6 +17,8 @@
 #include <QTextFrame>
 #include <QTextTable>
 
+#include <algorithm>
+
 namespace tamapiko::engine::word {
 
 DocumentBuilder::DocumentBuilder(QTextCursor cursor, Mode mode)
@@ -205,16 +207,21 @@ void DocumentBuilder::endParagraph(const ParagraphProperties &para, const QTextC
 // gave before needs no set.
 void DocumentBuilder::setBlockFormats(const QTextBlockFormat &format, const QTextCharFormat &mark)
 {
+    setBlockFormat(format);
     const QTextBlock block = m_cursor.block();
-    if (block.blockFormatIndex() != m_appliedBlockFormatIndex || !(format == m_appliedBlockFormat)) {
-        m_cursor.setBlockFormat(format);
-        m_appliedBlockFormat = format;
-        m_appliedBlockFormatIndex = m_cursor.block().blockFormatIndex();
-    }
     if (block.charFormatIndex() != m_appliedMarkIndex || !(mark == m_appliedMark)) {
         m_cursor.setBlockCharFormat(mark);
         m_appliedMark = mark;
         m_appliedMarkIndex = m_cursor.block().charFormatIndex();
+    }
+}
+
+void DocumentBuilder::setBlockFormat(const QTextBlockFormat &format)
+{
+    if (m_cursor.block().blockFormatIndex() != m_appliedBlockFormatIndex || !(format == m_appliedBlockFormat)) {
+        m_cursor.setBlockFormat(format);
+        m_appliedBlockFormat = format;
+        m_appliedBlockFormatIndex = m_cursor.block().blockFormatIndex();
     }
 }
 
@@ -394,15 +401,9 @@ void DocumentBuilder::applyRows(QTextTable *t, const std::vector<RowProperties> 
         leading = leading && row.header;
         if (leading)
             ++headerRows;
-        const QVariantList edges = rowEdges(row);
-        const CellProperties absent;
-        for (int c = 0; c < columns; ++c) {
-            QTextTableCell cell = t->cellAt(r, c);
-            QTextTableCellFormat format = cell.format().toTableCellFormat();
-            applyCellProperties(format, c < row.cells.size() ? row.cells.at(c) : absent, row);
-            format.setProperty(TableRowEdges, edges);
-            cell.setFormat(format);
-        }
+        const std::vector<QTextTableCellFormat> &formats = rowCellFormats(t, r, row, columns);
+        for (int c = 0; c < columns; ++c)
+            t->cellAt(r, c).setFormat(formats[c]);
     }
     QTextTableFormat format = t->format();
     QList<QTextLength> widths;
@@ -461,12 +462,44 @@ void DocumentBuilder::applyRows(QTextTable *t, const std::vector<RowProperties> 
     }
 }
 
+const std::vector<QTextTableCellFormat> &DocumentBuilder::rowCellFormats(QTextTable *t, int r, const RowProperties &row,
+                                                                         int columns)
+{
+    std::vector<int> given(columns);
+    for (int c = 0; c < columns; ++c)
+        given[c] = t->cellAt(r, c).tableCellFormatIndex();
+    const auto known = std::find_if(m_rowCellFormats.begin(), m_rowCellFormats.end(), [&](const RowCellFormats &entry) {
+        return entry.givenFormats == given && entry.row == row;
+    });
+    if (known != m_rowCellFormats.end()) {
+        std::rotate(m_rowCellFormats.begin(), known, known + 1);
+        return m_rowCellFormats.front().formats;
+    }
+    RowCellFormats built{row, std::move(given), {}};
+    built.formats.reserve(columns);
+    const QVariantList edges = rowEdges(row);
+    const CellProperties absent;
+    for (int c = 0; c < columns; ++c) {
+        QTextTableCellFormat format = t->cellAt(r, c).format().toTableCellFormat();
+        applyCellProperties(format, c < row.cells.size() ? row.cells.at(c) : absent, row);
+        format.setProperty(TableRowEdges, edges);
+        built.formats.push_back(std::move(format));
+    }
+    // A few shapes of row cover most files; an unusual one pushes out the
+    // one used longest ago.
+    constexpr size_t kKept = 8;
+    if (m_rowCellFormats.size() == kKept)
+        m_rowCellFormats.pop_back();
+    m_rowCellFormats.insert(m_rowCellFormats.begin(), std::move(built));
+    return m_rowCellFormats.front().formats;
+}
+
 void DocumentBuilder::endCell(const ParagraphProperties &para, bool inTable)
 {
     ensureContext(inTable);
     if (!m_table)
         return;
-    m_cursor.setBlockFormat(paragraphFormat(para));
+    setBlockFormat(paragraphFormat(para));
     ++m_table->column;
     m_table->needCell = true;
 }

@@ -16,6 +16,7 @@
 #include <QSizeF>
 #include <QTextCharFormat>
 #include <QTextCursor>
+#include <QTextTableCellFormat>
 
 #include <optional>
 #include <vector>
@@ -29,6 +30,16 @@ class QTextList;
 class QTextTable;
 
 namespace tamapiko::engine::word {
+
+// The cell formats worked out for a row of a table: a file's rows mostly
+// repeat each other, and working a format out (and bringing its values into
+// range) costs more than setting it.
+struct RowCellFormats
+{
+    RowProperties row;
+    std::vector<int> givenFormats; // each cell's format index before
+    std::vector<QTextTableCellFormat> formats;
+};
 
 class DocumentBuilder
 {
@@ -130,12 +141,16 @@ private:
     void ensureContext(bool inTable);
     // Sets the current block's format and the format of its mark.
     void setBlockFormats(const QTextBlockFormat &format, const QTextCharFormat &mark);
+    void setBlockFormat(const QTextBlockFormat &format);
     // The current paragraph becomes the next item of its list and level.
     void joinList(const ListMembership &list);
     void startTable();
     void endTable();
     // Gives every cell its row's properties and merges the merged cells.
     void applyRows(QTextTable *table, const std::vector<RowProperties> &rows, int columns);
+    // The formats of row `r`'s cells with `row`'s properties.
+    const std::vector<QTextTableCellFormat> &rowCellFormats(QTextTable *table, int r, const RowProperties &row,
+                                                            int columns);
     // Where cell `column` of the current row starts while the row is filled
     // from the left (that cell and all after it still empty).
     int emptyCellPosition(int column) const;
@@ -170,6 +185,7 @@ private:
     int m_appliedBlockFormatIndex = -1;
     QTextCharFormat m_appliedMark;
     int m_appliedMarkIndex = -1;
+    std::vector<RowCellFormats> m_rowCellFormats; // the latest first
 };
 
 } // namespace tamapiko::engine::word

@@ -120,9 +120,36 @@ void DocumentWalker::emptyCell(DocumentVisitor &visitor) const
     visitor.endParagraph(DocumentVisitor::ParagraphEnd::Cell, characterProperties(QTextCharFormat()));
 }
 
-RowProperties DocumentWalker::rowProperties(QTextTable *table, int row, const QList<int> &rights) const
+TableCellFacts &DocumentWalker::cellFacts(const QTextTableCell &cell) const
 {
-    const QTextTableFormat tableFormat = table->format();
+    const int index = cell.tableCellFormatIndex();
+    auto it = m_cellFacts.find(index);
+    if (it == m_cellFacts.end()) {
+        TableCellFacts facts;
+        facts.format = cell.format().toTableCellFormat();
+        facts.rowSpan = facts.format.tableCellRowSpan();
+        facts.columnSpan = facts.format.tableCellColumnSpan();
+        facts.height = word::rowHeight(facts.format);
+        facts.keepTogether = facts.format.boolProperty(TableRowKeepTogether);
+        facts.ownCells = int(facts.format.property(TableRowEdges).toList().size()) - 1;
+        it = m_cellFacts.insert(index, std::move(facts));
+    }
+    return *it;
+}
+
+std::pair<int, int> DocumentWalker::cellOrigin(const QTextTableCell &cell, int row, int column) const
+{
+    // A cell of one row and one column is where it was asked for: asking
+    // the table where it starts would search its cells again.
+    const TableCellFacts &facts = cellFacts(cell);
+    if (facts.rowSpan == 1 && facts.columnSpan == 1)
+        return {row, column};
+    return {cell.row(), cell.column()};
+}
+
+RowProperties DocumentWalker::rowProperties(QTextTable *table, const QTextTableFormat &tableFormat, int row,
+                                            const QList<int> &rights) const
+{
     RowProperties properties;
     properties.left = twips(tableFormat.leftMargin());
     // The page draws the table's border on every side a cell leaves to it.
@@ -133,50 +160,58 @@ RowProperties DocumentWalker::rowProperties(QTextTable *table, int row, const QL
         properties.alignment = Alignment::Right;
     properties.header = row < tableFormat.headerRowCount();
     properties.depth = m_depth;
-    QTextTableCellFormat own; // a cell that starts in this row: it carries the row's geometry
+    // A cell that starts in this row: it carries the row's geometry.
+    QTextTableCellFormat ownFormat;
+    int ownCells = 0;
     bool ownFound = false;
     int height = 0;
-    for (int column = 0; column < table->columns(); ++column) {
+    const int columns = table->columns();
+    properties.cells.reserve(columns);
+    for (int column = 0; column < columns; ++column) {
         const QTextTableCell cell = table->cellAt(row, column);
-        const QTextTableCellFormat format = cell.format().toTableCellFormat();
-        CellProperties cellProperties = word::cellProperties(format, tableBorder);
+        const auto [cellRow, cellColumn] = cellOrigin(cell, row, column);
+        TableCellFacts &facts = cellFacts(cell);
+        if (facts.tableBorder != tableBorder) {
+            facts.cell = word::cellProperties(facts.format, tableBorder);
+            facts.tableBorder = tableBorder;
+        }
+        CellProperties cellProperties = facts.cell;
         cellProperties.right = rights.at(column);
-        if (cell.row() == row && !ownFound) {
-            own = format;
+        if (cellRow == row && !ownFound) {
+            ownFormat = facts.format;
+            ownCells = facts.ownCells;
             ownFound = true;
         }
-        if (cell.row() == row && cell.rowSpan() == 1) {
-            const int cellHeight = word::rowHeight(format);
-            if (std::abs(cellHeight) > std::abs(height))
-                height = cellHeight;
-            properties.keepTogether = properties.keepTogether || format.boolProperty(TableRowKeepTogether);
+        if (cellRow == row && facts.rowSpan == 1) {
+            if (std::abs(facts.height) > std::abs(height))
+                height = facts.height;
+            properties.keepTogether = properties.keepTogether || facts.keepTogether;
         }
-        if (cell.row() != row)
+        if (cellRow != row)
             cellProperties.verticalMerge = true;
-        else if (cell.rowSpan() > 1)
+        else if (facts.rowSpan > 1)
             cellProperties.verticalMergeFirst = true;
-        if (cell.column() != column)
+        if (cellColumn != column)
             cellProperties.merge = true;
-        else if (cell.columnSpan() > 1)
+        else if (facts.columnSpan > 1)
             cellProperties.mergeFirst = true;
         properties.cells.append(cellProperties);
     }
     properties.height = height;
-    properties.gap = twips(own.leftPadding());
+    properties.gap = twips(ownFormat.leftPadding());
     properties.paddingLeft = properties.gap;
-    properties.paddingRight = twips(own.rightPadding());
+    properties.paddingRight = twips(ownFormat.rightPadding());
     // A row read from a file gives back its own edges, and only the cells
     // it has (unless the user wrote into one it lacked).
-    const int ownCells = int(own.property(TableRowEdges).toList().size()) - 1;
     if (ownCells > 0) {
         int keep = ownCells;
-        for (int column = ownCells; column < table->columns(); ++column) {
+        for (int column = ownCells; column < columns; ++column) {
             const QTextTableCell cell = table->cellAt(row, column);
             if (cell.row() == row && cell.column() == column && cell.lastPosition() > cell.firstPosition())
                 keep = column + 1;
         }
         properties.cells.resize(std::min<qsizetype>(keep, properties.cells.size()));
-        readRowGeometry(properties, own);
+        readRowGeometry(properties, ownFormat);
         for (int column = ownCells; column < properties.cells.size(); ++column)
             properties.cells[column].right = properties.cells[column - 1].right + 720;
     }
@@ -206,12 +241,13 @@ void DocumentWalker::walkTable(QTextTable *table, DocumentVisitor &visitor) cons
         rights.append(right);
     }
 
-    for (int row = 0; row < table->rows(); ++row) {
-        const RowProperties properties = rowProperties(table, row, rights);
+    const int rows = table->rows();
+    for (int row = 0; row < rows; ++row) {
+        const RowProperties properties = rowProperties(table, tableFormat, row, rights);
         visitor.beginRow(properties);
         for (int column = 0; column < int(properties.cells.size()); ++column) {
             const QTextTableCell cell = table->cellAt(row, column);
-            if (cell.row() == row && cell.column() == column) {
+            if (cellOrigin(cell, row, column) == std::pair(row, column)) {
                 walkCell(cell, visitor);
             } else {
                 emptyCell(visitor); // covered by a merged cell: an empty cell of its own

@@ -16,14 +16,31 @@
 
 #include <QTextFormat>
 
+#include <utility>
+
 class QTextBlock;
 class QTextDocument;
 class QTextFrame;
 class QTextList;
 class QTextTable;
 class QTextTableCell;
+class QTextTableFormat;
 
 namespace tamapiko::engine::word {
+
+// What a walk needs of a table cell's format; a document's cells share a
+// few formats, so each is read once (see DocumentWalker::cellFacts).
+struct TableCellFacts
+{
+    QTextTableCellFormat format;
+    int rowSpan = 1;
+    int columnSpan = 1;
+    int height = 0; // as rowHeight() gives it
+    bool keepTogether = false;
+    int ownCells = 0; // the cells of the row it was read in, from its edges
+    qreal tableBorder = -1; // what `cell` was worked out for
+    CellProperties cell;
+};
 
 class DocumentVisitor
 {
@@ -69,7 +86,11 @@ private:
     void emptyCell(DocumentVisitor &visitor) const;
     void walkBlock(const QTextBlock &block, bool inTable, DocumentVisitor::ParagraphEnd end,
                    DocumentVisitor &visitor) const;
-    RowProperties rowProperties(QTextTable *table, int row, const QList<int> &rights) const;
+    RowProperties rowProperties(QTextTable *table, const QTextTableFormat &tableFormat, int row,
+                                const QList<int> &rights) const;
+    TableCellFacts &cellFacts(const QTextTableCell &cell) const;
+    // Where the cell that covers (row, column) starts.
+    std::pair<int, int> cellOrigin(const QTextTableCell &cell, int row, int column) const;
     // By the document's format index: a document has a few formats, used
     // by thousands of runs and paragraphs, and a walk does not change them.
     struct RunFormat
@@ -89,6 +110,7 @@ private:
     qreal m_defaultSize = 10.5;
     mutable QHash<int, RunFormat> m_runFormats;
     mutable QHash<int, ParagraphProperties> m_paragraphFormats;
+    mutable QHash<int, TableCellFacts> m_cellFacts; // by the cell's format index
     bool m_nestedTables = false;
     mutable int m_depth = 0; // of the table being walked
     static constexpr int MaxNestedDepth = 10;
