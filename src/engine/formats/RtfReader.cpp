@@ -433,8 +433,7 @@ bool RtfReader::Private::read(QByteArrayView data, QString *error)
     for (;;) {
         const Token token = tokenizer.next();
         if (token.type == Token::HexByte) {
-            escapedBytes.append(char(token.byteValue));
-            tokenizer.takeHexBytes(escapedBytes);
+            tokenizer.takeHexBytes(escapedBytes, char(token.byteValue));
             ignorableNext = false;
             continue;
         }

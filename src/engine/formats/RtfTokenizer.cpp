@@ -1,5 +1,7 @@
 #include "engine/formats/RtfTokenizer.h"
 
+#include <array>
+#include <cstring>
 #include <limits>
 
 namespace tamapiko::engine::rtf {
@@ -9,15 +11,23 @@ namespace {
 bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
+// The value of each byte as a hex digit, -1 for the others: a megabyte of
+// Japanese text is half a million escapes.
+constexpr std::array<qint8, 256> kHexValues = [] {
+    std::array<qint8, 256> values{};
+    values.fill(-1);
+    for (int c = '0'; c <= '9'; ++c)
+        values[c] = qint8(c - '0');
+    for (int c = 'a'; c <= 'f'; ++c)
+        values[c] = qint8(c - 'a' + 10);
+    for (int c = 'A'; c <= 'F'; ++c)
+        values[c] = qint8(c - 'A' + 10);
+    return values;
+}();
+
 int hexValue(char c)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
+    return kHexValues[uchar(c)];
 }
 
 } // namespace
@@ -59,14 +69,15 @@ Token Tokenizer::next()
     return Token{Token::End};
 }
 
-void Tokenizer::takeHexBytes(QByteArray &out)
+void Tokenizer::takeHexBytes(QByteArray &out, char first)
 {
     const qsizetype size = m_data.size();
     const char *data = m_data.data();
     // Gathered here and appended a chunk at a time: appending byte by byte
     // costs more than decoding.
     char chunk[256];
-    int used = 0;
+    chunk[0] = first;
+    int used = 1;
     qsizetype pos = m_pos;
     for (;;) {
         while (pos < size && (data[pos] == '\r' || data[pos] == '\n' || data[pos] == '\0'))
@@ -142,7 +153,7 @@ Token Tokenizer::readControl()
     if (m_pos < size && data[m_pos] == ' ')
         ++m_pos; // the delimiter belongs to the word
 
-    if (token.name == "bin") {
+    if (token.name.size() == 3 && std::memcmp(token.name.data(), "bin", 3) == 0) {
         const qsizetype length = token.parameter > 0 ? std::min<qsizetype>(token.parameter, size - m_pos) : 0;
         Token binary{Token::Binary};
         binary.bytes = m_data.sliced(m_pos, length);

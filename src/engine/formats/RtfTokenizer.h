@@ -39,10 +39,11 @@ public:
 
     Token next();
     qsizetype position() const { return m_pos; }
-    // Appends the bytes of the \'xx escapes that come next (line ends
-    // between them are no text) and moves past them: Japanese text in a
-    // code page is long runs of them, one token each through next().
-    void takeHexBytes(QByteArray &out);
+    // Appends `first` (the byte of a HexByte token) and the bytes of the
+    // \'xx escapes that come next (line ends between them are no text), and
+    // moves past them: Japanese text in a code page is long runs of them,
+    // one token each through next().
+    void takeHexBytes(QByteArray &out, char first);
 
 private:
     Token readControl();
