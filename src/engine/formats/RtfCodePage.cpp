@@ -150,12 +150,92 @@ void CodePageDecoder::decodeInto(QString &target, int codePage, QByteArrayView b
         target.append(QLatin1StringView(bytes.data(), bytes.size()));
         return;
     }
+    if (codePage == 932 && decodeShiftJis(target, bytes))
+        return;
     QStringDecoder *decoder = decoderFor(codePage);
     decoder->resetState();
     const qsizetype start = target.size();
     target.resize(start + decoder->requiredSpace(bytes.size()));
     const QChar *end = decoder->appendToBuffer(target.data() + start, bytes);
     target.resize(end - target.constData());
+}
+
+namespace {
+// What a table entry says besides a character.
+constexpr char16_t kNotAsked = 0;
+constexpr char16_t kLeadByte = 0xFFFE;      // starts a two-byte character
+constexpr char16_t kNeedsConverter = 0xFFFF; // the converter decides more than one character
+} // namespace
+
+QString CodePageDecoder::convert(int codePage, QByteArrayView bytes)
+{
+    QStringDecoder *decoder = decoderFor(codePage);
+    decoder->resetState();
+    return decoder->decode(bytes);
+}
+
+// A byte stands for a character of its own when it decodes to one alone
+// and before a letter; a lead byte decodes to nothing or to a replacement
+// alone, and to one character with the letter (every cp932 lead byte takes
+// 'A' as its second byte).
+char16_t CodePageDecoder::singleByte(uchar byte)
+{
+    char16_t &entry = m_shiftJis->single[byte];
+    if (entry == kNotAsked) {
+        const char alone[1] = {char(byte)};
+        const char withLetter[2] = {char(byte), 'A'};
+        const QString first = convert(932, QByteArrayView(alone, 1));
+        const QString second = convert(932, QByteArrayView(withLetter, 2));
+        const bool single = first.size() == 1 && first.at(0).unicode() != QChar::ReplacementCharacter
+            && first.at(0).unicode() != 0x1A && second == first + QLatin1Char('A')
+            && first.at(0).unicode() < kLeadByte && first.at(0).unicode() != kNotAsked;
+        entry = single ? first.at(0).unicode() : kLeadByte;
+    }
+    return entry;
+}
+
+char16_t CodePageDecoder::bytePair(uchar lead, uchar trail)
+{
+    auto &row = m_shiftJis->pairs[lead];
+    if (!row)
+        row = std::make_unique<std::array<char16_t, 256>>(); // all kNotAsked
+    char16_t &entry = (*row)[trail];
+    if (entry == kNotAsked) {
+        const char pair[2] = {char(lead), char(trail)};
+        const QString decoded = convert(932, QByteArrayView(pair, 2));
+        const bool one = decoded.size() == 1 && decoded.at(0).unicode() != kNotAsked
+            && decoded.at(0).unicode() < kLeadByte;
+        entry = one ? decoded.at(0).unicode() : kNeedsConverter;
+    }
+    return entry;
+}
+
+bool CodePageDecoder::decodeShiftJis(QString &target, QByteArrayView bytes)
+{
+    if (!m_shiftJis)
+        m_shiftJis = std::make_unique<ShiftJisTable>();
+    const qsizetype start = target.size();
+    target.resize(start + bytes.size()); // never more characters than bytes
+    char16_t *out = reinterpret_cast<char16_t *>(target.data()) + start;
+    const auto *p = reinterpret_cast<const uchar *>(bytes.data());
+    const uchar *const end = p + bytes.size();
+    while (p < end) {
+        const char16_t single = singleByte(*p);
+        if (single != kLeadByte) {
+            *out++ = single;
+            ++p;
+            continue;
+        }
+        const char16_t pair = p + 1 < end ? bytePair(p[0], p[1]) : kNeedsConverter;
+        if (pair == kNeedsConverter) {
+            target.resize(start);
+            return false;
+        }
+        *out++ = pair;
+        p += 2;
+    }
+    target.resize(out - reinterpret_cast<const char16_t *>(target.constData()));
+    return true;
 }
 
 QStringDecoder *CodePageDecoder::decoderFor(int codePage)

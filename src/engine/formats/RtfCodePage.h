@@ -8,6 +8,7 @@
 #include <QByteArrayView>
 #include <QStringDecoder>
 
+#include <array>
 #include <map>
 #include <memory>
 
@@ -32,8 +33,23 @@ public:
     void decodeInto(QString &target, int codePage, QByteArrayView bytes);
 
 private:
+    // Shift-JIS text (cp932) is most of what Japanese files hold. Each byte
+    // and each two-byte character is decoded by the converter the first time
+    // it appears and looked up after; a run with anything the table cannot
+    // answer goes to the converter whole, so the text is the same either way.
+    struct ShiftJisTable
+    {
+        std::array<char16_t, 256> single{}; // 0: not asked yet
+        std::array<std::unique_ptr<std::array<char16_t, 256>>, 256> pairs; // by lead byte
+    };
+    bool decodeShiftJis(QString &target, QByteArrayView bytes);
+    char16_t singleByte(uchar byte);
+    char16_t bytePair(uchar lead, uchar trail);
+    QString convert(int codePage, QByteArrayView bytes);
+
     QStringDecoder *decoderFor(int codePage);
     std::map<int, std::unique_ptr<QStringDecoder>> m_decoders;
+    std::unique_ptr<ShiftJisTable> m_shiftJis;
 };
 
 } // namespace tamapiko::engine::rtf

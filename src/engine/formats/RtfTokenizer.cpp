@@ -32,40 +32,47 @@ int hexValue(char c)
 
 } // namespace
 
+// The position is kept in a local while scanning: the bytes are chars,
+// which may alias the member, so the compiler would reload and store it at
+// every byte.
 Token Tokenizer::next()
 {
     const qsizetype size = m_data.size();
     const char *data = m_data.data();
-    while (m_pos < size) {
-        const char c = data[m_pos];
+    qsizetype pos = m_pos;
+    while (pos < size) {
+        const char c = data[pos];
         switch (c) {
         case '{':
-            ++m_pos;
+            m_pos = pos + 1;
             return Token{Token::GroupStart};
         case '}':
-            ++m_pos;
+            m_pos = pos + 1;
             return Token{Token::GroupEnd};
         case '\\':
+            m_pos = pos;
             return readControl();
         case '\r':
         case '\n':
         case '\0':
-            ++m_pos; // line ends are not text in RTF; NULs are noise
+            ++pos; // line ends are not text in RTF; NULs are noise
             continue;
         default: {
-            const qsizetype start = m_pos;
-            while (m_pos < size) {
-                const char d = data[m_pos];
+            const qsizetype start = pos;
+            while (pos < size) {
+                const char d = data[pos];
                 if (d == '{' || d == '}' || d == '\\' || d == '\r' || d == '\n' || d == '\0')
                     break;
-                ++m_pos;
+                ++pos;
             }
+            m_pos = pos;
             Token token{Token::Text};
-            token.bytes = m_data.sliced(start, m_pos - start);
+            token.bytes = m_data.sliced(start, pos - start);
             return token;
         }
         }
     }
+    m_pos = pos;
     return Token{Token::End};
 }
 
@@ -79,6 +86,7 @@ void Tokenizer::takeHexBytes(QByteArray &out, char first)
     chunk[0] = first;
     int used = 1;
     qsizetype pos = m_pos;
+    qsizetype taken = m_pos; // after the last escape
     for (;;) {
         while (pos < size && (data[pos] == '\r' || data[pos] == '\n' || data[pos] == '\0'))
             ++pos;
@@ -94,8 +102,9 @@ void Tokenizer::takeHexBytes(QByteArray &out, char first)
             used = 0;
         }
         pos += 4;
-        m_pos = pos;
+        taken = pos;
     }
+    m_pos = taken;
     out.append(chunk, used);
 }
 
@@ -103,63 +112,67 @@ Token Tokenizer::readControl()
 {
     const qsizetype size = m_data.size();
     const char *data = m_data.data();
-    ++m_pos; // the backslash
-    if (m_pos >= size)
+    qsizetype pos = m_pos + 1; // after the backslash
+    if (pos >= size) {
+        m_pos = pos;
         return Token{Token::End};
+    }
 
-    const char first = data[m_pos];
+    const char first = data[pos];
     if (!isLetter(first)) {
-        ++m_pos;
+        ++pos;
         if (first == '\'') {
-            const int high = m_pos < size ? hexValue(data[m_pos]) : -1;
-            const int low = m_pos + 1 < size ? hexValue(data[m_pos + 1]) : -1;
+            const int high = pos < size ? hexValue(data[pos]) : -1;
+            const int low = pos + 1 < size ? hexValue(data[pos + 1]) : -1;
             if (high >= 0 && low >= 0) {
-                m_pos += 2;
+                m_pos = pos + 2;
                 Token token{Token::HexByte};
                 token.byteValue = quint8(high * 16 + low);
                 return token;
             }
             if (high >= 0)
-                ++m_pos; // half an escape: drop it rather than show a stray digit
+                ++pos; // half an escape: drop it rather than show a stray digit
         }
+        m_pos = pos;
         Token token{Token::ControlSymbol};
         token.symbol = first;
         return token;
     }
 
     Token token{Token::ControlWord};
-    const qsizetype nameStart = m_pos;
-    while (m_pos < size && isLetter(data[m_pos]))
-        ++m_pos;
-    token.name = m_data.sliced(nameStart, m_pos - nameStart);
+    const qsizetype nameStart = pos;
+    while (pos < size && isLetter(data[pos]))
+        ++pos;
+    token.name = m_data.sliced(nameStart, pos - nameStart);
 
     bool negative = false;
-    if (m_pos + 1 < size && data[m_pos] == '-' && isDigit(data[m_pos + 1])) {
+    if (pos + 1 < size && data[pos] == '-' && isDigit(data[pos + 1])) {
         negative = true;
-        ++m_pos;
+        ++pos;
     }
-    if (m_pos < size && isDigit(data[m_pos])) {
+    if (pos < size && isDigit(data[pos])) {
         // Out-of-range parameters saturate instead of overflowing.
         qint64 value = 0;
-        while (m_pos < size && isDigit(data[m_pos])) {
+        while (pos < size && isDigit(data[pos])) {
             if (value <= std::numeric_limits<int>::max())
-                value = value * 10 + (data[m_pos] - '0');
-            ++m_pos;
+                value = value * 10 + (data[pos] - '0');
+            ++pos;
         }
         value = std::min<qint64>(value, std::numeric_limits<int>::max());
         token.hasParameter = true;
         token.parameter = int(negative ? -value : value);
     }
-    if (m_pos < size && data[m_pos] == ' ')
-        ++m_pos; // the delimiter belongs to the word
+    if (pos < size && data[pos] == ' ')
+        ++pos; // the delimiter belongs to the word
 
     if (token.name.size() == 3 && std::memcmp(token.name.data(), "bin", 3) == 0) {
-        const qsizetype length = token.parameter > 0 ? std::min<qsizetype>(token.parameter, size - m_pos) : 0;
+        const qsizetype length = token.parameter > 0 ? std::min<qsizetype>(token.parameter, size - pos) : 0;
         Token binary{Token::Binary};
-        binary.bytes = m_data.sliced(m_pos, length);
-        m_pos += length;
+        binary.bytes = m_data.sliced(pos, length);
+        m_pos = pos + length;
         return binary;
     }
+    m_pos = pos;
     return token;
 }
 

@@ -119,6 +119,8 @@ void tst_RtfReader::text_data()
     QTest::newRow("escapes run on across line ends") << QByteArray("\\f1 \\'82\r\n\\'a0\\'82\n\\'a2") << u"あい"_qs;
     QTest::newRow("a long run of escapes")
         << QByteArray("\\f1 ") + QByteArray("\\'82\\'a0").repeated(300) + "x" << QString(300, u'あ') + u'x';
+    QTest::newRow("bytes that are no character")
+        << QByteArray("\\f1 \\'82\\'20x|\\'85\\'40|\\'a0\\'b1|a\\'82\\par b") << u"\u001A x|\uFFFD|\u001Aｱ|a\nb"_qs;
     QTest::newRow("NEC and IBM extensions") << QByteArray("\\f1 \\'87\\'40\\'fa\\'40\\'81\\'60") << u"①ⅰ～"_qs;
     QTest::newRow("GBK, Big5 and Korean fonts")
         << QByteArray("\\f2 \\'b2\\'e2\\'ca\\'d4\\f3 \\'a4\\'a4\\f4 \\'c7\\'d1") << u"测试中한"_qs;
