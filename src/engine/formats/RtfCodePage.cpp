@@ -219,14 +219,23 @@ bool CodePageDecoder::decodeShiftJis(QString &target, QByteArrayView bytes)
     char16_t *out = reinterpret_cast<char16_t *>(target.data()) + start;
     const auto *p = reinterpret_cast<const uchar *>(bytes.data());
     const uchar *const end = p + bytes.size();
+    const ShiftJisTable &table = *m_shiftJis;
     while (p < end) {
-        const char16_t single = singleByte(*p);
+        char16_t single = table.single[*p];
+        if (single == kNotAsked)
+            single = singleByte(*p);
         if (single != kLeadByte) {
             *out++ = single;
             ++p;
             continue;
         }
-        const char16_t pair = p + 1 < end ? bytePair(p[0], p[1]) : kNeedsConverter;
+        char16_t pair = kNeedsConverter;
+        if (p + 1 < end) {
+            const auto &row = table.pairs[p[0]];
+            pair = row ? (*row)[p[1]] : kNotAsked;
+            if (pair == kNotAsked)
+                pair = bytePair(p[0], p[1]);
+        }
         if (pair == kNeedsConverter) {
             target.resize(start);
             return false;
