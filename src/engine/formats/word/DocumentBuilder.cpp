@@ -465,9 +465,14 @@ void DocumentBuilder::applyRows(QTextTable *t, const std::vector<RowProperties> 
 const std::vector<QTextTableCellFormat> &DocumentBuilder::rowCellFormats(QTextTable *t, int r, const RowProperties &row,
                                                                          int columns)
 {
-    std::vector<int> given(columns);
-    for (int c = 0; c < columns; ++c)
-        given[c] = t->cellAt(r, c).tableCellFormatIndex();
+    // The cells' formats as they are, without the table they belong to
+    // (setting a cell's format keeps that), so that rows of other tables
+    // find them too.
+    std::vector<QTextTableCellFormat> given(columns);
+    for (int c = 0; c < columns; ++c) {
+        given[c] = t->cellAt(r, c).format().toTableCellFormat();
+        given[c].clearProperty(QTextFormat::ObjectIndex);
+    }
     const auto known = std::find_if(m_rowCellFormats.begin(), m_rowCellFormats.end(), [&](const RowCellFormats &entry) {
         return entry.givenFormats == given && entry.row == row;
     });
@@ -480,7 +485,7 @@ const std::vector<QTextTableCellFormat> &DocumentBuilder::rowCellFormats(QTextTa
     const QVariantList edges = rowEdges(row);
     const CellProperties absent;
     for (int c = 0; c < columns; ++c) {
-        QTextTableCellFormat format = t->cellAt(r, c).format().toTableCellFormat();
+        QTextTableCellFormat format = built.givenFormats[c];
         applyCellProperties(format, c < row.cells.size() ? row.cells.at(c) : absent, row);
         format.setProperty(TableRowEdges, edges);
         built.formats.push_back(std::move(format));

@@ -37,7 +37,7 @@ namespace tamapiko::engine::word {
 struct RowCellFormats
 {
     RowProperties row;
-    std::vector<int> givenFormats; // each cell's format index before
+    std::vector<QTextTableCellFormat> givenFormats; // each cell's format before
     std::vector<QTextTableCellFormat> formats;
 };
 
