@@ -24,6 +24,7 @@
 #include <map>
 #include <unordered_map>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace tamapiko::engine::rtf {
@@ -429,7 +430,7 @@ bool RtfReader::Private::read(QByteArrayView data, QString *error)
     Tokenizer tokenizer(data.sliced(start));
     // Text in a code page comes as runs of \'xx escapes (two of them for
     // each Japanese character): a run is handled as one piece of text.
-    QByteArray escapedBytes; // emptied with resize(0), which keeps its room
+    std::string escapedBytes; // clear() keeps its room
     for (;;) {
         const Token token = tokenizer.next();
         if (token.type == Token::HexByte) {
@@ -437,9 +438,9 @@ bool RtfReader::Private::read(QByteArrayView data, QString *error)
             ignorableNext = false;
             continue;
         }
-        if (!escapedBytes.isEmpty()) {
-            hexBytes(escapedBytes);
-            escapedBytes.resize(0);
+        if (!escapedBytes.empty()) {
+            hexBytes(QByteArrayView(escapedBytes.data(), qsizetype(escapedBytes.size())));
+            escapedBytes.clear();
         }
         if (token.type == Token::End)
             break;

@@ -76,7 +76,7 @@ Token Tokenizer::next()
     return Token{Token::End};
 }
 
-void Tokenizer::takeHexBytes(QByteArray &out, char first)
+void Tokenizer::takeHexBytes(std::string &out, char first)
 {
     const qsizetype size = m_data.size();
     const char *data = m_data.data();

@@ -5,8 +5,9 @@
 // here. \binN is resolved here, because its N raw bytes may contain braces
 // and backslashes that must not be taken as syntax.
 
-#include <QByteArray>
 #include <QByteArrayView>
+
+#include <string>
 
 namespace tamapiko::engine::rtf {
 
@@ -43,7 +44,7 @@ public:
     // \'xx escapes that come next (line ends between them are no text), and
     // moves past them: Japanese text in a code page is long runs of them,
     // one token each through next().
-    void takeHexBytes(QByteArray &out, char first);
+    void takeHexBytes(std::string &out, char first);
 
 private:
     Token readControl();
