@@ -25,6 +25,7 @@ namespace {
 
 bool jobRunning = false;
 
+
 [[noreturn]] void fail(const QString &message)
 {
     throw std::runtime_error(message.toStdString());
@@ -88,7 +89,8 @@ public:
         m_replacement.emplace(printer.outputFileName());
         m_pdf.emplace(m_replacement->temporaryPath());
         const QPageLayout layout = printer.pageLayout();
-        m_pdf->setPageSize(layout.fullRect(QPageLayout::Point).size());
+        // From millimetres, which keep the fractions of a point.
+        m_pdf->setPageSize(layout.fullRect(QPageLayout::Millimeter).size() * (72 / 25.4));
         m_pdf->setTitle(printer.docName());
         m_pdf->setCreator(printer.creator());
     }

@@ -8,11 +8,14 @@ namespace tamapiko::printing::pdf {
 
 QByteArray deflated(const QByteArray &data)
 {
+    // Level 4 of 9: pages of text come out a few percent larger than at
+    // zlib's default level in two thirds of the time.
+    constexpr int Level = 4;
     QByteArray out;
     uLongf size = compressBound(uLong(data.size()));
     out.resize(qsizetype(size));
     if (compress2(reinterpret_cast<Bytef *>(out.data()), &size, reinterpret_cast<const Bytef *>(data.constData()),
-                  uLong(data.size()), Z_DEFAULT_COMPRESSION)
+                  uLong(data.size()), Level)
         != Z_OK)
         return {};
     out.resize(qsizetype(size));

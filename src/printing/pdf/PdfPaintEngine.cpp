@@ -105,7 +105,10 @@ PdfPaintEngine::PdfPaintEngine(const QString &fileName, QSizeF pageSize)
 {
 }
 
-PdfPaintEngine::~PdfPaintEngine() = default;
+PdfPaintEngine::~PdfPaintEngine()
+{
+    releaseFontEngines();
+}
 
 // --- Document and pages ----------------------------------------------------
 
@@ -141,6 +144,7 @@ bool PdfPaintEngine::end()
         return false;
     finishPage();
     finishDocument();
+    releaseFontEngines();
     const bool written = m_file.finish(m_catalog, m_info);
     if (!written)
         m_error = m_file.errorString();
@@ -530,7 +534,7 @@ void PdfPaintEngine::paintPath(const QPainterPath &userPath, bool fill, bool str
         QRectF rect;
         if (pathRect(path, &rect)
             && rect.contains(QRectF(0, 0, m_pageSize.width() / PointsPerUnit, m_pageSize.height() / PointsPerUnit)
-                                 .adjusted(1, 1, -1, -1)))
+                                 .adjusted(20, 20, -20, -20)))
             return;
     }
     m_pageMarked = true;
@@ -674,6 +678,8 @@ void PdfPaintEngine::drawImage(const QRectF &rect, const QImage &image, const QR
 
 PdfFont *PdfPaintEngine::fontFor(QFontEngine *engine)
 {
+    if (PdfFont *known = m_fontsByEngine.value(engine, nullptr))
+        return known->isValid() ? known : nullptr;
     const QFontEngine::FaceId face = engine->faceId();
     if (face.filename.isEmpty())
         return nullptr;
@@ -685,7 +691,20 @@ PdfFont *PdfPaintEngine::fontFor(QFontEngine *engine)
         font = m_fonts.back().get();
         m_fontsByFace.insert(key, font);
     }
+    // Held until the end, so that the engine cannot go and another take
+    // its address meanwhile.
+    engine->ref.ref();
+    m_fontsByEngine.insert(engine, font);
     return font->isValid() ? font : nullptr;
+}
+
+void PdfPaintEngine::releaseFontEngines()
+{
+    for (auto it = m_fontsByEngine.cbegin(); it != m_fontsByEngine.cend(); ++it) {
+        if (!it.key()->ref.deref())
+            delete it.key();
+    }
+    m_fontsByEngine.clear();
 }
 
 void PdfPaintEngine::drawTextItem(const QPointF &position, const QTextItem &textItem)

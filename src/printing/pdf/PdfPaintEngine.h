@@ -94,6 +94,7 @@ private:
     qreal penWidth() const;
 
     PdfFont *fontFor(QFontEngine *engine);
+    void releaseFontEngines();
     int imageObject(const QImage &image);
 
     // Content writing.
@@ -142,6 +143,7 @@ private:
     // Resources shared by every page.
     std::vector<std::unique_ptr<PdfFont>> m_fonts;
     QHash<QByteArray, PdfFont *> m_fontsByFace;
+    QHash<QFontEngine *, PdfFont *> m_fontsByEngine;
     std::vector<int> m_fontIds;
     QHash<qint64, int> m_imagesByKey;
     std::vector<int> m_images;
