@@ -2,6 +2,9 @@
 
 #include "printing/pdf/PdfObjectFile.h"
 
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_CID_H
 #include <hb-ot.h>
 #include <hb-subset.h>
 #include <hb.h>
@@ -76,7 +79,9 @@ bool headerBox(hb_face_t *face, int box[4])
 } // namespace
 
 PdfFont::PdfFont(const QByteArray &fileName, int index, const QByteArray &postscriptName, int resourceIndex)
-    : m_postscriptName(pdfName(postscriptName))
+    : m_fileName(fileName)
+    , m_index(std::max(0, index))
+    , m_postscriptName(pdfName(postscriptName))
     , m_resourceName("F" + QByteArray::number(resourceIndex))
     , m_resourceIndex(resourceIndex)
 {
@@ -129,75 +134,131 @@ void PdfFont::use(uint32_t glyph, const QChar *text, int length)
         m_text[glyph] = QString(text, length);
 }
 
-QByteArray PdfFont::subsetProgram(bool *cff) const
+hb_face_t *PdfFont::subset(bool keepGlyphNumbers, std::vector<Code> *renumbered) const
 {
     hb_subset_input_t *input = hb_subset_input_create_or_fail();
     if (!input)
-        return {};
+        return nullptr;
     hb_set_t *glyphs = hb_subset_input_glyph_set(input);
     hb_set_add(glyphs, 0);
     for (uint32_t g = 0; g < m_glyphCount; ++g) {
         if (m_used[g])
             hb_set_add(glyphs, g);
     }
-    // Glyphs keep their numbers, which the pages already use; hinting and
-    // the shaping tables are of no use to a PDF reader.
-    hb_subset_input_set_flags(input, HB_SUBSET_FLAGS_RETAIN_GIDS | HB_SUBSET_FLAGS_NO_HINTING);
+    // Hinting and the shaping tables are of no use to a PDF reader.
+    hb_subset_input_set_flags(input, (keepGlyphNumbers ? HB_SUBSET_FLAGS_RETAIN_GIDS : HB_SUBSET_FLAGS_DEFAULT)
+                                         | HB_SUBSET_FLAGS_NO_HINTING);
     hb_set_t *dropped = hb_subset_input_set(input, HB_SUBSET_SETS_DROP_TABLE_TAG);
     for (const hb_tag_t tag : {HB_TAG('G', 'S', 'U', 'B'), HB_TAG('G', 'P', 'O', 'S'), HB_TAG('G', 'D', 'E', 'F'),
                                HB_TAG('B', 'A', 'S', 'E'), HB_TAG('J', 'S', 'T', 'F'), HB_TAG('M', 'A', 'T', 'H'),
                                HB_TAG('k', 'e', 'r', 'n'), HB_TAG('v', 'h', 'e', 'a'), HB_TAG('v', 'm', 't', 'x'),
                                HB_TAG('V', 'O', 'R', 'G'), HB_TAG('D', 'S', 'I', 'G'), HB_TAG('g', 'a', 's', 'p')})
         hb_set_add(dropped, tag);
-    hb_face_t *subset = hb_subset_or_fail(m_face, input);
+    hb_subset_plan_t *plan = hb_subset_plan_create_or_fail(m_face, input);
     hb_subset_input_destroy(input);
-    if (!subset)
-        return {};
-    hb_blob_t *cffTable = hb_face_reference_table(subset, HB_TAG('C', 'F', 'F', ' '));
-    *cff = hb_blob_get_length(cffTable) > 0;
-    // A CFF font goes in as its bare CFF program, a TrueType one whole.
-    hb_blob_t *program = *cff ? hb_blob_reference(cffTable) : hb_face_reference_blob(subset);
-    unsigned length = 0;
-    const char *data = hb_blob_get_data(program, &length);
-    QByteArray bytes(data, qsizetype(length));
-    hb_blob_destroy(program);
-    hb_blob_destroy(cffTable);
-    hb_face_destroy(subset);
-    return bytes;
+    if (!plan)
+        return nullptr;
+    // Where each glyph shown went (the subset may add glyphs that others
+    // are built from).
+    const hb_map_t *numbers = hb_subset_plan_old_to_new_glyph_mapping(plan);
+    for (uint32_t g = 0; g < m_glyphCount; ++g) {
+        if (m_used[g])
+            renumbered->push_back({g, hb_map_get(numbers, g)});
+    }
+    hb_face_t *result = hb_subset_plan_execute_or_fail(plan);
+    hb_subset_plan_destroy(plan);
+    return result;
 }
 
-QByteArray PdfFont::widthArray(int *defaultWidth) const
+bool PdfFont::cidKeyedCff() const
+{
+    FT_Library library = nullptr;
+    if (FT_Init_FreeType(&library) != 0)
+        return false;
+    FT_Face face = nullptr;
+    FT_Bool cidKeyed = false;
+    if (FT_New_Face(library, m_fileName.constData(), m_index, &face) == 0) {
+        if (FT_Get_CID_Is_Internally_CID_Keyed(face, &cidKeyed) != 0)
+            cidKeyed = false;
+        FT_Done_Face(face);
+    }
+    FT_Done_FreeType(library);
+    return cidKeyed;
+}
+
+bool PdfFont::programCids(hb_face_t *subset, std::vector<Code> *codes) const
+{
+    // The glyphs' CIDs as the subset's charset gives them.
+    hb_blob_t *blob = hb_face_reference_blob(subset);
+    unsigned length = 0;
+    const char *data = hb_blob_get_data(blob, &length);
+    FT_Library library = nullptr;
+    bool ok = FT_Init_FreeType(&library) == 0;
+    FT_Face face = nullptr;
+    ok = ok && FT_New_Memory_Face(library, reinterpret_cast<const FT_Byte *>(data), FT_Long(length), 0, &face) == 0;
+    for (Code &c : *codes) {
+        FT_UInt cid = 0;
+        ok = ok && c.cid < FT_UInt(face->num_glyphs) && FT_Get_CID_From_Glyph_Index(face, c.cid, &cid) == 0;
+        c.cid = cid;
+    }
+    if (face)
+        FT_Done_Face(face);
+    if (library)
+        FT_Done_FreeType(library);
+    hb_blob_destroy(blob);
+    return ok;
+}
+
+QByteArray PdfFont::widthArray(const std::vector<Code> &codes, int *defaultWidth)
 {
     // The commonest width is the default and left out of the list (every
     // ideograph of a Japanese font has the same).
     std::map<int, int> counts;
-    for (uint32_t g = 0; g < m_glyphCount; ++g) {
-        if (m_used[g])
-            ++counts[m_widths[g] < 0 ? 0 : m_widths[g]];
-    }
+    for (const Code &c : codes)
+        ++counts[width(c.code)];
     *defaultWidth = counts.empty() ? 1000
                                    : std::max_element(counts.begin(), counts.end(), [](const auto &a, const auto &b) {
                                          return a.second < b.second;
                                      })->first;
     QByteArray out = "[";
-    uint32_t g = 0;
-    while (g < m_glyphCount) {
-        auto differs = [&](uint32_t glyph) {
-            return m_used[glyph] && std::max(0, m_widths[glyph]) != *defaultWidth;
-        };
-        if (!differs(g)) {
-            ++g;
+    uint32_t next = UINT32_MAX;            // the CID a run open now continues with
+    for (const Code &c : codes) {
+        const int w = width(c.code);
+        if (w == *defaultWidth)
             continue;
+        if (c.cid != next) {
+            if (next != UINT32_MAX)
+                out += "]\n";
+            out += QByteArray::number(c.cid) + '[';
+        } else {
+            out += ' ';
         }
-        out += QByteArray::number(g) + '[';
-        for (bool first = true; g < m_glyphCount && differs(g); ++g, first = false) {
-            if (!first)
-                out += ' ';
-            out += QByteArray::number(m_widths[g]);
-        }
-        out += "]\n";
+        out += QByteArray::number(w);
+        next = c.cid + 1;
     }
+    if (next != UINT32_MAX)
+        out += ']';
     out += ']';
+    return out;
+}
+
+QByteArray PdfFont::cidMap(const QByteArray &name, const std::vector<Code> &codes)
+{
+    QByteArray out = "/CIDInit/ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+                     "/CIDSystemInfo<</Registry(Adobe)/Ordering(Identity)/Supplement 0>>def\n"
+                     "/CMapName/" + name + " def\n/CMapType 1 def\n"
+                     "1 begincodespacerange\n<0000><FFFF>\nendcodespacerange\n";
+    for (size_t i = 0; i < codes.size(); i += 100) {
+        const size_t end = std::min(codes.size(), i + 100);
+        out += QByteArray::number(qsizetype(end - i)) + " begincidchar\n";
+        for (size_t k = i; k < end; ++k) {
+            out += '<';
+            appendHex4(out, codes[k].code);
+            out += "> " + QByteArray::number(codes[k].cid) + '\n';
+        }
+        out += "endcidchar\n";
+    }
+    out += "endcmap\nCMapName currentdict/CMap defineresource pop\nend\nend\n";
     return out;
 }
 
@@ -237,8 +298,34 @@ bool PdfFont::write(PdfObjectFile &file, int id)
 {
     if (!m_face)
         return false;
-    bool cff = false;
-    const QByteArray program = subsetProgram(&cff);
+    hb_blob_t *cffTable = hb_face_reference_table(m_face, HB_TAG('C', 'F', 'F', ' '));
+    const bool cff = hb_blob_get_length(cffTable) > 0;
+    hb_blob_destroy(cffTable);
+    // Pages show glyph numbers. A TrueType subset and a CFF one without CIDs
+    // keep every glyph at its number; a CID-keyed CFF one would hold an
+    // entry for every number up to the last kept one (tens of thousands in
+    // a Japanese font), so its glyphs are renumbered and a map from the
+    // numbers shown to their CIDs goes with it.
+    const bool renumbered = cff && cidKeyedCff();
+    std::vector<Code> codes;
+    hb_face_t *subsetFace = subset(!renumbered, &codes);
+    if (!subsetFace)
+        return false;
+    bool identity = true;
+    if (renumbered && !programCids(subsetFace, &codes)) {
+        hb_face_destroy(subsetFace);
+        return false;
+    }
+    for (const Code &c : codes)
+        identity = identity && c.code == c.cid;
+    // A CFF font goes in as its bare CFF program, a TrueType one whole.
+    hb_blob_t *programBlob = cff ? hb_face_reference_table(subsetFace, HB_TAG('C', 'F', 'F', ' '))
+                                 : hb_face_reference_blob(subsetFace);
+    unsigned length = 0;
+    const char *data = hb_blob_get_data(programBlob, &length);
+    const QByteArray program(data, qsizetype(length));
+    hb_blob_destroy(programBlob);
+    hb_face_destroy(subsetFace);
     if (program.isEmpty())
         return false;
     const QByteArray name = subsetTag(m_resourceIndex) + '+' + m_postscriptName;
@@ -247,17 +334,26 @@ bool PdfFont::write(PdfObjectFile &file, int id)
     const int descriptor = file.reserve();
     const int fontFile = file.reserve();
     const int toUnicode = file.reserve();
+    const int encoding = identity ? 0 : file.reserve();
 
-    file.writeObject(id, "<</Type/Font/Subtype/Type0/BaseFont/" + name + "/Encoding/Identity-H/DescendantFonts["
-                             + QByteArray::number(descendant) + " 0 R]/ToUnicode " + QByteArray::number(toUnicode)
-                             + " 0 R>>");
+    file.writeObject(id, "<</Type/Font/Subtype/Type0/BaseFont/" + name + "/Encoding"
+                             + (identity ? QByteArray("/Identity-H") : ' ' + QByteArray::number(encoding) + " 0 R")
+                             + "/DescendantFonts[" + QByteArray::number(descendant) + " 0 R]/ToUnicode "
+                             + QByteArray::number(toUnicode) + " 0 R>>");
     int defaultWidth = 1000;
-    const QByteArray widths = widthArray(&defaultWidth);
+    const QByteArray widths = widthArray(codes, &defaultWidth);
     file.writeObject(descendant,
                      "<</Type/Font/Subtype/" + QByteArray(cff ? "CIDFontType0" : "CIDFontType2") + "/BaseFont/" + name
                          + "/CIDSystemInfo<</Registry(Adobe)/Ordering(Identity)/Supplement 0>>/FontDescriptor "
                          + QByteArray::number(descriptor) + " 0 R/DW " + QByteArray::number(defaultWidth) + "/W "
                          + widths + (cff ? "" : "/CIDToGIDMap/Identity") + ">>");
+    if (!identity) {
+        const QByteArray mapName = "Tamapiko-" + m_resourceName;
+        file.writeStream(encoding,
+                         "/Type/CMap/CMapName/" + mapName
+                             + "/CIDSystemInfo<</Registry(Adobe)/Ordering(Identity)/Supplement 0>>",
+                         cidMap(mapName, codes));
+    }
 
     int box[4] = {0, -200, 1000, 900};
     headerBox(m_face, box);

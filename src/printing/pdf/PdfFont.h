@@ -53,13 +53,27 @@ public:
     uint32_t glyphCount() const { return m_glyphCount; }
 
 private:
-    QByteArray subsetProgram(bool *cff) const;
-    QByteArray widthArray(int *defaultWidth) const;
+    // A glyph number as the pages show it and the glyph's number (CID) in
+    // the embedded program.
+    struct Code
+    {
+        uint32_t code;
+        uint32_t cid;
+    };
+
+    // The subset program; `renumbered` gets each shown glyph's number in it.
+    hb_face_t *subset(bool keepGlyphNumbers, std::vector<Code> *renumbered) const;
+    bool cidKeyedCff() const;
+    bool programCids(hb_face_t *subset, std::vector<Code> *codes) const;
+    QByteArray widthArray(const std::vector<Code> &codes, int *defaultWidth);
     QByteArray toUnicodeMap() const;
+    static QByteArray cidMap(const QByteArray &name, const std::vector<Code> &codes);
 
     hb_blob_t *m_blob = nullptr;
     hb_face_t *m_face = nullptr;
     hb_font_t *m_font = nullptr;
+    QByteArray m_fileName;
+    int m_index = 0;
     QByteArray m_postscriptName;
     QByteArray m_resourceName;
     int m_resourceIndex = 0;
