@@ -5,7 +5,8 @@ set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 packages=(cmake g++ make ccache pkg-config
-          qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
+          qt6-base-dev qt6-base-dev-tools qt6-base-private-dev qt6-translations-l10n
+          libharfbuzz-dev libfreetype-dev zlib1g-dev
           fonts-ipafont fonts-noto-cjk fonts-liberation2 fonts-crosextra-carlito
           fonts-crosextra-caladea fontconfig
           shared-mime-info desktop-file-utils xdg-utils)

@@ -1,7 +1,7 @@
 #include "printing/PagePrinting.h"
 
 #include "engine/TTextEngine.h"
-#include "printing/PdfTextRuns.h"
+#include "printing/pdf/PdfWriter.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -25,6 +25,7 @@ namespace {
 
 bool jobRunning = false;
 
+
 [[noreturn]] void fail(const QString &message)
 {
     throw std::runtime_error(message.toStdString());
@@ -36,32 +37,29 @@ bool jobRunning = false;
 class PdfReplacement
 {
 public:
-    explicit PdfReplacement(QPrinter &printer)
-        : m_printer(printer)
-        , m_target(printer.outputFileName())
+    explicit PdfReplacement(const QString &target)
+        : m_target(target)
     {
         const QFileInfo info(m_target);
-        const QString target = info.isSymLink() ? info.symLinkTarget() : info.absoluteFilePath();
-        m_finalPath = target;
-        QTemporaryFile temporary(QFileInfo(target).absolutePath() + QStringLiteral("/.")
-                                 + QFileInfo(target).fileName() + QStringLiteral(".XXXXXX"));
+        m_finalPath = info.isSymLink() ? info.symLinkTarget() : info.absoluteFilePath();
+        QTemporaryFile temporary(QFileInfo(m_finalPath).absolutePath() + QStringLiteral("/.")
+                                 + QFileInfo(m_finalPath).fileName() + QStringLiteral(".XXXXXX"));
         if (!temporary.open())
             fail(QStringLiteral("Error saving file ") + m_target);
         temporary.setAutoRemove(false);
         m_temporary = temporary.fileName();
-        printer.setOutputFileName(m_temporary);
     }
 
     ~PdfReplacement()
     {
-        m_printer.setOutputFileName(m_target);
         if (!m_committed)
             QFile::remove(m_temporary);
     }
 
+    const QString &temporaryPath() const { return m_temporary; }
+
     void commit()
     {
-        compactTemporary();
         QFile::setPermissions(m_temporary, QFileInfo::exists(m_finalPath)
                                                ? QFile::permissions(m_finalPath)
                                                : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
@@ -72,28 +70,54 @@ public:
     }
 
 private:
-    // Qt writes every glyph of the text on its own; the runs take a
-    // fraction of the room.
-    void compactTemporary()
-    {
-        QFile file(m_temporary);
-        if (!file.open(QIODevice::ReadOnly))
-            fail(QStringLiteral("Error saving file ") + m_target);
-        const QByteArray written = file.readAll();
-        file.close();
-        const QByteArray compact = compactPdfText(written);
-        if (compact.size() >= written.size())
-            return;
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(compact) != compact.size()
-            || !file.flush())
-            fail(QStringLiteral("Error saving file ") + m_target);
-    }
-
-    QPrinter &m_printer;
     QString m_target;
     QString m_finalPath;
     QString m_temporary;
     bool m_committed = false;
+};
+
+// The sheets of a job: a printer's pages, or those of a PDF file we write
+// ourselves.
+class Sheets
+{
+public:
+    explicit Sheets(QPrinter &printer)
+        : m_printer(printer)
+    {
+        if (printer.outputFormat() != QPrinter::PdfFormat)
+            return;
+        m_replacement.emplace(printer.outputFileName());
+        m_pdf.emplace(m_replacement->temporaryPath());
+        const QPageLayout layout = printer.pageLayout();
+        // From millimetres, which keep the fractions of a point.
+        m_pdf->setPageSize(layout.fullRect(QPageLayout::Millimeter).size() * (72 / 25.4));
+        m_pdf->setTitle(printer.docName());
+        m_pdf->setCreator(printer.creator());
+    }
+
+    QPaintDevice *device() { return m_pdf ? static_cast<QPaintDevice *>(&*m_pdf) : &m_printer; }
+    void newSheet()
+    {
+        if (m_pdf)
+            m_pdf->newPage();
+        else
+            m_printer.newPage();
+    }
+    void abort()
+    {
+        if (!m_pdf)
+            m_printer.abort();
+    }
+    void finish()
+    {
+        if (m_replacement)
+            m_replacement->commit();
+    }
+
+private:
+    QPrinter &m_printer;
+    std::optional<PdfReplacement> m_replacement;
+    std::optional<pdf::PdfWriter> m_pdf;
 };
 
 } // namespace
@@ -138,15 +162,13 @@ void printPages(TTextEngine &engine, QPrinter &printer, const QString &title, in
         engine.setPrintDevice(nullptr);
     });
 
-    std::optional<PdfReplacement> pdf;
-    if (toFile)
-        pdf.emplace(printer);
     printer.setDocName(title);
     // The copies are printed here, as complete runs; the printer makes one.
     printer.setCopyCount(1);
+    Sheets sheets(printer);
 
     QPainter painter;
-    if (!painter.begin(&printer))
+    if (!painter.begin(sheets.device()))
         fail(QStringLiteral("選択したﾌﾟﾘﾝﾀは有効ではありません"));
     for (int copy = 1; copy <= copies; ++copy) {
         for (int page = from; page <= to; ++page) {
@@ -154,18 +176,17 @@ void printPages(TTextEngine &engine, QPrinter &printer, const QString &title, in
             engine.setPrintZoom(zoom);
             if (!engine.PrintPage(page)) {
                 const QString reason = engine.errorString();
-                printer.abort();
+                sheets.abort();
                 painter.end();
                 fail(reason);
             }
             if (!(copy == copies && page == to))
-                printer.newPage();
+                sheets.newSheet();
         }
     }
     if (!painter.end())
         fail(QStringLiteral("Error saving file ") + printer.outputFileName());
-    if (pdf)
-        pdf->commit();
+    sheets.finish();
 }
 
 } // namespace tamapiko::printing
