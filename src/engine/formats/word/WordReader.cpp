@@ -5,12 +5,14 @@
 #include "engine/formats/word/BinaryData.h"
 #include "engine/formats/word/CompoundFile.h"
 #include "engine/formats/word/DocumentBuilder.h"
+#include "engine/formats/word/WordFormats.h"
 #include "engine/formats/word/WordLegacy.h"
 #include "engine/formats/word/WordProperties.h"
 #include "engine/formats/word/WordSprms.h"
 #include "engine/layout/ListNumbering.h"
 
 #include <QHash>
+#include <QtEndian>
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QTextCursor>
@@ -366,6 +368,7 @@ private:
     QString text;                 // the main text, then the parts after it
     bool textMatchesCps = true;   // text[cp] is the character at cp (Word 6 text may be shorter)
     qsizetype bodyEnd = 0;        // where the body ends in `text`
+    CharFormatCache charFormats;
     std::vector<quint32> charFc;  // stream offset of each character
     std::vector<quint32> charPiece;
 
@@ -592,16 +595,17 @@ bool WordReader::Private::readPieces(QString *error)
             decodeLegacyPiece(piece, count, index);
             continue;
         }
+        const size_t first = charFc.size();
+        charFc.resize(first + count);
+        const quint32 step = piece.compressed ? 1 : 2;
+        for (quint32 k = 0; k < count; ++k)
+            charFc[first + k] = piece.fc + step * k;
         if (piece.compressed) {
             text += latin.decode(QByteArrayView(data, count));
-            for (quint32 k = 0; k < count; ++k)
-                charFc.push_back(piece.fc + k);
         } else {
-            const ByteReader r(QByteArrayView(data, bytes));
-            for (quint32 k = 0; k < count; ++k) {
-                text += QChar(char16_t(r.u16(2 * k)));
-                charFc.push_back(piece.fc + 2 * k);
-            }
+            const qsizetype at = text.size();
+            text.resize(at + count);
+            qFromLittleEndian<char16_t>(data, count, text.data() + at);
         }
         charPiece.resize(charFc.size(), index);
     }
@@ -1323,6 +1327,7 @@ CharacterProperties WordReader::Private::finalProps(const Chp &chp, QStringView 
 RowProperties WordReader::Private::rowOf(const Pap &pap) const
 {
     RowProperties row = pap.row;
+    row.depth = std::max(1, pap.depth);
     if (pap.cellPadding >= 0)
         row.gap = pap.cellPadding;
     const int count = int(row.cells.size());
@@ -1481,8 +1486,8 @@ void WordReader::Private::flushRun(QString &run, const Chp &chp, bool inTable)
     }
     if (!fields.empty())
         props.field = fields.back().kind;
-    builder->appendText(run, props, inTable);
-    run.clear();
+    builder->appendText(run, charFormats.format(props), inTable);
+    run.resize(0); // keeps its room for the next run
 }
 
 void WordReader::Private::emitPicture(const Chp &chp, bool inTable)
@@ -1652,18 +1657,25 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
     if (pap.firstChars)
         pap.props.firstIndent = characters(pap.firstChars);
 
-    // Nested tables are flattened: their cells become paragraphs of the
-    // outer cell, and their row marks vanish.
-    const bool nested = pap.depth > 1;
-    if (nested && pap.innerRowEnd)
-        return;
+    // A table inside a cell ends its cells and rows with paragraph marks
+    // that say so; deeper than the builder nests, its cells become
+    // paragraphs of the deepest table and its rows vanish.
     const bool inTable = pap.inTable || pap.depth > 0;
+    const bool nested = pap.depth > 1;
+    const bool nestable = pap.depth <= DocumentBuilder::MaxTableDepth;
     const char16_t mark = text.at(markIndex).unicode();
-
+    if (inTable)
+        builder->setTableDepth(std::max(1, pap.depth));
+    if (nested && pap.innerRowEnd) {
+        if (nestable)
+            builder->endRow(rowOf(pap));
+        return;
+    }
     if (pap.rowEnd && !nested) {
         builder->endRow(rowOf(pap));
         return;
     }
+    const bool endsCell = inTable && (nested ? nestable && (pap.innerCell || mark == 0x07) : mark == 0x07);
 
     // List label first: numbered by the text engine when it can, else as
     // text. The label is counted either way, for the levels below it.
@@ -1704,6 +1716,26 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
         applyPrm(pieces[charPiece[size_t(index)]].prm, &chp, nullptr, styleBase);
         return chp;
     };
+    auto sameFormat = [](const Chp &a, const Chp &b) {
+        return a.props == b.props && a.fontAscii == b.fontAscii && a.fontEastAsia == b.fontEastAsia
+            && a.deleted == b.deleted;
+    };
+    // The characters of one CHPX run in one piece share their properties:
+    // they are worked out once per run, not once per character.
+    Chp chp;
+    const FcRun *chpRun = nullptr;
+    qsizetype chpPiece = -1;
+    bool runTakesChp = false; // the open run has `chp`'s format
+    auto updateChp = [&](qsizetype index) {
+        const FcRun *chpx = findRun(chpxRuns, charFc[size_t(index)], chpHint);
+        const qsizetype piece = qsizetype(charPiece[size_t(index)]);
+        if (chpPiece >= 0 && chpx == chpRun && pieces[size_t(piece)].prm == pieces[size_t(chpPiece)].prm)
+            return;
+        chp = charChp(index);
+        chpRun = chpx;
+        chpPiece = piece;
+        runTakesChp = haveRun && sameFormat(chp, runChp);
+    };
 
     if (!label.isEmpty()) {
         QString labelRun = label;
@@ -1711,10 +1743,8 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
     }
 
     for (qsizetype i = start; i < markIndex; ++i) {
-        const Chp chp = charChp(i);
+        updateChp(i);
         const char16_t c = text.at(i).unicode();
-        auto sameFormat = [&] { return haveRun && chp.props == runChp.props && chp.fontAscii == runChp.fontAscii
-                                       && chp.fontEastAsia == runChp.fontEastAsia && chp.deleted == runChp.deleted; };
 
         // Field structure decides what shows.
         if (c == 0x13) {
@@ -1818,20 +1848,21 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
                 continue;
             break;
         }
-        if (!sameFormat()) {
+        if (!runTakesChp) {
             flushRun(run, runChp, inTable);
             runChp = chp;
             haveRun = true;
+            runTakesChp = true;
         }
         run += out;
     }
     flushRun(run, runChp, inTable);
 
     const CharacterProperties markProps = finalProps(charChp(markIndex), {});
-    if (mark == 0x07 && inTable && !nested)
+    if (endsCell)
         builder->endCell(pap.props, true);
     else
-        builder->endParagraph(pap.props, markProps, inTable);
+        builder->endParagraph(pap.props, charFormats.format(markProps), inTable);
 }
 
 } // namespace tamapiko::engine::word
