@@ -482,10 +482,9 @@ QByteArray WordWriter::Private::paragraphSprms(const ParagraphProperties &para, 
         if (para.borders[side.side].present)
             g.bytes(side.sprm, brc80(para.borders[side.side]));
     }
-    if (inTable)
+    if (inTable) {
         g.u8(sprmPFInTable, 1);
-    if (inTable && para.tableDepth > 1) {
-        g.u32(sprmPItap, quint32(para.tableDepth));
+        g.u32(sprmPItap, quint32(std::max(1, para.tableDepth)));
         if (endsInnerCell)
             g.u8(sprmPFInnerTableCell, 1);
     }
@@ -683,12 +682,12 @@ void WordWriter::Private::endRow(const RowProperties &row)
 
     Grpprl g;
     g.u8(sprmPFInTable, 1);
+    if (!inner)
+        g.u8(sprmPFTtp, 1);
+    g.u32(sprmPItap, quint32(std::max(1, row.depth)));
     if (inner) {
-        g.u32(sprmPItap, quint32(row.depth));
         g.u8(sprmPFInnerTableCell, 1);
         g.u8(sprmPFInnerTtp, 1);
-    } else {
-        g.u8(sprmPFTtp, 1);
     }
     g.u16(sprmTDxaGapHalf, quint16(qint16(row.gap)));
     if (row.height > 0)
