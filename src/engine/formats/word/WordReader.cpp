@@ -370,7 +370,16 @@ private:
     qsizetype bodyEnd = 0;        // where the body ends in `text`
     CharFormatCache charFormats;
     std::vector<quint32> charFc;  // stream offset of each character
-    std::vector<quint32> charPiece;
+    // Where each piece's characters start in `text`, in order: the piece
+    // of a character (for its property modifier) without a number per
+    // character.
+    struct PieceStart
+    {
+        size_t first;
+        quint32 piece;
+    };
+    std::vector<PieceStart> pieceStarts;
+    quint16 prmAt(qsizetype index, size_t &hint) const;
 
     std::vector<FcRun> chpxRuns;
     std::vector<FcRun> papxRuns;
@@ -579,7 +588,6 @@ bool WordReader::Private::readPieces(QString *error)
     QStringDecoder latin("windows-1252");
     text.reserve(expected);
     charFc.reserve(size_t(expected));
-    charPiece.reserve(size_t(expected));
     for (quint32 index = 0; index < pieces.size(); ++index) {
         const Piece &piece = pieces[index];
         if (piece.cpStart >= wanted)
@@ -591,6 +599,7 @@ bool WordReader::Private::readPieces(QString *error)
         if (quint64(piece.fc) + bytes > quint64(wordStream.size()))
             return fail(error, QStringLiteral("The Word document is damaged: its text lies outside the file."));
         const char *data = wordStream.constData() + piece.fc;
+        pieceStarts.push_back(PieceStart{charFc.size(), index});
         if (legacy) {
             decodeLegacyPiece(piece, count, index);
             continue;
@@ -607,7 +616,6 @@ bool WordReader::Private::readPieces(QString *error)
             text.resize(at + count);
             qFromLittleEndian<char16_t>(data, count, text.data() + at);
         }
-        charPiece.resize(charFc.size(), index);
     }
     if (text.size() != qsizetype(charFc.size())) // a decoder that changed the length
         text.resize(qsizetype(charFc.size()), QChar(u' '));
@@ -629,7 +637,6 @@ void WordReader::Private::decodeLegacyPiece(const Piece &piece, quint32 bytes, q
         if (piece.cpStart + k < textLength)
             ++bodyEnd;
         charFc.push_back(piece.fc + k);
-        charPiece.push_back(index);
         k += length;
     }
 }
@@ -706,6 +713,20 @@ void WordReader::Private::readFkps(int pair, bool paragraphs, std::vector<FcRun>
         }
     }
     std::stable_sort(runs.begin(), runs.end(), [](const FcRun &a, const FcRun &b) { return a.start < b.start; });
+}
+
+quint16 WordReader::Private::prmAt(qsizetype index, size_t &hint) const
+{
+    const size_t at = size_t(index);
+    const auto starts = [&](size_t i) { return i < pieceStarts.size() && pieceStarts[i].first <= at; };
+    if (!(starts(hint) && !starts(hint + 1))) {
+        const auto next = std::upper_bound(pieceStarts.begin(), pieceStarts.end(), at,
+                                           [](size_t value, const PieceStart &start) { return value < start.first; });
+        if (next == pieceStarts.begin())
+            return 0;
+        hint = size_t(next - pieceStarts.begin()) - 1;
+    }
+    return pieces[pieceStarts[hint].piece].prm;
 }
 
 const FcRun *WordReader::Private::findRun(const std::vector<FcRun> &runs, quint32 fc, size_t &hint) const
@@ -1644,7 +1665,8 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
             applyPap(pap, papx->grpprl);
     }
     const Chp styleBase = styleChp(pap.style);
-    applyPrm(pieces[charPiece[size_t(markIndex)]].prm, nullptr, &pap, styleBase);
+    size_t pieceHint = 0;
+    applyPrm(prmAt(markIndex, pieceHint), nullptr, &pap, styleBase);
     // A character is as wide as the paragraph's font is high (its style's
     // size): half-points times ten are twips. The left indent in
     // characters is where a hanging first line starts; the lines after it
@@ -1713,7 +1735,7 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
         Chp chp = styleBase;
         if (const FcRun *chpx = findRun(chpxRuns, charFc[size_t(index)], chpHint))
             applyChp(chp, chpx->grpprl, styleBase);
-        applyPrm(pieces[charPiece[size_t(index)]].prm, &chp, nullptr, styleBase);
+        applyPrm(prmAt(index, pieceHint), &chp, nullptr, styleBase);
         return chp;
     };
     auto sameFormat = [](const Chp &a, const Chp &b) {
@@ -1724,16 +1746,18 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
     // they are worked out once per run, not once per character.
     Chp chp;
     const FcRun *chpRun = nullptr;
-    qsizetype chpPiece = -1;
+    quint16 chpPrm = 0;
+    bool haveChp = false;
     bool runTakesChp = false; // the open run has `chp`'s format
     auto updateChp = [&](qsizetype index) {
         const FcRun *chpx = findRun(chpxRuns, charFc[size_t(index)], chpHint);
-        const qsizetype piece = qsizetype(charPiece[size_t(index)]);
-        if (chpPiece >= 0 && chpx == chpRun && pieces[size_t(piece)].prm == pieces[size_t(chpPiece)].prm)
+        const quint16 prm = prmAt(index, pieceHint);
+        if (haveChp && chpx == chpRun && prm == chpPrm)
             return;
         chp = charChp(index);
         chpRun = chpx;
-        chpPiece = piece;
+        chpPrm = prm;
+        haveChp = true;
         runTakesChp = haveRun && sameFormat(chp, runChp);
     };
 
