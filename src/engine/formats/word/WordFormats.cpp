@@ -7,6 +7,7 @@
 #include "engine/formats/ValueLimits.h"
 
 #include <QBrush>
+#include <QHashFunctions>
 
 #include <cmath>
 
@@ -106,6 +107,26 @@ QTextCharFormat charFormat(const CharacterProperties &chr)
         format.setAnchorHref(chr.link);
     }
     return limits::bounded(format).toCharFormat();
+}
+
+size_t CharFormatCache::Hash::operator()(const CharacterProperties &c) const
+{
+    const auto color = [](const QColor &value) { return value.isValid() ? value.rgba() : 0u; };
+    const int flags = c.bold | c.italic << 1 | c.strike << 2 | c.doubleStrike << 3 | c.hidden << 4
+        | c.deleted << 5 | c.caps << 6 | c.smallCaps << 7 | c.endnote << 8;
+    return qHashMulti(0, c.font, c.halfPoints, flags, int(c.underline), color(c.foreColor), color(c.backColor),
+                      c.vertical, c.offset, c.link, int(c.field), c.note);
+}
+
+const QTextCharFormat &CharFormatCache::format(const CharacterProperties &properties)
+{
+    auto it = m_formats.find(properties);
+    if (it == m_formats.end()) {
+        if (m_formats.size() >= 4096)
+            m_formats.clear(); // a file of ever new formats gains nothing from keeping them
+        it = m_formats.emplace(properties, charFormat(properties)).first;
+    }
+    return it->second;
 }
 
 CharacterProperties characterProperties(const QTextCharFormat &format, const QString &defaultFamily,

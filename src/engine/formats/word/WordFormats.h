@@ -12,10 +12,26 @@
 #include <QTextListFormat>
 
 #include <optional>
+#include <unordered_map>
 
 namespace tamapiko::engine::word {
 
 QTextCharFormat charFormat(const CharacterProperties &properties);
+
+// charFormat() made once for each set of properties: a file's thousands
+// of runs share a few formats, and making one costs more than its run.
+class CharFormatCache
+{
+public:
+    const QTextCharFormat &format(const CharacterProperties &properties);
+
+private:
+    struct Hash
+    {
+        size_t operator()(const CharacterProperties &properties) const;
+    };
+    std::unordered_map<CharacterProperties, QTextCharFormat, Hash> m_formats;
+};
 QTextBlockFormat blockFormat(const ParagraphProperties &properties);
 // Borders, shading, vertical alignment and padding of one cell; the gap
 // and the least height are the row's.

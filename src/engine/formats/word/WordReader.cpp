@@ -5,12 +5,14 @@
 #include "engine/formats/word/BinaryData.h"
 #include "engine/formats/word/CompoundFile.h"
 #include "engine/formats/word/DocumentBuilder.h"
+#include "engine/formats/word/WordFormats.h"
 #include "engine/formats/word/WordLegacy.h"
 #include "engine/formats/word/WordProperties.h"
 #include "engine/formats/word/WordSprms.h"
 #include "engine/layout/ListNumbering.h"
 
 #include <QHash>
+#include <QtEndian>
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QTextCursor>
@@ -366,8 +368,18 @@ private:
     QString text;                 // the main text, then the parts after it
     bool textMatchesCps = true;   // text[cp] is the character at cp (Word 6 text may be shorter)
     qsizetype bodyEnd = 0;        // where the body ends in `text`
+    CharFormatCache charFormats;
     std::vector<quint32> charFc;  // stream offset of each character
-    std::vector<quint32> charPiece;
+    // Where each piece's characters start in `text`, in order: the piece
+    // of a character (for its property modifier) without a number per
+    // character.
+    struct PieceStart
+    {
+        size_t first;
+        quint32 piece;
+    };
+    std::vector<PieceStart> pieceStarts;
+    quint16 prmAt(qsizetype index, size_t &hint) const;
 
     std::vector<FcRun> chpxRuns;
     std::vector<FcRun> papxRuns;
@@ -576,7 +588,6 @@ bool WordReader::Private::readPieces(QString *error)
     QStringDecoder latin("windows-1252");
     text.reserve(expected);
     charFc.reserve(size_t(expected));
-    charPiece.reserve(size_t(expected));
     for (quint32 index = 0; index < pieces.size(); ++index) {
         const Piece &piece = pieces[index];
         if (piece.cpStart >= wanted)
@@ -588,22 +599,23 @@ bool WordReader::Private::readPieces(QString *error)
         if (quint64(piece.fc) + bytes > quint64(wordStream.size()))
             return fail(error, QStringLiteral("The Word document is damaged: its text lies outside the file."));
         const char *data = wordStream.constData() + piece.fc;
+        pieceStarts.push_back(PieceStart{charFc.size(), index});
         if (legacy) {
             decodeLegacyPiece(piece, count, index);
             continue;
         }
+        const size_t first = charFc.size();
+        charFc.resize(first + count);
+        const quint32 step = piece.compressed ? 1 : 2;
+        for (quint32 k = 0; k < count; ++k)
+            charFc[first + k] = piece.fc + step * k;
         if (piece.compressed) {
             text += latin.decode(QByteArrayView(data, count));
-            for (quint32 k = 0; k < count; ++k)
-                charFc.push_back(piece.fc + k);
         } else {
-            const ByteReader r(QByteArrayView(data, bytes));
-            for (quint32 k = 0; k < count; ++k) {
-                text += QChar(char16_t(r.u16(2 * k)));
-                charFc.push_back(piece.fc + 2 * k);
-            }
+            const qsizetype at = text.size();
+            text.resize(at + count);
+            qFromLittleEndian<char16_t>(data, count, text.data() + at);
         }
-        charPiece.resize(charFc.size(), index);
     }
     if (text.size() != qsizetype(charFc.size())) // a decoder that changed the length
         text.resize(qsizetype(charFc.size()), QChar(u' '));
@@ -625,7 +637,6 @@ void WordReader::Private::decodeLegacyPiece(const Piece &piece, quint32 bytes, q
         if (piece.cpStart + k < textLength)
             ++bodyEnd;
         charFc.push_back(piece.fc + k);
-        charPiece.push_back(index);
         k += length;
     }
 }
@@ -702,6 +713,20 @@ void WordReader::Private::readFkps(int pair, bool paragraphs, std::vector<FcRun>
         }
     }
     std::stable_sort(runs.begin(), runs.end(), [](const FcRun &a, const FcRun &b) { return a.start < b.start; });
+}
+
+quint16 WordReader::Private::prmAt(qsizetype index, size_t &hint) const
+{
+    const size_t at = size_t(index);
+    const auto starts = [&](size_t i) { return i < pieceStarts.size() && pieceStarts[i].first <= at; };
+    if (!(starts(hint) && !starts(hint + 1))) {
+        const auto next = std::upper_bound(pieceStarts.begin(), pieceStarts.end(), at,
+                                           [](size_t value, const PieceStart &start) { return value < start.first; });
+        if (next == pieceStarts.begin())
+            return 0;
+        hint = size_t(next - pieceStarts.begin()) - 1;
+    }
+    return pieces[pieceStarts[hint].piece].prm;
 }
 
 const FcRun *WordReader::Private::findRun(const std::vector<FcRun> &runs, quint32 fc, size_t &hint) const
@@ -1323,6 +1348,7 @@ CharacterProperties WordReader::Private::finalProps(const Chp &chp, QStringView 
 RowProperties WordReader::Private::rowOf(const Pap &pap) const
 {
     RowProperties row = pap.row;
+    row.depth = std::max(1, pap.depth);
     if (pap.cellPadding >= 0)
         row.gap = pap.cellPadding;
     const int count = int(row.cells.size());
@@ -1481,8 +1507,8 @@ void WordReader::Private::flushRun(QString &run, const Chp &chp, bool inTable)
     }
     if (!fields.empty())
         props.field = fields.back().kind;
-    builder->appendText(run, props, inTable);
-    run.clear();
+    builder->appendText(run, charFormats.format(props), inTable);
+    run.resize(0); // keeps its room for the next run
 }
 
 void WordReader::Private::emitPicture(const Chp &chp, bool inTable)
@@ -1639,7 +1665,8 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
             applyPap(pap, papx->grpprl);
     }
     const Chp styleBase = styleChp(pap.style);
-    applyPrm(pieces[charPiece[size_t(markIndex)]].prm, nullptr, &pap, styleBase);
+    size_t pieceHint = 0;
+    applyPrm(prmAt(markIndex, pieceHint), nullptr, &pap, styleBase);
     // A character is as wide as the paragraph's font is high (its style's
     // size): half-points times ten are twips. The left indent in
     // characters is where a hanging first line starts; the lines after it
@@ -1652,18 +1679,25 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
     if (pap.firstChars)
         pap.props.firstIndent = characters(pap.firstChars);
 
-    // Nested tables are flattened: their cells become paragraphs of the
-    // outer cell, and their row marks vanish.
-    const bool nested = pap.depth > 1;
-    if (nested && pap.innerRowEnd)
-        return;
+    // A table inside a cell ends its cells and rows with paragraph marks
+    // that say so; deeper than the builder nests, its cells become
+    // paragraphs of the deepest table and its rows vanish.
     const bool inTable = pap.inTable || pap.depth > 0;
+    const bool nested = pap.depth > 1;
+    const bool nestable = pap.depth <= DocumentBuilder::MaxTableDepth;
     const char16_t mark = text.at(markIndex).unicode();
-
+    if (inTable)
+        builder->setTableDepth(std::max(1, pap.depth));
+    if (nested && pap.innerRowEnd) {
+        if (nestable)
+            builder->endRow(rowOf(pap));
+        return;
+    }
     if (pap.rowEnd && !nested) {
         builder->endRow(rowOf(pap));
         return;
     }
+    const bool endsCell = inTable && (nested ? nestable && (pap.innerCell || mark == 0x07) : mark == 0x07);
 
     // List label first: numbered by the text engine when it can, else as
     // text. The label is counted either way, for the levels below it.
@@ -1701,8 +1735,30 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
         Chp chp = styleBase;
         if (const FcRun *chpx = findRun(chpxRuns, charFc[size_t(index)], chpHint))
             applyChp(chp, chpx->grpprl, styleBase);
-        applyPrm(pieces[charPiece[size_t(index)]].prm, &chp, nullptr, styleBase);
+        applyPrm(prmAt(index, pieceHint), &chp, nullptr, styleBase);
         return chp;
+    };
+    auto sameFormat = [](const Chp &a, const Chp &b) {
+        return a.props == b.props && a.fontAscii == b.fontAscii && a.fontEastAsia == b.fontEastAsia
+            && a.deleted == b.deleted;
+    };
+    // The characters of one CHPX run in one piece share their properties:
+    // they are worked out once per run, not once per character.
+    Chp chp;
+    const FcRun *chpRun = nullptr;
+    quint16 chpPrm = 0;
+    bool haveChp = false;
+    bool runTakesChp = false; // the open run has `chp`'s format
+    auto updateChp = [&](qsizetype index) {
+        const FcRun *chpx = findRun(chpxRuns, charFc[size_t(index)], chpHint);
+        const quint16 prm = prmAt(index, pieceHint);
+        if (haveChp && chpx == chpRun && prm == chpPrm)
+            return;
+        chp = charChp(index);
+        chpRun = chpx;
+        chpPrm = prm;
+        haveChp = true;
+        runTakesChp = haveRun && sameFormat(chp, runChp);
     };
 
     if (!label.isEmpty()) {
@@ -1711,10 +1767,8 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
     }
 
     for (qsizetype i = start; i < markIndex; ++i) {
-        const Chp chp = charChp(i);
+        updateChp(i);
         const char16_t c = text.at(i).unicode();
-        auto sameFormat = [&] { return haveRun && chp.props == runChp.props && chp.fontAscii == runChp.fontAscii
-                                       && chp.fontEastAsia == runChp.fontEastAsia && chp.deleted == runChp.deleted; };
 
         // Field structure decides what shows.
         if (c == 0x13) {
@@ -1818,20 +1872,21 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
                 continue;
             break;
         }
-        if (!sameFormat()) {
+        if (!runTakesChp) {
             flushRun(run, runChp, inTable);
             runChp = chp;
             haveRun = true;
+            runTakesChp = true;
         }
         run += out;
     }
     flushRun(run, runChp, inTable);
 
     const CharacterProperties markProps = finalProps(charChp(markIndex), {});
-    if (mark == 0x07 && inTable && !nested)
+    if (endsCell)
         builder->endCell(pap.props, true);
     else
-        builder->endParagraph(pap.props, markProps, inTable);
+        builder->endParagraph(pap.props, charFormats.format(markProps), inTable);
 }
 
 } // namespace tamapiko::engine::word

@@ -267,6 +267,7 @@ public:
     Private(const QTextDocument &doc, const PageSetup &p, const DocumentSummary &s, const HeaderFooterSet *hf)
         : document(doc), page(p), summary(s), headerFooters(hf), walker(doc, p)
     {
+        walker.setNestedTables(true);
     }
 
     QByteArray write();
@@ -281,7 +282,9 @@ public:
 private:
     int fontIndex(const QString &family, bool eastAsian);
     QByteArray characterSprms(const CharacterProperties &chr, QStringView text);
-    QByteArray paragraphSprms(const ParagraphProperties &para, bool inTable, int listOverride) const;
+    // `endsInnerCell`: the paragraph ends a cell of a table inside a cell.
+    QByteArray paragraphSprms(const ParagraphProperties &para, bool inTable, int listOverride,
+                              bool endsInnerCell = false) const;
     int listOverride(const ListMembership &list);
     QByteArray listDefinitions() const;
     QByteArray listOverrides() const;
@@ -411,7 +414,8 @@ QByteArray WordWriter::Private::characterSprms(const CharacterProperties &chr, Q
     return g.data();
 }
 
-QByteArray WordWriter::Private::paragraphSprms(const ParagraphProperties &para, bool inTable, int ilfo) const
+QByteArray WordWriter::Private::paragraphSprms(const ParagraphProperties &para, bool inTable, int ilfo,
+                                               bool endsInnerCell) const
 {
     Grpprl g;
     if (ilfo > 0) {
@@ -478,8 +482,12 @@ QByteArray WordWriter::Private::paragraphSprms(const ParagraphProperties &para, 
         if (para.borders[side.side].present)
             g.bytes(side.sprm, brc80(para.borders[side.side]));
     }
-    if (inTable)
+    if (inTable) {
         g.u8(sprmPFInTable, 1);
+        g.u32(sprmPItap, quint32(std::max(1, para.tableDepth)));
+        if (endsInnerCell)
+            g.u8(sprmPFInnerTableCell, 1);
+    }
     QByteArray withStyle;
     appendU16(withStyle, 0); // the Normal style
     withStyle.append(g.data());
@@ -659,19 +667,28 @@ void WordWriter::Private::picture(const QTextImageFormat &format, const Characte
 void WordWriter::Private::endParagraph(ParagraphEnd end, const CharacterProperties &mark)
 {
     setLink(QString());
-    append(QString(QChar(end == ParagraphEnd::Cell ? 0x07 : 0x0D)), characterSprms(mark, {}));
+    // Cells of a table inside a cell end with a paragraph mark that says so.
+    const bool innerCell = end == ParagraphEnd::Cell && paragraph.tableDepth > 1;
+    append(QString(QChar(end == ParagraphEnd::Cell && !innerCell ? 0x07 : 0x0D)), characterSprms(mark, {}));
     papx.add(kTextOffset + 2 * paragraphStart, kTextOffset + 2 * quint32(content.size()),
-             paragraphSprms(paragraph, paragraphInTable, paragraphList));
+             paragraphSprms(paragraph, paragraphInTable, paragraphList, innerCell));
 }
 
 void WordWriter::Private::endRow(const RowProperties &row)
 {
     const quint32 start = quint32(content.size());
-    append(QString(QChar(0x07)), characterSprms(CharacterProperties{walker.defaultFamily()}, {}));
+    const bool inner = row.depth > 1;
+    append(QString(QChar(inner ? 0x0D : 0x07)), characterSprms(CharacterProperties{walker.defaultFamily()}, {}));
 
     Grpprl g;
     g.u8(sprmPFInTable, 1);
-    g.u8(sprmPFTtp, 1);
+    if (!inner)
+        g.u8(sprmPFTtp, 1);
+    g.u32(sprmPItap, quint32(std::max(1, row.depth)));
+    if (inner) {
+        g.u8(sprmPFInnerTableCell, 1);
+        g.u8(sprmPFInnerTtp, 1);
+    }
     g.u16(sprmTDxaGapHalf, quint16(qint16(row.gap)));
     if (row.height > 0)
         g.u16(sprmTDyaRowHeight, quint16(qint16(row.height)));
@@ -945,7 +962,9 @@ QList<quint32> WordWriter::Private::writeHeaderText()
             story = headerFooters->story(slot.kind, HeaderFooterPages::Default);
         if (!story)
             continue;
-        DocumentWalker(*story, page).walk(*this);
+        DocumentWalker storyWalker(*story, page);
+        storyWalker.setNestedTables(true);
+        storyWalker.walk(*this);
         endPart(); // a mark of its own that guards the story from the next
     }
     starts.append(quint32(content.size()) - partStart);

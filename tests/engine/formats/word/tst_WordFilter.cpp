@@ -167,6 +167,7 @@ private slots:
     void wordSpecificsSurviveWriteAndRead();
     void listsSurviveWriteAndRead();
     void indentsInCharactersBecomeLengths();
+    void tablesInCellsStayTables();
     void writtenFileIsAWordDocument();
     void rtfKeepsTabLeadersToo();
     void word95JapaneseTextReads();
@@ -315,6 +316,51 @@ void tst_WordFilter::indentsInCharactersBecomeLengths()
     const QTextBlockFormat format = reloaded.document()->begin().blockFormat();
     QCOMPARE(qRound(format.leftMargin() * 20), 11 * 200);
     QCOMPARE(qRound(format.textIndent() * 20), -6 * 200);
+}
+
+// A table inside a cell, between paragraphs of that cell, with a table
+// inside one of its own cells: each stays a table at its depth.
+void tst_WordFilter::tablesInCellsStayTables()
+{
+    DocumentModel original;
+    QTextCharFormat mincho;
+    mincho.setFontFamilies({QStringLiteral("ＭＳ 明朝")});
+    mincho.setFontPointSize(10.5);
+    auto put = [&](QTextCursor at, const QString &text) { at.insertText(text, mincho); };
+    QTextCursor cursor(original.document());
+    QTextTable *outer = cursor.insertTable(2, 2);
+    cursor = outer->cellAt(0, 1).firstCursorPosition();
+    put(cursor, QStringLiteral("外側の前"));
+    cursor.movePosition(QTextCursor::EndOfBlock);
+    QTextTable *inner = cursor.insertTable(2, 2);
+    put(inner->cellAt(0, 0).firstCursorPosition(), QStringLiteral("内側"));
+    put(inner->cellAt(1, 1).firstCursorPosition().insertTable(1, 2)->cellAt(0, 1).firstCursorPosition(),
+        QStringLiteral("最も内側"));
+    put(inner->cellAt(1, 0).firstCursorPosition(), QStringLiteral("下"));
+    put(outer->cellAt(0, 1).lastCursorPosition(), QStringLiteral("外側の後"));
+    put(outer->cellAt(1, 0).firstCursorPosition(), QStringLiteral("次の行"));
+
+    DocumentModel reloaded;
+    QString error;
+    const QByteArray written = save(original);
+    QVERIFY2(load(written, reloaded, &error), qPrintable(error));
+    const QString difference = firstDifference(original, reloaded, wordProfile());
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+    DocumentModel third;
+    QVERIFY(load(save(reloaded), third));
+    QVERIFY(save(third) == save(reloaded));
+
+    auto depthOf = [&](const QString &text) {
+        const QTextBlock block = reloaded.document()->find(text).block();
+        int depth = 0;
+        for (QTextFrame *frame = QTextCursor(block).currentFrame(); frame; frame = frame->parentFrame())
+            depth += qobject_cast<QTextTable *>(frame) != nullptr;
+        return depth;
+    };
+    QCOMPARE(depthOf(QStringLiteral("外側の後")), 1);
+    QCOMPARE(depthOf(QStringLiteral("内側")), 2);
+    QCOMPARE(depthOf(QStringLiteral("最も内側")), 3);
+    QCOMPARE(depthOf(QStringLiteral("次の行")), 1);
 }
 
 // The structures other readers rely on: a compound file with the
