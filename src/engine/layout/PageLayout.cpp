@@ -96,6 +96,93 @@ int PageLayout::textHeight() const
 }
 
 // ---------------------------------------------------------------------------
+// Sections
+
+void PageLayout::collectSections()
+{
+    m_sections.clear();
+    m_sections.push_back({QTextBlock(), {SectionStart::NewPage, m_page, sections::firstColumns(document())}});
+    // Only the document's root frame format tells whether any section
+    // follows: a scan of every block costs nothing next to a full layout.
+    for (QTextBlock b = document()->begin().next(); b.isValid(); b = b.next()) {
+        if (!sections::startsSection(b) || itemAt(b).block != b)
+            continue;
+        m_sections.push_back({b, *sections::startingAt(b)});
+    }
+}
+
+bool PageLayout::sectionsChanged(const QTextBlock &first, const QTextBlock &last) const
+{
+    int known = 0;
+    for (QTextBlock b = first; b.isValid(); b = b.next()) {
+        if (b.position() > 0 && sections::startsSection(b))
+            ++known;
+        if (b == last)
+            break;
+    }
+    int listed = 0;
+    int previous = 0;
+    for (size_t i = 1; i < m_sections.size(); ++i) {
+        const QTextBlock &start = m_sections[i].start;
+        // A start that is gone, moved before another or lost its set-up.
+        if (!start.isValid() || start.position() <= previous || !sections::startsSection(start)
+            || *sections::startingAt(start) != m_sections[i].setup)
+            return true;
+        previous = start.position();
+        if (start.position() >= first.position() && start.position() <= last.position())
+            ++listed;
+    }
+    return known != listed;
+}
+
+int PageLayout::sectionOf(const QTextBlock &block) const
+{
+    if (m_sections.size() < 2)
+        return 0;
+    const int position = block.position();
+    const auto after = std::upper_bound(m_sections.begin() + 1, m_sections.end(), position,
+                                        [](int at, const SectionEntry &entry) { return at < entry.start.position(); });
+    return int(after - m_sections.begin()) - 1;
+}
+
+int PageLayout::sectionWidth(int section) const
+{
+    if (section <= 0 || section >= int(m_sections.size()))
+        return textWidth();
+    return PageTable::frameFor(m_sections[section].setup.page).body.width();
+}
+
+void PageLayout::enterSection(const FlowItem &item, StackState &state)
+{
+    const int next = state.section + 1;
+    if (next >= int(m_sections.size()) || m_sections[next].start != item.block)
+        return;
+    state.section = next;
+    m_stackWidth = sectionWidth(next);
+    m_pages.limitSections(next);
+    const SectionSetup &setup = m_sections[next].setup;
+    int y = state.y;
+    int firstPage;   // the first page laid out on the section's page set-up
+    if (setup.start == SectionStart::Continuous) {
+        // Below the section before, on its page; a page still empty is
+        // already the new section's.
+        firstPage = pageOfY(y) + (m_pages.isPageTop(y) ? 0 : 1);
+    } else {
+        if (!m_pages.isPageTop(y) || state.lastPage >= pageOfY(y))
+            y = nextPageTop(y);
+        firstPage = pageOfY(y);
+        const bool odd = firstPage % 2 == 0;   // page numbers count from 1
+        if ((setup.start == SectionStart::OddPage && !odd) || (setup.start == SectionStart::EvenPage && odd))
+            ++firstPage;   // the page between stays blank
+    }
+    if (m_pages.beginSection(next, firstPage, setup.page))
+        m_mustReach = document()->characterCount();   // every page after it has moved
+    if (setup.start != SectionStart::Continuous)
+        y = pageTop(firstPage);
+    state.y = y;
+}
+
+// ---------------------------------------------------------------------------
 // Items
 
 FlowItem PageLayout::itemAt(const QTextBlock &block) const
@@ -433,7 +520,7 @@ void PageLayout::placeParagraph(const QTextBlock &block, StackState &state)
     m_floating.placeAnchors(block, y);
     if (m_floating.shapesParagraph(block, y)) {
         y = m_floating.placeLinesAround(
-            block, entry, y, textWidth(), [&](const QTextLine &line) { return lineAdvance(block, line); },
+            block, entry, y, m_stackWidth, [&](const QTextLine &line) { return lineAdvance(block, line); },
             [&](int line, int top) {
                 recordPage(pageOfY(top), block, line, state);
                 lastTop = top;
@@ -570,7 +657,7 @@ int PageLayout::keptWithNext(const QTextBlock &block, int y)
         if (nextMetrics.breakBefore)
             return y;   // it starts a page anyway
         if (next.layout()->lineCount() == 0) {
-            breakBlock(next, textWidth());
+            breakBlock(next, m_stackWidth);
             next.layout()->setPosition(QPointF(0, NotPlacedY));
         }
         need += BlockMetrics(current).spaceBelow + nextMetrics.spaceAbove;
@@ -612,6 +699,7 @@ void PageLayout::placeTable(QTextTable *table, StackState &state)
 
 void PageLayout::relayoutAll()
 {
+    collectSections();
     for (QTextBlock b = document()->begin(); b.isValid(); b = b.next())
         b.layout()->clearLayout();
     m_tables.clear();
@@ -684,6 +772,10 @@ void PageLayout::relayoutRange(int from, int charsRemoved, int charsAdded)
         block = block.previous();
     if (last.next().isValid())
         last = last.next();
+    if (sectionsChanged(block, last)) {
+        relayoutAll();
+        return;
+    }
     for (QTextBlock b = block; b.isValid(); b = b.next()) {
         b.layout()->clearLayout();
         if (b == last)
@@ -769,13 +861,17 @@ void PageLayout::stack(int untilPosition, int untilPage, qint64 budgetMs)
             // starts that page.
             state.lastPage = std::min(state.lastPage, pageOfY(state.y - 1));
         }
+        // The section before the item: the item enters its own when it
+        // begins one.
+        state.section = sectionOf(previous.isValid() ? previous.block : start.block);
+        m_stackWidth = sectionWidth(state.section);
+        m_pages.limitSections(state.section);
         return state;
     };
     StackState state = stateBefore(item);
     if (!m_floating.isEmpty())
         m_floating.prune();
-    const int width = textWidth();
-    m_notes.setWidth(width);
+    m_notes.setWidth(textWidth());
     if (!m_notes.isEmpty())
         m_notes.prune();
     int floatingRestarts = 0;
@@ -799,6 +895,8 @@ void PageLayout::stack(int untilPosition, int untilPage, qint64 budgetMs)
     bool paused = false;
 
     while (item.isValid()) {
+        if (m_pages.takeForgotten())
+            m_mustReach = document()->characterCount();   // the pages of later sections come anew
         const int itemPosition = item.block.position();
         const bool dirty = needsBreaking(item);
         if (!dirty && itemPosition > m_mustReach && entryY(item) == state.y && state.y >= floatingReach
@@ -807,11 +905,13 @@ void PageLayout::stack(int untilPosition, int untilPage, qint64 budgetMs)
             state.lastPage = INT_MAX;
             break;
         }
+        if (m_sections.size() > 1)
+            enterSection(item, state);
         if (item.table) {
             placeTable(item.table, state);
         } else {
             if (dirty)
-                breakBlock(item.block, width);
+                breakBlock(item.block, m_stackWidth);
             placeParagraph(item.block, state);
         }
         reachedPage = std::max(reachedPage, state.lastPage);
@@ -874,6 +974,7 @@ void PageLayout::stack(int untilPosition, int untilPage, qint64 budgetMs)
             m_pages.setNotesHeight(page, PageNotes::areaFor(m_notes.footnotesHeight(page)));
         firstChangedPage = std::min(firstChangedPage, std::max(0, from));
     }
+    m_pages.limitSections(INT_MAX);
     m_inStack = false;
 
     if (m_pages.count() != pagesBefore) {

@@ -18,6 +18,7 @@
 // up to it first, so callers never see a wrong page.
 
 #include "engine/DocumentModel.h"
+#include "engine/Sections.h"
 #include "engine/layout/FloatingObjects.h"
 #include "engine/layout/PageNotes.h"
 #include "engine/layout/PageTable.h"
@@ -65,7 +66,14 @@ public:
     const FloatingObjects &floatingObjects() const { return m_floating; }
     // Footnotes and endnotes, as stacked.
     const PageNotes &notes() const { return m_notes; }
-    int textWidth() const;           // twips, never below a usable minimum
+    int textWidth() const;           // twips, never below a usable minimum (the first section's)
+    // Sections: the first is the page set-up's, each later one begins at
+    // its paragraph (or table) in the flow.
+    int sectionCount() const { return int(m_sections.size()); }
+    const SectionSetup &section(int index) const { return m_sections[index].setup; }
+    int sectionOf(const QTextBlock &block) const;
+    // The width lines of a section are broken to, twips.
+    int sectionWidth(int section) const;
     int textHeight() const;          // of the first page
 
     // Lays out everything now; afterwards pageCount() is final.
@@ -151,7 +159,22 @@ private:
     {
         int y = 0;                   // flow y where the next item goes
         int lastPage = -1;           // last page that has a recorded start
+        int section = 0;             // of the item being placed
     };
+
+    struct SectionEntry
+    {
+        QTextBlock start;            // invalid for the first section
+        SectionSetup setup;
+    };
+    // Finds the sections anew; the first one's set-up is m_page's.
+    void collectSections();
+    // Whether the sections found no longer match the document after an
+    // edit of the blocks from `first` to `last`.
+    bool sectionsChanged(const QTextBlock &first, const QTextBlock &last) const;
+    // An item that begins a section moves to where the section starts,
+    // and the pages from there on take its page set-up.
+    void enterSection(const FlowItem &item, StackState &state);
 
     void relayoutAll();
     void relayoutRange(int from, int charsRemoved, int charsAdded);
@@ -194,6 +217,8 @@ private:
     int imageWidthLimit() const;
 
     PageSetup m_page;
+    std::vector<SectionEntry> m_sections;
+    int m_stackWidth = 0;                         // lines being stacked are broken to this width
     PageTable m_pages;
     FloatingObjects m_floating{document(), m_pages};
     PageNotes m_notes{document(), m_pages};

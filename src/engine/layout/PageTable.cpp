@@ -22,8 +22,65 @@ void PageTable::setUniform(const PageSetup &page)
 {
     m_provider = nullptr;
     m_uniform = page;
+    m_runs.clear();
     m_frames.clear();
     m_count = 0;
+}
+
+bool PageTable::beginSection(int section, int firstPage, const PageSetup &page)
+{
+    if (m_provider)
+        return false;
+    auto it = std::find_if(m_runs.begin(), m_runs.end(), [&](const SectionRun &run) { return run.section >= section; });
+    if (it != m_runs.end() && it->section == section && it->firstPage == firstPage && it->page == page)
+        return false;
+    // Pages from the earlier of the old and the new start on change, and
+    // so do those of every section after.
+    int changedFrom = firstPage;
+    if (it != m_runs.end())
+        changedFrom = std::min(changedFrom, it->firstPage);
+    m_runs.erase(it, m_runs.end());
+    m_runs.push_back({section, firstPage, page});
+    dropFramesFrom(changedFrom);
+    return true;
+}
+
+int PageTable::runSection(int page) const
+{
+    for (auto it = m_runs.rbegin(); it != m_runs.rend(); ++it) {
+        if (it->firstPage <= page)
+            return it->section;
+    }
+    return 0;
+}
+
+void PageTable::forgetBeyondLimit(int index) const
+{
+    if (m_limit == INT_MAX || index >= int(m_frames.size()) || m_frames[index].section <= m_limit)
+        return;
+    // Sections only grow along the pages.
+    const auto first = std::find_if(m_frames.begin(), m_frames.end(),
+                                    [&](const PageFrame &frame) { return frame.section > m_limit; });
+    m_frames.erase(first, m_frames.end());
+    m_runs.erase(std::find_if(m_runs.begin(), m_runs.end(), [&](const SectionRun &run) { return run.section > m_limit; }),
+                 m_runs.end());
+    m_forgotten = true;
+}
+
+const PageSetup &PageTable::setupOf(int page) const
+{
+    // The last section to begin at or before the page sets it.
+    for (auto it = m_runs.rbegin(); it != m_runs.rend(); ++it) {
+        if (it->firstPage <= page)
+            return it->page;
+    }
+    return m_uniform;
+}
+
+void PageTable::dropFramesFrom(int page)
+{
+    if (page < int(m_frames.size()))
+        m_frames.resize(std::max(0, page));
 }
 
 void PageTable::setProvider(Provider provider)
@@ -59,7 +116,8 @@ void PageTable::extendTo(int index) const
     index = std::min(index, MaximumPages);
     while (int(m_frames.size()) <= index) {
         const int n = int(m_frames.size());
-        PageFrame frame = frameFor(m_provider ? m_provider(n) : m_uniform);
+        PageFrame frame = frameFor(m_provider ? m_provider(n) : setupOf(n));
+        frame.section = m_provider ? 0 : runSection(n);
         if (n > 0) {
             const PageFrame &before = m_frames.back();
             frame.flowTop = before.flowBottom();
@@ -73,7 +131,7 @@ void PageTable::extendToY(qreal flowY) const
 {
     extendTo(0);
     while (m_frames.back().flowBottom() <= flowY && int(m_frames.size()) <= MaximumPages) {
-        if (!m_provider) {
+        if (isUniform()) {
             // Alike pages: jump straight to the page that holds y.
             const int height = m_frames.front().body.height();
             extendTo(std::max(int(m_frames.size()), int(flowY / height)));
@@ -86,6 +144,7 @@ void PageTable::extendToY(qreal flowY) const
 const PageFrame &PageTable::page(int index) const
 {
     index = std::clamp(index, 0, MaximumPages);
+    forgetBeyondLimit(index);
     extendTo(index);
     return m_frames[index];
 }
@@ -94,14 +153,22 @@ int PageTable::pageOfY(qreal flowY) const
 {
     if (flowY < 0)
         return 0;
-    if (!m_provider) {
+    if (isUniform()) {
         const int height = page(0).body.height();
         return std::min(MaximumPages, int(std::floor(flowY / height)));
     }
     extendToY(flowY);
-    const auto after = std::upper_bound(m_frames.begin(), m_frames.end(), flowY,
-                                        [](qreal y, const PageFrame &frame) { return y < frame.flowTop; });
-    return std::max(0, int(after - m_frames.begin()) - 1);
+    auto found = [&] {
+        const auto after = std::upper_bound(m_frames.begin(), m_frames.end(), flowY,
+                                            [](qreal y, const PageFrame &frame) { return y < frame.flowTop; });
+        return std::max(0, int(after - m_frames.begin()) - 1);
+    };
+    const int index = found();
+    if (m_limit == INT_MAX || m_frames[index].section <= m_limit)
+        return index;
+    forgetBeyondLimit(index);
+    extendToY(flowY);
+    return found();
 }
 
 void PageTable::setCount(int count)
@@ -113,6 +180,7 @@ void PageTable::setCount(int count)
 
 void PageTable::openPage(int index, const QTextBlock &block, int line)
 {
+    forgetBeyondLimit(index);
     extendTo(index);
     PageFrame &frame = m_frames[index];
     frame.firstBlock = frame.lastBlock = block;

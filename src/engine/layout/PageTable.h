@@ -21,7 +21,9 @@
 #include <QSize>
 #include <QTextBlock>
 
+#include <climits>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace tamapiko::engine {
@@ -34,6 +36,7 @@ struct PageFrame
     QRect footer;                // band below the body where a footer goes
     QRect notes;                 // foot of the body kept for notes (empty: none)
     int flowTop = 0;             // flow y of the body's top
+    int section = 0;             // the section whose page set-up the page has
     int paperTop = 0;            // sum of the paper heights of the pages before
 
     // First and last line laid out on the page: the block that holds it and
@@ -62,9 +65,23 @@ public:
 
     // Every page alike; drops all geometry.
     void setUniform(const PageSetup &page);
+    // Pages from `firstPage` on are laid out on `page`: section `section`
+    // (from 1; the uniform page set-up is the first section's) begins there.
+    // The sections after it are forgotten until they begin again. Returns
+    // whether the geometry of any page changed.
+    bool beginSection(int section, int firstPage, const PageSetup &page);
+    // The page set-up page n is laid out on.
+    const PageSetup &setupOf(int page) const;
+    // While text of section `section` is stacked, the pages of later
+    // sections laid out before are not yet known: a page of theirs that
+    // is asked for is made anew for the sections up to this one (and the
+    // later ones forgotten). INT_MAX: every page as laid out.
+    void limitSections(int section) { m_limit = section; }
+    // Whether pages of later sections were forgotten since last asked.
+    bool takeForgotten() { return std::exchange(m_forgotten, false); }
     // Pages told apart by a provider; drops all geometry.
     void setProvider(Provider provider);
-    bool isUniform() const { return !m_provider; }
+    bool isUniform() const { return !m_provider && m_runs.empty(); }
 
     // The frame a page set-up gives (body, header and footer bands).
     static PageFrame frameFor(const PageSetup &page);
@@ -90,10 +107,27 @@ public:
 
 private:
     void extendTo(int index) const;
+    // Forgets the pages of sections beyond the limit when `index` is one.
+    void forgetBeyondLimit(int index) const;
+    int runSection(int page) const;
     void extendToY(qreal flowY) const;
+
+    // Where a section other than the first begins to set the pages.
+    struct SectionRun
+    {
+        int section = 0;
+        int firstPage = 0;
+        PageSetup page;
+    };
+    // Drops the geometry of pages from `page` on (the text recorded on them
+    // is recorded again by the stacker).
+    void dropFramesFrom(int page);
 
     Provider m_provider;
     PageSetup m_uniform;
+    mutable std::vector<SectionRun> m_runs;   // by section, so also by first page
+    int m_limit = INT_MAX;
+    mutable bool m_forgotten = false;
     mutable std::vector<PageFrame> m_frames;   // geometry known so far
     int m_count = 0;
 };

@@ -44,7 +44,7 @@ TableLayout::TableLayout(PageLayout &layout)
 
 int TableLayout::place(QTextTable *table, TableGeometry &g, int top, const RowRecorder &record)
 {
-    return placeIn(table, g, top, Area{0, m_layout.textWidth(), true}, record);
+    return placeIn(table, g, top, Area{0, m_layout.m_stackWidth, true}, record);
 }
 
 void TableLayout::placeColumns(QTextTable *table, TableGeometry &g, const Area &area) const

@@ -103,6 +103,8 @@ private slots:
     void headersAndFootersPrintOnTheirPages_data();
     void headersAndFootersPrintOnTheirPages();
     void doubleClickingTheHeaderBandEditsIt();
+    void sectionsHaveTheirOwnPages_data();
+    void sectionsHaveTheirOwnPages();
 };
 
 void tst_PageLayout::pagesOfDifferentHeightsHoldTheirOwnLines()
@@ -689,6 +691,71 @@ void tst_PageLayout::doubleClickingTheHeaderBandEditsIt()
     QTest::keyClick(editor, Qt::Key_Escape);
     QVERIFY(!stories.story(HeaderFooterKind::Header, HeaderFooterPages::Default));
     QVERIFY(!hasInk(printed(engine, 1), QRect(0, 0, frame.paper.width() / 15, frame.body.top() / 15)));
+}
+
+namespace {
+
+// A Letter section, a landscape one with narrow margins, a section that
+// continues on its page, and one that must start on an even page.
+const char kSectionsRtf[] =
+    "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Liberation Serif;}}"
+    "\\paperw12240\\paperh15840\\margl1800\\margr1800\\margt1440\\margb1440\n"
+    "\\sectd\\f0\\fs24 \\pard ONE\\par\\pard ONEB\\sect\n"
+    "\\sectd\\lndscpsxn\\pgwsxn15840\\pghsxn12240\\marglsxn720\\margrsxn720\\margtsxn720\\margbsxn720"
+    " \\pard TWO\\sect\n"
+    "\\sectd\\sbknone\\lndscpsxn\\pgwsxn15840\\pghsxn12240 \\pard TWOB\\sect\n"
+    "\\sectd\\sbkeven \\pard THREE\\par}";
+
+} // namespace
+
+void tst_PageLayout::sectionsHaveTheirOwnPages_data()
+{
+    QTest::addColumn<int>("savedAs");
+    QTest::newRow("rtf") << 0;
+    QTest::newRow("rtf saved as rtf") << 5;
+    QTest::newRow("rtf saved as native") << 3;
+}
+
+void tst_PageLayout::sectionsHaveTheirOwnPages()
+{
+    QFETCH(int, savedAs);
+    QTemporaryDir dir;
+    TTextEngine read;
+    QCOMPARE(read.LoadDocument(tamapiko::test::writeFile(dir, QStringLiteral("in.rtf"), kSectionsRtf), 0, 5, 0), 0);
+    TTextEngine saved;
+    TTextEngine *engine = tamapiko::test::savedAndReopened(read, saved, savedAs, dir);
+    QVERIFY(engine);
+
+    // The page set-up the program edits is the first section's.
+    QCOMPARE(engine->PageWidth(), 12240);
+    QCOMPARE(engine->PageMarginL(), 1800);
+    // Page 3 stays blank so that the last section starts on an even page.
+    QCOMPARE(pageLines(*engine), (QStringList{"ONE ONEB", "TWO TWOB", "", "THREE"}));
+    const PageTable &pages = layoutOf(*engine)->pages();
+    QCOMPARE(pages.page(0).paper, QSize(12240, 15840));
+    QCOMPARE(pages.page(1).paper, QSize(15840, 12240));
+    QCOMPARE(pages.page(1).body, QRect(720, 720, 15840 - 1440, 12240 - 1440));
+    // The continuous section sets the pages after the one it shares.
+    QCOMPARE(pages.page(2).paper, QSize(15840, 12240));
+    QCOMPARE(pages.page(2).body.left(), 1800);
+    QCOMPARE(pages.page(3).paper, QSize(12240, 15840));
+    // Lines of the landscape section are as wide as its own body.
+    const QTextBlock two = engine->document()->findBlock(engine->document()->toPlainText().indexOf(u"TWO"));
+    QCOMPARE(two.layout()->lineAt(0).width(), 15840 - 1440);
+
+    // Text added to the first section pushes the others on (the last one
+    // needs no blank page now), as a fresh layout of the same text would.
+    QTextCursor cursor(engine->document());
+    cursor.insertText(QStringLiteral("more\n").repeated(60));
+    const QStringList edited = pageLines(*engine);
+    QCOMPARE(edited.size(), 4);
+    QVERIFY(edited[1].endsWith(u"ONE ONEB"));
+    QCOMPARE(edited.mid(2), (QStringList{"TWO TWOB", "THREE"}));
+    QCOMPARE(layoutOf(*engine)->pages().page(2).paper, QSize(15840, 12240));
+    QCOMPARE(engine->SaveDocument(dir.filePath(QStringLiteral("edited.txm")), 0, 3, 0), 0);
+    TTextEngine fresh;
+    QCOMPARE(fresh.LoadDocument(dir.filePath(QStringLiteral("edited.txm")), 0, 3, 0), 0);
+    QCOMPARE(pageLines(fresh), edited);
 }
 
 QTEST_MAIN(tst_PageLayout)
