@@ -147,9 +147,17 @@ int PageLayout::sectionOf(const QTextBlock &block) const
 
 int PageLayout::sectionWidth(int section) const
 {
-    if (section <= 0 || section >= int(m_sections.size()))
+    if (section < 0 || section >= int(m_sections.size()))
         return textWidth();
-    return PageTable::frameFor(m_sections[section].setup.page).body.width();
+    const SectionSetup &setup = m_sections[section].setup;
+    const int body = section == 0 ? textWidth() : PageTable::frameFor(setup.page).body.width();
+    if (setup.columns.isSingle())
+        return body;
+    // Lines are broken before their column is known: to the narrowest.
+    int width = body;
+    for (const auto &[left, columnWidth] : setup.columns.place(body))
+        width = std::min(width, columnWidth);
+    return width;
 }
 
 void PageLayout::enterSection(const FlowItem &item, StackState &state)
@@ -175,7 +183,7 @@ void PageLayout::enterSection(const FlowItem &item, StackState &state)
         if ((setup.start == SectionStart::OddPage && !odd) || (setup.start == SectionStart::EvenPage && odd))
             ++firstPage;   // the page between stays blank
     }
-    if (m_pages.beginSection(next, firstPage, setup.page))
+    if (m_pages.beginSection(next, firstPage, setup.page, setup.columns))
         m_mustReach = document()->characterCount();   // every page after it has moved
     if (setup.start != SectionStart::Continuous)
         y = pageTop(firstPage);
@@ -277,12 +285,10 @@ int PageLayout::exitY(const FlowItem &item) const
         return int(layout->position().y());
     const QTextLine last = layout->lineAt(layout->lineCount() - 1);
     const int top = lineTop(block, last.lineNumber());
-    const int pageEnd = pageBottom(pageOfY(top));
     const BlockMetrics metrics(block);
-    int y = std::min(top + lineAdvance(block, last) + metrics.spaceBelow, pageEnd);
     if (metrics.breakAfter)
-        y = pageEnd;
-    return y;
+        return pageBottom(pageOfY(top));
+    return std::min(top + lineAdvance(block, last) + metrics.spaceBelow, columnBottom(columnOfY(top)));
 }
 
 // ---------------------------------------------------------------------------
@@ -502,17 +508,19 @@ void PageLayout::placeParagraph(const QTextBlock &block, StackState &state)
     int y = entry;
     if (metrics.breakBefore && !m_pages.isPageTop(y))
         y = nextPageTop(y);
-    if (!m_pages.isPageTop(y))
-        y += joined.spaceAbove;   // space above is dropped at the top of a page
-    if (!m_pages.isPageTop(y) && format.boolProperty(ParagraphKeepWithNext))
+    if (format.boolProperty(ParagraphColumnBreakBefore) && !m_pages.isColumnTop(y))
+        y = columnTop(columnOfY(y) + 1);
+    if (!m_pages.isColumnTop(y))
+        y += joined.spaceAbove;   // space above is dropped at the top of a page or column
+    if (!m_pages.isColumnTop(y) && format.boolProperty(ParagraphKeepWithNext))
         y = keptWithNext(block, y);
-    if (!m_pages.isPageTop(y) && format.boolProperty(ParagraphKeepTogether)) {
-        // All lines on one page: the paragraph starts a page when it does
-        // not fit below y but fits on a page of its own.
+    if (!m_pages.isColumnTop(y) && format.boolProperty(ParagraphKeepTogether)) {
+        // All lines on one page (or column): the paragraph starts a page
+        // when it does not fit below y but fits on a page of its own.
         const int need = linesHeight(block, layout->lineCount());
-        const int page = pageOfY(y);
-        if (y + need > pageBottom(page) && need <= pageBottom(page + 1) - pageTop(page + 1))
-            y = pageTop(page + 1);
+        const int column = columnOfY(y);
+        if (y + need > columnBottom(column) && need <= columnBottom(column + 1) - columnTop(column + 1))
+            y = columnTop(column + 1);
     }
 
     int lastTop = y;
@@ -552,10 +560,9 @@ void PageLayout::placeParagraph(const QTextBlock &block, StackState &state)
         const QTextLine line = layout->lineForTextPosition(mark.position - block.position());
         m_notes.place(mark.position, pageOfY(lineTop(block, line.isValid() ? line.lineNumber() : 0)));
     }
-    const int pageEnd = pageBottom(pageOfY(lastTop));
-    y = std::min(y + joined.spaceBelow, pageEnd);
+    y = std::min(y + joined.spaceBelow, columnBottom(columnOfY(lastTop)));
     if (metrics.breakAfter)
-        y = pageEnd;
+        y = pageBottom(pageOfY(lastTop));
     state.y = y;
 }
 
@@ -599,18 +606,19 @@ std::vector<int> PageLayout::lineTops(const QTextBlock &block, int y, const std:
         return PageNotes::areaFor(m_notes.footnotesHeight(page, block.position()) + ownNotes + notesOf(line));
     };
     for (int i = 0; i < count;) {
-        int page = pageOfY(y);
-        // Line i either does not fit on the page, or the line before filled
-        // it exactly: either way the paragraph breaks before line i.
-        const bool filled = i > first && page > pageOfY(tops[i - 1]);
+        // Columns are pages of their own here (a page without columns is one).
+        int column = columnOfY(y);
+        // Line i either does not fit in the column, or the line before
+        // filled it exactly: either way the paragraph breaks before line i.
+        const bool filled = i > first && column > columnOfY(tops[i - 1]);
         if (filled)
-            page = pageOfY(tops[i - 1]);
+            column = columnOfY(tops[i - 1]);
         if (filled
-            || (y > pageTop(page)
-                && y + advances[i] + footRoom(page, i) > pageBottom(page))) {
+            || (y > columnTop(column)
+                && y + advances[i] + footRoom(m_pages.column(column).page, i) > columnBottom(column))) {
             if (widowControl)
-                i = widowSafeBreak(first, i, count, first == 0 && tops[0] > pageTop(page));
-            y = pageTop(page + 1);
+                i = widowSafeBreak(first, i, count, first == 0 && tops[0] > columnTop(column));
+            y = columnTop(column + 1);
             first = i;
             ownNotes = 0;
         }
@@ -677,9 +685,9 @@ int PageLayout::keptWithNext(const QTextBlock &block, int y)
         need += linesHeight(next, leading);
         break;
     }
-    const int page = pageOfY(y);
-    if (y + need > pageBottom(page) && need <= pageBottom(page + 1) - pageTop(page + 1))
-        return pageTop(page + 1);
+    const int column = columnOfY(y);
+    if (y + need > columnBottom(column) && need <= columnBottom(column + 1) - columnTop(column + 1))
+        return columnTop(column + 1);
     return y;
 }
 
@@ -700,6 +708,7 @@ void PageLayout::placeTable(QTextTable *table, StackState &state)
 void PageLayout::relayoutAll()
 {
     collectSections();
+    m_pages.setFirstColumns(m_sections.front().setup.columns);
     for (QTextBlock b = document()->begin(); b.isValid(); b = b.next())
         b.layout()->clearLayout();
     m_tables.clear();

@@ -213,6 +213,10 @@ private:
     void recordPage(int page, const QTextBlock &block, int line, StackState &state);
     // The flow y where the next page after the one holding y starts.
     int nextPageTop(int flowY) const { return pageTop(pageOfY(flowY) + 1); }
+    // Columns, through the document; a page without columns is one.
+    int columnOfY(qreal flowY) const { return m_pages.columnOfY(flowY); }
+    int columnTop(int column) const { return m_pages.columnTop(column); }
+    int columnBottom(int column) const { return m_pages.columnBottom(column); }
 
     int imageWidthLimit() const;
 

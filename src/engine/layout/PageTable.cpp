@@ -23,24 +23,73 @@ void PageTable::setUniform(const PageSetup &page)
     m_provider = nullptr;
     m_uniform = page;
     m_runs.clear();
-    m_frames.clear();
+    m_firstColumns = {};
+    m_hasColumns = false;
+    truncateFrames(0);
     m_count = 0;
 }
 
-bool PageTable::beginSection(int section, int firstPage, const PageSetup &page)
+void PageTable::setFirstColumns(const ColumnSetup &columns)
+{
+    if (columns == m_firstColumns)
+        return;
+    m_firstColumns = columns;
+    m_hasColumns = m_hasColumns || !columns.isSingle();
+    truncateFrames(0);
+}
+
+void PageTable::truncateFrames(size_t count) const
+{
+    if (count >= m_frames.size())
+        return;
+    m_frames.resize(count);
+    m_columns.resize(m_frames.empty() ? 0 : size_t(m_frames.back().firstColumn + m_frames.back().columnCount));
+}
+
+const ColumnSetup &PageTable::columnsOf(int page) const
+{
+    for (auto it = m_runs.rbegin(); it != m_runs.rend(); ++it) {
+        if (it->firstPage <= page)
+            return it->columns;
+    }
+    return m_firstColumns;
+}
+
+int PageTable::columnOfY(qreal flowY) const
+{
+    const PageFrame &frame = page(pageOfY(flowY));
+    int index = frame.firstColumn;
+    for (int c = 1; c < frame.columnCount; ++c) {
+        if (m_columns[frame.firstColumn + c].flowTop <= flowY)
+            index = frame.firstColumn + c;
+    }
+    return index;
+}
+
+const ColumnBand &PageTable::column(int index) const
+{
+    index = std::max(0, index);
+    while (int(m_columns.size()) <= index && int(m_frames.size()) <= MaximumPages)
+        extendTo(int(m_frames.size()));
+    return m_columns[std::min(index, int(m_columns.size()) - 1)];
+}
+
+bool PageTable::beginSection(int section, int firstPage, const PageSetup &page, const ColumnSetup &columns)
 {
     if (m_provider)
         return false;
     auto it = std::find_if(m_runs.begin(), m_runs.end(), [&](const SectionRun &run) { return run.section >= section; });
-    if (it != m_runs.end() && it->section == section && it->firstPage == firstPage && it->page == page)
+    if (it != m_runs.end() && it->section == section && it->firstPage == firstPage && it->page == page
+        && it->columns == columns)
         return false;
+    m_hasColumns = m_hasColumns || !columns.isSingle();
     // Pages from the earlier of the old and the new start on change, and
     // so do those of every section after.
     int changedFrom = firstPage;
     if (it != m_runs.end())
         changedFrom = std::min(changedFrom, it->firstPage);
     m_runs.erase(it, m_runs.end());
-    m_runs.push_back({section, firstPage, page});
+    m_runs.push_back({section, firstPage, page, columns});
     dropFramesFrom(changedFrom);
     return true;
 }
@@ -61,7 +110,7 @@ void PageTable::forgetBeyondLimit(int index) const
     // Sections only grow along the pages.
     const auto first = std::find_if(m_frames.begin(), m_frames.end(),
                                     [&](const PageFrame &frame) { return frame.section > m_limit; });
-    m_frames.erase(first, m_frames.end());
+    truncateFrames(size_t(first - m_frames.begin()));
     m_runs.erase(std::find_if(m_runs.begin(), m_runs.end(), [&](const SectionRun &run) { return run.section > m_limit; }),
                  m_runs.end());
     m_forgotten = true;
@@ -79,14 +128,13 @@ const PageSetup &PageTable::setupOf(int page) const
 
 void PageTable::dropFramesFrom(int page)
 {
-    if (page < int(m_frames.size()))
-        m_frames.resize(std::max(0, page));
+    truncateFrames(size_t(std::max(0, page)));
 }
 
 void PageTable::setProvider(Provider provider)
 {
     m_provider = std::move(provider);
-    m_frames.clear();
+    truncateFrames(0);
     m_count = 0;
 }
 
@@ -123,6 +171,17 @@ void PageTable::extendTo(int index) const
             frame.flowTop = before.flowBottom();
             frame.paperTop = before.paperTop + before.paper.height();
         }
+        // Columns side by side, each the body's height, one after the
+        // other in the flow.
+        const ColumnSetup &columns = m_provider ? m_firstColumns : columnsOf(n);
+        const int height = frame.body.height();
+        const auto placed = columns.place(frame.body.width());
+        frame.firstColumn = int(m_columns.size());
+        frame.columnCount = int(placed.size());
+        frame.flowHeight = height * frame.columnCount;
+        frame.lineBetween = columns.lineBetween && frame.columnCount > 1;
+        for (int c = 0; c < frame.columnCount; ++c)
+            m_columns.push_back({frame.flowTop + c * height, height, QRect(placed[c].first, 0, placed[c].second, height), n});
         m_frames.push_back(frame);
     }
 }
@@ -133,7 +192,7 @@ void PageTable::extendToY(qreal flowY) const
     while (m_frames.back().flowBottom() <= flowY && int(m_frames.size()) <= MaximumPages) {
         if (isUniform()) {
             // Alike pages: jump straight to the page that holds y.
-            const int height = m_frames.front().body.height();
+            const int height = m_frames.front().flowHeight;
             extendTo(std::max(int(m_frames.size()), int(flowY / height)));
         } else {
             extendTo(int(m_frames.size()));
@@ -154,7 +213,7 @@ int PageTable::pageOfY(qreal flowY) const
     if (flowY < 0)
         return 0;
     if (isUniform()) {
-        const int height = page(0).body.height();
+        const int height = page(0).flowHeight;
         return std::min(MaximumPages, int(std::floor(flowY / height)));
     }
     extendToY(flowY);

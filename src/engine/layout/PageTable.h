@@ -16,6 +16,7 @@
 // stacker as it goes.
 
 #include "engine/DocumentModel.h"
+#include "engine/Sections.h"
 
 #include <QRect>
 #include <QSize>
@@ -28,6 +29,18 @@
 
 namespace tamapiko::engine {
 
+// A column of a page's body: a band of the flow laid out at a place of its
+// own. A page without columns has one, the whole body; the columns of a page
+// follow each other in the flow, left to right.
+struct ColumnBand
+{
+    int flowTop = 0;
+    int height = 0;
+    QRect rect;                  // twips from the body's top-left corner
+    int page = 0;
+    int flowBottom() const { return flowTop + height; }
+};
+
 struct PageFrame
 {
     QSize paper;                 // twips
@@ -37,6 +50,10 @@ struct PageFrame
     QRect notes;                 // foot of the body kept for notes (empty: none)
     int flowTop = 0;             // flow y of the body's top
     int section = 0;             // the section whose page set-up the page has
+    int flowHeight = 0;          // of all its columns together
+    int firstColumn = 0;         // index of its first column in the table
+    int columnCount = 1;
+    bool lineBetween = false;    // a line is drawn between its columns
     int paperTop = 0;            // sum of the paper heights of the pages before
 
     // First and last line laid out on the page: the block that holds it and
@@ -47,7 +64,7 @@ struct PageFrame
     QTextBlock lastBlock;
     int lastLine = 0;
 
-    int flowBottom() const { return flowTop + body.height(); }
+    int flowBottom() const { return flowTop + flowHeight; }
 };
 
 class PageTable
@@ -69,7 +86,9 @@ public:
     // (from 1; the uniform page set-up is the first section's) begins there.
     // The sections after it are forgotten until they begin again. Returns
     // whether the geometry of any page changed.
-    bool beginSection(int section, int firstPage, const PageSetup &page);
+    bool beginSection(int section, int firstPage, const PageSetup &page, const ColumnSetup &columns = {});
+    // The first section's columns (setUniform() makes one).
+    void setFirstColumns(const ColumnSetup &columns);
     // The page set-up page n is laid out on.
     const PageSetup &setupOf(int page) const;
     // While text of section `section` is stacked, the pages of later
@@ -95,6 +114,16 @@ public:
     int pageOfY(qreal flowY) const;
     bool isPageTop(int flowY) const { return flowY == flowTop(pageOfY(flowY)); }
 
+    // Columns, numbered through the document (a page without columns is
+    // one): text that does not fit in a column goes on in the next.
+    int columnOfY(qreal flowY) const;
+    const ColumnBand &column(int index) const;
+    int columnTop(int index) const { return column(index).flowTop; }
+    int columnBottom(int index) const { return column(index).flowBottom(); }
+    bool isColumnTop(int flowY) const { return flowY == columnTop(columnOfY(flowY)); }
+    // Whether any page has more than one column.
+    bool hasColumns() const { return m_hasColumns; }
+
     // Pages that hold text, as recorded by the stacker.
     int count() const { return m_count; }
     void setCount(int count);
@@ -118,7 +147,11 @@ private:
         int section = 0;
         int firstPage = 0;
         PageSetup page;
+        ColumnSetup columns;
     };
+    const ColumnSetup &columnsOf(int page) const;
+    // Drops frames (and their columns) from index on.
+    void truncateFrames(size_t count) const;
     // Drops the geometry of pages from `page` on (the text recorded on them
     // is recorded again by the stacker).
     void dropFramesFrom(int page);
@@ -129,6 +162,9 @@ private:
     int m_limit = INT_MAX;
     mutable bool m_forgotten = false;
     mutable std::vector<PageFrame> m_frames;   // geometry known so far
+    mutable std::vector<ColumnBand> m_columns; // of the pages in m_frames
+    ColumnSetup m_firstColumns;
+    bool m_hasColumns = false;
     int m_count = 0;
 };
 
