@@ -160,11 +160,11 @@ int PageLayout::sectionWidth(int section) const
     return width;
 }
 
-void PageLayout::enterSection(const FlowItem &item, StackState &state)
+FlowItem PageLayout::enterSection(const FlowItem &item, StackState &state, bool mayRestart)
 {
     const int next = state.section + 1;
     if (next >= int(m_sections.size()) || m_sections[next].start != item.block)
-        return;
+        return {};
     state.section = next;
     m_stackWidth = sectionWidth(next);
     m_pages.limitSections(next);
@@ -175,6 +175,11 @@ void PageLayout::enterSection(const FlowItem &item, StackState &state)
         // Below the section before, on its page; a page still empty is
         // already the new section's.
         firstPage = pageOfY(y) + (m_pages.isPageTop(y) ? 0 : 1);
+        if (!m_pages.isPageTop(y)) {
+            if (m_pages.beginSection(next, firstPage, setup.page, setup.columns))
+                m_mustReach = document()->characterCount();
+            return continueSection(item, state, setup, mayRestart);
+        }
     } else {
         if (!m_pages.isPageTop(y) || state.lastPage >= pageOfY(y))
             y = nextPageTop(y);
@@ -188,6 +193,84 @@ void PageLayout::enterSection(const FlowItem &item, StackState &state)
     if (setup.start != SectionStart::Continuous)
         y = pageTop(firstPage);
     state.y = y;
+    return {};
+}
+
+FlowItem PageLayout::continueSection(const FlowItem &item, StackState &state, const SectionSetup &setup,
+                                     bool mayRestart)
+{
+    const int section = state.section;
+    const int page = pageOfY(state.y);
+    const PageFrame frame = m_pages.page(page);
+    // The column the text before ended in (it may have filled it).
+    int current = columnOfY(state.y);
+    if (m_pages.isColumnTop(state.y) && current > frame.firstColumn)
+        --current;
+    const bool again = m_balance.section == section && m_balance.page == page;
+    // The columns the section before has on this page: a row of them.
+    const int regionTop = again ? m_balance.regionTop : m_pages.column(current).rect.top();
+    int first = frame.firstColumn;
+    while (first < frame.firstColumn + frame.columnCount && m_pages.column(first).rect.top() != regionTop)
+        ++first;
+    int last = first;
+    while (last + 1 < frame.firstColumn + frame.columnCount && m_pages.column(last + 1).rect.top() == regionTop)
+        ++last;
+    const int count = last - first + 1;
+    const int height = m_pages.column(first).height;
+    const int available = frame.body.height() - regionTop;
+    auto used = [&] {
+        int sum = 0;
+        for (int c = first; c <= std::min(current, last); ++c)
+            sum += c < current ? m_pages.column(c).height : state.y - m_pages.column(c).flowTop;
+        return sum;
+    };
+    auto split = [&](int at) {
+        if (!m_pages.splitPage(page, regionTop, regionTop + at, setup.columns))
+            return false;
+        m_mustReach = document()->characterCount();   // the pages after it are new
+        return true;
+    };
+    if (count == 1 && current == first) {
+        // One column above: the new columns start right below its text.
+        if (!setup.columns.isSingle() || frame.columnCount > 1) {
+            split(state.y - m_pages.column(first).flowTop);
+            state.y = m_pages.column(first + 1).flowTop;
+        }
+        return {};
+    }
+    // Several columns above are balanced: as short as they can be with all
+    // their text, which takes laying that text out again at each height
+    // (first the shortest the text could take, then taller until it fits).
+    const bool fits = current <= last;
+    const bool below = last + 1 < frame.firstColumn + frame.columnCount;
+    auto goOn = [&] {
+        if (fits && below)
+            state.y = m_pages.column(last + 1).flowTop;
+        return FlowItem();
+    };
+    if (!mayRestart)
+        return goOn();
+    // Heights tried are whole steps, from one below the shortest possible
+    // up: the same height is found whatever the columns were before.
+    int wanted;
+    if (!again) {
+        m_balance = {section, page, regionTop};
+        wanted = std::max(BalanceStep, used() / count / BalanceStep * BalanceStep);
+        if (wanted == height && !fits)
+            wanted += BalanceStep;
+    } else if (fits) {
+        return goOn();
+    } else {
+        wanted = height + BalanceStep;   // did not fit
+    }
+    if (!split(std::min(wanted, available)))
+        return goOn();
+    // Lay the columns' text out again: from the section's start when it is
+    // on this page, else from the page's first item.
+    const QTextBlock start = m_sections[section - 1].start;
+    const bool startHere = start.isValid() && start.layout()->lineCount() > 0 && pageOfY(lineTop(start, 0)) == page;
+    const QTextBlock firstBlock = startHere ? start : m_pages.page(page).firstBlock;
+    return itemAt(firstBlock.isValid() ? firstBlock : item.block);
 }
 
 // ---------------------------------------------------------------------------
@@ -707,6 +790,7 @@ void PageLayout::placeTable(QTextTable *table, StackState &state)
 
 void PageLayout::relayoutAll()
 {
+    m_balance = {};
     collectSections();
     m_pages.setFirstColumns(m_sections.front().setup.columns);
     for (QTextBlock b = document()->begin(); b.isValid(); b = b.next())
@@ -884,6 +968,8 @@ void PageLayout::stack(int untilPosition, int untilPage, qint64 budgetMs)
     if (!m_notes.isEmpty())
         m_notes.prune();
     int floatingRestarts = 0;
+    int balanceRestarts = 0;
+    m_balance = {};   // each stacking balances anew, also to shorter columns
     int floatingReach = INT_MIN;   // nothing settles above the end of a page whose objects changed
     int firstChangedPage = std::max(0, state.lastPage);
     int reachedPage = state.lastPage;
@@ -914,8 +1000,16 @@ void PageLayout::stack(int untilPosition, int untilPage, qint64 budgetMs)
             state.lastPage = INT_MAX;
             break;
         }
-        if (m_sections.size() > 1)
-            enterSection(item, state);
+        if (m_sections.size() > 1) {
+            const FlowItem restart = enterSection(item, state, balanceRestarts < MaximumBalanceRestarts);
+            if (restart.isValid()) {
+                ++balanceRestarts;
+                m_mustReach = std::max(m_mustReach, itemPosition);
+                item = restart;
+                state = stateBefore(item);
+                continue;
+            }
+        }
         if (item.table) {
             placeTable(item.table, state);
         } else {

@@ -173,8 +173,12 @@ private:
     // edit of the blocks from `first` to `last`.
     bool sectionsChanged(const QTextBlock &first, const QTextBlock &last) const;
     // An item that begins a section moves to where the section starts,
-    // and the pages from there on take its page set-up.
-    void enterSection(const FlowItem &item, StackState &state);
+    // and the pages from there on take its page set-up. A section that
+    // continues on a page with other columns splits the page; when the
+    // columns above are to be balanced, the item to stack again from is
+    // returned.
+    FlowItem enterSection(const FlowItem &item, StackState &state, bool mayRestart);
+    FlowItem continueSection(const FlowItem &item, StackState &state, const SectionSetup &setup, bool mayRestart);
 
     void relayoutAll();
     void relayoutRange(int from, int charsRemoved, int charsAdded);
@@ -210,6 +214,19 @@ private:
     // Where a paragraph broken ahead of its turn says it is not placed yet,
     // so that it is never taken for one that kept its place.
     static constexpr int NotPlacedY = INT_MIN / 2;
+    // Balanced columns grow by this much (twips) until their text fits.
+    static constexpr int BalanceStep = 120;
+    static constexpr int MaximumBalanceRestarts = 60;
+    // The columns last balanced: those of section `section` above the
+    // section after it, on `page`, from `regionTop` (twips below the body's
+    // top).
+    struct Balance
+    {
+        int section = -1;
+        int page = -1;
+        int regionTop = 0;
+    };
+    Balance m_balance;
     void recordPage(int page, const QTextBlock &block, int line, StackState &state);
     // The flow y where the next page after the one holding y starts.
     int nextPageTop(int flowY) const { return pageTop(pageOfY(flowY) + 1); }

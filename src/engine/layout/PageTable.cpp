@@ -66,6 +66,53 @@ int PageTable::columnOfY(qreal flowY) const
     return index;
 }
 
+bool PageTable::splitPage(int index, int regionTop, int at, const ColumnSetup &columns)
+{
+    page(index);
+    truncateFrames(size_t(index) + 1);
+    PageFrame &frame = m_frames[index];
+    const int height = frame.body.height();
+    at = std::clamp(at, 0, height - 1);
+    // Columns that start there already (and those below them) stay.
+    const auto placed = columns.place(frame.body.width());
+    std::vector<QPair<int, int>> there;
+    for (int c = frame.firstColumn; c < frame.firstColumn + frame.columnCount; ++c) {
+        if (m_columns[c].rect.top() == at)
+            there.push_back({m_columns[c].rect.left(), m_columns[c].rect.width()});
+    }
+    if (there == std::vector<QPair<int, int>>(placed.begin(), placed.end()))
+        return false;
+    std::vector<ColumnBand> kept(m_columns.begin() + frame.firstColumn, m_columns.end());
+    kept.erase(std::remove_if(kept.begin(), kept.end(),
+                              [&](const ColumnBand &band) { return band.rect.top() >= at || band.rect.top() > regionTop; }),
+               kept.end());
+    for (ColumnBand &band : kept) {
+        if (band.rect.top() == regionTop)
+            band.rect.setHeight(at - regionTop);   // the region's columns end at `at`, shorter or longer
+        else
+            band.rect.setHeight(std::min(band.rect.height(), at - band.rect.top()));
+    }
+    for (int c = 0; c < int(placed.size()); ++c)
+        kept.push_back({0, 0, QRect(placed[c].first, at, placed[c].second, height - at), index, c > 0 && columns.lineBetween});
+    // The same columns as before: nothing changes.
+    const auto before = m_columns.begin() + frame.firstColumn;
+    if (kept.size() == size_t(m_columns.end() - before)
+        && std::equal(kept.begin(), kept.end(), before, [](const ColumnBand &a, const ColumnBand &b) { return a.rect == b.rect; }))
+        return false;
+    m_columns.resize(size_t(frame.firstColumn));
+    int flowY = frame.flowTop;
+    for (ColumnBand &band : kept) {
+        band.flowTop = flowY;
+        band.height = band.rect.height();
+        flowY += band.height;
+        m_columns.push_back(band);
+    }
+    frame.columnCount = int(kept.size());
+    frame.flowHeight = flowY - frame.flowTop;
+    m_hasColumns = true;
+    return true;
+}
+
 const ColumnBand &PageTable::column(int index) const
 {
     index = std::max(0, index);
@@ -179,9 +226,9 @@ void PageTable::extendTo(int index) const
         frame.firstColumn = int(m_columns.size());
         frame.columnCount = int(placed.size());
         frame.flowHeight = height * frame.columnCount;
-        frame.lineBetween = columns.lineBetween && frame.columnCount > 1;
         for (int c = 0; c < frame.columnCount; ++c)
-            m_columns.push_back({frame.flowTop + c * height, height, QRect(placed[c].first, 0, placed[c].second, height), n});
+            m_columns.push_back({frame.flowTop + c * height, height, QRect(placed[c].first, 0, placed[c].second, height), n,
+                                 c > 0 && columns.lineBetween});
         m_frames.push_back(frame);
     }
 }

@@ -38,6 +38,7 @@ struct ColumnBand
     int height = 0;
     QRect rect;                  // twips from the body's top-left corner
     int page = 0;
+    bool lineBefore = false;     // a line between it and the column on its left
     int flowBottom() const { return flowTop + height; }
 };
 
@@ -53,7 +54,6 @@ struct PageFrame
     int flowHeight = 0;          // of all its columns together
     int firstColumn = 0;         // index of its first column in the table
     int columnCount = 1;
-    bool lineBetween = false;    // a line is drawn between its columns
     int paperTop = 0;            // sum of the paper heights of the pages before
 
     // First and last line laid out on the page: the block that holds it and
@@ -121,6 +121,11 @@ public:
     int columnTop(int index) const { return column(index).flowTop; }
     int columnBottom(int index) const { return column(index).flowBottom(); }
     bool isColumnTop(int flowY) const { return flowY == columnTop(columnOfY(flowY)); }
+    // A section that continues on page `page` takes its body from `at`
+    // (twips below the body's top) down, in `columns`; the columns of the
+    // section before, from `regionTop`, end at `at` (any below are gone).
+    // The pages after it are made anew. Returns whether the page changed.
+    bool splitPage(int page, int regionTop, int at, const ColumnSetup &columns);
     // Whether any page has more than one column.
     bool hasColumns() const { return m_hasColumns; }
 

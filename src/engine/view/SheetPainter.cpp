@@ -50,14 +50,14 @@ void SheetPainter::paintColumnLines(QPainter *painter, int page)
 {
     const PageTable &pages = m_layout.pages();
     const PageFrame &frame = pages.page(page);
-    if (!frame.lineBetween)
-        return;
     // Midway between neighbouring columns, as tall as the taller of the two.
     painter->save();
     painter->setPen(QPen(Qt::black, 10));
     for (int c = 1; c < frame.columnCount; ++c) {
         const ColumnBand &left = pages.column(frame.firstColumn + c - 1);
         const ColumnBand &right = pages.column(frame.firstColumn + c);
+        if (!right.lineBefore)
+            continue;
         const qreal x = frame.body.left() + (left.rect.right() + 1 + right.rect.left()) / 2.0;
         const int top = frame.body.top() + std::min(left.rect.top(), right.rect.top());
         const int bottom = frame.body.top() + std::max(left.rect.bottom(), right.rect.bottom());

@@ -105,6 +105,8 @@ private slots:
     void doubleClickingTheHeaderBandEditsIt();
     void sectionsHaveTheirOwnPages_data();
     void sectionsHaveTheirOwnPages();
+    void columnsAreFilledAndBalanced_data() { sectionsHaveTheirOwnPages_data(); }
+    void columnsAreFilledAndBalanced();
 };
 
 void tst_PageLayout::pagesOfDifferentHeightsHoldTheirOwnLines()
@@ -756,6 +758,77 @@ void tst_PageLayout::sectionsHaveTheirOwnPages()
     TTextEngine fresh;
     QCOMPARE(fresh.LoadDocument(dir.filePath(QStringLiteral("edited.txm")), 0, 3, 0), 0);
     QCOMPARE(pageLines(fresh), edited);
+}
+
+namespace {
+
+// A title, nine paragraphs in two columns balanced above a section that
+// goes on on the same page, then a page in three columns with a column break.
+QByteArray columnsRtf()
+{
+    QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Liberation Serif;}}\\paperw12240\\paperh15840"
+                     "\\margl1440\\margr1440\\margt1440\\margb1440\\f0\\fs24\n"
+                     "\\sectd \\pard Title\\par\\sect\\sectd\\sbknone\\cols2\\colsx720\\linebetcol\n";
+    for (int i = 0; i < 9; ++i)
+        rtf += "\\pard\\sa120 P" + QByteArray::number(i)
+            + " some words that run on long enough to wrap onto a second line in a column.\\par\n";
+    return rtf + "\\sect\\sectd\\sbknone \\pard BELOW\\par\\sect\\sectd\\cols3 \\pard X\\par\\pard\\column Y\\par}";
+}
+
+// Where the column holding the first line of the paragraph that starts
+// with `text` is on its page's body.
+QRect columnOf(TTextEngine &engine, const QString &text)
+{
+    PageLayout *layout = layoutOf(engine);
+    const QTextBlock block = engine.document()->findBlock(engine.document()->toPlainText().indexOf(text));
+    return layout->pages().column(layout->pages().columnOfY(layout->lineTop(block, 0))).rect;
+}
+
+} // namespace
+
+void tst_PageLayout::columnsAreFilledAndBalanced()
+{
+    QFETCH(int, savedAs);
+    QTemporaryDir dir;
+    TTextEngine read;
+    QCOMPARE(read.LoadDocument(tamapiko::test::writeFile(dir, QStringLiteral("in.rtf"), columnsRtf()), 0, 5, 0), 0);
+    TTextEngine saved;
+    TTextEngine *engine = tamapiko::test::savedAndReopened(read, saved, savedAs, dir);
+    QVERIFY(engine);
+    QCOMPARE(engine->CurrentPages(), 2);
+
+    // The two columns share the nine paragraphs about equally (as
+    // LibreOffice does: P4 runs over into the second), and the section
+    // after them starts below the taller one, in one column again.
+    const QRect first = columnOf(*engine, QStringLiteral("P0"));
+    const QRect second = columnOf(*engine, QStringLiteral("P5"));
+    QCOMPARE(first.left(), 0);
+    QCOMPARE(columnOf(*engine, QStringLiteral("P3")), first);
+    QVERIFY(second.left() >= first.right() + 720);
+    QCOMPARE(second.top(), first.top());
+    const QRect below = columnOf(*engine, QStringLiteral("BELOW"));
+    QCOMPARE(below.left(), 0);
+    QCOMPARE(below.top(), first.bottom() + 1);
+    QVERIFY(below.top() < 5000);
+    // The line between the columns is drawn, in the columns' height only.
+    const QImage page = printed(*engine, 1);
+    const int lineX = (1440 + second.left() - 360) / 15;
+    auto marked = [&](int top, int height) {   // a thin line is grey at this scale
+        for (int py = top; py < top + height; ++py)
+            for (int px = lineX - 1; px <= lineX + 1; ++px)
+                if (qGray(page.pixel(px, py)) < 240)
+                    return true;
+        return false;
+    };
+    QVERIFY(marked((1440 + first.top() + 200) / 15, 5));
+    QVERIFY(!marked((1440 + below.top() + 400) / 15, 40));
+
+    // Three columns on the next page; a column break moves Y on.
+    const QRect x = columnOf(*engine, QStringLiteral("X"));
+    const QRect y = columnOf(*engine, QStringLiteral("Y"));
+    QCOMPARE(x.left(), 0);
+    QCOMPARE(x.width(), (9360 - 2 * 720) / 3);
+    QCOMPARE(y.left(), x.width() + 720);
 }
 
 QTEST_MAIN(tst_PageLayout)

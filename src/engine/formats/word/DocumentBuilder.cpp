@@ -260,7 +260,10 @@ void DocumentBuilder::setSectionProperties(const SectionProperties &section)
 
 void DocumentBuilder::sectionBreak(const ParagraphProperties &para, const CharacterProperties &mark, bool inTable)
 {
-    endParagraph(para, mark, inTable);
+    // A section break right after a paragraph's end ends that paragraph's
+    // section; it adds no empty paragraph of its own.
+    if (!(m_paragraphPending && !m_sections.empty() && !inTable))
+        endParagraph(para, mark, inTable);
     if (!m_sections.empty()) {
         SectionBuild next;
         next.properties = m_sections.back().properties;
