@@ -329,11 +329,43 @@ int PageLayout::lineTop(const QTextBlock &block, int lineIndex) const
                + borrowedLineHeight(block, lineIndex).ascent);
 }
 
+namespace {
+
+// The height of the text of a line that holds a picture in the line (the
+// picture's character format carries the font); 0 for a line without one.
+qreal pictureLineTextHeight(const QTextBlock &block, const QTextLine &line)
+{
+    const int start = block.position() + line.textStart();
+    const int end = start + line.textLength();
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        if (fragment.position() >= end || fragment.position() + fragment.length() <= start)
+            continue;
+        const QTextCharFormat format = fragment.charFormat();
+        if (format.isImageFormat() && !isAnchoredObject(format)) {
+            // A picture read from a file has no font of its own: the
+            // paragraph's (that of its mark) is the text's.
+            const QFont font = format.hasProperty(QTextFormat::FontPointSize) ? format.font() : block.charFormat().font();
+            return QFontMetricsF(font, PageLayout::layoutDevice()).height();
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
 int PageLayout::lineAdvance(const QTextBlock &block, const QTextLine &line) const
 {
     const QTextBlockFormat format = block.blockFormat();
-    const int advance = BlockMetrics::lineAdvance(
+    int advance = BlockMetrics::lineAdvance(
         format, line.height() - borrowedLineHeight(block, line.lineNumber()).height);
+    // Spacing in multiples of a line widens a line holding a picture by
+    // what it adds to the line's text, not to the picture, as LibreOffice
+    // lays such lines out.
+    if (format.lineHeightType() == QTextBlockFormat::ProportionalHeight && format.lineHeight() > 100) {
+        if (const qreal text = pictureLineTextHeight(block, line); text > 0 && text < line.height())
+            advance = int(std::ceil(line.height() + text * (format.lineHeight() - 100) / 100 - 0.01));
+    }
     // A document with a line grid (common in Japanese documents) gives every
     // line of the body whole rows of it; an exact line height and text in
     // tables stay as they are, as in the programs that write such files.

@@ -599,10 +599,25 @@ void tst_PageLayout::linesAreAsTallAsInWord()
     TTextEngine engine;
     QCOMPARE(engine.LoadDocument(tamapiko::test::writeFile(dir, QStringLiteral("in.rtf"), rtf), 0, 5, 0), 0);
     PageLayout *layout = layoutOf(engine);
+    layout->ensureComplete();   // a loaded machine leaves the rest to the event loop
     const QTextBlock carlito = engine.document()->firstBlock();
     const QTextBlock serif = carlito.next();
     QVERIFY(qAbs(layout->lineTop(carlito, 1) - layout->lineTop(carlito, 0) - 2500 * 400 / 2048) <= 2);
     QVERIFY(qAbs(layout->lineTop(serif, 1) - layout->lineTop(serif, 0) - 2355 * 400 / 2048) <= 2);
+
+    // Spacing of 1.15 lines widens a line holding a picture by 0.15 of its
+    // text's height, not of the picture's (as LibreOffice lays it out).
+    const QByteArray picture = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f1 Liberation Serif;}}\\pard\\sl276\\slmult1\\f1\\fs40 "
+                               "{\\pict\\pngblip\\picw1\\pich1\\picwgoal1440\\pichgoal1440 "
+                               "89504e470d0a1a0a0000000d49484452000000010000000108000000003a7e9b550000000a49444154789c63"
+                               "6000000002000148afa4710000000049454e44ae426082}\\line after\\par}";
+    TTextEngine withPicture;
+    QCOMPARE(withPicture.LoadDocument(tamapiko::test::writeFile(dir, QStringLiteral("pic.rtf"), picture), 0, 5, 0), 0);
+    layoutOf(withPicture)->ensureComplete();
+    const QTextBlock block = withPicture.document()->firstBlock();
+    const int advance = layoutOf(withPicture)->lineTop(block, 1) - layoutOf(withPicture)->lineTop(block, 0);
+    const int text = 2355 * 400 / 2048;
+    QVERIFY2(qAbs(advance - (block.layout()->lineAt(0).height() + text * 15 / 100)) <= 3, qPrintable(QString::number(advance)));
 }
 
 void tst_PageLayout::headersAndFootersPrintOnTheirPages_data()
