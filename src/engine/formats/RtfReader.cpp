@@ -1473,6 +1473,8 @@ word::CharacterProperties RtfReader::Private::characterProperties(const CharStat
     word::CharacterProperties properties;
     if (const auto it = fonts.find(chr.font); it != fonts.end())
         properties.font = it->second.name;
+    else if (fonts.empty())
+        properties.font = QStringLiteral("Times New Roman"); // what Word and LibreOffice take for a file naming no font
     properties.halfPoints = chr.halfPoints;
     properties.bold = chr.bold;
     properties.italic = chr.italic;

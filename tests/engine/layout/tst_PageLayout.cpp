@@ -773,6 +773,12 @@ void tst_PageLayout::sectionsHaveTheirOwnPages()
     TTextEngine fresh;
     QCOMPARE(fresh.LoadDocument(dir.filePath(QStringLiteral("edited.txm")), 0, 3, 0), 0);
     QCOMPARE(pageLines(fresh), edited);
+
+    // Enter at the start of a section adds a paragraph to it, not a section.
+    fresh.setSelStart(fresh.document()->toPlainText().indexOf(u"TWO"));
+    QTest::keyClick(&fresh, Qt::Key_Return);
+    QCOMPARE(fresh.CurrentPages(), 4);
+    QCOMPARE(layoutOf(fresh)->sectionCount(), 4);
 }
 
 namespace {
