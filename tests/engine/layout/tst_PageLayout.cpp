@@ -21,6 +21,7 @@
 
 using tamapiko::engine::HeaderFooterKind;
 using tamapiko::engine::HeaderFooterPages;
+using tamapiko::engine::ColumnBand;
 using tamapiko::engine::PageFrame;
 using tamapiko::engine::PageLayout;
 using tamapiko::engine::PageSetup;
@@ -843,6 +844,22 @@ void tst_PageLayout::columnsAreFilledAndBalanced()
     };
     QVERIFY(marked((1440 + first.top() + 200) / 15, 5));
     QVERIFY(!marked((1440 + below.top() + 400) / 15, 40));
+
+    // A click on a line of the second column puts the caret there.
+    if (savedAs == 0) {
+        engine->resize(900, 700);
+        engine->show();
+        QVERIFY(QTest::qWaitForWindowExposed(engine));
+        engine->setZoomFactor(100);
+        PageLayout *layout = layoutOf(*engine);
+        const int p6 = engine->document()->toPlainText().indexOf(u"P6");
+        const QTextBlock block = engine->document()->findBlock(p6);
+        const ColumnBand &band = layout->pages().column(layout->pages().columnOfY(layout->lineTop(block, 0)));
+        const int lineY = layout->lineTop(block, 0) - band.flowTop + band.rect.top() + 100;
+        const QPoint at = sheetPoint(*engine, 0, QPoint(1440 + band.rect.left() + 30, 1440 + lineY));
+        QTest::mouseClick(engine->viewport(), Qt::LeftButton, {}, at);
+        QCOMPARE(engine->SelStart(), p6);
+    }
 
     // Three columns on the next page; a column break moves Y on.
     const QRect x = columnOf(*engine, QStringLiteral("X"));
