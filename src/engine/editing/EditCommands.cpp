@@ -1,5 +1,6 @@
 #include "engine/editing/EditCommands.h"
 
+#include "engine/EngineProperties.h"
 #include "engine/editing/TableCommands.h"
 #include "engine/editing/UndoKindTracker.h"
 
@@ -71,7 +72,11 @@ void EditCommands::newParagraph(QTextCursor &cursor)
     m_tracker.beginEdit(cursor, UndoKindTracker::Typing, QStringLiteral("\n"));
     if (cursor.hasSelection())
         cursor.removeSelectedText();
-    cursor.insertBlock();
+    // Only the first paragraph of a section starts it; the new one goes on
+    // in the same section.
+    QTextBlockFormat format = cursor.blockFormat();
+    format.clearProperty(ParagraphSectionStart);
+    cursor.insertBlock(format);
     m_tracker.endEdit(cursor);
 }
 

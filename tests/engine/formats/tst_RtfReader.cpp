@@ -355,6 +355,10 @@ void tst_RtfReader::pageSetup()
     letter.marginLeft = letter.marginRight = 1800;
     letter.marginTop = letter.marginBottom = 1440;
     QCOMPARE(model->pageSetup(), letter);
+    // A file that names no font at all is set in Times New Roman, as Word
+    // and LibreOffice show it.
+    QCOMPARE(model->document()->firstBlock().begin().fragment().charFormat().fontFamilies().toStringList(),
+             QStringList{QStringLiteral("Times New Roman")});
     model = read("{\\rtf1\\ansi\\paperw11906\\paperh16838\\margl1000 x}");
     QCOMPARE(model->pageSetup().marginLeft, 1000);
     QCOMPARE(model->pageSetup().marginRight, 1800);
