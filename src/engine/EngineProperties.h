@@ -39,6 +39,8 @@ enum EngineProperty : int {
                                   // (see TablePlaceholder.h): no room on the page, never written
     ParagraphKeepTogether,        // bool: all lines of the paragraph on one page
     ParagraphWidowControlOff,     // bool: a first or last line may stand alone on a page (absent: it may not)
+    ParagraphColumnBreakBefore,   // bool: the paragraph starts the next column (a page in a section of one)
+    ParagraphSectionStart,        // QVariantList of int: the paragraph starts a section with that set-up (Sections.h)
 
     // Character and preserved-data extras: 0x100300..
     PreservedFilterData = QTextFormat::UserProperty + 0x100300, // QByteArray a filter keeps to write back
@@ -76,6 +78,7 @@ enum EngineProperty : int {
     // The document as a whole, on the root frame's format: 0x100500..
     DocumentDefaultTabStop = QTextFormat::UserProperty + 0x100500, // int, twips between default tab stops
     DocumentLinePitch,       // int, twips: the line grid's pitch (each body line takes whole grid rows); absent: none
+    DocumentFirstColumns,    // QVariantList of int: the first section's columns (Sections.h); absent: one
 
     // Pictures and objects at a fixed place on the page, on the image format
     // of the character that anchors them to its paragraph: 0x100600..

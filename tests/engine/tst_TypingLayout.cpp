@@ -9,6 +9,7 @@
 #include <QTextDocument>
 #include <QtTest>
 
+using tamapiko::engine::PageFrame;
 using tamapiko::engine::PageLayout;
 
 namespace {
@@ -16,12 +17,19 @@ namespace {
 // Paragraphs with bold Japanese runs in a Japanese font, and a small table
 // now and then; headings kept with the paragraph after them, paragraphs kept
 // whole, widow control and footnotes: what a long document written
-// elsewhere looks like.
-QByteArray formattedRtf(int paragraphs)
+// elsewhere looks like. With `sections`, a part in two columns whose end is
+// balanced above a section that goes on on the same page, and one in three.
+QByteArray formattedRtf(int paragraphs, bool sections = false)
 {
     QByteArray rtf = "{\\rtf1\\ansi\\ansicpg932\\deff0{\\fonttbl{\\f0\\fnil\\fcharset128 \\'82\\'6c\\'82\\'72 "
                      "\\'96\\'be\\'92\\'a9;}{\\f1\\fswiss Arial;}}\\widowctrl\n";
     for (int i = 0; i < paragraphs; ++i) {
+        if (sections && i == paragraphs / 4)
+            rtf += "\\sect\\sectd\\cols2\\colsx500\\linebetcol\n";
+        if (sections && i == paragraphs / 2 + 7)
+            rtf += "\\sect\\sectd\\sbknone\n";
+        if (sections && i == paragraphs * 3 / 4)
+            rtf += "\\sect\\sectd\\sbknone\\cols3\n";
         if (i % 7 == 3)
             rtf += "\\pard\\plain\\keepn\\f0\\fs28 Heading " + QByteArray::number(i) + "\\par\n";
         rtf += "\\pard\\plain" + QByteArray(i % 17 == 5 ? "\\keep" : "") + "\\f0\\fs21 Paragraph " + QByteArray::number(i)
@@ -104,20 +112,30 @@ void tst_TypingLayout::keysLayOutOnlyTheirParagraph()
 void tst_TypingLayout::layoutAfterTypingEqualsAFreshOne_data()
 {
     QTest::addColumn<qint64>("foregroundBudgetMs");
-    QTest::newRow("edits stacked at once") << qint64(1000);
+    QTest::addColumn<bool>("sections");
+    QTest::newRow("edits stacked at once") << qint64(1000) << false;
     // Every key leaves the pages below it to the background, and the next
     // key arrives before the background has caught up.
-    QTest::newRow("rest stacked in the background") << qint64(0);
+    QTest::newRow("rest stacked in the background") << qint64(0) << false;
+    QTest::newRow("sections in columns") << qint64(1000) << true;
+    QTest::newRow("sections in columns, in the background") << qint64(0) << true;
 }
 
 void tst_TypingLayout::layoutAfterTypingEqualsAFreshOne()
 {
     QFETCH(qint64, foregroundBudgetMs);
+    QFETCH(bool, sections);
+    if (sections) {
+        QFile file(m_path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(formattedRtf(400, true));
+    }
     TTextEngine engine;
     engine.resize(900, 700);
     engine.show();
     QVERIFY(QTest::qWaitForWindowExposed(&engine));
     QCOMPARE(engine.LoadDocument(m_path, 0, 5, 0), 0);
+    QCOMPARE(layoutOf(engine)->sectionCount(), sections ? 4 : 1);
     engine.CurrentPages();
     layoutOf(engine)->setForegroundBudget(foregroundBudgetMs);
     engine.setFocus();
@@ -156,7 +174,13 @@ void tst_TypingLayout::layoutAfterTypingEqualsAFreshOne()
         QCOMPARE(typed->caretRect(position), fresh->caretRect(position));
     }
     for (int page = 0; page < fresh->knownPageCount(); ++page) {
-        QCOMPARE(typed->pages().page(page).notes, fresh->pages().page(page).notes);
+        const PageFrame &typedFrame = typed->pages().page(page);
+        const PageFrame &freshFrame = fresh->pages().page(page);
+        QCOMPARE(typedFrame.columnCount, freshFrame.columnCount);
+        for (int c = 0; c < freshFrame.columnCount; ++c)
+            QCOMPARE(typed->pages().column(typedFrame.firstColumn + c).rect,
+                     fresh->pages().column(freshFrame.firstColumn + c).rect);
+        QCOMPARE(typedFrame.notes, freshFrame.notes);
         QCOMPARE(typed->notes().textOnPage(page), fresh->notes().textOnPage(page));
     }
 }

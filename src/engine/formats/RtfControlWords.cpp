@@ -27,19 +27,19 @@ const ControlWord kWords[] = {
     {"uc", K::Value, A::UnicodeSkip, 1},
     {"u", K::Value, A::Unicode},
     {"paperw", K::Value, A::PaperWidth, 12240},
-    {"pgwsxn", K::Value, A::PaperWidth, 12240},
+    {"pgwsxn", K::Value, A::SectionPaperWidth, 12240},
     {"paperh", K::Value, A::PaperHeight, 15840},
-    {"pghsxn", K::Value, A::PaperHeight, 15840},
+    {"pghsxn", K::Value, A::SectionPaperHeight, 15840},
     {"margl", K::Value, A::MarginLeft, 1800},
-    {"marglsxn", K::Value, A::MarginLeft, 1800},
+    {"marglsxn", K::Value, A::SectionMarginLeft, 1800},
     {"margr", K::Value, A::MarginRight, 1800},
-    {"margrsxn", K::Value, A::MarginRight, 1800},
+    {"margrsxn", K::Value, A::SectionMarginRight, 1800},
     {"margt", K::Value, A::MarginTop, 1440},
-    {"margtsxn", K::Value, A::MarginTop, 1440},
+    {"margtsxn", K::Value, A::SectionMarginTop, 1440},
     {"margb", K::Value, A::MarginBottom, 1440},
-    {"margbsxn", K::Value, A::MarginBottom, 1440},
+    {"margbsxn", K::Value, A::SectionMarginBottom, 1440},
     {"landscape", K::Flag, A::Landscape},
-    {"lndscpsxn", K::Flag, A::Landscape},
+    {"lndscpsxn", K::Flag, A::SectionLandscape},
     {"sectd", K::Flag, A::SectionDefaults},
     {"headery", K::Value, A::HeaderDistance, 720},
     {"footery", K::Value, A::FooterDistance, 720},
@@ -50,11 +50,17 @@ const ControlWord kWords[] = {
     {"sectspecifycl", K::Flag, A::LineGridOn},    // lines and characters
     {"sectdefaultcl", K::Flag, A::LineGridOff},
     {"facingp", K::Flag, A::FacingPages},
-    {"sbknone", K::Flag, A::SectionBreakNone},
-    {"sbkpage", K::Flag, A::SectionBreakPage},
-    {"sbkcol", K::Flag, A::SectionBreakPage},
-    {"sbkeven", K::Flag, A::SectionBreakPage},
-    {"sbkodd", K::Flag, A::SectionBreakPage},
+    {"sbkpage", K::Flag, A::SectionBreak, int(SectionStart::NewPage)},
+    {"sbknone", K::Flag, A::SectionBreak, int(SectionStart::Continuous)},
+    {"sbkcol", K::Flag, A::SectionBreak, int(SectionStart::NewColumn)},
+    {"sbkeven", K::Flag, A::SectionBreak, int(SectionStart::EvenPage)},
+    {"sbkodd", K::Flag, A::SectionBreak, int(SectionStart::OddPage)},
+    {"cols", K::Value, A::Columns, 1},
+    {"colsx", K::Value, A::ColumnSpacing, 720},
+    {"colno", K::Value, A::ColumnNumber, 1},
+    {"colw", K::Value, A::ColumnWidth, 0},
+    {"colsr", K::Value, A::ColumnGap, 0},
+    {"linebetcol", K::Flag, A::LineBetweenColumns},
 
     // Destinations read in their own way
     {"fonttbl", K::Destination, A::FontTable},
@@ -290,6 +296,7 @@ const ControlWord kWords[] = {
     {"par", K::Flag, A::Paragraph},
     {"sect", K::Flag, A::Section},
     {"page", K::Flag, A::Page},
+    {"column", K::Flag, A::ColumnBreak},
     {"chftn", K::Flag, A::FootnoteNumber},
     {"ftnalt", K::Flag, A::NoteIsEndnote},
     {"chpgn", K::Flag, A::PageNumber},
@@ -374,7 +381,8 @@ const ControlWord kWords[] = {
 // origins).
 bool namedByValue(Action action)
 {
-    return action == A::Underline || action == A::ShapeHorizontalFrom || action == A::ShapeVerticalFrom;
+    return action == A::Underline || action == A::ShapeHorizontalFrom || action == A::ShapeVerticalFrom
+        || action == A::SectionBreak;
 }
 
 quint32 actionKey(Action action, int value)

@@ -26,7 +26,10 @@ enum class Action : quint16 {
     // Document and character set
     RtfHeader, Ansi, Mac, Pc, Pca, AnsiCodePage, DefaultFont, UnicodeSkip, Unicode,
     PaperWidth, PaperHeight, MarginLeft, MarginRight, MarginTop, MarginBottom, Landscape,
-    SectionDefaults, SectionBreakNone, SectionBreakPage,
+    SectionDefaults, SectionBreak, // value: SectionStart
+    SectionPaperWidth, SectionPaperHeight, SectionMarginLeft, SectionMarginRight, SectionMarginTop,
+    SectionMarginBottom, SectionLandscape, Columns, ColumnSpacing, ColumnNumber, ColumnWidth, ColumnGap,
+    LineBetweenColumns,
     HeaderDistance, FooterDistance, TitlePage, FacingPages, DefaultTab,
     LineGridPitch, LineGridOn, LineGridOff,
 
@@ -55,7 +58,7 @@ enum class Action : quint16 {
     OtherBorder, OtherStyle,
 
     // Breaks and special characters
-    Paragraph, Section, Page, Character, FootnoteNumber, PageNumber, NoteIsEndnote,
+    Paragraph, Section, Page, ColumnBreak, Character, FootnoteNumber, PageNumber, NoteIsEndnote,
     ListNumber, ListLevelNumber,
 
     // Tables

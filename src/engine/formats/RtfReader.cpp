@@ -207,8 +207,20 @@ public:
     QByteArray levelTextBytes;
     QString levelText;
     bool hasPage = false;
-    PageSetup page = rtfDefaultPage();
+    PageSetup page = rtfDefaultPage();   // the document's (\\paperw...): what \\sectd starts from
     bool landscape = false;
+    word::SectionProperties section = sectionDefaults(); // the section being read
+    int columnNumber = 0;                // the column \\colw and \\colsr describe
+    word::SectionProperties sectionDefaults() const
+    {
+        word::SectionProperties defaults;
+        defaults.page = page;
+        defaults.landscape = landscape;
+        return defaults;
+    }
+    // The section as read so far, for the builder.
+    word::SectionProperties sectionRead() const;
+    void columnValue(QList<int> ColumnSetup::*list, int value);
 
 private:
     GroupState &state() { return stack.back(); }
@@ -404,6 +416,8 @@ void RtfReader::takeHeaderFooters(HeaderFooterSet &set)
 
 PageSetup RtfReader::pageSetup() const
 {
+    if (const auto first = d->bodyBuilder.firstSection())
+        return first->page;
     PageSetup result = d->page;
     if (d->landscape && result.width < result.height)
         std::swap(result.width, result.height);
@@ -852,24 +866,49 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
             fallbackToSkip = s.unicodeSkip;
         }
         break;
-    case Action::PaperWidth: if (p > 0) { page.width = p; hasPage = true; } break;
-    case Action::PaperHeight: if (p > 0) { page.height = p; hasPage = true; } break;
-    case Action::MarginLeft: if (p >= 0) { page.marginLeft = p; hasPage = true; } break;
-    case Action::MarginRight: if (p >= 0) { page.marginRight = p; hasPage = true; } break;
-    case Action::MarginTop: if (p >= 0) { page.marginTop = p; hasPage = true; } break;
-    case Action::MarginBottom: if (p >= 0) { page.marginBottom = p; hasPage = true; } break;
-    case Action::Landscape: landscape = true; break;
-    case Action::HeaderDistance: if (p >= 0) { page.headerDistance = p; hasPage = true; } break;
-    case Action::FooterDistance: if (p >= 0) { page.footerDistance = p; hasPage = true; } break;
+    // The document's page set-up is also that of the section being read
+    // until the section says otherwise.
+    case Action::PaperWidth: if (p > 0) { page.width = section.page.width = p; hasPage = true; } break;
+    case Action::PaperHeight: if (p > 0) { page.height = section.page.height = p; hasPage = true; } break;
+    case Action::MarginLeft: if (p >= 0) { page.marginLeft = section.page.marginLeft = p; hasPage = true; } break;
+    case Action::MarginRight: if (p >= 0) { page.marginRight = section.page.marginRight = p; hasPage = true; } break;
+    case Action::MarginTop: if (p >= 0) { page.marginTop = section.page.marginTop = p; hasPage = true; } break;
+    case Action::MarginBottom: if (p >= 0) { page.marginBottom = section.page.marginBottom = p; hasPage = true; } break;
+    case Action::Landscape: landscape = section.landscape = true; break;
+    case Action::HeaderDistance:
+        if (p >= 0) { page.headerDistance = section.page.headerDistance = p; hasPage = true; }
+        break;
+    case Action::FooterDistance:
+        if (p >= 0) { page.footerDistance = section.page.footerDistance = p; hasPage = true; }
+        break;
+    case Action::SectionPaperWidth: if (p > 0) { section.page.width = p; hasPage = true; } break;
+    case Action::SectionPaperHeight: if (p > 0) { section.page.height = p; hasPage = true; } break;
+    case Action::SectionMarginLeft: if (p >= 0) { section.page.marginLeft = p; hasPage = true; } break;
+    case Action::SectionMarginRight: if (p >= 0) { section.page.marginRight = p; hasPage = true; } break;
+    case Action::SectionMarginTop: if (p >= 0) { section.page.marginTop = p; hasPage = true; } break;
+    case Action::SectionMarginBottom: if (p >= 0) { section.page.marginBottom = p; hasPage = true; } break;
+    case Action::SectionLandscape: section.landscape = true; break;
+    case Action::Columns: section.columns.count = std::clamp(p, 1, ColumnSetup::MaximumCount); break;
+    case Action::ColumnSpacing: if (p >= 0) section.columns.spacing = p; break;
+    case Action::ColumnNumber: columnNumber = std::clamp(p - 1, 0, ColumnSetup::MaximumCount - 1); break;
+    case Action::ColumnWidth: columnValue(&ColumnSetup::widths, p); break;
+    case Action::ColumnGap: columnValue(&ColumnSetup::gaps, p); break;
+    case Action::LineBetweenColumns: section.columns.lineBetween = true; break;
     case Action::TitlePage: headerFooter.titlePage = true; break;
     case Action::DefaultTab: if (p > 0) defaultTab = p; break;
     case Action::LineGridPitch: linePitch = p; break;
     case Action::LineGridOn: lineGrid = true; break;
     case Action::LineGridOff: lineGrid = false; break;
     case Action::FacingPages: headerFooter.facingPages = true; break;
-    case Action::SectionDefaults: break;
-    case Action::SectionBreakNone: builder->cancelSectionBreak(); break;
-    case Action::SectionBreakPage: break;
+    case Action::SectionDefaults:
+        section = sectionDefaults();
+        columnNumber = 0;
+        break;
+    case Action::SectionBreak:
+        section.start = SectionStart(p);
+        if (section.start == SectionStart::Continuous)
+            builder->cancelSectionBreak();
+        break;
 
     // Tables of fonts and colours
     case Action::FontNumber:
@@ -1024,10 +1063,18 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
     case Action::Section:
         if (body) {
             flushText();
+            if (builder == &bodyBuilder)
+                builder->setSectionProperties(sectionRead());
             builder->sectionBreak(state().para, characterProperties(state().chr), tableContext());
         }
         break;
     case Action::Page: if (body) pageBreak(); break;
+    case Action::ColumnBreak:
+        if (body) {
+            flushText();
+            builder->columnBreak(state().para, characterProperties(state().chr), tableContext());
+        }
+        break;
     case Action::Character:
         if (body) {
             appendChars(QString(QChar(word.character)));
@@ -1658,6 +1705,31 @@ void RtfReader::Private::endParagraph()
     builder->endParagraph(withList(state().para), charFormat(state().chr), tableContext());
 }
 
+word::SectionProperties RtfReader::Private::sectionRead() const
+{
+    word::SectionProperties read = section;
+    if (read.landscape && read.page.width < read.page.height)
+        std::swap(read.page.width, read.page.height);
+    read.page = read.page.clamped();
+    // Columns of their own widths only when every column has one.
+    ColumnSetup &columns = read.columns;
+    if (columns.widths.size() != columns.count || columns.count < 2) {
+        columns.widths.clear();
+        columns.gaps.clear();
+    } else {
+        columns.gaps.resize(columns.count);
+    }
+    return read;
+}
+
+void RtfReader::Private::columnValue(QList<int> ColumnSetup::*list, int value)
+{
+    QList<int> &values = section.columns.*list;
+    if (values.size() <= columnNumber)
+        values.resize(columnNumber + 1);
+    values[columnNumber] = std::max(0, value);
+}
+
 void RtfReader::Private::pageBreak()
 {
     flushText();
@@ -1896,6 +1968,7 @@ void RtfReader::Private::finish()
     bodyBuilder.setDefaultTabStop(defaultTab);
     if (lineGrid)
         bodyBuilder.setLinePitch(linePitch);
+    bodyBuilder.setSectionProperties(sectionRead());
     builder->finish(documentEndPara.value_or(state().para));
 }
 

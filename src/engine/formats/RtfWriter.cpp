@@ -417,8 +417,12 @@ public:
     void text(const QString &text, const word::CharacterProperties &chr) override;
     void picture(const QTextImageFormat &format, const word::CharacterProperties &chr) override;
     void endParagraph(ParagraphEnd end, const word::CharacterProperties &mark) override;
+    void beginSection(const word::SectionProperties &section) override;
 
 private:
+    // \\sectd and the words of a section's page set-up and columns.
+    void writeSection(const word::SectionProperties &section);
+    bool sectionEnded = false; // the last paragraph ended its section
     // A note's reference mark and the note after it.
     void writeNote(const QString &mark, const word::CharacterProperties &chr);
     // The picture's \pict group.
@@ -591,6 +595,9 @@ void RtfWriter::Private::writeHeader()
     out.word(controlWordName(Action::MarginBottom), page.marginBottom);
     if (page.width > page.height)
         out.word(Action::Landscape);
+    // Before the section's own words (\\headery, \\titlepg...), which a
+    // \\sectd after them would reset.
+    writeSection(walker.firstSection());
     out.word(controlWordName(Action::DefaultTab), walker.defaultTabStop());
     out.word(Action::DocumentWidowControl); // paragraphs without it say \\nowidctlpar
     if (const int pitch = walker.linePitch(); pitch > 0) {
@@ -886,6 +893,8 @@ void RtfWriter::Private::beginParagraph(const word::ParagraphProperties &para, b
         out.word(Action::NoWidowControl);
     if (para.pageBreakBefore)
         out.word(Action::PageBreakBefore);
+    if (para.columnBreakBefore && !inTable)
+        out.word(Action::ColumnBreak);
 
     if (para.frameStyle >= 0) {
         static constexpr struct {
@@ -1050,8 +1059,52 @@ void RtfWriter::Private::endParagraph(ParagraphEnd end, const word::CharacterPro
     // properties of a paragraph that nothing ends.
     if (end == ParagraphEnd::Cell)
         out.word(paragraphDepth >= 2 ? Action::NestedCell : Action::Cell);
+    else if (end == ParagraphEnd::Section)
+        out.word(Action::Section); // ends the paragraph too
     else
         out.word(Action::Paragraph);
+    sectionEnded = end == ParagraphEnd::Section;
+}
+
+void RtfWriter::Private::beginSection(const word::SectionProperties &section)
+{
+    if (!sectionEnded)
+        out.word(Action::Section);
+    sectionEnded = false;
+    out.newLine();
+    writeSection(section);
+}
+
+void RtfWriter::Private::writeSection(const word::SectionProperties &section)
+{
+    out.word(Action::SectionDefaults);
+    if (section.start != SectionStart::NewPage)
+        out.word(Action::SectionBreak, int(section.start));
+    const PageSetup &p = section.page;
+    out.word(controlWordName(Action::SectionPaperWidth), p.width);
+    out.word(controlWordName(Action::SectionPaperHeight), p.height);
+    out.word(controlWordName(Action::SectionMarginLeft), p.marginLeft);
+    out.word(controlWordName(Action::SectionMarginRight), p.marginRight);
+    out.word(controlWordName(Action::SectionMarginTop), p.marginTop);
+    out.word(controlWordName(Action::SectionMarginBottom), p.marginBottom);
+    if (section.landscape)
+        out.word(Action::SectionLandscape);
+    out.word(controlWordName(Action::HeaderDistance), p.headerDistance);
+    out.word(controlWordName(Action::FooterDistance), p.footerDistance);
+    const ColumnSetup &columns = section.columns;
+    if (columns.count > 1) {
+        out.word(controlWordName(Action::Columns), columns.count);
+        out.word(controlWordName(Action::ColumnSpacing), columns.spacing);
+        if (columns.lineBetween)
+            out.word(Action::LineBetweenColumns);
+        for (int i = 0; i < columns.widths.size(); ++i) {
+            out.word(controlWordName(Action::ColumnNumber), i + 1);
+            out.word(controlWordName(Action::ColumnWidth), columns.widths.at(i));
+            if (i + 1 < columns.widths.size())
+                out.word(controlWordName(Action::ColumnGap), columns.gaps.value(i));
+        }
+    }
+    out.newLine();
 }
 
 void RtfWriter::Private::picture(const QTextImageFormat &format, const word::CharacterProperties &chr)

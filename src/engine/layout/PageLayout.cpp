@@ -96,6 +96,184 @@ int PageLayout::textHeight() const
 }
 
 // ---------------------------------------------------------------------------
+// Sections
+
+void PageLayout::collectSections()
+{
+    m_sections.clear();
+    m_sections.push_back({QTextBlock(), {SectionStart::NewPage, m_page, sections::firstColumns(document())}});
+    // Only the document's root frame format tells whether any section
+    // follows: a scan of every block costs nothing next to a full layout.
+    for (QTextBlock b = document()->begin().next(); b.isValid(); b = b.next()) {
+        if (!sections::startsSection(b) || itemAt(b).block != b)
+            continue;
+        m_sections.push_back({b, *sections::startingAt(b)});
+    }
+}
+
+bool PageLayout::sectionsChanged(const QTextBlock &first, const QTextBlock &last) const
+{
+    int known = 0;
+    for (QTextBlock b = first; b.isValid(); b = b.next()) {
+        if (b.position() > 0 && sections::startsSection(b))
+            ++known;
+        if (b == last)
+            break;
+    }
+    int listed = 0;
+    int previous = 0;
+    for (size_t i = 1; i < m_sections.size(); ++i) {
+        const QTextBlock &start = m_sections[i].start;
+        // A start that is gone, moved before another or lost its set-up.
+        if (!start.isValid() || start.position() <= previous || !sections::startsSection(start)
+            || *sections::startingAt(start) != m_sections[i].setup)
+            return true;
+        previous = start.position();
+        if (start.position() >= first.position() && start.position() <= last.position())
+            ++listed;
+    }
+    return known != listed;
+}
+
+int PageLayout::sectionOf(const QTextBlock &block) const
+{
+    if (m_sections.size() < 2)
+        return 0;
+    const int position = block.position();
+    const auto after = std::upper_bound(m_sections.begin() + 1, m_sections.end(), position,
+                                        [](int at, const SectionEntry &entry) { return at < entry.start.position(); });
+    return int(after - m_sections.begin()) - 1;
+}
+
+int PageLayout::sectionWidth(int section) const
+{
+    if (section < 0 || section >= int(m_sections.size()))
+        return textWidth();
+    const SectionSetup &setup = m_sections[section].setup;
+    const int body = section == 0 ? textWidth() : PageTable::frameFor(setup.page).body.width();
+    if (setup.columns.isSingle())
+        return body;
+    // Lines are broken before their column is known: to the narrowest.
+    int width = body;
+    for (const auto &[left, columnWidth] : setup.columns.place(body))
+        width = std::min(width, columnWidth);
+    return width;
+}
+
+FlowItem PageLayout::enterSection(const FlowItem &item, StackState &state, bool mayRestart)
+{
+    const int next = state.section + 1;
+    if (next >= int(m_sections.size()) || m_sections[next].start != item.block)
+        return {};
+    state.section = next;
+    m_stackWidth = sectionWidth(next);
+    m_pages.limitSections(next);
+    const SectionSetup &setup = m_sections[next].setup;
+    int y = state.y;
+    int firstPage;   // the first page laid out on the section's page set-up
+    if (setup.start == SectionStart::Continuous) {
+        // Below the section before, on its page; a page still empty is
+        // already the new section's.
+        firstPage = pageOfY(y) + (m_pages.isPageTop(y) ? 0 : 1);
+        if (!m_pages.isPageTop(y)) {
+            if (m_pages.beginSection(next, firstPage, setup.page, setup.columns))
+                m_mustReach = document()->characterCount();
+            return continueSection(item, state, setup, mayRestart);
+        }
+    } else {
+        if (!m_pages.isPageTop(y) || state.lastPage >= pageOfY(y))
+            y = nextPageTop(y);
+        firstPage = pageOfY(y);
+        const bool odd = firstPage % 2 == 0;   // page numbers count from 1
+        if ((setup.start == SectionStart::OddPage && !odd) || (setup.start == SectionStart::EvenPage && odd))
+            ++firstPage;   // the page between stays blank
+    }
+    if (m_pages.beginSection(next, firstPage, setup.page, setup.columns))
+        m_mustReach = document()->characterCount();   // every page after it has moved
+    if (setup.start != SectionStart::Continuous)
+        y = pageTop(firstPage);
+    state.y = y;
+    return {};
+}
+
+FlowItem PageLayout::continueSection(const FlowItem &item, StackState &state, const SectionSetup &setup,
+                                     bool mayRestart)
+{
+    const int section = state.section;
+    const int page = pageOfY(state.y);
+    const PageFrame frame = m_pages.page(page);
+    // The column the text before ended in (it may have filled it).
+    int current = columnOfY(state.y);
+    if (m_pages.isColumnTop(state.y) && current > frame.firstColumn)
+        --current;
+    const bool again = m_balance.section == section && m_balance.page == page;
+    // The columns the section before has on this page: a row of them.
+    const int regionTop = again ? m_balance.regionTop : m_pages.column(current).rect.top();
+    int first = frame.firstColumn;
+    while (first < frame.firstColumn + frame.columnCount && m_pages.column(first).rect.top() != regionTop)
+        ++first;
+    int last = first;
+    while (last + 1 < frame.firstColumn + frame.columnCount && m_pages.column(last + 1).rect.top() == regionTop)
+        ++last;
+    const int count = last - first + 1;
+    const int height = m_pages.column(first).height;
+    const int available = frame.body.height() - regionTop;
+    auto used = [&] {
+        int sum = 0;
+        for (int c = first; c <= std::min(current, last); ++c)
+            sum += c < current ? m_pages.column(c).height : state.y - m_pages.column(c).flowTop;
+        return sum;
+    };
+    auto split = [&](int at) {
+        if (!m_pages.splitPage(page, regionTop, regionTop + at, setup.columns))
+            return false;
+        m_mustReach = document()->characterCount();   // the pages after it are new
+        return true;
+    };
+    if (count == 1 && current == first) {
+        // One column above: the new columns start right below its text.
+        if (!setup.columns.isSingle() || frame.columnCount > 1) {
+            split(state.y - m_pages.column(first).flowTop);
+            state.y = m_pages.column(first + 1).flowTop;
+        }
+        return {};
+    }
+    // Several columns above are balanced: as short as they can be with all
+    // their text, which takes laying that text out again at each height
+    // (first the shortest the text could take, then taller until it fits).
+    const bool fits = current <= last;
+    const bool below = last + 1 < frame.firstColumn + frame.columnCount;
+    auto goOn = [&] {
+        if (fits && below)
+            state.y = m_pages.column(last + 1).flowTop;
+        return FlowItem();
+    };
+    if (!mayRestart)
+        return goOn();
+    // Heights tried are whole steps, from one below the shortest possible
+    // up: the same height is found whatever the columns were before.
+    int wanted;
+    if (!again) {
+        m_balance = {section, page, regionTop};
+        wanted = std::max(BalanceStep, used() / count / BalanceStep * BalanceStep);
+        if (wanted == height && !fits)
+            wanted += BalanceStep;
+    } else if (fits) {
+        return goOn();
+    } else {
+        wanted = height + BalanceStep;   // did not fit
+    }
+    if (!split(std::min(wanted, available)))
+        return goOn();
+    // Lay the columns' text out again: from the section's start when it is
+    // on this page, else from the page's first item.
+    const QTextBlock start = m_sections[section - 1].start;
+    const bool startHere = start.isValid() && start.layout()->lineCount() > 0 && pageOfY(lineTop(start, 0)) == page;
+    const QTextBlock firstBlock = startHere ? start : m_pages.page(page).firstBlock;
+    return itemAt(firstBlock.isValid() ? firstBlock : item.block);
+}
+
+// ---------------------------------------------------------------------------
 // Items
 
 FlowItem PageLayout::itemAt(const QTextBlock &block) const
@@ -151,11 +329,43 @@ int PageLayout::lineTop(const QTextBlock &block, int lineIndex) const
                + borrowedLineHeight(block, lineIndex).ascent);
 }
 
+namespace {
+
+// The height of the text of a line that holds a picture in the line (the
+// picture's character format carries the font); 0 for a line without one.
+qreal pictureLineTextHeight(const QTextBlock &block, const QTextLine &line)
+{
+    const int start = block.position() + line.textStart();
+    const int end = start + line.textLength();
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        if (fragment.position() >= end || fragment.position() + fragment.length() <= start)
+            continue;
+        const QTextCharFormat format = fragment.charFormat();
+        if (format.isImageFormat() && !isAnchoredObject(format)) {
+            // A picture read from a file has no font of its own: the
+            // paragraph's (that of its mark) is the text's.
+            const QFont font = format.hasProperty(QTextFormat::FontPointSize) ? format.font() : block.charFormat().font();
+            return QFontMetricsF(font, PageLayout::layoutDevice()).height();
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
 int PageLayout::lineAdvance(const QTextBlock &block, const QTextLine &line) const
 {
     const QTextBlockFormat format = block.blockFormat();
-    const int advance = BlockMetrics::lineAdvance(
+    int advance = BlockMetrics::lineAdvance(
         format, line.height() - borrowedLineHeight(block, line.lineNumber()).height);
+    // Spacing in multiples of a line widens a line holding a picture by
+    // what it adds to the line's text, not to the picture, as LibreOffice
+    // lays such lines out.
+    if (format.lineHeightType() == QTextBlockFormat::ProportionalHeight && format.lineHeight() > 100) {
+        if (const qreal text = pictureLineTextHeight(block, line); text > 0 && text < line.height())
+            advance = int(std::ceil(line.height() + text * (format.lineHeight() - 100) / 100 - 0.01));
+    }
     // A document with a line grid (common in Japanese documents) gives every
     // line of the body whole rows of it; an exact line height and text in
     // tables stay as they are, as in the programs that write such files.
@@ -190,12 +400,10 @@ int PageLayout::exitY(const FlowItem &item) const
         return int(layout->position().y());
     const QTextLine last = layout->lineAt(layout->lineCount() - 1);
     const int top = lineTop(block, last.lineNumber());
-    const int pageEnd = pageBottom(pageOfY(top));
     const BlockMetrics metrics(block);
-    int y = std::min(top + lineAdvance(block, last) + metrics.spaceBelow, pageEnd);
     if (metrics.breakAfter)
-        y = pageEnd;
-    return y;
+        return pageBottom(pageOfY(top));
+    return std::min(top + lineAdvance(block, last) + metrics.spaceBelow, columnBottom(columnOfY(top)));
 }
 
 // ---------------------------------------------------------------------------
@@ -415,17 +623,19 @@ void PageLayout::placeParagraph(const QTextBlock &block, StackState &state)
     int y = entry;
     if (metrics.breakBefore && !m_pages.isPageTop(y))
         y = nextPageTop(y);
-    if (!m_pages.isPageTop(y))
-        y += joined.spaceAbove;   // space above is dropped at the top of a page
-    if (!m_pages.isPageTop(y) && format.boolProperty(ParagraphKeepWithNext))
+    if (format.boolProperty(ParagraphColumnBreakBefore) && !m_pages.isColumnTop(y))
+        y = columnTop(columnOfY(y) + 1);
+    if (!m_pages.isColumnTop(y))
+        y += joined.spaceAbove;   // space above is dropped at the top of a page or column
+    if (!m_pages.isColumnTop(y) && format.boolProperty(ParagraphKeepWithNext))
         y = keptWithNext(block, y);
-    if (!m_pages.isPageTop(y) && format.boolProperty(ParagraphKeepTogether)) {
-        // All lines on one page: the paragraph starts a page when it does
-        // not fit below y but fits on a page of its own.
+    if (!m_pages.isColumnTop(y) && format.boolProperty(ParagraphKeepTogether)) {
+        // All lines on one page (or column): the paragraph starts a page
+        // when it does not fit below y but fits on a page of its own.
         const int need = linesHeight(block, layout->lineCount());
-        const int page = pageOfY(y);
-        if (y + need > pageBottom(page) && need <= pageBottom(page + 1) - pageTop(page + 1))
-            y = pageTop(page + 1);
+        const int column = columnOfY(y);
+        if (y + need > columnBottom(column) && need <= columnBottom(column + 1) - columnTop(column + 1))
+            y = columnTop(column + 1);
     }
 
     int lastTop = y;
@@ -433,7 +643,7 @@ void PageLayout::placeParagraph(const QTextBlock &block, StackState &state)
     m_floating.placeAnchors(block, y);
     if (m_floating.shapesParagraph(block, y)) {
         y = m_floating.placeLinesAround(
-            block, entry, y, textWidth(), [&](const QTextLine &line) { return lineAdvance(block, line); },
+            block, entry, y, m_stackWidth, [&](const QTextLine &line) { return lineAdvance(block, line); },
             [&](int line, int top) {
                 recordPage(pageOfY(top), block, line, state);
                 lastTop = top;
@@ -465,10 +675,9 @@ void PageLayout::placeParagraph(const QTextBlock &block, StackState &state)
         const QTextLine line = layout->lineForTextPosition(mark.position - block.position());
         m_notes.place(mark.position, pageOfY(lineTop(block, line.isValid() ? line.lineNumber() : 0)));
     }
-    const int pageEnd = pageBottom(pageOfY(lastTop));
-    y = std::min(y + joined.spaceBelow, pageEnd);
+    y = std::min(y + joined.spaceBelow, columnBottom(columnOfY(lastTop)));
     if (metrics.breakAfter)
-        y = pageEnd;
+        y = pageBottom(pageOfY(lastTop));
     state.y = y;
 }
 
@@ -512,18 +721,19 @@ std::vector<int> PageLayout::lineTops(const QTextBlock &block, int y, const std:
         return PageNotes::areaFor(m_notes.footnotesHeight(page, block.position()) + ownNotes + notesOf(line));
     };
     for (int i = 0; i < count;) {
-        int page = pageOfY(y);
-        // Line i either does not fit on the page, or the line before filled
-        // it exactly: either way the paragraph breaks before line i.
-        const bool filled = i > first && page > pageOfY(tops[i - 1]);
+        // Columns are pages of their own here (a page without columns is one).
+        int column = columnOfY(y);
+        // Line i either does not fit in the column, or the line before
+        // filled it exactly: either way the paragraph breaks before line i.
+        const bool filled = i > first && column > columnOfY(tops[i - 1]);
         if (filled)
-            page = pageOfY(tops[i - 1]);
+            column = columnOfY(tops[i - 1]);
         if (filled
-            || (y > pageTop(page)
-                && y + advances[i] + footRoom(page, i) > pageBottom(page))) {
+            || (y > columnTop(column)
+                && y + advances[i] + footRoom(m_pages.column(column).page, i) > columnBottom(column))) {
             if (widowControl)
-                i = widowSafeBreak(first, i, count, first == 0 && tops[0] > pageTop(page));
-            y = pageTop(page + 1);
+                i = widowSafeBreak(first, i, count, first == 0 && tops[0] > columnTop(column));
+            y = columnTop(column + 1);
             first = i;
             ownNotes = 0;
         }
@@ -570,7 +780,7 @@ int PageLayout::keptWithNext(const QTextBlock &block, int y)
         if (nextMetrics.breakBefore)
             return y;   // it starts a page anyway
         if (next.layout()->lineCount() == 0) {
-            breakBlock(next, textWidth());
+            breakBlock(next, m_stackWidth);
             next.layout()->setPosition(QPointF(0, NotPlacedY));
         }
         need += BlockMetrics(current).spaceBelow + nextMetrics.spaceAbove;
@@ -590,9 +800,9 @@ int PageLayout::keptWithNext(const QTextBlock &block, int y)
         need += linesHeight(next, leading);
         break;
     }
-    const int page = pageOfY(y);
-    if (y + need > pageBottom(page) && need <= pageBottom(page + 1) - pageTop(page + 1))
-        return pageTop(page + 1);
+    const int column = columnOfY(y);
+    if (y + need > columnBottom(column) && need <= columnBottom(column + 1) - columnTop(column + 1))
+        return columnTop(column + 1);
     return y;
 }
 
@@ -612,6 +822,9 @@ void PageLayout::placeTable(QTextTable *table, StackState &state)
 
 void PageLayout::relayoutAll()
 {
+    m_balance = {};
+    collectSections();
+    m_pages.setFirstColumns(m_sections.front().setup.columns);
     for (QTextBlock b = document()->begin(); b.isValid(); b = b.next())
         b.layout()->clearLayout();
     m_tables.clear();
@@ -684,6 +897,10 @@ void PageLayout::relayoutRange(int from, int charsRemoved, int charsAdded)
         block = block.previous();
     if (last.next().isValid())
         last = last.next();
+    if (sectionsChanged(block, last)) {
+        relayoutAll();
+        return;
+    }
     for (QTextBlock b = block; b.isValid(); b = b.next()) {
         b.layout()->clearLayout();
         if (b == last)
@@ -769,16 +986,22 @@ void PageLayout::stack(int untilPosition, int untilPage, qint64 budgetMs)
             // starts that page.
             state.lastPage = std::min(state.lastPage, pageOfY(state.y - 1));
         }
+        // The section before the item: the item enters its own when it
+        // begins one.
+        state.section = sectionOf(previous.isValid() ? previous.block : start.block);
+        m_stackWidth = sectionWidth(state.section);
+        m_pages.limitSections(state.section);
         return state;
     };
     StackState state = stateBefore(item);
     if (!m_floating.isEmpty())
         m_floating.prune();
-    const int width = textWidth();
-    m_notes.setWidth(width);
+    m_notes.setWidth(textWidth());
     if (!m_notes.isEmpty())
         m_notes.prune();
     int floatingRestarts = 0;
+    int balanceRestarts = 0;
+    m_balance = {};   // each stacking balances anew, also to shorter columns
     int floatingReach = INT_MIN;   // nothing settles above the end of a page whose objects changed
     int firstChangedPage = std::max(0, state.lastPage);
     int reachedPage = state.lastPage;
@@ -799,6 +1022,8 @@ void PageLayout::stack(int untilPosition, int untilPage, qint64 budgetMs)
     bool paused = false;
 
     while (item.isValid()) {
+        if (m_pages.takeForgotten())
+            m_mustReach = document()->characterCount();   // the pages of later sections come anew
         const int itemPosition = item.block.position();
         const bool dirty = needsBreaking(item);
         if (!dirty && itemPosition > m_mustReach && entryY(item) == state.y && state.y >= floatingReach
@@ -807,11 +1032,21 @@ void PageLayout::stack(int untilPosition, int untilPage, qint64 budgetMs)
             state.lastPage = INT_MAX;
             break;
         }
+        if (m_sections.size() > 1) {
+            const FlowItem restart = enterSection(item, state, balanceRestarts < MaximumBalanceRestarts);
+            if (restart.isValid()) {
+                ++balanceRestarts;
+                m_mustReach = std::max(m_mustReach, itemPosition);
+                item = restart;
+                state = stateBefore(item);
+                continue;
+            }
+        }
         if (item.table) {
             placeTable(item.table, state);
         } else {
             if (dirty)
-                breakBlock(item.block, width);
+                breakBlock(item.block, m_stackWidth);
             placeParagraph(item.block, state);
         }
         reachedPage = std::max(reachedPage, state.lastPage);
@@ -874,6 +1109,7 @@ void PageLayout::stack(int untilPosition, int untilPage, qint64 budgetMs)
             m_pages.setNotesHeight(page, PageNotes::areaFor(m_notes.footnotesHeight(page)));
         firstChangedPage = std::min(firstChangedPage, std::max(0, from));
     }
+    m_pages.limitSections(INT_MAX);
     m_inStack = false;
 
     if (m_pages.count() != pagesBefore) {

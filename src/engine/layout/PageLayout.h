@@ -18,6 +18,7 @@
 // up to it first, so callers never see a wrong page.
 
 #include "engine/DocumentModel.h"
+#include "engine/Sections.h"
 #include "engine/layout/FloatingObjects.h"
 #include "engine/layout/PageNotes.h"
 #include "engine/layout/PageTable.h"
@@ -65,7 +66,14 @@ public:
     const FloatingObjects &floatingObjects() const { return m_floating; }
     // Footnotes and endnotes, as stacked.
     const PageNotes &notes() const { return m_notes; }
-    int textWidth() const;           // twips, never below a usable minimum
+    int textWidth() const;           // twips, never below a usable minimum (the first section's)
+    // Sections: the first is the page set-up's, each later one begins at
+    // its paragraph (or table) in the flow.
+    int sectionCount() const { return int(m_sections.size()); }
+    const SectionSetup &section(int index) const { return m_sections[index].setup; }
+    int sectionOf(const QTextBlock &block) const;
+    // The width lines of a section are broken to, twips.
+    int sectionWidth(int section) const;
     int textHeight() const;          // of the first page
 
     // Lays out everything now; afterwards pageCount() is final.
@@ -151,7 +159,26 @@ private:
     {
         int y = 0;                   // flow y where the next item goes
         int lastPage = -1;           // last page that has a recorded start
+        int section = 0;             // of the item being placed
     };
+
+    struct SectionEntry
+    {
+        QTextBlock start;            // invalid for the first section
+        SectionSetup setup;
+    };
+    // Finds the sections anew; the first one's set-up is m_page's.
+    void collectSections();
+    // Whether the sections found no longer match the document after an
+    // edit of the blocks from `first` to `last`.
+    bool sectionsChanged(const QTextBlock &first, const QTextBlock &last) const;
+    // An item that begins a section moves to where the section starts,
+    // and the pages from there on take its page set-up. A section that
+    // continues on a page with other columns splits the page; when the
+    // columns above are to be balanced, the item to stack again from is
+    // returned.
+    FlowItem enterSection(const FlowItem &item, StackState &state, bool mayRestart);
+    FlowItem continueSection(const FlowItem &item, StackState &state, const SectionSetup &setup, bool mayRestart);
 
     void relayoutAll();
     void relayoutRange(int from, int charsRemoved, int charsAdded);
@@ -187,13 +214,32 @@ private:
     // Where a paragraph broken ahead of its turn says it is not placed yet,
     // so that it is never taken for one that kept its place.
     static constexpr int NotPlacedY = INT_MIN / 2;
+    // Balanced columns grow by this much (twips) until their text fits.
+    static constexpr int BalanceStep = 120;
+    static constexpr int MaximumBalanceRestarts = 60;
+    // The columns last balanced: those of section `section` above the
+    // section after it, on `page`, from `regionTop` (twips below the body's
+    // top).
+    struct Balance
+    {
+        int section = -1;
+        int page = -1;
+        int regionTop = 0;
+    };
+    Balance m_balance;
     void recordPage(int page, const QTextBlock &block, int line, StackState &state);
     // The flow y where the next page after the one holding y starts.
     int nextPageTop(int flowY) const { return pageTop(pageOfY(flowY) + 1); }
+    // Columns, through the document; a page without columns is one.
+    int columnOfY(qreal flowY) const { return m_pages.columnOfY(flowY); }
+    int columnTop(int column) const { return m_pages.columnTop(column); }
+    int columnBottom(int column) const { return m_pages.columnBottom(column); }
 
     int imageWidthLimit() const;
 
     PageSetup m_page;
+    std::vector<SectionEntry> m_sections;
+    int m_stackWidth = 0;                         // lines being stacked are broken to this width
     PageTable m_pages;
     FloatingObjects m_floating{document(), m_pages};
     PageNotes m_notes{document(), m_pages};

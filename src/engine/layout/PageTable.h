@@ -16,15 +16,31 @@
 // stacker as it goes.
 
 #include "engine/DocumentModel.h"
+#include "engine/Sections.h"
 
 #include <QRect>
 #include <QSize>
 #include <QTextBlock>
 
+#include <climits>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace tamapiko::engine {
+
+// A column of a page's body: a band of the flow laid out at a place of its
+// own. A page without columns has one, the whole body; the columns of a page
+// follow each other in the flow, left to right.
+struct ColumnBand
+{
+    int flowTop = 0;
+    int height = 0;
+    QRect rect;                  // twips from the body's top-left corner
+    int page = 0;
+    bool lineBefore = false;     // a line between it and the column on its left
+    int flowBottom() const { return flowTop + height; }
+};
 
 struct PageFrame
 {
@@ -34,6 +50,10 @@ struct PageFrame
     QRect footer;                // band below the body where a footer goes
     QRect notes;                 // foot of the body kept for notes (empty: none)
     int flowTop = 0;             // flow y of the body's top
+    int section = 0;             // the section whose page set-up the page has
+    int flowHeight = 0;          // of all its columns together
+    int firstColumn = 0;         // index of its first column in the table
+    int columnCount = 1;
     int paperTop = 0;            // sum of the paper heights of the pages before
 
     // First and last line laid out on the page: the block that holds it and
@@ -44,7 +64,7 @@ struct PageFrame
     QTextBlock lastBlock;
     int lastLine = 0;
 
-    int flowBottom() const { return flowTop + body.height(); }
+    int flowBottom() const { return flowTop + flowHeight; }
 };
 
 class PageTable
@@ -62,9 +82,25 @@ public:
 
     // Every page alike; drops all geometry.
     void setUniform(const PageSetup &page);
+    // Pages from `firstPage` on are laid out on `page`: section `section`
+    // (from 1; the uniform page set-up is the first section's) begins there.
+    // The sections after it are forgotten until they begin again. Returns
+    // whether the geometry of any page changed.
+    bool beginSection(int section, int firstPage, const PageSetup &page, const ColumnSetup &columns = {});
+    // The first section's columns (setUniform() makes one).
+    void setFirstColumns(const ColumnSetup &columns);
+    // The page set-up page n is laid out on.
+    const PageSetup &setupOf(int page) const;
+    // While text of section `section` is stacked, the pages of later
+    // sections laid out before are not yet known: a page of theirs that
+    // is asked for is made anew for the sections up to this one (and the
+    // later ones forgotten). INT_MAX: every page as laid out.
+    void limitSections(int section) { m_limit = section; }
+    // Whether pages of later sections were forgotten since last asked.
+    bool takeForgotten() { return std::exchange(m_forgotten, false); }
     // Pages told apart by a provider; drops all geometry.
     void setProvider(Provider provider);
-    bool isUniform() const { return !m_provider; }
+    bool isUniform() const { return !m_provider && m_runs.empty(); }
 
     // The frame a page set-up gives (body, header and footer bands).
     static PageFrame frameFor(const PageSetup &page);
@@ -78,6 +114,21 @@ public:
     int pageOfY(qreal flowY) const;
     bool isPageTop(int flowY) const { return flowY == flowTop(pageOfY(flowY)); }
 
+    // Columns, numbered through the document (a page without columns is
+    // one): text that does not fit in a column goes on in the next.
+    int columnOfY(qreal flowY) const;
+    const ColumnBand &column(int index) const;
+    int columnTop(int index) const { return column(index).flowTop; }
+    int columnBottom(int index) const { return column(index).flowBottom(); }
+    bool isColumnTop(int flowY) const { return flowY == columnTop(columnOfY(flowY)); }
+    // A section that continues on page `page` takes its body from `at`
+    // (twips below the body's top) down, in `columns`; the columns of the
+    // section before, from `regionTop`, end at `at` (any below are gone).
+    // The pages after it are made anew. Returns whether the page changed.
+    bool splitPage(int page, int regionTop, int at, const ColumnSetup &columns);
+    // Whether any page has more than one column.
+    bool hasColumns() const { return m_hasColumns; }
+
     // Pages that hold text, as recorded by the stacker.
     int count() const { return m_count; }
     void setCount(int count);
@@ -90,11 +141,35 @@ public:
 
 private:
     void extendTo(int index) const;
+    // Forgets the pages of sections beyond the limit when `index` is one.
+    void forgetBeyondLimit(int index) const;
+    int runSection(int page) const;
     void extendToY(qreal flowY) const;
+
+    // Where a section other than the first begins to set the pages.
+    struct SectionRun
+    {
+        int section = 0;
+        int firstPage = 0;
+        PageSetup page;
+        ColumnSetup columns;
+    };
+    const ColumnSetup &columnsOf(int page) const;
+    // Drops frames (and their columns) from index on.
+    void truncateFrames(size_t count) const;
+    // Drops the geometry of pages from `page` on (the text recorded on them
+    // is recorded again by the stacker).
+    void dropFramesFrom(int page);
 
     Provider m_provider;
     PageSetup m_uniform;
+    mutable std::vector<SectionRun> m_runs;   // by section, so also by first page
+    int m_limit = INT_MAX;
+    mutable bool m_forgotten = false;
     mutable std::vector<PageFrame> m_frames;   // geometry known so far
+    mutable std::vector<ColumnBand> m_columns; // of the pages in m_frames
+    ColumnSetup m_firstColumns;
+    bool m_hasColumns = false;
     int m_count = 0;
 };
 

@@ -44,7 +44,7 @@ TableLayout::TableLayout(PageLayout &layout)
 
 int TableLayout::place(QTextTable *table, TableGeometry &g, int top, const RowRecorder &record)
 {
-    return placeIn(table, g, top, Area{0, m_layout.textWidth(), true}, record);
+    return placeIn(table, g, top, Area{0, m_layout.m_stackWidth, true}, record);
 }
 
 void TableLayout::placeColumns(QTextTable *table, TableGeometry &g, const Area &area) const
@@ -200,9 +200,10 @@ int TableLayout::placeCell(const QTextTableCell &cell, int x, int top, int topIn
         for (int i = 0; i < layout->lineCount(); ++i) {
             QTextLine line = layout->lineAt(i);
             const int advance = BlockMetrics::lineAdvance(b.blockFormat(), line);
-            const int page = m_layout.pageOfY(y);
-            if (paginate && y > m_layout.pageTop(page) + topInset && y + advance > m_layout.pageBottom(page))
-                y = m_layout.pageTop(page + 1) + topInset;
+            const PageTable &pages = m_layout.pages();
+            const int column = pages.columnOfY(y);
+            if (paginate && y > pages.columnTop(column) + topInset && y + advance > pages.columnBottom(column))
+                y = pages.columnTop(column + 1) + topInset;
             line.setPosition(QPointF(line.position().x(), y - origin));
             y += advance;
         }
@@ -352,15 +353,18 @@ int TableLayout::placeIn(QTextTable *table, TableGeometry &g, int top, const Are
     for (int r = 0; r < rows; ++r) {
         bool split = false;
         if (area.paginate) {
-            const int page = m_layout.pageOfY(y);
-            const bool fitsHere = y + rowHeight[r] <= m_layout.pageBottom(page);
-            const int nextHeight = m_layout.pageBottom(page + 1) - m_layout.pageTop(page + 1);
+            // Rows go on in the next column, which is the next page's
+            // body when the page has no columns.
+            const PageTable &pages = m_layout.pages();
+            const int column = pages.columnOfY(y);
+            const bool fitsHere = y + rowHeight[r] <= pages.columnBottom(column);
+            const int nextHeight = pages.column(column + 1).height;
             const bool fitsOnAPage = rowHeight[r] <= nextHeight;
             // A row goes whole to the next page when it fits there; a row
             // taller than a page is broken between its lines instead, so
             // none is lost.
-            if (!fitsHere && y > m_layout.pageTop(page) && fitsOnAPage)
-                y = m_layout.pageTop(page + 1);
+            if (!fitsHere && y > pages.columnTop(column) && fitsOnAPage)
+                y = pages.columnTop(column + 1);
             // A row that opens a further page starts below the header rows
             // drawn again there, when both fit.
             const int rowPage = m_layout.pageOfY(y);
@@ -369,7 +373,7 @@ int TableLayout::placeIn(QTextTable *table, TableGeometry &g, int top, const Are
                 g.headerRepeats.push_back({rowPage, y});
                 y += headerHeight;
             }
-            split = y + rowHeight[r] > m_layout.pageBottom(m_layout.pageOfY(y)) && !measured.exact[r];
+            split = y + rowHeight[r] > pages.columnBottom(pages.columnOfY(y)) && !measured.exact[r];
         }
         g.rowTop[r] = y;
         int bottom = y + rowHeight[r];
@@ -408,8 +412,9 @@ int TableLayout::placeIn(QTextTable *table, TableGeometry &g, int top, const Are
     }
     if (!area.paginate)
         return g.exitY = y;
-    const int lastPage = g.rowTop.empty() ? m_layout.pageOfY(y) : m_layout.pageOfY(y - 1);
-    y = std::min(y + std::max(0, qRound(format.bottomMargin() * 20)), m_layout.pageBottom(lastPage));
+    const PageTable &pages = m_layout.pages();
+    const int lastColumn = g.rowTop.empty() ? pages.columnOfY(y) : pages.columnOfY(y - 1);
+    y = std::min(y + std::max(0, qRound(format.bottomMargin() * 20)), pages.columnBottom(lastColumn));
     g.exitY = y;
     return y;
 }

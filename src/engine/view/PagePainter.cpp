@@ -24,13 +24,26 @@ PagePainter::PagePainter(PageLayout &layout, const Options &options)
 
 void PagePainter::paintPage(QPainter *painter, int page)
 {
-    m_pageTop = m_layout.pageTop(page);
-    m_layout.forEachItemOnPage(page, [&](const FlowItem &item) {
-        if (item.table)
-            paintTable(painter, page, item.table);
-        else
-            paintParagraph(painter, page, item.block);
-    });
+    // Column by column (a page without columns is one): each shows the
+    // band of the flow it holds at its own place.
+    m_layout.ensurePage(page);
+    const PageTable &pages = m_layout.pages();
+    const PageFrame frame = pages.page(page);
+    for (int c = 0; c < frame.columnCount; ++c) {
+        const ColumnBand band = pages.column(frame.firstColumn + c);
+        m_pageTop = band.flowTop;
+        m_bandBottom = band.flowBottom();
+        m_bandWidth = band.rect.width();
+        painter->save();
+        painter->translate(band.rect.topLeft());
+        m_layout.forEachItemOnPage(page, [&](const FlowItem &item) {
+            if (item.table)
+                paintTable(painter, page, item.table);
+            else
+                paintParagraph(painter, page, item.block);
+        });
+        painter->restore();
+    }
 }
 
 void PagePainter::paintParagraph(QPainter *painter, int page, const QTextBlock &block)
@@ -40,10 +53,10 @@ void PagePainter::paintParagraph(QPainter *painter, int page, const QTextBlock &
         const QTextLayout *layout = block.layout();
         for (int i = 0; i < layout->lineCount(); ++i) {
             const int top = m_layout.lineTop(block, i);
-            if (m_layout.pageOfY(top) != page)
+            if (!inBand(top))
                 continue;
             const int advance = m_layout.lineAdvance(block, layout->lineAt(i));
-            painter->fillRect(QRectF(0, top - m_pageTop, m_layout.textWidth(), advance),
+            painter->fillRect(QRectF(0, top - m_pageTop, m_bandWidth, advance),
                               format.background());
         }
     }
@@ -82,7 +95,7 @@ void PagePainter::paintBlockText(QPainter *painter, int page, const QTextBlock &
             if (layout->lineCount() > 0) {
                 const QTextLine last = layout->lineAt(layout->lineCount() - 1);
                 const int top = m_layout.lineTop(block, last.lineNumber());
-                if (m_layout.pageOfY(top) == page) {
+                if (inBand(top)) {
                     const qreal x = layout->position().x() + last.cursorToX(block.length() - 1);
                     painter->fillRect(QRectF(x, top - m_pageTop, last.height() / 3, last.height()),
                                       m_options.highlight);
@@ -101,7 +114,7 @@ void PagePainter::paintBlockText(QPainter *painter, int page, const QTextBlock &
     int lastLine = -1;
     for (int i = 0; i < layout->lineCount(); ++i) {
         const int top = m_layout.lineTop(block, i);
-        if (m_layout.pageOfY(top) != page)
+        if (!inBand(top))
             continue;
         if (firstLine < 0)
             firstLine = i;
@@ -124,7 +137,7 @@ void PagePainter::paintBlockText(QPainter *painter, int page, const QTextBlock &
     // Only painted paragraphs keep them, which bounds the memory.
     block.layout()->setCacheEnabled(true);
     // The number first: it reads before the text (and so it is in a PDF).
-    if (block.textList() && layout->lineCount() > 0 && m_layout.pageOfY(m_layout.lineTop(block, 0)) == page)
+    if (block.textList() && layout->lineCount() > 0 && inBand(m_layout.lineTop(block, 0)))
         paintListMarker(painter, block);
     if (selections.isEmpty()) {
         const QPointF origin = layout->position() - QPointF(0, m_pageTop);
@@ -208,7 +221,7 @@ void PagePainter::paintParagraphFrame(QPainter *painter, int page, const QTextBl
     bool hasLast = false;
     for (int i = 0; i < layout->lineCount(); ++i) {
         const int lineTop = m_layout.lineTop(block, i);
-        if (m_layout.pageOfY(lineTop) != page)
+        if (!inBand(lineTop))
             continue;
         if (top < 0)
             top = lineTop;
@@ -221,7 +234,7 @@ void PagePainter::paintParagraphFrame(QPainter *painter, int page, const QTextBl
     const int width = std::max(1, metrics.paragraphFrameLineWidth);
     const int outset = metrics.paragraphFrameDistance + width / 2;
     const qreal left = metrics.leftIndent - outset;
-    const qreal right = m_layout.textWidth() - metrics.rightIndent + outset;
+    const qreal right = m_bandWidth - metrics.rightIndent + outset;
     // Joined frames run their sides through the gap between paragraphs.
     const int gapAbove = metrics.joinsPrevious ? BlockMetrics(block.previous()).spaceBelow + metrics.spaceAbove : 0;
     const qreal y0 = top - m_pageTop - (hasFirst ? (metrics.joinsPrevious ? gapAbove : outset) : 0);
@@ -266,7 +279,7 @@ void PagePainter::paintControlChars(QPainter *painter, int page, const QTextBloc
     painter->setPen(QPen(mark, 0));
     for (int i = 0; i < layout->lineCount(); ++i) {
         const QTextLine line = layout->lineAt(i);
-        if (m_layout.pageOfY(m_layout.lineTop(block, i)) != page)
+        if (!inBand(m_layout.lineTop(block, i)))
             continue;
         const qreal top = origin.y() + line.y();
         const qreal h = line.height();
@@ -382,11 +395,14 @@ void PagePainter::paintTable(QPainter *painter, int page, QTextTable *table)
             continue;
         const int headerPage = m_layout.pageOfY(g->rowTop.front());
         const int ownTop = m_pageTop;
+        const int ownBottom = m_bandBottom;
         painter->save();
         painter->translate(0, (repeat.top - ownTop) - (g->rowTop.front() - m_layout.pageTop(headerPage)));
         m_pageTop = m_layout.pageTop(headerPage);
+        m_bandBottom = m_layout.pageBottom(headerPage);
         paintRows(painter, headerPage, table, *g, 0, g->headerRows);
         m_pageTop = ownTop;
+        m_bandBottom = ownBottom;
         painter->restore();
     }
     paintRows(painter, page, table, *g, 0, int(g->rowTop.size()));
@@ -399,7 +415,7 @@ void PagePainter::paintRows(QPainter *painter, int page, QTextTable *table, cons
     const int rows = int(g.rowTop.size());
     painter->save();
     for (int r = firstRow; r < endRow; ++r) {
-        if (!g.rowMeetsBand(r, m_pageTop, m_layout.pageBottom(page)))
+        if (!g.rowMeetsBand(r, m_pageTop, m_bandBottom))
             continue;
         for (int c = 0; c < columns; ++c) {
             const QTextTableCell cell = table->cellAt(r, c);
@@ -412,7 +428,7 @@ void PagePainter::paintRows(QPainter *painter, int page, QTextTable *table, cons
                 continue; // a cell its row does not have
             // The part of the cell on this page (a tall row runs over pages).
             const int top = std::max(g.rowTop[r], m_pageTop);
-            const int bottom = std::min(g.rowTop[lastRow] + g.rowHeight[lastRow], m_layout.pageBottom(page));
+            const int bottom = std::min(g.rowTop[lastRow] + g.rowHeight[lastRow], m_bandBottom);
             const QRectF rect(left, top - m_pageTop, right - left, bottom - top);
             const QTextCharFormat cellFormat = cell.format();
             const bool selected = cellSelected(table, r, c);

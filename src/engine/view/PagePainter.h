@@ -65,7 +65,11 @@ private:
 
     PageLayout &m_layout;
     Options m_options;
-    int m_pageTop = 0;                   // flow y of the page's top
+    // The column being painted: the flow y at its top, its end, its width.
+    int m_pageTop = 0;
+    int m_bandBottom = 0;
+    int m_bandWidth = 0;
+    bool inBand(int flowY) const { return flowY >= m_pageTop && flowY < m_bandBottom; }
 };
 
 } // namespace tamapiko::engine

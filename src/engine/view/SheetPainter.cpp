@@ -36,12 +36,33 @@ void SheetPainter::paintSheet(QPainter *painter, int page, QPointF origin, qreal
     painter->translate(frame.body.topLeft());
     m_pagePainter.paintPage(painter, page);
     painter->restore();
+    paintColumnLines(painter, page);
     // Painting the body finished the layout of the page: its frame may
     // have moved in the page table meanwhile.
     const PageFrame &laidOut = m_layout.pages().page(page);
     m_layout.notes().paintPage(painter, page, laidOut.notes, laidOut.body.topLeft());
     m_layout.floatingObjects().paintPage(painter, page);
     paintStory(painter, page, laidOut, HeaderFooterKind::Footer);
+    painter->restore();
+}
+
+void SheetPainter::paintColumnLines(QPainter *painter, int page)
+{
+    const PageTable &pages = m_layout.pages();
+    const PageFrame &frame = pages.page(page);
+    // Midway between neighbouring columns, as tall as the taller of the two.
+    painter->save();
+    painter->setPen(QPen(Qt::black, 10));
+    for (int c = 1; c < frame.columnCount; ++c) {
+        const ColumnBand &left = pages.column(frame.firstColumn + c - 1);
+        const ColumnBand &right = pages.column(frame.firstColumn + c);
+        if (!right.lineBefore)
+            continue;
+        const qreal x = frame.body.left() + (left.rect.right() + 1 + right.rect.left()) / 2.0;
+        const int top = frame.body.top() + std::min(left.rect.top(), right.rect.top());
+        const int bottom = frame.body.top() + std::max(left.rect.bottom(), right.rect.bottom());
+        painter->drawLine(QPointF(x, top), QPointF(x, bottom));
+    }
     painter->restore();
 }
 

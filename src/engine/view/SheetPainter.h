@@ -40,6 +40,7 @@ public:
 private:
     void prepare(QPainter *painter, QPointF origin, qreal scaleX, qreal scaleY);
     void paintStory(QPainter *painter, int page, const PageFrame &frame, HeaderFooterKind kind);
+    void paintColumnLines(QPainter *painter, int page);
 
     PageLayout &m_layout;
     PagePainter::Options m_options;

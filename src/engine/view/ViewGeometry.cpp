@@ -93,9 +93,12 @@ QRectF ViewGeometry::textAreaRect(int page) const
 QPointF ViewGeometry::flowToContent(const QPointF &flow) const
 {
     const int page = m_layout.pageOfY(flow.y());
-    const double local = flow.y() - m_layout.pageTop(page);
+    // The column holding y (the whole body on a page without columns).
+    const PageTable &pages = m_layout.pages();
+    const ColumnBand &band = pages.column(pages.columnOfY(flow.y()));
+    const double local = flow.y() - band.flowTop + band.rect.top();
     const QRectF area = textAreaRect(page);
-    return QPointF(area.left() + flow.x() * m_scale, area.top() + local * m_scale);
+    return QPointF(area.left() + (flow.x() + band.rect.left()) * m_scale, area.top() + local * m_scale);
 }
 
 QPointF ViewGeometry::contentToFlow(const QPointF &content, int *page) const
@@ -109,7 +112,25 @@ QPointF ViewGeometry::contentToFlow(const QPointF &content, int *page) const
     const QRectF area = textAreaRect(p);
     const double localX = x - area.left() / m_scale;
     const double localY = std::clamp(y - area.top() / m_scale, 0.0, frame.body.height() - 1.0);
-    return QPointF(localX, double(frame.flowTop) + localY);
+    // The column under the point, or the nearest beside it.
+    const PageTable &pages = m_layout.pages();
+    const ColumnBand *best = nullptr;
+    double bestDistance = 0;
+    for (int c = 0; c < frame.columnCount; ++c) {
+        const ColumnBand &band = pages.column(frame.firstColumn + c);
+        if (localY < band.rect.top() || localY > band.rect.bottom())
+            continue;
+        const double distance = localX < band.rect.left() ? band.rect.left() - localX
+            : localX > band.rect.right() ? localX - band.rect.right() : 0;
+        if (!best || distance < bestDistance) {
+            best = &band;
+            bestDistance = distance;
+        }
+    }
+    if (!best)
+        return QPointF(localX, double(frame.flowTop) + localY);
+    return QPointF(localX - best->rect.left(),
+                   best->flowTop + std::clamp(localY - best->rect.top(), 0.0, best->height - 1.0));
 }
 
 void ViewGeometry::pagesInBand(qreal top, qreal bottom, int *first, int *last) const

@@ -103,6 +103,10 @@ private slots:
     void headersAndFootersPrintOnTheirPages_data();
     void headersAndFootersPrintOnTheirPages();
     void doubleClickingTheHeaderBandEditsIt();
+    void sectionsHaveTheirOwnPages_data();
+    void sectionsHaveTheirOwnPages();
+    void columnsAreFilledAndBalanced_data() { sectionsHaveTheirOwnPages_data(); }
+    void columnsAreFilledAndBalanced();
 };
 
 void tst_PageLayout::pagesOfDifferentHeightsHoldTheirOwnLines()
@@ -595,10 +599,25 @@ void tst_PageLayout::linesAreAsTallAsInWord()
     TTextEngine engine;
     QCOMPARE(engine.LoadDocument(tamapiko::test::writeFile(dir, QStringLiteral("in.rtf"), rtf), 0, 5, 0), 0);
     PageLayout *layout = layoutOf(engine);
+    layout->ensureComplete();   // a loaded machine leaves the rest to the event loop
     const QTextBlock carlito = engine.document()->firstBlock();
     const QTextBlock serif = carlito.next();
     QVERIFY(qAbs(layout->lineTop(carlito, 1) - layout->lineTop(carlito, 0) - 2500 * 400 / 2048) <= 2);
     QVERIFY(qAbs(layout->lineTop(serif, 1) - layout->lineTop(serif, 0) - 2355 * 400 / 2048) <= 2);
+
+    // Spacing of 1.15 lines widens a line holding a picture by 0.15 of its
+    // text's height, not of the picture's (as LibreOffice lays it out).
+    const QByteArray picture = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f1 Liberation Serif;}}\\pard\\sl276\\slmult1\\f1\\fs40 "
+                               "{\\pict\\pngblip\\picw1\\pich1\\picwgoal1440\\pichgoal1440 "
+                               "89504e470d0a1a0a0000000d49484452000000010000000108000000003a7e9b550000000a49444154789c63"
+                               "6000000002000148afa4710000000049454e44ae426082}\\line after\\par}";
+    TTextEngine withPicture;
+    QCOMPARE(withPicture.LoadDocument(tamapiko::test::writeFile(dir, QStringLiteral("pic.rtf"), picture), 0, 5, 0), 0);
+    layoutOf(withPicture)->ensureComplete();
+    const QTextBlock block = withPicture.document()->firstBlock();
+    const int advance = layoutOf(withPicture)->lineTop(block, 1) - layoutOf(withPicture)->lineTop(block, 0);
+    const int text = 2355 * 400 / 2048;
+    QVERIFY2(qAbs(advance - (block.layout()->lineAt(0).height() + text * 15 / 100)) <= 3, qPrintable(QString::number(advance)));
 }
 
 void tst_PageLayout::headersAndFootersPrintOnTheirPages_data()
@@ -689,6 +708,142 @@ void tst_PageLayout::doubleClickingTheHeaderBandEditsIt()
     QTest::keyClick(editor, Qt::Key_Escape);
     QVERIFY(!stories.story(HeaderFooterKind::Header, HeaderFooterPages::Default));
     QVERIFY(!hasInk(printed(engine, 1), QRect(0, 0, frame.paper.width() / 15, frame.body.top() / 15)));
+}
+
+namespace {
+
+// A Letter section, a landscape one with narrow margins, a section that
+// continues on its page, and one that must start on an even page.
+const char kSectionsRtf[] =
+    "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Liberation Serif;}}"
+    "\\paperw12240\\paperh15840\\margl1800\\margr1800\\margt1440\\margb1440\n"
+    "\\sectd\\f0\\fs24 \\pard ONE\\par\\pard ONEB\\sect\n"
+    "\\sectd\\lndscpsxn\\pgwsxn15840\\pghsxn12240\\marglsxn720\\margrsxn720\\margtsxn720\\margbsxn720"
+    " \\pard TWO\\sect\n"
+    "\\sectd\\sbknone\\lndscpsxn\\pgwsxn15840\\pghsxn12240 \\pard TWOB\\sect\n"
+    "\\sectd\\sbkeven \\pard THREE\\par}";
+
+} // namespace
+
+void tst_PageLayout::sectionsHaveTheirOwnPages_data()
+{
+    QTest::addColumn<int>("savedAs");
+    QTest::newRow("rtf") << 0;
+    QTest::newRow("rtf saved as rtf") << 5;
+    QTest::newRow("rtf saved as native") << 3;
+}
+
+void tst_PageLayout::sectionsHaveTheirOwnPages()
+{
+    QFETCH(int, savedAs);
+    QTemporaryDir dir;
+    TTextEngine read;
+    QCOMPARE(read.LoadDocument(tamapiko::test::writeFile(dir, QStringLiteral("in.rtf"), kSectionsRtf), 0, 5, 0), 0);
+    TTextEngine saved;
+    TTextEngine *engine = tamapiko::test::savedAndReopened(read, saved, savedAs, dir);
+    QVERIFY(engine);
+
+    // The page set-up the program edits is the first section's.
+    QCOMPARE(engine->PageWidth(), 12240);
+    QCOMPARE(engine->PageMarginL(), 1800);
+    // Page 3 stays blank so that the last section starts on an even page.
+    QCOMPARE(pageLines(*engine), (QStringList{"ONE ONEB", "TWO TWOB", "", "THREE"}));
+    const PageTable &pages = layoutOf(*engine)->pages();
+    QCOMPARE(pages.page(0).paper, QSize(12240, 15840));
+    QCOMPARE(pages.page(1).paper, QSize(15840, 12240));
+    QCOMPARE(pages.page(1).body, QRect(720, 720, 15840 - 1440, 12240 - 1440));
+    // The continuous section sets the pages after the one it shares.
+    QCOMPARE(pages.page(2).paper, QSize(15840, 12240));
+    QCOMPARE(pages.page(2).body.left(), 1800);
+    QCOMPARE(pages.page(3).paper, QSize(12240, 15840));
+    // Lines of the landscape section are as wide as its own body.
+    const QTextBlock two = engine->document()->findBlock(engine->document()->toPlainText().indexOf(u"TWO"));
+    QCOMPARE(two.layout()->lineAt(0).width(), 15840 - 1440);
+
+    // Text added to the first section pushes the others on (the last one
+    // needs no blank page now), as a fresh layout of the same text would.
+    QTextCursor cursor(engine->document());
+    cursor.insertText(QStringLiteral("more\n").repeated(60));
+    const QStringList edited = pageLines(*engine);
+    QCOMPARE(edited.size(), 4);
+    QVERIFY(edited[1].endsWith(u"ONE ONEB"));
+    QCOMPARE(edited.mid(2), (QStringList{"TWO TWOB", "THREE"}));
+    QCOMPARE(layoutOf(*engine)->pages().page(2).paper, QSize(15840, 12240));
+    QCOMPARE(engine->SaveDocument(dir.filePath(QStringLiteral("edited.txm")), 0, 3, 0), 0);
+    TTextEngine fresh;
+    QCOMPARE(fresh.LoadDocument(dir.filePath(QStringLiteral("edited.txm")), 0, 3, 0), 0);
+    QCOMPARE(pageLines(fresh), edited);
+}
+
+namespace {
+
+// A title, nine paragraphs in two columns balanced above a section that
+// goes on on the same page, then a page in three columns with a column break.
+QByteArray columnsRtf()
+{
+    QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Liberation Serif;}}\\paperw12240\\paperh15840"
+                     "\\margl1440\\margr1440\\margt1440\\margb1440\\f0\\fs24\n"
+                     "\\sectd \\pard Title\\par\\sect\\sectd\\sbknone\\cols2\\colsx720\\linebetcol\n";
+    for (int i = 0; i < 9; ++i)
+        rtf += "\\pard\\sa120 P" + QByteArray::number(i)
+            + " some words that run on long enough to wrap onto a second line in a column.\\par\n";
+    return rtf + "\\sect\\sectd\\sbknone \\pard BELOW\\par\\sect\\sectd\\cols3 \\pard X\\par\\pard\\column Y\\par}";
+}
+
+// Where the column holding the first line of the paragraph that starts
+// with `text` is on its page's body.
+QRect columnOf(TTextEngine &engine, const QString &text)
+{
+    PageLayout *layout = layoutOf(engine);
+    const QTextBlock block = engine.document()->findBlock(engine.document()->toPlainText().indexOf(text));
+    return layout->pages().column(layout->pages().columnOfY(layout->lineTop(block, 0))).rect;
+}
+
+} // namespace
+
+void tst_PageLayout::columnsAreFilledAndBalanced()
+{
+    QFETCH(int, savedAs);
+    QTemporaryDir dir;
+    TTextEngine read;
+    QCOMPARE(read.LoadDocument(tamapiko::test::writeFile(dir, QStringLiteral("in.rtf"), columnsRtf()), 0, 5, 0), 0);
+    TTextEngine saved;
+    TTextEngine *engine = tamapiko::test::savedAndReopened(read, saved, savedAs, dir);
+    QVERIFY(engine);
+    QCOMPARE(engine->CurrentPages(), 2);
+
+    // The two columns share the nine paragraphs about equally (as
+    // LibreOffice does: P4 runs over into the second), and the section
+    // after them starts below the taller one, in one column again.
+    const QRect first = columnOf(*engine, QStringLiteral("P0"));
+    const QRect second = columnOf(*engine, QStringLiteral("P5"));
+    QCOMPARE(first.left(), 0);
+    QCOMPARE(columnOf(*engine, QStringLiteral("P3")), first);
+    QVERIFY(second.left() >= first.right() + 720);
+    QCOMPARE(second.top(), first.top());
+    const QRect below = columnOf(*engine, QStringLiteral("BELOW"));
+    QCOMPARE(below.left(), 0);
+    QCOMPARE(below.top(), first.bottom() + 1);
+    QVERIFY(below.top() < 5000);
+    // The line between the columns is drawn, in the columns' height only.
+    const QImage page = printed(*engine, 1);
+    const int lineX = (1440 + second.left() - 360) / 15;
+    auto marked = [&](int top, int height) {   // a thin line is grey at this scale
+        for (int py = top; py < top + height; ++py)
+            for (int px = lineX - 1; px <= lineX + 1; ++px)
+                if (qGray(page.pixel(px, py)) < 240)
+                    return true;
+        return false;
+    };
+    QVERIFY(marked((1440 + first.top() + 200) / 15, 5));
+    QVERIFY(!marked((1440 + below.top() + 400) / 15, 40));
+
+    // Three columns on the next page; a column break moves Y on.
+    const QRect x = columnOf(*engine, QStringLiteral("X"));
+    const QRect y = columnOf(*engine, QStringLiteral("Y"));
+    QCOMPARE(x.left(), 0);
+    QCOMPARE(x.width(), (9360 - 2 * 720) / 3);
+    QCOMPARE(y.left(), x.width() + 720);
 }
 
 QTEST_MAIN(tst_PageLayout)

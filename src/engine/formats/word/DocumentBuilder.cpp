@@ -163,6 +163,10 @@ void DocumentBuilder::appendEmbeddedObject(const QString &fileName, const QByteA
 
 QTextBlockFormat DocumentBuilder::withPendingBreak(QTextBlockFormat format)
 {
+    if (m_columnBreakBeforeBlock) {
+        format.setProperty(ParagraphColumnBreakBefore, true);
+        m_columnBreakBeforeBlock = false;
+    }
     if (m_breakBeforeBlock) {
         format.setPageBreakPolicy(format.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
         format.setProperty(ParagraphPageBreakBefore, true);
@@ -237,9 +241,36 @@ void DocumentBuilder::pageBreak(const ParagraphProperties &para, const Character
     m_breakFromSection = false;
 }
 
+void DocumentBuilder::columnBreak(const ParagraphProperties &para, const CharacterProperties &mark, bool inTable)
+{
+    ensureContext(inTable);
+    if (m_blockHasContent)
+        endParagraph(para, mark, inTable);
+    m_columnBreakBeforeBlock = true;
+}
+
+void DocumentBuilder::setSectionProperties(const SectionProperties &section)
+{
+    if (m_mode != Mode::Load)
+        return;
+    if (m_sections.empty())
+        m_sections.push_back({});
+    m_sections.back().properties = section;
+}
+
 void DocumentBuilder::sectionBreak(const ParagraphProperties &para, const CharacterProperties &mark, bool inTable)
 {
-    endParagraph(para, mark, inTable);
+    // A section break right after a paragraph's end ends that paragraph's
+    // section; it adds no empty paragraph of its own.
+    if (!(m_paragraphPending && !m_sections.empty() && !inTable))
+        endParagraph(para, mark, inTable);
+    if (!m_sections.empty()) {
+        SectionBuild next;
+        next.properties = m_sections.back().properties;
+        next.endOfPrevious = m_cursor.position();
+        m_sections.push_back(next);
+        return;
+    }
     m_breakBeforeBlock = true;
     m_breakFromSection = true;
 }
@@ -248,6 +279,31 @@ void DocumentBuilder::cancelSectionBreak()
 {
     if (m_breakFromSection)
         m_breakBeforeBlock = false;
+}
+
+std::optional<SectionProperties> DocumentBuilder::firstSection() const
+{
+    if (m_sections.empty())
+        return std::nullopt;
+    return m_sections.front().properties;
+}
+
+void DocumentBuilder::applySections()
+{
+    if (m_sections.empty())
+        return;
+    sections::setFirstColumns(document(), m_sections.front().properties.columns);
+    QTextCursor cursor(document());
+    for (size_t i = 1; i < m_sections.size(); ++i) {
+        const QTextBlock start = document()->findBlock(m_sections[i].endOfPrevious).next();
+        // A section break with nothing after it starts no section.
+        if (!start.isValid())
+            continue;
+        cursor.setPosition(start.position());
+        QTextBlockFormat format = start.blockFormat();
+        sections::setStart(format, m_sections[i].properties.setup());
+        cursor.setBlockFormat(format);
+    }
 }
 
 // Called before anything goes into the body: opens or closes a table as the
@@ -496,6 +552,7 @@ void DocumentBuilder::finish(const ParagraphProperties &para)
     } else if (m_blockIsOurs && (m_mode == Mode::Load || (m_blockHasContent && m_cursor.atBlockEnd()))) {
         m_cursor.setBlockFormat(withPendingBreak(paragraphFormat(para)));
     }
+    applySections();
 }
 
 } // namespace tamapiko::engine::word

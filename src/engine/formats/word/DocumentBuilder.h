@@ -66,12 +66,24 @@ public:
     // format of its paragraph mark (what an empty paragraph shows).
     void endParagraph(const ParagraphProperties &para, const CharacterProperties &mark, bool inTable);
     void endParagraph(const ParagraphProperties &para, const QTextCharFormat &mark, bool inTable);
-    // A page break: the next paragraph starts on a new page. A section
-    // break does the same unless cancelSectionBreak() follows (a section
-    // that continues on the same page).
+    // A page break: the next paragraph starts on a new page.
     void pageBreak(const ParagraphProperties &para, const CharacterProperties &mark, bool inTable);
+    // A column break: the next paragraph starts the next column.
+    void columnBreak(const ParagraphProperties &para, const CharacterProperties &mark, bool inTable);
+    // The section being read (Load mode only): call it before the section
+    // ends, each time with all of its properties. The first section's page
+    // is the document's (firstSection()); later ones start at their first
+    // paragraph. A reader that never calls it gets each section break as a
+    // page break, unless cancelSectionBreak() follows (a section that
+    // continues on the same page).
+    void setSectionProperties(const SectionProperties &section);
+    // Ends the current section (and its last paragraph); the content that
+    // follows starts the next one.
     void sectionBreak(const ParagraphProperties &para, const CharacterProperties &mark, bool inTable);
     void cancelSectionBreak();
+    // The first section as given (its page is for the DocumentModel);
+    // nothing when the reader gave no sections.
+    std::optional<SectionProperties> firstSection() const;
 
     // Ends a table cell; the cell's last paragraph takes `para`. A cell end
     // outside a table paragraph (`inTable` false) closes the table instead.
@@ -153,6 +165,17 @@ private:
     QTextCharFormat m_pendingMarkFormat;
     bool m_breakBeforeBlock = false;
     bool m_breakFromSection = false;
+    bool m_columnBreakBeforeBlock = false;
+    // The sections given so far: each with the paragraph that ended the
+    // section before it (its successor starts the section).
+    struct SectionBuild
+    {
+        SectionProperties properties;
+        int endOfPrevious = -1;      // position in the ended paragraph before it
+    };
+    std::vector<SectionBuild> m_sections;
+    // Stores the sections (but the first) on the paragraphs that start them.
+    void applySections();
     std::optional<TableBuild> m_table;     // the innermost open table
     std::vector<TableBuild> m_outerTables; // the tables holding it, outermost first
     int m_wantedDepth = 1;

@@ -51,6 +51,36 @@ int DocumentWalker::linePitch() const
     return std::max(0, m_document.rootFrame()->frameFormat().intProperty(DocumentLinePitch));
 }
 
+namespace {
+
+SectionProperties sectionProperties(const SectionSetup &setup)
+{
+    SectionProperties section;
+    section.start = setup.start;
+    section.page = setup.page;
+    section.landscape = setup.page.width > setup.page.height;
+    section.columns = setup.columns;
+    return section;
+}
+
+} // namespace
+
+SectionProperties DocumentWalker::firstSection() const
+{
+    return sectionProperties({SectionStart::NewPage, m_page, sections::firstColumns(&m_document)});
+}
+
+std::optional<SectionProperties> DocumentWalker::sectionStartingAt(const QTextBlock &block)
+{
+    // The document's first paragraph always belongs to the first section.
+    if (block.position() == 0)
+        return std::nullopt;
+    const std::optional<SectionSetup> setup = sections::startingAt(block);
+    if (!setup)
+        return std::nullopt;
+    return sectionProperties(*setup);
+}
+
 void DocumentWalker::walk(DocumentVisitor &visitor) const
 {
     walkFrame(m_document.rootFrame(), false, visitor);
@@ -58,7 +88,17 @@ void DocumentWalker::walk(DocumentVisitor &visitor) const
 
 void DocumentWalker::walkFrame(QTextFrame *frame, bool inTable, DocumentVisitor &visitor) const
 {
+    // Sections start at paragraphs (or tables) of the body.
+    const bool body = frame == m_document.rootFrame();
+    auto sectionAt = [&](const QTextFrame::iterator &at) -> std::optional<SectionProperties> {
+        if (!body || at.atEnd())
+            return std::nullopt;
+        const QTextFrame *child = at.currentFrame();
+        return sectionStartingAt(child ? m_document.findBlock(child->firstPosition()) : at.currentBlock());
+    };
     for (auto it = frame->begin(); !it.atEnd(); ++it) {
+        if (const std::optional<SectionProperties> section = sectionAt(it))
+            visitor.beginSection(*section);
         if (QTextFrame *child = it.currentFrame()) {
             QTextTable *table = qobject_cast<QTextTable *>(child);
             if (!table)
@@ -69,8 +109,13 @@ void DocumentWalker::walkFrame(QTextFrame *frame, bool inTable, DocumentVisitor 
                 walkFlat(child, inTable, visitor);
             continue;
         }
-        if (!isTablePlaceholder(it.currentBlock()))
-            walkBlock(it.currentBlock(), inTable, DocumentVisitor::ParagraphEnd::Paragraph, visitor);
+        if (!isTablePlaceholder(it.currentBlock())) {
+            auto next = it;
+            ++next;
+            const auto end = sectionAt(next) ? DocumentVisitor::ParagraphEnd::Section
+                                             : DocumentVisitor::ParagraphEnd::Paragraph;
+            walkBlock(it.currentBlock(), inTable, end, visitor);
+        }
     }
 }
 

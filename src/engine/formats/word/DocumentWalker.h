@@ -14,6 +14,8 @@
 
 #include <QHash>
 
+#include <optional>
+
 #include <QTextFormat>
 
 class QTextBlock;
@@ -28,7 +30,8 @@ namespace tamapiko::engine::word {
 class DocumentVisitor
 {
 public:
-    enum class ParagraphEnd { Paragraph, Cell };
+    // Section: the paragraph ends its section (beginSection() follows).
+    enum class ParagraphEnd { Paragraph, Cell, Section };
 
     virtual ~DocumentVisitor() = default;
 
@@ -39,6 +42,9 @@ public:
     // One picture (a picture character of the paragraph).
     virtual void picture(const QTextImageFormat &format, const CharacterProperties &chr) = 0;
     virtual void endParagraph(ParagraphEnd end, const CharacterProperties &mark) = 0;
+    // A section after the first starts. The paragraph before it ended with
+    // ParagraphEnd::Section, unless a table ended the section before.
+    virtual void beginSection(const SectionProperties &) {}
 };
 
 class DocumentWalker
@@ -60,6 +66,10 @@ public:
     int defaultTabStop() const;
     // The pitch of the document's line grid, twips; 0 when it has none.
     int linePitch() const;
+    // The first section: the document's page set-up and first columns.
+    SectionProperties firstSection() const;
+    // The section a paragraph of the body starts, if it starts one.
+    static std::optional<SectionProperties> sectionStartingAt(const QTextBlock &block);
 
 private:
     void walkFrame(QTextFrame *frame, bool inTable, DocumentVisitor &visitor) const;

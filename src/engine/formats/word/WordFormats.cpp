@@ -223,6 +223,8 @@ QTextBlockFormat blockFormat(const ParagraphProperties &para)
         format.setProperty(ParagraphKeepTogether, true);
     if (!para.widowControl)
         format.setProperty(ParagraphWidowControlOff, true);
+    if (para.columnBreakBefore)
+        format.setProperty(ParagraphColumnBreakBefore, true);
     if (para.pageBreakBefore) {
         format.setProperty(ParagraphPageBreakBefore, true);
         format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
@@ -344,6 +346,7 @@ ParagraphProperties paragraphProperties(const QTextBlockFormat &format)
     para.keepNext = format.boolProperty(ParagraphKeepWithNext);
     para.keepTogether = format.boolProperty(ParagraphKeepTogether);
     para.widowControl = !format.boolProperty(ParagraphWidowControlOff);
+    para.columnBreakBefore = format.boolProperty(ParagraphColumnBreakBefore);
     para.pageBreakBefore = format.boolProperty(ParagraphPageBreakBefore)
         || (format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore);
 

@@ -9,6 +9,7 @@
 
 #include "engine/DocumentModel.h"
 #include "engine/EngineProperties.h"
+#include "engine/Sections.h"
 
 #include <QColor>
 #include <QList>
@@ -118,6 +119,7 @@ struct ParagraphProperties
     bool keepTogether = false;
     bool widowControl = true; // no first or last line alone on a page
     bool pageBreakBefore = false;
+    bool columnBreakBefore = false;
     Border borders[BorderSideCount];
     int frameStyle = -1; // the engine's exact frame bits when a file of ours carried them
     ListMembership list;
@@ -173,10 +175,19 @@ struct ShapeProperties
     bool operator==(const ShapeProperties &) const = default;
 };
 
+// A section: how it starts, its paper and margins (the page as laid out:
+// wider than high when landscape) and its columns. A reader hands each
+// section's properties to the DocumentBuilder before the section ends
+// (setSectionProperties, then sectionBreak); the DocumentWalker gives them
+// back (firstSection, DocumentVisitor::beginSection).
 struct SectionProperties
 {
+    SectionStart start = SectionStart::NewPage;
     PageSetup page;
     bool landscape = false;
+    ColumnSetup columns;
+    SectionSetup setup() const { return {start, page, columns}; }
+    bool operator==(const SectionProperties &) const = default;
 };
 
 // How a document's headers and footers are chosen for a page (the stories
