@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <deque>
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace tamapiko::engine::word {
@@ -309,6 +310,16 @@ private:
     void readFonts();
     void readLists();
     void readSection();
+    SectionProperties sectionProperties(QByteArrayView grpprl, bool first);
+    void endSection(size_t section, const ParagraphProperties &para, const CharacterProperties &mark, bool inTable);
+    // The section that ends just before `cp`, if one does.
+    std::optional<size_t> sectionEndingAt(quint32 cp) const
+    {
+        const auto end = std::lower_bound(sectionEnds.begin(), sectionEnds.end(), cp);
+        if (end == sectionEnds.end() || *end != cp || size_t(end - sectionEnds.begin()) >= sections.size())
+            return std::nullopt;
+        return size_t(end - sectionEnds.begin());
+    }
     void readNoteReferences();
     void readHeaderStories();
 
@@ -416,6 +427,7 @@ private:
     };
     std::vector<Field> fields;
     std::vector<quint32> sectionEnds; // cps where sections end
+    std::vector<SectionProperties> sections; // of each section, in order
 
     // Headers and footers: where each of the first section's stories lies
     // in the text, and the documents built from them.
@@ -923,23 +935,57 @@ void WordReader::Private::readSection()
     if (plc.size() < 16)
         return;
     const quint32 count = quint32(plc.size() - 4) / 16;
-    for (quint32 i = 0; i < count; ++i)
-        sectionEnds.push_back(plc.u32(4 * (i + 1)));
-    const quint32 sepx = plc.u32(4 * (qint64(count) + 1) + 2);
-    if (sepx == 0xFFFFFFFF || quint64(sepx) + 2 > quint64(wordStream.size()))
-        return;
     const ByteReader stream(wordStream);
-    const QByteArrayView grpprl = word97Sprms(stream.slice(sepx + 2, stream.u16(sepx)));
+    for (quint32 i = 0; i < count; ++i) {
+        sectionEnds.push_back(plc.u32(4 * (i + 1)));
+        const quint32 sepx = plc.u32(4 * (qint64(count) + 1) + 12 * i + 2);
+        const bool hasSepx = sepx != 0xFFFFFFFF && quint64(sepx) + 2 <= quint64(wordStream.size());
+        sections.push_back(sectionProperties(hasSepx ? word97Sprms(stream.slice(sepx + 2, stream.u16(sepx)))
+                                                     : QByteArrayView(),
+                                             i == 0));
+    }
+    if (sections.front().page.width > 0 && sections.front().page.height > 0) {
+        page = sections.front().page;
+        hasPage = true;
+    }
+}
+
+// One section's properties from its SEPX; the first section's also give
+// the document's line grid and title page.
+SectionProperties WordReader::Private::sectionProperties(QByteArrayView grpprl, bool first)
+{
+    SectionProperties section;
     // Word's own defaults: Letter with 1.25-inch side margins.
-    PageSetup setup;
+    PageSetup &setup = section.page;
     setup.width = 12240;
     setup.height = 15840;
     setup.marginLeft = setup.marginRight = 1800;
     setup.marginTop = setup.marginBottom = 1440;
+    ColumnSetup &columns = section.columns;
+    bool evenlySpaced = true;
     int gridKind = 0;      // 0: none; lines, lines and characters, snapped characters
     int linePitch = 0;
+    static constexpr SectionStart kStarts[] = {SectionStart::Continuous, SectionStart::NewColumn,
+                                               SectionStart::NewPage, SectionStart::EvenPage, SectionStart::OddPage};
     forEachSprm(grpprl, [&](quint16 sprm, const ByteReader &op) {
         switch (sprm) {
+        case sprmSBkc: section.start = kStarts[std::min<int>(op.u8(0), 4)]; break;
+        case sprmSBOrientation: section.landscape = op.u8(0) == 2; break;
+        case sprmSCcolumns: columns.count = std::clamp<int>(op.u16(0) + 1, 1, ColumnSetup::MaximumCount); break;
+        case sprmSDxaColumns: columns.spacing = std::clamp<int>(op.i16(0), 0, PageSetup::LargestTwips); break;
+        case sprmSLBetween: columns.lineBetween = op.u8(0) != 0; break;
+        case sprmSFEvenlySpaced: evenlySpaced = op.u8(0) != 0; break;
+        case sprmSDxaColWidth:
+        case sprmSDxaColSpacing: {
+            const int index = op.u8(0);
+            if (index >= ColumnSetup::MaximumCount)
+                break;
+            QList<int> &values = sprm == sprmSDxaColWidth ? columns.widths : columns.gaps;
+            if (values.size() <= index)
+                values.resize(index + 1);
+            values[index] = std::clamp<int>(op.u16(1), 0, PageSetup::LargestTwips);
+            break;
+        }
         case sprmSClm: gridKind = op.u16(0); break;
         case sprmSDyaLinePitch: linePitch = op.i16(0); break;
         case sprmSXaPage: setup.width = op.u16(0); break;
@@ -950,16 +996,26 @@ void WordReader::Private::readSection()
         case sprmSDyaBottom: setup.marginBottom = std::abs(op.i16(0)); break;
         case sprmSDyaHdrTop: setup.headerDistance = std::min<int>(op.u16(0), PageSetup::LargestTwips); break;
         case sprmSDyaHdrBottom: setup.footerDistance = std::min<int>(op.u16(0), PageSetup::LargestTwips); break;
-        case sprmSFTitlePage: headerFooter.titlePage = op.u8(0) != 0; break;
+        case sprmSFTitlePage:
+            if (first)
+                headerFooter.titlePage = op.u8(0) != 0;
+            break;
         default: break;
         }
     });
-    if (setup.width > 0 && setup.height > 0) {
-        page = setup;
-        hasPage = true;
+    // Columns of their own widths only when every column has one.
+    if (evenlySpaced || columns.count < 2 || columns.widths.size() != columns.count) {
+        columns.widths.clear();
+        columns.gaps.clear();
+    } else {
+        columns.gaps.resize(columns.count);
     }
-    if (gridKind != 0)
+    if (section.landscape && setup.width < setup.height)
+        std::swap(setup.width, setup.height);
+    setup = setup.clamped();
+    if (first && gridKind != 0)
         bodyBuilder.setLinePitch(linePitch);
+    return section;
 }
 
 // The first section's headers and footers: where each lies in the header
@@ -1600,18 +1656,20 @@ void WordReader::Private::emitPicture(const Chp &chp, bool inTable)
 
 void WordReader::Private::emitDocument()
 {
-    // Paragraphs end at paragraph marks and cell marks.
+    // Paragraphs end at paragraph marks, cell marks and section marks.
     qsizetype start = 0;
     const qsizetype length = bodyEnd;
     for (qsizetype i = 0; i < length; ++i) {
         const char16_t c = text.at(i).unicode();
-        if (c == 0x0D || c == 0x07) {
+        if (c == 0x0D || c == 0x07 || (c == 0x0C && sectionEndingAt(quint32(i + 1)))) {
             emitParagraph(start, i + 1);
             start = i + 1;
         }
     }
     if (start < length)
         emitParagraph(start, length);
+    if (!sections.empty())
+        builder->setSectionProperties(sections.back());
     builder->finish(ParagraphProperties());
 }
 
@@ -1856,9 +1914,8 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
         case 0x0C:
         case 0x0E: {
             flushRun(run, runChp, inTable);
-            const bool sectionEnd = std::binary_search(sectionEnds.begin(), sectionEnds.end(), quint32(i + 1));
-            if (sectionEnd)
-                builder->sectionBreak(pap.props, finalProps(chp, {}), inTable);
+            if (const auto section = sectionEndingAt(quint32(i + 1)))
+                endSection(*section, pap.props, finalProps(chp, {}), inTable);
             else
                 builder->pageBreak(pap.props, finalProps(chp, {}), inTable);
             continue;
@@ -1883,10 +1940,21 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
     flushRun(run, runChp, inTable);
 
     const CharacterProperties markProps = finalProps(charChp(markIndex), {});
-    if (endsCell)
+    const std::optional<size_t> endsSection = mark == 0x0C ? sectionEndingAt(quint32(end)) : std::nullopt;
+    if (endsSection)
+        endSection(*endsSection, pap.props, markProps, inTable);
+    else if (endsCell)
         builder->endCell(pap.props, true);
     else
         builder->endParagraph(pap.props, charFormats.format(markProps), inTable);
+}
+
+void WordReader::Private::endSection(size_t section, const ParagraphProperties &para, const CharacterProperties &mark,
+                                     bool inTable)
+{
+    if (builder == &bodyBuilder)
+        builder->setSectionProperties(sections[section]);
+    builder->sectionBreak(para, mark, inTable);
 }
 
 } // namespace tamapiko::engine::word

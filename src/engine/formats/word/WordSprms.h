@@ -40,7 +40,8 @@ enum Sprm : quint16 {
     sprmSBkc = 0x3009, sprmSBOrientation = 0x301D, sprmSXaPage = 0xB01F, sprmSYaPage = 0xB020,
     sprmSDxaLeft = 0xB021, sprmSDxaRight = 0xB022, sprmSDyaTop = 0x9023, sprmSDyaBottom = 0x9024,
     sprmSFTitlePage = 0x300A, sprmSDyaHdrTop = 0xB017, sprmSDyaHdrBottom = 0xB018,
-    sprmSClm = 0x5032, sprmSDyaLinePitch = 0x9031,
+    sprmSClm = 0x5032, sprmSDyaLinePitch = 0x9031, sprmSCcolumns = 0x500B, sprmSDxaColumns = 0x900C,
+    sprmSLBetween = 0x3019, sprmSFEvenlySpaced = 0x3005, sprmSDxaColWidth = 0xF203, sprmSDxaColSpacing = 0xF204,
 };
 
 // The operand's length in bytes, including any length prefix; -1 when the

@@ -278,8 +278,11 @@ public:
     void text(const QString &text, const CharacterProperties &chr) override;
     void picture(const QTextImageFormat &format, const CharacterProperties &chr) override;
     void endParagraph(ParagraphEnd end, const CharacterProperties &mark) override;
+    void beginSection(const SectionProperties &section) override;
 
 private:
+    // The SEPX of a section; the first carries the headers' distances.
+    QByteArray sectionSprms(const SectionProperties &section, bool first, bool hasHeaders) const;
     int fontIndex(const QString &family, bool eastAsian);
     QByteArray characterSprms(const CharacterProperties &chr, QStringView text);
     // `endsInnerCell`: the paragraph ends a cell of a table inside a cell.
@@ -315,6 +318,8 @@ private:
     DocumentWalker walker;
 
     QString content;
+    // The sections after the first, each with the cp its predecessor ends at.
+    std::vector<std::pair<quint32, SectionProperties>> laterSections;
     FkpWriter chpx{false};
     FkpWriter papx{true};
     ParagraphProperties paragraph;
@@ -669,9 +674,69 @@ void WordWriter::Private::endParagraph(ParagraphEnd end, const CharacterProperti
     setLink(QString());
     // Cells of a table inside a cell end with a paragraph mark that says so.
     const bool innerCell = end == ParagraphEnd::Cell && paragraph.tableDepth > 1;
-    append(QString(QChar(end == ParagraphEnd::Cell && !innerCell ? 0x07 : 0x0D)), characterSprms(mark, {}));
+    const char16_t markChar = end == ParagraphEnd::Section ? 0x0C
+        : end == ParagraphEnd::Cell && !innerCell ? 0x07 : 0x0D;
+    append(QString(QChar(markChar)), characterSprms(mark, {}));
     papx.add(kTextOffset + 2 * paragraphStart, kTextOffset + 2 * quint32(content.size()),
              paragraphSprms(paragraph, paragraphInTable, paragraphList, innerCell));
+}
+
+// A section ends with a section mark: after its last paragraph, or on a
+// paragraph of its own after a table.
+void WordWriter::Private::beginSection(const SectionProperties &section)
+{
+    if (content.isEmpty() || content.back() != QChar(0x0C)) {
+        beginParagraph(ParagraphProperties(), false);
+        endParagraph(ParagraphEnd::Section, CharacterProperties{walker.defaultFamily()});
+    }
+    laterSections.emplace_back(quint32(content.size()), section);
+}
+
+QByteArray WordWriter::Private::sectionSprms(const SectionProperties &sectionProperties, bool first,
+                                             bool hasHeaders) const
+{
+    const PageSetup &sectionPage = sectionProperties.page;
+    Grpprl section;
+    static constexpr quint8 kBkc[] = {2, 0, 1, 3, 4}; // by SectionStart
+    if (const quint8 bkc = kBkc[std::min<int>(int(sectionProperties.start), 4)]; bkc != 2)
+        section.u8(sprmSBkc, bkc);
+    section.u16(sprmSXaPage, quint16(sectionPage.width));
+    section.u16(sprmSYaPage, quint16(sectionPage.height));
+    section.u16(sprmSDxaLeft, quint16(sectionPage.marginLeft));
+    section.u16(sprmSDxaRight, quint16(sectionPage.marginRight));
+    section.u16(sprmSDyaTop, quint16(sectionPage.marginTop));
+    section.u16(sprmSDyaBottom, quint16(sectionPage.marginBottom));
+    if (sectionPage.width > sectionPage.height)
+        section.u8(sprmSBOrientation, 2);
+    const ColumnSetup &columns = sectionProperties.columns;
+    if (!columns.isSingle()) {
+        section.u16(sprmSCcolumns, quint16(std::min(columns.count, ColumnSetup::MaximumCount) - 1));
+        section.u16(sprmSDxaColumns, quint16(std::clamp(columns.spacing, 0, 0x7FFF)));
+        if (columns.lineBetween)
+            section.u8(sprmSLBetween, 1);
+        if (columns.widths.size() == columns.count) {
+            section.u8(sprmSFEvenlySpaced, 0);
+            for (int i = 0; i < columns.count; ++i) {
+                QByteArray width;
+                appendU8(width, quint8(i));
+                appendU16(width, quint16(std::clamp(columns.widths.at(i), 0, 0xFFFF)));
+                section.bytes(sprmSDxaColWidth, width);
+                if (i < columns.gaps.size() && i + 1 < columns.count) {
+                    QByteArray gap;
+                    appendU8(gap, quint8(i));
+                    appendU16(gap, quint16(std::clamp(columns.gaps.at(i), 0, 0xFFFF)));
+                    section.bytes(sprmSDxaColSpacing, gap);
+                }
+            }
+        }
+    }
+    if (!first || hasHeaders) {
+        section.u16(sprmSDyaHdrTop, quint16(std::clamp(sectionPage.headerDistance, 0, 0xFFFF)));
+        section.u16(sprmSDyaHdrBottom, quint16(std::clamp(sectionPage.footerDistance, 0, 0xFFFF)));
+    }
+    if (first && hasHeaders && headerFooters->differentFirstPage())
+        section.u8(sprmSFTitlePage, 1);
+    return section.data();
 }
 
 void WordWriter::Private::endRow(const RowProperties &row)
@@ -1033,24 +1098,16 @@ QByteArray WordWriter::Private::write()
     stream.append(QByteArray((kFkpSize - stream.size() % kFkpSize) % kFkpSize, '\0'));
     const QByteArray chpxBins = chpx.write(stream);
     const QByteArray papxBins = papx.write(stream);
-    const quint32 sepxAt = quint32(stream.size());
-    Grpprl section;
-    section.u16(sprmSXaPage, quint16(page.width));
-    section.u16(sprmSYaPage, quint16(page.height));
-    section.u16(sprmSDxaLeft, quint16(page.marginLeft));
-    section.u16(sprmSDxaRight, quint16(page.marginRight));
-    section.u16(sprmSDyaTop, quint16(page.marginTop));
-    section.u16(sprmSDyaBottom, quint16(page.marginBottom));
-    if (page.width > page.height)
-        section.u8(sprmSBOrientation, 2);
-    if (hasHeaders) {
-        section.u16(sprmSDyaHdrTop, quint16(std::clamp(page.headerDistance, 0, 0xFFFF)));
-        section.u16(sprmSDyaHdrBottom, quint16(std::clamp(page.footerDistance, 0, 0xFFFF)));
-        if (headerFooters->differentFirstPage())
-            section.u8(sprmSFTitlePage, 1);
+    // Each section's SEPX; the first section's page is the document's.
+    SectionProperties first = walker.firstSection();
+    first.page = page;
+    QList<quint32> sepxAt;
+    for (size_t i = 0; i <= laterSections.size(); ++i) {
+        const QByteArray sprms = sectionSprms(i == 0 ? first : laterSections[i - 1].second, i == 0, hasHeaders);
+        sepxAt.append(quint32(stream.size()));
+        appendU16(stream, quint16(sprms.size()));
+        stream.append(sprms);
     }
-    appendU16(stream, quint16(section.data().size()));
-    stream.append(section.data());
     // Readers that only look for the text in big sectors (antiword) refuse
     // a WordDocument stream small enough for the mini stream.
     if (stream.size() < kMiniStreamCutoff)
@@ -1069,11 +1126,15 @@ QByteArray WordWriter::Private::write()
 
     QByteArray sed;
     appendU32(sed, 0);
+    for (const auto &[start, section] : laterSections)
+        appendU32(sed, start);
     appendU32(sed, totalLength);
-    appendU16(sed, 0);
-    appendU32(sed, sepxAt);
-    appendU16(sed, 0);
-    appendU32(sed, 0xFFFFFFFF);
+    for (const quint32 at : sepxAt) {
+        appendU16(sed, 0);
+        appendU32(sed, at);
+        appendU16(sed, 0);
+        appendU32(sed, 0xFFFFFFFF);
+    }
     place(PairPlcfSed, sed);
 
     auto placeFields = [&](int pair, const FieldList &list, quint32 partLength) {

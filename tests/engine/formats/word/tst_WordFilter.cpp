@@ -5,6 +5,7 @@
 
 #include "engine/DocumentModel.h"
 #include "engine/EngineProperties.h"
+#include "engine/Sections.h"
 #include "engine/TTextEngine.h"
 #include "engine/formats/RtfFilter.h"
 #include "engine/formats/word/BinaryData.h"
@@ -168,6 +169,7 @@ private slots:
     void listsSurviveWriteAndRead();
     void indentsInCharactersBecomeLengths();
     void tablesInCellsStayTables();
+    void sectionsKeepTheirPagesAndColumns();
     void writtenFileIsAWordDocument();
     void rtfKeepsTabLeadersToo();
     void word95JapaneseTextReads();
@@ -361,6 +363,41 @@ void tst_WordFilter::tablesInCellsStayTables()
     QCOMPARE(depthOf(QStringLiteral("内側")), 2);
     QCOMPARE(depthOf(QStringLiteral("最も内側")), 3);
     QCOMPARE(depthOf(QStringLiteral("次の行")), 1);
+}
+
+// Each section keeps how it starts, its paper, margins and columns: two
+// equal columns, then a landscape page of one column after a table, then
+// three columns of their own widths on the same page.
+void tst_WordFilter::sectionsKeepTheirPagesAndColumns()
+{
+    const QByteArray rtf = "{\\rtf1\\ansi\\ansicpg932\\paperw11906\\paperh16838\\margl1134\\margr1134"
+                           "\\sectd\\cols2\\colsx567 {\\u19968 ?}\\par"
+                           "\\trowd\\cellx3000\\pard\\intbl cell\\cell\\row\\pard\\sect"
+                           "\\sectd\\lndscpsxn\\pgwsxn16838\\pghsxn11906\\margtsxn720 {\\u20108 ?}\\sect"
+                           "\\sectd\\sbknone\\cols3\\linebetcol\\colno1\\colw2000\\colsr300\\colno2\\colw3000"
+                           "\\colsr400\\colno3\\colw2338 {\\u19977 ?}\\par}";
+    DocumentModel original;
+    QVERIFY(readWith(RtfFilter(), rtf, original, nullptr));
+    DocumentModel reloaded;
+    QString error;
+    QVERIFY2(load(save(original), reloaded, &error), qPrintable(error));
+    QCOMPARE(reloaded.document()->toPlainText(), original.document()->toPlainText());
+    QCOMPARE(reloaded.pageSetup(), original.pageSetup());
+    QCOMPARE(sections::firstColumns(reloaded.document()), sections::firstColumns(original.document()));
+    QCOMPARE(sections::firstColumns(reloaded.document()).count, 2);
+    QList<SectionSetup> expected, actual;
+    for (QTextBlock block = original.document()->begin(); block.isValid(); block = block.next()) {
+        if (const auto setup = sections::startingAt(block))
+            expected << *setup;
+    }
+    for (QTextBlock block = reloaded.document()->begin(); block.isValid(); block = block.next()) {
+        if (const auto setup = sections::startingAt(block))
+            actual << *setup;
+    }
+    QCOMPARE(expected.size(), 2);
+    QVERIFY(actual == expected);
+    QCOMPARE(actual.at(1).start, SectionStart::Continuous);
+    QCOMPARE(actual.at(1).columns.widths, QList<int>({2000, 3000, 2338}));
 }
 
 // The structures other readers rely on: a compound file with the

@@ -321,9 +321,6 @@ void tst_WordPeer::libreOfficeGivesAsManyPages()
     const int ourPages = pdfFacts(m_dir.filePath(QStringLiteral("ours/") + stem + QLatin1String(".pdf"))).pages;
     // What we do not write yet shows in the page count.
     static const QMap<QString, const char *> knownMisses = {
-        {QStringLiteral("doc_poi_ProblemExtracting"),
-         "nested tables are written flat into one outer cell, which does not split: each page's table moves whole "
-         "to the next page; later sections' own margins and headers are not kept"},
         {QStringLiteral("doc_poi_MarkAuthorsTable"), "paragraphs are read further apart than the original spaces them"},
         {QStringLiteral("doc_tika_testWORD_embeded"), "embedded objects are neither shown nor written"},
     };
