@@ -79,6 +79,8 @@ enum EngineProperty : int {
     DocumentDefaultTabStop = QTextFormat::UserProperty + 0x100500, // int, twips between default tab stops
     DocumentLinePitch,       // int, twips: the line grid's pitch (each body line takes whole grid rows); absent: none
     DocumentFirstColumns,    // QVariantList of int: the first section's columns (Sections.h); absent: one
+    DocumentPlainLinesBeforeBreaks, // bool: justified lines ending in a manual line break keep their natural
+                             // width (a Word file's choice); absent: they are stretched to the margin
 
     // Pictures and objects at a fixed place on the page, on the image format
     // of the character that anchors them to its paragraph: 0x100600..

@@ -558,7 +558,8 @@ void PageLayout::breakBlock(const QTextBlock &block, int width)
         layout->setFormats(formats);
     breakLines();
     if ((format.alignment() & Qt::AlignJustify) && layout->preeditAreaPosition() < 0
-        && block.text().contains(QChar::LineSeparator)) {
+        && block.text().contains(QChar::LineSeparator)
+        && !document()->rootFrame()->frameFormat().boolProperty(DocumentPlainLinesBeforeBreaks)) {
         const QList<QTextLayout::FormatRange> stretch = stretchBeforeLineBreaks(layout, block.text());
         if (!stretch.isEmpty()) {
             layout->setFormats(formats + stretch);

@@ -68,6 +68,19 @@ void DocumentBuilder::setLinePitch(int twips)
     root->setFrameFormat(format);
 }
 
+void DocumentBuilder::setStretchBeforeLineBreaks(bool stretch)
+{
+    if (m_mode != Mode::Load)
+        return;
+    QTextFrame *root = document()->rootFrame();
+    QTextFrameFormat format = root->frameFormat();
+    if (stretch)
+        format.clearProperty(DocumentPlainLinesBeforeBreaks);
+    else
+        format.setProperty(DocumentPlainLinesBeforeBreaks, true);
+    root->setFrameFormat(format);
+}
+
 void DocumentBuilder::appendText(const QString &text, const CharacterProperties &chr, bool inTable)
 {
     appendText(text, format(chr), inTable);

@@ -107,6 +107,7 @@ public:
     void setDefaultTabStop(int twips);
     // The pitch of the document's line grid, twips (Load mode only).
     void setLinePitch(int twips);
+    void setStretchBeforeLineBreaks(bool stretch);
 
     // Ends the document; a last paragraph that nothing ended takes `para`.
     void finish(const ParagraphProperties &para);

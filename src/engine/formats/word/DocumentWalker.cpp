@@ -51,6 +51,11 @@ int DocumentWalker::linePitch() const
     return std::max(0, m_document.rootFrame()->frameFormat().intProperty(DocumentLinePitch));
 }
 
+bool DocumentWalker::stretchesBeforeLineBreaks() const
+{
+    return !m_document.rootFrame()->frameFormat().boolProperty(DocumentPlainLinesBeforeBreaks);
+}
+
 namespace {
 
 SectionProperties sectionProperties(const SectionSetup &setup)

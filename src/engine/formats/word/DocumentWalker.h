@@ -83,6 +83,7 @@ public:
     int defaultTabStop() const;
     // The pitch of the document's line grid, twips; 0 when it has none.
     int linePitch() const;
+    bool stretchesBeforeLineBreaks() const;
     // The first section: the document's page set-up and first columns.
     SectionProperties firstSection() const;
     // The section a paragraph of the body starts, if it starts one.

@@ -535,7 +535,10 @@ bool WordReader::Private::read(const QByteArray &file, QString *error)
     readNoteReferences();
     if (!legacy) // Word 6 lists only the stories a section has: not read
         readHeaderStories();
-    bodyBuilder.setDefaultTabStop(ByteReader(tableSlice(PairDop)).u16(0x0A)); // dxaTab
+    const ByteReader dop(tableSlice(PairDop));
+    bodyBuilder.setDefaultTabStop(dop.u16(0x0A)); // dxaTab
+    if (dop.size() >= 0x0A)
+        bodyBuilder.setStretchBeforeLineBreaks(dop.u16(0x08) & 0x2000); // fExpShRtn
     emitDocument();
     emitStories();
     return true;

@@ -1185,6 +1185,8 @@ QByteArray WordWriter::Private::write()
     if (hasHeaders && headerFooters->differentEvenPages())
         dop[0] = char(0x01); // fFacingPages: even pages have headers of their own
     putU16(dop, 0x02, 1 << 2);  // footnotes numbered from 1
+    if (walker.stretchesBeforeLineBreaks())
+        putU16(dop, 0x08, 0x2000); // fExpShRtn: justified lines before a manual break fill their width
     putU16(dop, 0x0A, quint16(std::clamp(walker.defaultTabStop(), 1, 0xFFFF))); // dxaTab
     if (hasDeletions)
         dop[7] = char(0x08 | 0x10); // fRMView, fRMPrint: deleted text shows struck through

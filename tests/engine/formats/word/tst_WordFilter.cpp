@@ -172,6 +172,7 @@ private slots:
     void sectionsKeepTheirPagesAndColumns();
     void writtenFileIsAWordDocument();
     void rtfKeepsTabLeadersToo();
+    void linesBeforeManualBreaksStretchAsTheFileSays();
     void word95JapaneseTextReads();
     void contentDecidesTheFilter_data();
     void contentDecidesTheFilter();
@@ -446,6 +447,55 @@ void tst_WordFilter::rtfKeepsTabLeadersToo()
 
 // A Word 95 file as Japanese Word 95 saved it in full: a fixed FIB, then
 // the text as Shift-JIS bytes, where a kanji takes two text positions.
+namespace {
+
+// Where the first line of the document's first paragraph ends, against the
+// width it may take.
+qreal firstLineEndShare(const QTextDocument *document)
+{
+    const QTextLine line = document->firstBlock().layout()->lineAt(0);
+    return line.cursorToX(line.textStart() + line.textLength() - 1) / line.width();
+}
+
+} // namespace
+
+// A justified line that ends in a manual line break fills its width unless
+// the Word file says otherwise (as many Japanese forms do): then it keeps its
+// natural width, and keeps it through our own .doc.
+void tst_WordFilter::linesBeforeManualBreaksStretchAsTheFileSays()
+{
+    QTemporaryDir dir;
+    for (const bool plain : {false, true}) {
+        DocumentModel original;
+        QTextCursor cursor(original.document());
+        QTextBlockFormat justified;
+        justified.setAlignment(Qt::AlignJustify);
+        cursor.setBlockFormat(justified);
+        cursor.insertText(QStringLiteral("姓名") + QChar::LineSeparator
+                          + QStringLiteral("one two three four five six seven eight nine ten eleven twelve"));
+        if (plain) {
+            QTextFrameFormat root = original.document()->rootFrame()->frameFormat();
+            root.setProperty(DocumentPlainLinesBeforeBreaks, true);
+            original.document()->rootFrame()->setFrameFormat(root);
+        }
+        const QString path = writeFile(dir, plain ? QStringLiteral("plain.doc") : QStringLiteral("stretched.doc"),
+                                       save(original));
+        TTextEngine engine;
+        QCOMPARE(engine.LoadDocument(path, 0, FormatCode::Word, 0), 0);
+        QCOMPARE(engine.document()->rootFrame()->frameFormat().boolProperty(DocumentPlainLinesBeforeBreaks), plain);
+        const qreal share = firstLineEndShare(engine.document());
+        QVERIFY2(plain ? share < 0.3 : share > 0.95, qPrintable(QString::number(share)));
+    }
+
+    // A Japanese questionnaire from the corpus asks for plain lines.
+    const QString questionnaire = sharedDir() + QStringLiteral("/corpus/doc/libscan_japanese.doc");
+    if (sharedDir().isEmpty() || !QFileInfo::exists(questionnaire))
+        return;
+    TTextEngine engine;
+    QCOMPARE(engine.LoadDocument(questionnaire, 0, FormatCode::Word, 0), 0);
+    QVERIFY(engine.document()->rootFrame()->frameFormat().boolProperty(DocumentPlainLinesBeforeBreaks));
+}
+
 void tst_WordFilter::word95JapaneseTextReads()
 {
     const QString expected = QStringLiteral("日本語の文書です。\nｶﾅと ASCII\n");
