@@ -151,6 +151,8 @@ void PagePainter::paintBlockText(QPainter *painter, int page, const QTextBlock &
     } else {
         block.layout()->draw(painter, QPointF(0, -m_pageTop), selections, clip);
     }
+    for (int i = firstLine; i <= lastLine; ++i)
+        paintTrailingUnderline(painter, block, layout->lineAt(i), layout->position() - QPointF(0, m_pageTop));
     painter->restore();
     if (m_options.controlChars)
         paintControlChars(painter, page, block);
@@ -185,6 +187,52 @@ void PagePainter::paintVisibleRuns(QPainter *painter, const QTextBlock &block, c
             painter->drawGlyphRun(origin, run);
     }
     painter->setPen(Qt::black);
+}
+
+// Forms leave room to write in as underlined blanks at the end of a line
+// ("氏名:" and then spaces); word processors draw that underline up to the
+// margin, where Qt draws no decoration after the line's last visible
+// character.
+void PagePainter::paintTrailingUnderline(QPainter *painter, const QTextBlock &block, const QTextLine &line,
+                                         QPointF origin)
+{
+    const QString text = block.text();
+    const int start = line.textStart();
+    int end = std::min<int>(start + line.textLength(), int(text.size()));
+    while (end > start && (text.at(end - 1) == QChar::LineSeparator || text.at(end - 1) == QChar::ParagraphSeparator))
+        --end;
+    int blanks = end;
+    while (blanks > start && text.at(blanks - 1).isSpace())
+        --blanks;
+    if (blanks == end || blanks == start)
+        return;
+    const QList<QGlyphRun> runs = line.glyphRuns(start, blanks - start);
+    if (runs.isEmpty())
+        return;
+    const QRawFont font = runs.last().rawFont();
+    const qreal right = line.x() + line.width();
+    // Qt underlines what it counts as the line's own width: only the blanks
+    // past it are left to draw.
+    const qreal drawn = line.cursorToX(start) + line.naturalTextWidth();
+    const qreal y = line.y() + line.ascent() + font.underlinePosition();
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        const int from = std::max(blanks, fragment.position() - block.position());
+        const int to = std::min(end, fragment.position() - block.position() + fragment.length());
+        const QTextCharFormat format = fragment.charFormat();
+        if (from >= to || format.underlineStyle() == QTextCharFormat::NoUnderline
+            || format.boolProperty(CharHidden))
+            continue;
+        const qreal x0 = std::min(std::max(line.cursorToX(from), drawn), right);
+        const qreal x1 = std::min(line.cursorToX(to), right);
+        if (x1 <= x0)
+            continue;
+        QColor colour = format.underlineColor();
+        if (!colour.isValid())
+            colour = format.foreground().style() == Qt::NoBrush ? QColor(Qt::black) : format.foreground().color();
+        painter->fillRect(QRectF(origin.x() + x0, origin.y() + y, x1 - x0, std::max<qreal>(font.lineThickness(), 1)),
+                          colour);
+    }
 }
 
 void PagePainter::paintListMarker(QPainter *painter, const QTextBlock &block)

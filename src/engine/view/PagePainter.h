@@ -61,6 +61,8 @@ private:
     static bool hasHiddenText(const QTextBlock &block);
     // A line's glyphs but those of hidden text.
     void paintVisibleRuns(QPainter *painter, const QTextBlock &block, const QTextLine &line, QPointF origin);
+    static void paintTrailingUnderline(QPainter *painter, const QTextBlock &block, const QTextLine &line,
+                                       QPointF origin);
     void paintControlChars(QPainter *painter, int page, const QTextBlock &block);
 
     PageLayout &m_layout;

@@ -77,6 +77,7 @@ class tst_PagePainter : public QObject
 private slots:
     void eachCellDrawsItsOwnSidesShadingAndTextColour();
     void aTableOpeningTheDocumentHasNoParagraphBeforeIt();
+    void underlinedBlanksEndingALineReachTheMargin();
 };
 
 void tst_PagePainter::eachCellDrawsItsOwnSidesShadingAndTextColour()
@@ -156,6 +157,33 @@ void tst_PagePainter::aTableOpeningTheDocumentHasNoParagraphBeforeIt()
     DocumentModel reread;
     QVERIFY(readWith(RtfFilter(), writeWith(RtfFilter(), model), reread));
     QVERIFY(writeWith(PlainTextFilter(), reread).startsWith("見出し"));
+}
+
+// A form's "Name:" followed by underlined blanks, more than the line holds:
+// the underline runs on to the right margin and stops there; a second line
+// of underlined blanks that fits stops where its blanks end.
+void tst_PagePainter::underlinedBlanksEndingALineReachTheMargin()
+{
+    const QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Liberation Serif;}}"
+                           "\\paperw11906\\paperh16838\\margl1440\\margr1440\\margt1440\\margb1440\\fs24\n"
+                           "\\pard Name:{\\ul " + QByteArray(300, ' ') + "}\\par\n"
+                           "\\pard Date:{\\ul " + QByteArray(20, ' ') + "}\\par}";
+    const QImage page = printedFirstPage(rtf);
+    QVERIFY(!page.isNull());
+    const int right = (11906 - 1440) / TwipsPerPixel;
+    // The underline: the lowest inked row near the right margin of line one.
+    const QList<int> nearMargin = inkedRows(page, right - 3, Margin, Margin + 30);
+    QVERIFY2(!nearMargin.isEmpty(), "the underline stops short of the margin");
+    const int underline = nearMargin.first();
+    for (int x = right + 4; x < right + 60; x += 5)
+        QVERIFY2(!ink(page.pixel(x, underline)), qPrintable(QStringLiteral("drawn past the margin at x=%1").arg(x)));
+    int lastInk = 0;
+    const int secondLine = underline + 20;   // a 12 pt line further down
+    for (int x = Margin; x < right; ++x)
+        for (int y = secondLine - 4; y <= secondLine + 4; ++y)
+            if (ink(page.pixel(x, y)))
+                lastInk = x;
+    QVERIFY2(lastInk > Margin + 60 && lastInk < right - 150, qPrintable(QString::number(lastInk)));
 }
 
 QTEST_MAIN(tst_PagePainter)
