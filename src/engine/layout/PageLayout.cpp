@@ -331,25 +331,36 @@ int PageLayout::lineTop(const QTextBlock &block, int lineIndex) const
 
 namespace {
 
-// The height of the text of a line that holds a picture in the line (the
-// picture's character format carries the font); 0 for a line without one.
-qreal pictureLineTextHeight(const QTextBlock &block, const QTextLine &line)
+// The first run of the block with text on `line` whose format passes
+// `test`; an invalid fragment when none does.
+template <typename Test>
+QTextFragment findRunOfLine(const QTextBlock &block, const QTextLine &line, Test test)
 {
     const int start = block.position() + line.textStart();
     const int end = start + line.textLength();
     for (auto it = block.begin(); !it.atEnd(); ++it) {
         const QTextFragment fragment = it.fragment();
-        if (fragment.position() >= end || fragment.position() + fragment.length() <= start)
-            continue;
-        const QTextCharFormat format = fragment.charFormat();
-        if (format.isImageFormat() && !isAnchoredObject(format)) {
-            // A picture read from a file has no font of its own: the
-            // paragraph's (that of its mark) is the text's.
-            const QFont font = format.hasProperty(QTextFormat::FontPointSize) ? format.font() : block.charFormat().font();
-            return QFontMetricsF(font, PageLayout::layoutDevice()).height();
-        }
+        if (fragment.position() < end && fragment.position() + fragment.length() > start
+            && test(fragment.charFormat()))
+            return fragment;
     }
-    return 0;
+    return {};
+}
+
+// The height of the text of a line that holds a picture in the line (the
+// picture's character format carries the font); 0 for a line without one.
+qreal pictureLineTextHeight(const QTextBlock &block, const QTextLine &line)
+{
+    const QTextFragment picture = findRunOfLine(block, line, [](const QTextCharFormat &format) {
+        return format.isImageFormat() && !isAnchoredObject(format);
+    });
+    if (!picture.isValid())
+        return 0;
+    // A picture read from a file has no font of its own: the paragraph's
+    // (that of its mark) is the text's.
+    const QTextCharFormat format = picture.charFormat();
+    const QFont font = format.hasProperty(QTextFormat::FontPointSize) ? format.font() : block.charFormat().font();
+    return QFontMetricsF(font, PageLayout::layoutDevice()).height();
 }
 
 } // namespace
@@ -574,16 +585,9 @@ bool PageLayout::lineGapCounts(const QTextBlock &block, const QTextLine &line)
 {
     // A line takes the line gap of its fonts as Word does: any run whose
     // font adds its gap gives the line Qt's.
-    const int start = block.position() + line.textStart();
-    const int end = start + line.textLength();
-    for (auto it = block.begin(); !it.atEnd(); ++it) {
-        const QTextFragment fragment = it.fragment();
-        if (fragment.position() >= end || fragment.position() + fragment.length() <= start)
-            continue;
-        if (BlockMetrics::lineGapCounts(fragment.charFormat().font()))
-            return true;
-    }
-    return false;
+    return findRunOfLine(block, line, [](const QTextCharFormat &format) {
+        return BlockMetrics::lineGapCounts(format.font());
+    }).isValid();
 }
 
 void PageLayout::setShowHiddenText(bool show)

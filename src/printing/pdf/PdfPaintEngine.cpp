@@ -369,9 +369,15 @@ void PdfPaintEngine::setFill(const QColor &color)
     if (m_state.fill == rgb)
         return;
     m_state.fill = rgb;
+    colour(rgb, " g\n", " rg\n");
+}
+
+// A grey as one value, any other colour as three, then the operator.
+void PdfPaintEngine::colour(QRgb rgb, const char *greyOperator, const char *rgbOperator)
+{
     if (qRed(rgb) == qGreen(rgb) && qGreen(rgb) == qBlue(rgb)) {
         unit(qRed(rgb) / 255.0);
-        op(" g\n");
+        op(greyOperator);
         return;
     }
     unit(qRed(rgb) / 255.0);
@@ -379,7 +385,7 @@ void PdfPaintEngine::setFill(const QColor &color)
     unit(qGreen(rgb) / 255.0);
     op(" ");
     unit(qBlue(rgb) / 255.0);
-    op(" rg\n");
+    op(rgbOperator);
 }
 
 qreal PdfPaintEngine::penWidth() const
@@ -403,17 +409,7 @@ void PdfPaintEngine::setStroke(const QPen &pen)
     const QRgb rgb = pen.color().rgb();
     if (m_state.stroke != rgb) {
         m_state.stroke = rgb;
-        if (qRed(rgb) == qGreen(rgb) && qGreen(rgb) == qBlue(rgb)) {
-            unit(qRed(rgb) / 255.0);
-            op(" G\n");
-        } else {
-            unit(qRed(rgb) / 255.0);
-            op(" ");
-            unit(qGreen(rgb) / 255.0);
-            op(" ");
-            unit(qBlue(rgb) / 255.0);
-            op(" RG\n");
-        }
+        colour(rgb, " G\n", " RG\n");
     }
     const qreal width = penWidth();
     setLineWidth(width);

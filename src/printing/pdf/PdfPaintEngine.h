@@ -87,6 +87,7 @@ private:
 
     void setFill(const QColor &color);
     void setStroke(const QPen &pen);
+    void colour(QRgb rgb, const char *greyOperator, const char *rgbOperator);
     void setLineWidth(qreal width);
     void setAlpha(qreal fill, qreal stroke);
     void appendPath(const QPainterPath &devicePath);
