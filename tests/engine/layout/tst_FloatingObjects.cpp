@@ -195,6 +195,37 @@ private slots:
         QVERIFY(engine.Undo());
         QCOMPARE(objectsOn(engine, 0).size(), size_t(1));
     }
+
+    void textMovesAsideWhenTheRestIsLaidOutLater()
+    {
+        // A picture anchored in the first paragraph is dragged down the
+        // page. The edit lays out only a little at once (a busy machine);
+        // the rest, laid out later, must still make room beside the picture
+        // below paragraphs it never stood beside.
+        TTextEngine engine;
+        engine.resize(1000, 800);
+        engine.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&engine));
+        fillWithJapanese(engine, 20);
+        QCOMPARE(engine.InsertObjectFixed(0, writeRedPicture(m_dir), 2000, engine.ScrollPosY() + 100, 100, 100, 0,
+                                          1, 3, 3, 0, 0, 0, 0, 0), 0);
+        const PlacedObject before = objectsOn(engine, 0).front();
+        QCOMPARE(before.position, 0);
+        static_cast<PageLayout *>(engine.document()->documentLayout())->setForegroundBudget(0);
+
+        const QRectF onScreen = objectOnScreen(engine, before);
+        const QPoint grip = onScreen.center().toPoint();
+        dragWithMouse(engine.viewport(), grip, grip + QPoint(0, int(onScreen.height() * 3)));
+        const PlacedObject moved = objectsOn(engine, 0).front();
+        QVERIFY(moved.rect.top() > before.rect.bottom() + 2000);
+        int beside = 0;
+        for (const QRect &line : linesOnPage(engine, 0)) {
+            QVERIFY2(!line.intersects(moved.rect), qPrintable(QStringLiteral("line %1,%2 %3x%4")
+                .arg(line.x()).arg(line.y()).arg(line.width()).arg(line.height())));
+            beside += line.bottom() > moved.rect.top() && line.top() < moved.rect.bottom();
+        }
+        QVERIFY(beside >= 3);
+    }
 };
 
 QTEST_MAIN(tst_FloatingObjects)
