@@ -44,6 +44,19 @@ void fillWithJapanese(TTextEngine &engine, int paragraphs)
     QTextCursor(engine.document()).insertText(text.join(QChar::ParagraphSeparator));
 }
 
+// The engine on screen with 20 paragraphs and the picture inserted `top`
+// twips below where the view is scrolled to.
+bool showWithPicture(TTextEngine &engine, const QTemporaryDir &dir, int top)
+{
+    engine.resize(1000, 800);
+    engine.show();
+    if (!QTest::qWaitForWindowExposed(&engine))
+        return false;
+    fillWithJapanese(engine, 20);
+    return engine.InsertObjectFixed(0, writeRedPicture(dir), 2000, engine.ScrollPosY() + top, 100, 100, 0, 1, 3, 3, 0,
+                                    0, 0, 0, 0) == 0;
+}
+
 } // namespace
 
 class tst_FloatingObjects : public QObject
@@ -145,12 +158,7 @@ private slots:
     void mouseSelectsMovesAndResizes()
     {
         TTextEngine engine;
-        engine.resize(1000, 800);
-        engine.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&engine));
-        fillWithJapanese(engine, 20);
-        QCOMPARE(engine.InsertObjectFixed(0, writeRedPicture(m_dir), 2000, engine.ScrollPosY() + 3000, 100, 100, 0,
-                                          1, 3, 3, 0, 0, 0, 0, 0), 0);
+        QVERIFY(showWithPicture(engine, m_dir, 3000));
         const PlacedObject before = objectsOn(engine, 0).front();
         const double scale = engine.pixelsPerTwip();
         QWidget *viewport = engine.viewport();
@@ -203,12 +211,7 @@ private slots:
         // the rest, laid out later, must still make room beside the picture
         // below paragraphs it never stood beside.
         TTextEngine engine;
-        engine.resize(1000, 800);
-        engine.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&engine));
-        fillWithJapanese(engine, 20);
-        QCOMPARE(engine.InsertObjectFixed(0, writeRedPicture(m_dir), 2000, engine.ScrollPosY() + 100, 100, 100, 0,
-                                          1, 3, 3, 0, 0, 0, 0, 0), 0);
+        QVERIFY(showWithPicture(engine, m_dir, 100));
         const PlacedObject before = objectsOn(engine, 0).front();
         QCOMPARE(before.position, 0);
         static_cast<PageLayout *>(engine.document()->documentLayout())->setForegroundBudget(0);
