@@ -1007,7 +1007,6 @@ void PageLayout::stack(int untilPosition, int untilPage, qint64 budgetMs)
     int floatingRestarts = 0;
     int balanceRestarts = 0;
     m_balance = {};   // each stacking balances anew, also to shorter columns
-    int floatingReach = INT_MIN;   // nothing settles above the end of a page whose objects changed
     int firstChangedPage = std::max(0, state.lastPage);
     int reachedPage = state.lastPage;
     // Pages whose footnotes changed: their lines below the change are
@@ -1020,7 +1019,7 @@ void PageLayout::stack(int untilPosition, int untilPage, qint64 budgetMs)
             return;
         notesFrom = std::min(notesFrom, first);
         notesTo = std::max(notesTo, last);
-        floatingReach = std::max(floatingReach, pageBottom(last));
+        m_settleFrom = std::max(m_settleFrom, pageBottom(last));
     };
     takeNoteChanges();
     const int pagesBefore = m_pages.count();
@@ -1031,7 +1030,7 @@ void PageLayout::stack(int untilPosition, int untilPage, qint64 budgetMs)
             m_mustReach = document()->characterCount();   // the pages of later sections come anew
         const int itemPosition = item.block.position();
         const bool dirty = needsBreaking(item);
-        if (!dirty && itemPosition > m_mustReach && entryY(item) == state.y && state.y >= floatingReach
+        if (!dirty && itemPosition > m_mustReach && entryY(item) == state.y && state.y >= m_settleFrom
             && (item.table || !m_floating.shapesParagraph(item.block, state.y))) {
             item = {};   // settled: everything from here on is where it was
             state.lastPage = INT_MAX;
@@ -1062,7 +1061,7 @@ void PageLayout::stack(int untilPosition, int untilPage, qint64 budgetMs)
         // back and forth between pages).
         const int changed = m_floating.takeChangedPage();
         if (changed >= 0)
-            floatingReach = std::max(floatingReach, pageBottom(changed));
+            m_settleFrom = std::max(m_settleFrom, pageBottom(changed));
         if (changed >= 0 && changed <= state.lastPage && floatingRestarts < 4) {
             ++floatingRestarts;
             m_mustReach = std::max(m_mustReach, itemPosition);
@@ -1098,6 +1097,7 @@ void PageLayout::stack(int untilPosition, int untilPage, qint64 budgetMs)
             placeEndnotes(m_notes.endnotesTop());
         }
         m_resumePosition = -1;
+        m_settleFrom = INT_MIN;
     } else {
         // Slices follow each other; after an edit the rest waits a moment,
         // so that the edit's repaint and the next keystroke come first.

@@ -247,6 +247,10 @@ private:
     QHash<QTextTable *, TableGeometry> m_tables;
     int m_resumePosition = 0;                     // -1 when all is stacked
     int m_mustReach = 0;                          // stack at least this far
+    // Nothing settles above this flow y: the end of the furthest page whose
+    // objects or footnotes changed. Kept while stacking is paused, since the
+    // items that stood beside the change may not be reached yet.
+    int m_settleFrom = INT_MIN;
     int m_changedFrom = 0;                        // earliest page changed since last signal
     QTimer m_background;
     bool m_inSlice = false; // runSlice() is stacking

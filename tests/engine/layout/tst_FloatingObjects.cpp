@@ -44,6 +44,19 @@ void fillWithJapanese(TTextEngine &engine, int paragraphs)
     QTextCursor(engine.document()).insertText(text.join(QChar::ParagraphSeparator));
 }
 
+// The engine on screen with 20 paragraphs and the picture inserted `top`
+// twips below where the view is scrolled to.
+bool showWithPicture(TTextEngine &engine, const QTemporaryDir &dir, int top)
+{
+    engine.resize(1000, 800);
+    engine.show();
+    if (!QTest::qWaitForWindowExposed(&engine))
+        return false;
+    fillWithJapanese(engine, 20);
+    return engine.InsertObjectFixed(0, writeRedPicture(dir), 2000, engine.ScrollPosY() + top, 100, 100, 0, 1, 3, 3, 0,
+                                    0, 0, 0, 0) == 0;
+}
+
 } // namespace
 
 class tst_FloatingObjects : public QObject
@@ -145,12 +158,7 @@ private slots:
     void mouseSelectsMovesAndResizes()
     {
         TTextEngine engine;
-        engine.resize(1000, 800);
-        engine.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&engine));
-        fillWithJapanese(engine, 20);
-        QCOMPARE(engine.InsertObjectFixed(0, writeRedPicture(m_dir), 2000, engine.ScrollPosY() + 3000, 100, 100, 0,
-                                          1, 3, 3, 0, 0, 0, 0, 0), 0);
+        QVERIFY(showWithPicture(engine, m_dir, 3000));
         const PlacedObject before = objectsOn(engine, 0).front();
         const double scale = engine.pixelsPerTwip();
         QWidget *viewport = engine.viewport();
@@ -194,6 +202,32 @@ private slots:
         QVERIFY(objectsOn(engine, 0).empty());
         QVERIFY(engine.Undo());
         QCOMPARE(objectsOn(engine, 0).size(), size_t(1));
+    }
+
+    void textMovesAsideWhenTheRestIsLaidOutLater()
+    {
+        // A picture anchored in the first paragraph is dragged down the
+        // page. The edit lays out only a little at once (a busy machine);
+        // the rest, laid out later, must still make room beside the picture
+        // below paragraphs it never stood beside.
+        TTextEngine engine;
+        QVERIFY(showWithPicture(engine, m_dir, 100));
+        const PlacedObject before = objectsOn(engine, 0).front();
+        QCOMPARE(before.position, 0);
+        static_cast<PageLayout *>(engine.document()->documentLayout())->setForegroundBudget(0);
+
+        const QRectF onScreen = objectOnScreen(engine, before);
+        const QPoint grip = onScreen.center().toPoint();
+        dragWithMouse(engine.viewport(), grip, grip + QPoint(0, int(onScreen.height() * 3)));
+        const PlacedObject moved = objectsOn(engine, 0).front();
+        QVERIFY(moved.rect.top() > before.rect.bottom() + 2000);
+        int beside = 0;
+        for (const QRect &line : linesOnPage(engine, 0)) {
+            QVERIFY2(!line.intersects(moved.rect), qPrintable(QStringLiteral("line %1,%2 %3x%4")
+                .arg(line.x()).arg(line.y()).arg(line.width()).arg(line.height())));
+            beside += line.bottom() > moved.rect.top() && line.top() < moved.rect.bottom();
+        }
+        QVERIFY(beside >= 3);
     }
 };
 
