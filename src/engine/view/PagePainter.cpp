@@ -4,6 +4,7 @@
 #include "engine/layout/BlockMetrics.h"
 #include "engine/layout/ListNumbering.h"
 #include "engine/layout/PageLayout.h"
+#include "engine/formats/word/WordProperties.h"
 
 #include <QGlyphRun>
 #include <QPainter>
@@ -151,8 +152,14 @@ void PagePainter::paintBlockText(QPainter *painter, int page, const QTextBlock &
     } else {
         block.layout()->draw(painter, QPointF(0, -m_pageTop), selections, clip);
     }
-    for (int i = firstLine; i <= lastLine; ++i)
-        paintTrailingUnderline(painter, block, layout->lineAt(i), layout->position() - QPointF(0, m_pageTop));
+    const bool hasLeaders = block.blockFormat().hasProperty(ParagraphTabLeaders);
+    for (int i = firstLine; i <= lastLine; ++i) {
+        const QTextLine line = layout->lineAt(i);
+        const QPointF origin = layout->position() - QPointF(0, m_pageTop);
+        paintTrailingUnderline(painter, block, line, origin);
+        if (hasLeaders)
+            paintTabLeaders(painter, block, line, origin);
+    }
     painter->restore();
     if (m_options.controlChars)
         paintControlChars(painter, page, block);
@@ -232,6 +239,119 @@ void PagePainter::paintTrailingUnderline(QPainter *painter, const QTextBlock &bl
             colour = format.foreground().style() == Qt::NoBrush ? QColor(Qt::black) : format.foreground().color();
         painter->fillRect(QRectF(origin.x() + x0, origin.y() + y, x1 - x0, std::max<qreal>(font.lineThickness(), 1)),
                           colour);
+    }
+}
+
+namespace {
+
+// The tab stop, as the layout set it, that a tab starting at x (in the
+// line's unaligned coordinates) jumps to, in twips; -1 past the last: the
+// tab then goes to a default stop. Qt takes the first stop beyond x, its
+// position rounded to 1/64 unit and scaled from 96 dpi to the layout's.
+qreal reachedTabStop(const QTextOption &option, qreal x)
+{
+    const qreal scale = PageLayout::layoutDevice()->logicalDpiX() / 96.0;
+    for (const QTextOption::Tab &tab : option.tabs()) {
+        const qreal stop = std::round(tab.position * 64) / 64 * scale;
+        if (stop > x + 0.01)
+            return stop;
+    }
+    return -1;
+}
+
+// The leader of the paragraph's tab stop at `stop` twips. The layout's stops
+// may hold one the paragraph has not (a hanging indent's): match by place.
+word::TabLeader leaderAt(const QTextBlockFormat &format, qreal stop)
+{
+    const QList<QTextOption::Tab> tabs = BlockMetrics(format).tabs;
+    const QVariantList leaders = format.property(ParagraphTabLeaders).toList();
+    for (qsizetype i = 0; i < tabs.size() && i < leaders.size(); ++i) {
+        const int leader = leaders.at(i).toInt();
+        if (std::abs(tabs.at(i).position - stop) < 1 && leader > 0 && leader <= int(word::TabLeader::MiddleDots))
+            return word::TabLeader(leader);
+    }
+    return word::TabLeader::None;
+}
+
+QTextCharFormat charFormatAt(const QTextBlock &block, int index)
+{
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        const int from = fragment.position() - block.position();
+        if (index >= from && index < from + fragment.length())
+            return fragment.charFormat();
+    }
+    return block.charFormat();
+}
+
+QColor inkColour(const QTextCharFormat &format)
+{
+    return format.foreground().style() == Qt::NoBrush ? QColor(Qt::black) : format.foreground().color();
+}
+
+// Copies of one glyph of the font, every `advance` twips from the
+// paragraph's origin, that fit between x0 and x1, standing on the baseline.
+// Outlines, not text: a PDF must not read a leader as dots typed.
+QPainterPath repeatedGlyph(const QRawFont &font, QChar character, qreal x0, qreal x1)
+{
+    const QList<quint32> glyphs = font.glyphIndexesForString(QString(character));
+    if (glyphs.isEmpty() || glyphs.first() == 0)
+        return {};
+    const qreal advance = font.advancesForGlyphIndexes(glyphs).value(0).x();
+    if (advance <= 0)
+        return {};
+    const QPainterPath outline = font.pathForGlyph(glyphs.first());
+    QPainterPath marks;
+    for (qreal x = std::ceil(x0 / advance) * advance; x + advance <= x1 + 0.01; x += advance)
+        marks.addPath(outline.translated(x, 0));
+    return marks;
+}
+
+} // namespace
+
+// Dots, hyphens or a line from the end of the text before a tab to the start
+// of the text after it, in the tab's font and colour. Repeated marks sit on
+// a grid from the paragraph's origin, so those of lines below one another
+// line up.
+void PagePainter::paintTabLeaders(QPainter *painter, const QTextBlock &block, const QTextLine &line,
+                                  QPointF origin) const
+{
+    const QTextOption option = block.layout()->textOption();
+    if (option.textDirection() == Qt::RightToLeft)
+        return;
+    const QString text = block.text();
+    const int start = line.textStart();
+    const int end = std::min<int>(start + line.textLength(), int(text.size()));
+    // Tabs are placed before the line is aligned: undo its alignment offset.
+    const qreal alignment = line.cursorToX(start) - line.x();
+    const qreal baseline = origin.y() + line.y() + line.ascent();
+    for (int i = start; i < end; ++i) {
+        if (text.at(i) != u'\t')
+            continue;
+        const qreal x0 = line.cursorToX(i);
+        const qreal x1 = line.cursorToX(i + 1);
+        const qreal stop = reachedTabStop(option, x0 - alignment);
+        if (x1 <= x0 || stop < 0)
+            continue;
+        const word::TabLeader leader = leaderAt(block.blockFormat(), stop);
+        const QTextCharFormat format = charFormatAt(block, i);
+        if (leader == word::TabLeader::None || (format.boolProperty(CharHidden) && !m_layout.showsHiddenText()))
+            continue;
+        // A tab has no glyph to take the font from: the one its format names.
+        const QRawFont font = QRawFont::fromFont(
+            QFont(format.font().resolve(block.document()->defaultFont()), PageLayout::layoutDevice()));
+        if (!font.isValid())
+            continue;
+        if (leader == word::TabLeader::Underline || leader == word::TabLeader::Heavy) {
+            const qreal thickness = std::max<qreal>(font.lineThickness(), 1)
+                * (leader == word::TabLeader::Heavy ? 3 : 1);
+            painter->fillRect(QRectF(origin.x() + x0, baseline + font.underlinePosition(), x1 - x0, thickness),
+                              inkColour(format));
+            continue;
+        }
+        const QChar mark = leader == word::TabLeader::Hyphens ? u'-'
+            : leader == word::TabLeader::MiddleDots ? QChar(0x00B7) : u'.';
+        painter->fillPath(repeatedGlyph(font, mark, x0, x1).translated(origin.x(), baseline), inkColour(format));
     }
 }
 

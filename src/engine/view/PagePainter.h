@@ -63,6 +63,8 @@ private:
     void paintVisibleRuns(QPainter *painter, const QTextBlock &block, const QTextLine &line, QPointF origin);
     static void paintTrailingUnderline(QPainter *painter, const QTextBlock &block, const QTextLine &line,
                                        QPointF origin);
+    // What fills the gaps that tabs with a leader jump over.
+    void paintTabLeaders(QPainter *painter, const QTextBlock &block, const QTextLine &line, QPointF origin) const;
     void paintControlChars(QPainter *painter, int page, const QTextBlock &block);
 
     PageLayout &m_layout;

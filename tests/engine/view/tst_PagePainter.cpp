@@ -78,6 +78,7 @@ private slots:
     void eachCellDrawsItsOwnSidesShadingAndTextColour();
     void aTableOpeningTheDocumentHasNoParagraphBeforeIt();
     void underlinedBlanksEndingALineReachTheMargin();
+    void tabLeadersFillTheGapUpToTheStop();
 };
 
 void tst_PagePainter::eachCellDrawsItsOwnSidesShadingAndTextColour()
@@ -184,6 +185,63 @@ void tst_PagePainter::underlinedBlanksEndingALineReachTheMargin()
             if (ink(page.pixel(x, y)))
                 lastInk = x;
     QVERIFY2(lastInk > Margin + 60 && lastInk < right - 150, qPrintable(QString::number(lastInk)));
+}
+
+// Columns from `left` to `right` that have ink somewhere in rows top..bottom.
+QList<bool> inkedColumns(const QImage &image, int left, int right, int top, int bottom)
+{
+    QList<bool> columns;
+    for (int x = left; x <= right; ++x)
+        columns.append(!inkedRows(image, x, top, bottom).isEmpty());
+    return columns;
+}
+
+// Three one-letter labels, each followed by a tab and "Z": a right tab with
+// a dotted leader at 6000 twips, a left tab with an underline leader at
+// 4000, a plain left tab at 4000.
+void tst_PagePainter::tabLeadersFillTheGapUpToTheStop()
+{
+    const QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Liberation Serif;}}"
+                           "\\paperw11906\\paperh16838\\margl1440\\margr1440\\margt1440\\margb1440\\fs24\n"
+                           "\\pard\\sa240\\tqr\\tldot\\tx6000 A\\tab Z\\par\n"
+                           "\\pard\\sa240\\tlul\\tx4000 B\\tab Z\\par\n"
+                           "\\pard\\sa240\\tx4000 C\\tab Z\\par}";
+    const QImage page = printedFirstPage(rtf);
+    QVERIFY(!page.isNull());
+    // Each line's rows: from its label's top to just above the next label.
+    QList<int> tops;
+    bool inLabel = false;
+    for (int y = Margin - 4; y < Margin + 200; ++y) {
+        const bool inked = inkedColumns(page, Margin, Margin + 12, y, y).contains(true);
+        if (inked && !inLabel)
+            tops.append(y);
+        inLabel = inked;
+    }
+    QCOMPARE(tops.size(), 3);
+    tops.append(tops.last() + 30);
+    const int gapStart = Margin + 16;
+    const int rightStop = Margin + 6000 / TwipsPerPixel;
+    const int leftStop = Margin + 4000 / TwipsPerPixel;
+
+    // Dots: many separate marks across the gap before the right-aligned Z,
+    // nothing past the stop.
+    const QList<bool> dotted = inkedColumns(page, gapStart, rightStop - 20, tops[0] - 2, tops[1] - 3);
+    int dots = 0;
+    for (qsizetype i = 0; i < dotted.size(); ++i)
+        dots += dotted[i] && (i == 0 || !dotted[i - 1]);
+    QVERIFY2(dots >= 40 && dotted.count(true) < dotted.size() * 3 / 4,
+             qPrintable(QStringLiteral("%1 dots over %2 inked columns").arg(dots).arg(dotted.count(true))));
+    QVERIFY(!inkedColumns(page, rightStop + 2, rightStop + 150, tops[0] - 2, tops[1] - 3).contains(true));
+
+    // The underline: one row inked all across the gap, ending at the stop.
+    bool continuous = false;
+    for (int y = tops[1]; y < tops[2] - 3 && !continuous; ++y)
+        continuous = !inkedColumns(page, gapStart, leftStop - 2, y, y).contains(false);
+    QVERIFY2(continuous, "no continuous line in the underline leader's gap");
+    QVERIFY(!inkedColumns(page, leftStop + 16, leftStop + 150, tops[1] - 2, tops[2] - 3).contains(true));
+
+    // A tab without a leader leaves its gap blank.
+    QVERIFY(!inkedColumns(page, gapStart, leftStop - 2, tops[2] - 2, tops[3]).contains(true));
 }
 
 QTEST_MAIN(tst_PagePainter)
