@@ -822,6 +822,7 @@ void PageLayout::placeTable(QTextTable *table, StackState &state)
 
 void PageLayout::relayoutAll()
 {
+    m_notesToPrune = true;
     m_balance = {};
     collectSections();
     m_pages.setFirstColumns(m_sections.front().setup.columns);
@@ -876,6 +877,8 @@ void PageLayout::documentChanged(int from, int charsRemoved, int charsAdded)
 
 void PageLayout::relayoutRange(int from, int charsRemoved, int charsAdded)
 {
+    if (charsRemoved > 0)
+        m_notesToPrune = true;
     if (m_suspended)
         return;
     const int delta = charsAdded - charsRemoved;
@@ -997,8 +1000,9 @@ void PageLayout::stack(int untilPosition, int untilPage, qint64 budgetMs)
     if (!m_floating.isEmpty())
         m_floating.prune();
     m_notes.setWidth(textWidth());
-    if (!m_notes.isEmpty())
+    if (!m_notes.isEmpty() && m_notesToPrune)
         m_notes.prune();
+    m_notesToPrune = false;
     int floatingRestarts = 0;
     int balanceRestarts = 0;
     m_balance = {};   // each stacking balances anew, also to shorter columns

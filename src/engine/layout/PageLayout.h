@@ -243,6 +243,9 @@ private:
     PageTable m_pages;
     FloatingObjects m_floating{document(), m_pages};
     PageNotes m_notes{document(), m_pages};
+    // Text was removed or reformatted since the notes were last pruned: a
+    // note's mark may be gone (insertions alone never take one away).
+    bool m_notesToPrune = true;
     int m_bodyPageCount = 0;                      // pages before any holding only endnotes
     QHash<QTextTable *, TableGeometry> m_tables;
     int m_resumePosition = 0;                     // -1 when all is stacked
