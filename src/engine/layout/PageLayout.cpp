@@ -745,6 +745,14 @@ std::vector<int> PageLayout::lineTops(const QTextBlock &block, int y, const std:
     return tops;
 }
 
+int PageLayout::bodyBottom(int column, int position) const
+{
+    const int bottom = columnBottom(column);
+    if (m_notes.isEmpty())
+        return bottom;
+    return bottom - PageNotes::areaFor(m_notes.footnotesHeight(m_pages.column(column).page, position));
+}
+
 void PageLayout::placeEndnotes(int y)
 {
     const int lastPage = m_notes.placeEndnotes(y);

@@ -234,6 +234,9 @@ private:
     int columnOfY(qreal flowY) const { return m_pages.columnOfY(flowY); }
     int columnTop(int column) const { return m_pages.columnTop(column); }
     int columnBottom(int column) const { return m_pages.columnBottom(column); }
+    // The end of `column` for the body before `position`: the column's end
+    // less the room of its page's footnotes whose marks come before.
+    int bodyBottom(int column, int position) const;
 
     int imageWidthLimit() const;
 
