@@ -1,10 +1,11 @@
 // The engine on the 1,000-page synthetic document: opening and paginating,
 // keystroke to repainted screen at the start, middle and end, and peak
-// memory; LibreOffice converting the same text file to PDF for comparison.
+// memory; LibreOffice converting the same file to PDF for comparison.
 //
-//   QT_QPA_PLATFORM=offscreen bench_engine [--runs N] [--keys N] [--no-peer] [FILE.txt]
-// Without FILE the document is made with shared/bench/gen_docs.py, looked for
-// in the folders above the program.
+//   QT_QPA_PLATFORM=offscreen bench_engine [--runs N] [--keys N] [--no-peer] [--layout] [FILE.txt|FILE.rtf]
+// Without FILE the plain-text document is made with shared/bench/gen_docs.py,
+// looked for in the folders above the program; with --layout, the RTF layout
+// document of bench/gen_layout_doc.py (headers, footers, tables, lists).
 
 #include "BenchSupport.h"
 #include "engine/TTextEngine.h"
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -27,6 +29,7 @@
 #include <cstdio>
 
 using tamapiko::bench::documentsFolder;
+using tamapiko::bench::layoutDocument;
 
 namespace {
 
@@ -72,7 +75,9 @@ OpenTimes openDocument(TTextEngine &engine, const QString &path)
     QElapsedTimer timer;
     timer.start();
     const double cpu = cpuMs();
-    if (engine.LoadDocument(path, 0, tamapiko::engine::FormatCode::Text, 0) != 0)
+    const bool rtf = QFileInfo(path).suffix().compare(QLatin1String("rtf"), Qt::CaseInsensitive) == 0;
+    const int format = rtf ? tamapiko::engine::FormatCode::Rtf : tamapiko::engine::FormatCode::Text;
+    if (engine.LoadDocument(path, 0, format, 0) != 0)
         qFatal("cannot load %s: %s", qPrintable(path), qPrintable(engine.errorString()));
     engine.viewport()->repaint();
     times.firstPage = elapsedMs(timer);
@@ -114,14 +119,17 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("runs"), QStringLiteral("Runs of the open measurement."), QStringLiteral("N"), QStringLiteral("3")});
     parser.addOption({QStringLiteral("keys"), QStringLiteral("Keystrokes per position."), QStringLiteral("N"), QStringLiteral("30")});
     parser.addOption({QStringLiteral("no-peer"), QStringLiteral("Skip LibreOffice.")});
-    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("Plain-text document."));
+    parser.addOption({QStringLiteral("layout"), QStringLiteral("The layout document (RTF) instead of the text.")});
+    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("Plain-text or RTF document."));
     parser.process(app);
     const int runs = std::max(1, parser.value(QStringLiteral("runs")).toInt());
     const int keys = std::max(1, parser.value(QStringLiteral("keys")).toInt());
 
     QTemporaryDir temporary;
     QString path = parser.positionalArguments().value(0);
-    if (path.isEmpty()) {
+    if (path.isEmpty() && parser.isSet(QStringLiteral("layout"))) {
+        path = layoutDocument(QString(), QStringLiteral("1000"), temporary.path());
+    } else if (path.isEmpty()) {
         path = QDir(documentsFolder(QString(), QStringLiteral("1000"), temporary.path()))
                    .filePath(QStringLiteral("synth_1000p.txt"));
     }
@@ -172,7 +180,9 @@ int main(int argc, char **argv)
         rusage before{};
         getrusage(RUSAGE_CHILDREN, &before);
         QProcess soffice;
-        soffice.start(QStringLiteral("soffice"), {QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+        soffice.start(QStringLiteral("soffice"), {QStringLiteral("-env:UserInstallation=file://") + temporary.path()
+                                                      + QStringLiteral("/profile"),
+                                                  QStringLiteral("--headless"), QStringLiteral("--convert-to"),
                                                   QStringLiteral("pdf"), QStringLiteral("--outdir"),
                                                   temporary.path(), path});
         if (!soffice.waitForFinished(600000) || soffice.exitCode() != 0)
@@ -185,7 +195,7 @@ int main(int argc, char **argv)
                 + (after.ru_utime.tv_usec - before.ru_utime.tv_usec) / 1e3
                 + (after.ru_stime.tv_sec - before.ru_stime.tv_sec) * 1e3
                 + (after.ru_stime.tv_usec - before.ru_stime.tv_usec) / 1e3;
-            std::printf("LibreOffice headless text to PDF, whole process: %8.1f ms %8.1f ms\n", elapsedMs(timer), cpu);
+            std::printf("LibreOffice headless to PDF, whole process: %8.1f ms %8.1f ms\n", elapsedMs(timer), cpu);
         }
     }
     return 0;

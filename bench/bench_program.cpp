@@ -2,12 +2,13 @@
 // toolbar, status bar and a document window with its ruler, driven by real
 // key events as a user types.
 //
-//   QT_QPA_PLATFORM=offscreen bench_program [--keys N] [--no-peer] [DIR]
+//   QT_QPA_PLATFORM=offscreen bench_program [--keys N] [--only KIND] [--no-peer] [DIR]
 //   bench_program --measure FILE [--keys N]   one document, in this process
 //
-// DIR holds synth_1000p.rtf/.html/.txt from gen_docs.py (generated when not
-// given). Every document is measured in a process of its own, so that peak
-// memory belongs to that document alone:
+// DIR holds synth_1000p.rtf/.html/.txt from gen_docs.py and layout_1000p.rtf
+// from bench/gen_layout_doc.py (what it lacks, or all when DIR is not given,
+// is generated). Every document is measured in a process of its own, so that
+// peak memory belongs to that document alone:
 //  - open to first page shown: the document window created and filled as the
 //    open command does, until the engine's viewport has painted the text;
 //  - open to all pages laid out: until the background pagination is done;
@@ -49,6 +50,7 @@
 #include <map>
 
 using tamapiko::bench::documentsFolder;
+using tamapiko::bench::layoutDocument;
 
 namespace {
 
@@ -303,9 +305,18 @@ QPair<double, double> peerToPdf(const QString &file, const QString &outDir)
     return {timer.nsecsElapsed() / 1e6, cpu};
 }
 
+// The documents measured: the three formats of gen_docs.py's text, then the
+// RTF of the layout document.
+const QStringList &documentKinds()
+{
+    static const QStringList kinds{QStringLiteral("rtf"), QStringLiteral("html"), QStringLiteral("txt"),
+                                   QStringLiteral("layout")};
+    return kinds;
+}
+
 void printTable(const std::map<QString, Figures> &results, const std::map<QString, QPair<double, double>> &peer)
 {
-    const QStringList kinds{QStringLiteral("rtf"), QStringLiteral("html"), QStringLiteral("txt")};
+    const QStringList &kinds = documentKinds();
     auto cell = [&](const QString &kind, const char *wall, const char *cpu) {
         const auto found = results.find(kind);
         if (found == results.end() || !found->second.count(QString::fromLatin1(wall)))
@@ -314,10 +325,13 @@ void printTable(const std::map<QString, Figures> &results, const std::map<QStrin
         return QStringLiteral("%1 /%2").arg(f.at(QString::fromLatin1(wall)), 9, 'f', 1)
             .arg(f.at(QString::fromLatin1(cpu)), 8, 'f', 1);
     };
-    std::printf("\n%-36s %-19s   %-19s   %-19s\n", "ms, wall / CPU of the thread", "RTF", "HTML", "text");
+    std::printf("\n%-36s %-19s   %-19s   %-19s   %-19s\n", "ms, wall / CPU of the thread", "RTF", "HTML", "text",
+                "layout (RTF)");
     auto row = [&](const char *label, const char *wall, const char *cpu) {
-        std::printf("%-36s %s   %s   %s\n", label, qPrintable(cell(kinds[0], wall, cpu)),
-                    qPrintable(cell(kinds[1], wall, cpu)), qPrintable(cell(kinds[2], wall, cpu)));
+        std::printf("%-36s", label);
+        for (const QString &kind : kinds)
+            std::printf(" %s  ", qPrintable(cell(kind, wall, cpu)));
+        std::printf("\n");
     };
     row("open to first page shown", "open_first_ms", "open_first_cpu");
     row("open to all pages laid out", "open_all_ms", "open_all_cpu");
@@ -371,31 +385,38 @@ int main(int argc, char **argv)
 
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.addOption({QStringLiteral("keys"), QStringLiteral("Keystrokes at each place (RTF and text)."),
+    parser.addOption({QStringLiteral("keys"), QStringLiteral("Keystrokes at each place (all but HTML)."),
                       QStringLiteral("N"), QStringLiteral("40")});
     parser.addOption({QStringLiteral("no-peer"), QStringLiteral("Skip LibreOffice.")});
-    parser.addOption({QStringLiteral("only"), QStringLiteral("Measure only this kind (rtf, html, txt)."),
+    parser.addOption({QStringLiteral("only"), QStringLiteral("Measure only this kind (rtf, html, txt, layout)."),
                       QStringLiteral("KIND")});
-    parser.addPositionalArgument(QStringLiteral("dir"), QStringLiteral("Folder with synth_1000p.*"));
+    parser.addPositionalArgument(QStringLiteral("dir"), QStringLiteral("Folder with synth_1000p.* and layout_1000p.rtf"));
     parser.process(app);
     const int keys = std::max(1, parser.value(QStringLiteral("keys")).toInt());
 
     QTemporaryDir temporary;
-    const QString folder = documentsFolder(parser.positionalArguments().value(0), QStringLiteral("1000"),
-                                           temporary.path());
+    const QString given = parser.positionalArguments().value(0);
+    QString folder; // gen_docs.py's documents, made when first needed
     std::map<QString, Figures> results;
     std::map<QString, QPair<double, double>> peer;
-    for (const QString kind : {QStringLiteral("rtf"), QStringLiteral("html"), QStringLiteral("txt")}) {
+    for (const QString &kind : documentKinds()) {
         if (parser.isSet(QStringLiteral("only")) && parser.value(QStringLiteral("only")) != kind)
             continue;
-        const QString file = QDir(folder).filePath(QStringLiteral("synth_1000p.") + kind);
+        QString file;
+        if (kind == QLatin1String("layout")) {
+            file = layoutDocument(given, QStringLiteral("1000"), temporary.path());
+        } else {
+            if (folder.isEmpty())
+                folder = documentsFolder(given, QStringLiteral("1000"), temporary.path());
+            file = QDir(folder).filePath(QStringLiteral("synth_1000p.") + kind);
+        }
         if (!QFileInfo::exists(file)) {
             std::printf("%s missing\n", qPrintable(file));
             continue;
         }
         std::printf("measuring %s ...\n", qPrintable(QFileInfo(file).fileName()));
         std::fflush(stdout);
-        // HTML: open, save and memory; typing is measured on RTF and text.
+        // HTML: open, save and memory; typing is measured on the others.
         results[kind] = runMeasurement(QCoreApplication::applicationFilePath(), file,
                                        kind == QLatin1String("html") ? 0 : keys);
         if (!parser.isSet(QStringLiteral("no-peer")))

@@ -35,6 +35,17 @@ QString documentsFolder(const QString &given, const QString &pages, const QStrin
     return scratch;
 }
 
+QString layoutDocument(const QString &given, const QString &pages, const QString &scratch)
+{
+    const QString name = QStringLiteral("layout_%1p.rtf").arg(pages);
+    if (!given.isEmpty() && QFile::exists(QDir(given).filePath(name)))
+        return QDir(given).filePath(name);
+    const QString script = QStringLiteral(TAMAPIKO_BENCH_SOURCE_DIR "/gen_layout_doc.py");
+    if (QProcess::execute(QStringLiteral("python3"), {script, QStringLiteral("--out"), scratch, pages}) != 0)
+        qFatal("%s failed", qPrintable(script));
+    return QDir(scratch).filePath(name);
+}
+
 double medianMs(int runs, const std::function<void()> &work, const std::function<void()> &reset)
 {
     std::vector<double> times;

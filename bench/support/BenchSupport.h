@@ -1,7 +1,7 @@
 #pragma once
 
-// What every benchmark needs: the document generator beside the repository
-// and a median over repeated runs.
+// What every benchmark needs: the document generators (beside the repository
+// and in bench/) and a median over repeated runs.
 
 #include <QString>
 #include <QStringList>
@@ -18,6 +18,12 @@ QString findGenerator();
 // `scratch` after generating documents of `pages` pages into it. Ends the
 // program with a message when neither works.
 QString documentsFolder(const QString &given, const QString &pages, const QString &scratch);
+
+// The layout document of bench/gen_layout_doc.py (pages with a header and
+// a footer of fields, a table, numbered and bulleted lists, footnotes):
+// layout_<pages>p.rtf in `given` when that folder holds it, else made in
+// `scratch`. Ends the program with a message when neither works.
+QString layoutDocument(const QString &given, const QString &pages, const QString &scratch);
 
 // Median wall-clock time of `runs` calls of `work`, in milliseconds; `reset`
 // (when given) runs after each timed call, outside the timing.

@@ -1,6 +1,7 @@
 // Typing into a long formatted document lays out only what the key touched,
 // and the layout it leaves is the one a fresh layout of the same text gives.
 
+#include "engine/EngineProperties.h"
 #include "engine/TTextEngine.h"
 #include "engine/layout/PageLayout.h"
 
@@ -47,6 +48,19 @@ QByteArray formattedRtf(int paragraphs, bool sections = false)
         }
     }
     return rtf + "}";
+}
+
+// Where the note marks of `document` start, in order.
+QList<int> notePositions(const QTextDocument &document)
+{
+    QList<int> positions;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            if (it.fragment().charFormat().hasProperty(tamapiko::engine::CharNote))
+                positions.append(it.fragment().position());
+        }
+    }
+    return positions;
 }
 
 PageLayout *layoutOf(TTextEngine &engine)
@@ -159,6 +173,17 @@ void tst_TypingLayout::layoutAfterTypingEqualsAFreshOne()
     engine.setSelStart(length / 3);
     QTest::keyClick(&engine, Qt::Key_Return);
     QTest::keyClick(&engine, Qt::Key_Z);
+    // The first footnote's mark ("1") deleted: its note leaves the page.
+    // Words typed right before and right after the next marks.
+    const QList<int> marks = notePositions(*engine.document());
+    QVERIFY(marks.size() > 4);
+    engine.setSelStart(marks[0] + 1);
+    QTest::keyClick(&engine, Qt::Key_Backspace);
+    engine.setSelStart(marks[1] - 1);
+    QTest::keyClicks(&engine, QStringLiteral("ab"));
+    engine.setSelStart(marks[2] + 2);
+    QTest::keyClicks(&engine, QStringLiteral("cd"));
+    QCOMPARE(notePositions(*engine.document()).size(), marks.size() - 1);
     PageLayout *typed = layoutOf(engine);
     typed->ensureComplete();
 
@@ -173,6 +198,7 @@ void tst_TypingLayout::layoutAfterTypingEqualsAFreshOne()
         const int position = block.position() + block.length() - 1;
         QCOMPARE(typed->caretRect(position), fresh->caretRect(position));
     }
+    QString notes;
     for (int page = 0; page < fresh->knownPageCount(); ++page) {
         const PageFrame &typedFrame = typed->pages().page(page);
         const PageFrame &freshFrame = fresh->pages().page(page);
@@ -182,7 +208,10 @@ void tst_TypingLayout::layoutAfterTypingEqualsAFreshOne()
                      fresh->pages().column(freshFrame.firstColumn + c).rect);
         QCOMPARE(typedFrame.notes, freshFrame.notes);
         QCOMPARE(typed->notes().textOnPage(page), fresh->notes().textOnPage(page));
+        notes += typed->notes().textOnPage(page);
     }
+    QVERIFY(!notes.contains(u"note on paragraph 2 "));
+    QVERIFY(notes.contains(u"note on paragraph 15 "));
 }
 
 QTEST_MAIN(tst_TypingLayout)

@@ -750,6 +750,14 @@ std::vector<int> PageLayout::lineTops(const QTextBlock &block, int y, const std:
     return tops;
 }
 
+int PageLayout::bodyBottom(int column, int position) const
+{
+    const int bottom = columnBottom(column);
+    if (m_notes.isEmpty())
+        return bottom;
+    return bottom - PageNotes::areaFor(m_notes.footnotesHeight(m_pages.column(column).page, position));
+}
+
 void PageLayout::placeEndnotes(int y)
 {
     const int lastPage = m_notes.placeEndnotes(y);
@@ -827,6 +835,7 @@ void PageLayout::placeTable(QTextTable *table, StackState &state)
 
 void PageLayout::relayoutAll()
 {
+    m_notesToPrune = true;
     m_balance = {};
     collectSections();
     m_pages.setFirstColumns(m_sections.front().setup.columns);
@@ -881,6 +890,8 @@ void PageLayout::documentChanged(int from, int charsRemoved, int charsAdded)
 
 void PageLayout::relayoutRange(int from, int charsRemoved, int charsAdded)
 {
+    if (charsRemoved > 0)
+        m_notesToPrune = true;
     if (m_suspended)
         return;
     const int delta = charsAdded - charsRemoved;
@@ -1002,8 +1013,9 @@ void PageLayout::stack(int untilPosition, int untilPage, qint64 budgetMs)
     if (!m_floating.isEmpty())
         m_floating.prune();
     m_notes.setWidth(textWidth());
-    if (!m_notes.isEmpty())
+    if (!m_notes.isEmpty() && m_notesToPrune)
         m_notes.prune();
+    m_notesToPrune = false;
     int floatingRestarts = 0;
     int balanceRestarts = 0;
     m_balance = {};   // each stacking balances anew, also to shorter columns

@@ -234,6 +234,9 @@ private:
     int columnOfY(qreal flowY) const { return m_pages.columnOfY(flowY); }
     int columnTop(int column) const { return m_pages.columnTop(column); }
     int columnBottom(int column) const { return m_pages.columnBottom(column); }
+    // The end of `column` for the body before `position`: the column's end
+    // less the room of its page's footnotes whose marks come before.
+    int bodyBottom(int column, int position) const;
 
     int imageWidthLimit() const;
 
@@ -243,6 +246,9 @@ private:
     PageTable m_pages;
     FloatingObjects m_floating{document(), m_pages};
     PageNotes m_notes{document(), m_pages};
+    // Text was removed or reformatted since the notes were last pruned: a
+    // note's mark may be gone (insertions alone never take one away).
+    bool m_notesToPrune = true;
     int m_bodyPageCount = 0;                      // pages before any holding only endnotes
     QHash<QTextTable *, TableGeometry> m_tables;
     int m_resumePosition = 0;                     // -1 when all is stacked

@@ -23,11 +23,23 @@ QString noteOf(const QTextCharFormat &format)
     return format.stringProperty(CharNote);
 }
 
+// The format a cursor at position + 1 reports (that of the character at
+// `position`), read from the block's fragments: placing a cursor lays out
+// its line, and prune() asks this for every note on every edit.
 QTextCharFormat formatAt(QTextDocument *document, int position)
 {
-    QTextCursor cursor(document);
-    cursor.setPosition(std::clamp(position + 1, 0, document->characterCount() - 1));
-    return cursor.charFormat();
+    const int at = std::clamp(position + 1, 0, document->characterCount() - 1);
+    const QTextBlock block = document->findBlock(at);
+    // At a paragraph's start the cursor shows the first character, else
+    // the one before it.
+    const int character = at == block.position() && block.length() > 1 ? at : at - 1;
+    for (auto it = block.begin(); character >= block.position() && !it.atEnd(); ++it) {
+        if (it.fragment().contains(character))
+            return it.fragment().charFormat();
+    }
+    // The end of the paragraph before an empty one: its format is the one
+    // the empty paragraph starts with.
+    return block.charFormat();
 }
 
 } // namespace

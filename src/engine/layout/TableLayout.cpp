@@ -357,7 +357,8 @@ int TableLayout::placeIn(QTextTable *table, TableGeometry &g, int top, const Are
             // body when the page has no columns.
             const PageTable &pages = m_layout.pages();
             const int column = pages.columnOfY(y);
-            const bool fitsHere = y + rowHeight[r] <= pages.columnBottom(column);
+            // Footnotes of marks above the table take the foot of the page.
+            const bool fitsHere = y + rowHeight[r] <= m_layout.bodyBottom(column, table->firstPosition());
             const int nextHeight = pages.column(column + 1).height;
             const bool fitsOnAPage = rowHeight[r] <= nextHeight;
             // A row goes whole to the next page when it fits there; a row
@@ -373,7 +374,8 @@ int TableLayout::placeIn(QTextTable *table, TableGeometry &g, int top, const Are
                 g.headerRepeats.push_back({rowPage, y});
                 y += headerHeight;
             }
-            split = y + rowHeight[r] > pages.columnBottom(pages.columnOfY(y)) && !measured.exact[r];
+            split = y + rowHeight[r] > m_layout.bodyBottom(pages.columnOfY(y), table->firstPosition())
+                && !measured.exact[r];
         }
         g.rowTop[r] = y;
         int bottom = y + rowHeight[r];

@@ -99,6 +99,7 @@ private slots:
     void paginationRulesOfRtfParagraphs();
     void notesStandAtTheFootOfTheirPageAndAtTheEnd_data();
     void notesStandAtTheFootOfTheirPageAndAtTheEnd();
+    void aTableStopsAboveTheFootnotesOfItsPage();
     void justifiedLinesBeforeBreaksCapitalsAndHiddenText();
     void linesAreAsTallAsInWord();
     void headersAndFootersPrintOnTheirPages_data();
@@ -539,6 +540,42 @@ void tst_PageLayout::notesStandAtTheFootOfTheirPageAndAtTheEnd()
     QVERIFY(layout->pages().page(1).notes.isEmpty());
 }
 
+void tst_PageLayout::aTableStopsAboveTheFootnotesOfItsPage()
+{
+    // A footnote's mark, then a table of more rows than the page holds.
+    QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Liberation Serif;}}"
+                     "\\paperw6000\\paperh4320\\margl720\\margr720\\margt720\\margb720\\f0\\fs20\n"
+                     "\\pard A0{\\super\\chftn}{\\footnote\\pard\\plain{\\super\\chftn} THENOTE}\\par\n";
+    for (int r = 0; r < 30; ++r)
+        rtf += "\\trowd\\cellx2000\\cellx4000\\pard\\intbl row " + QByteArray::number(r) + "\\cell x\\cell\\row\n";
+    rtf += "\\pard after\\par}";
+    QTemporaryDir dir;
+    TTextEngine engine;
+    QCOMPARE(engine.LoadDocument(tamapiko::test::writeFile(dir, QStringLiteral("in.rtf"), rtf), 0, 5, 0), 0);
+    QVERIFY(engine.CurrentPages() >= 2);
+    PageLayout *layout = layoutOf(engine);
+    QTextCursor cursor(engine.document());
+    cursor.setPosition(engine.document()->findBlock(0).next().position());
+    QTextTable *table = cursor.currentTable();
+    QVERIFY(table);
+    const auto *g = layout->tableGeometry(table);
+    QVERIFY(g);
+
+    // The rows on the first page end above its note area; the rest go on
+    // on the next page.
+    const PageFrame &first = layout->pages().page(0);
+    QVERIFY(!first.notes.isEmpty());
+    int rowsOnFirstPage = 0;
+    for (size_t r = 0; r < g->rowTop.size(); ++r) {
+        if (layout->pageOfY(g->rowTop[r]) != 0)
+            continue;
+        ++rowsOnFirstPage;
+        const int bottom = g->rowTop[r] + g->rowHeight[r] - layout->pageTop(0) + first.body.top();
+        QVERIFY2(bottom <= first.notes.top(), qPrintable(QStringLiteral("row %1 runs into the notes").arg(r)));
+    }
+    QVERIFY(rowsOnFirstPage > 2);
+    QVERIFY(layout->pageOfY(g->rowTop.back()) > 0);
+}
 
 void tst_PageLayout::justifiedLinesBeforeBreaksCapitalsAndHiddenText()
 {

@@ -346,7 +346,14 @@ void DocumentBuilder::ensureContext(bool wantTable)
         m_paragraphPending = false;
     if (m_paragraphPending) {
         m_paragraphPending = false;
-        m_cursor.insertBlock(m_cursor.blockFormat(), m_pendingMarkFormat);
+        QTextBlockFormat next = m_cursor.blockFormat();
+        // A paragraph read joins a list only when its own properties say so
+        // (endParagraph). Coming in with the list of the paragraph before,
+        // it would leave it and join again, and Qt passes over every item
+        // of a list each time one joins or leaves it.
+        if (m_mode == Mode::Load)
+            next.clearProperty(QTextFormat::ObjectIndex);
+        m_cursor.insertBlock(next, m_pendingMarkFormat);
         m_blockIsOurs = true;
         m_blockHasContent = false;
     }
