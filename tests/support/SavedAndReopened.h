@@ -3,6 +3,7 @@
 // Many layout tests check a document as read and again after saving it in
 // another format and reading that back.
 
+class QByteArray;
 class QTemporaryDir;
 
 class TTextEngine;
@@ -14,5 +15,12 @@ namespace tamapiko::test {
 // reading failed.
 TTextEngine *savedAndReopened(TTextEngine &read, TTextEngine &reopened, int savedAs,
                               const QTemporaryDir &dir);
+// `rtf` read into `read` (through a file in `dir`), then savedAndReopened().
+// Null when reading, saving or reading again failed.
+TTextEngine *rtfSavedAndReopened(const QByteArray &rtf, TTextEngine &read, TTextEngine &reopened, int savedAs,
+                                 const QTemporaryDir &dir);
+// A test's rows for an int column "savedAs": the RTF as read, saved as RTF,
+// and saved in the native format.
+void addRtfSavedAsRows();
 
 } // namespace tamapiko::test

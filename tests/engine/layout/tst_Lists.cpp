@@ -79,19 +79,15 @@ private slots:
 
     void rtfListsAreNumberedDrawnAndWrittenBack_data()
     {
-        QTest::addColumn<int>("savedAs");
-        QTest::newRow("rtf") << 0;
-        QTest::newRow("rtf saved as rtf") << 5;
-        QTest::newRow("rtf saved as native") << 3;
+        tamapiko::test::addRtfSavedAsRows();
     }
 
     void rtfListsAreNumberedDrawnAndWrittenBack()
     {
         QFETCH(int, savedAs);
         TTextEngine read;
-        QCOMPARE(read.LoadDocument(tamapiko::test::writeFile(m_dir, QStringLiteral("list.rtf"), kListRtf), 0, 5, 0), 0);
         TTextEngine saved;
-        TTextEngine *engine = tamapiko::test::savedAndReopened(read, saved, savedAs, m_dir);
+        TTextEngine *engine = tamapiko::test::rtfSavedAndReopened(kListRtf, read, saved, savedAs, m_dir);
         QVERIFY(engine);
         // The numbers are not text of the document, only drawn.
         QCOMPARE(engine->document()->toPlainText(),

@@ -485,10 +485,7 @@ const char kNotesRtf[] =
 
 void tst_PageLayout::notesStandAtTheFootOfTheirPageAndAtTheEnd_data()
 {
-    QTest::addColumn<int>("savedAs");   // 0: as read; otherwise the format saved to and read again
-    QTest::newRow("rtf") << 0;
-    QTest::newRow("rtf saved as rtf") << 5;
-    QTest::newRow("rtf saved as native") << 3;
+    tamapiko::test::addRtfSavedAsRows();
 }
 
 void tst_PageLayout::notesStandAtTheFootOfTheirPageAndAtTheEnd()
@@ -498,9 +495,8 @@ void tst_PageLayout::notesStandAtTheFootOfTheirPageAndAtTheEnd()
         QSKIP("poppler-utils (pdftotext) not installed");
     QTemporaryDir dir;
     TTextEngine read;
-    QCOMPARE(read.LoadDocument(tamapiko::test::writeFile(dir, QStringLiteral("in.rtf"), kNotesRtf), 0, 5, 0), 0);
     TTextEngine saved;
-    TTextEngine *engine = tamapiko::test::savedAndReopened(read, saved, savedAs, dir);
+    TTextEngine *engine = tamapiko::test::rtfSavedAndReopened(kNotesRtf, read, saved, savedAs, dir);
     QVERIFY(engine);
 
     // The marks keep their notes, numbered and raised (endnotes in roman).
@@ -660,10 +656,7 @@ void tst_PageLayout::linesAreAsTallAsInWord()
 
 void tst_PageLayout::headersAndFootersPrintOnTheirPages_data()
 {
-    QTest::addColumn<int>("savedAs");   // 0: as read; otherwise the format saved to and read again
-    QTest::newRow("rtf") << 0;
-    QTest::newRow("rtf saved as rtf") << 5;
-    QTest::newRow("rtf saved as native") << 3;
+    tamapiko::test::addRtfSavedAsRows();
     QTest::newRow("rtf saved as word") << 9;
 }
 
@@ -674,9 +667,8 @@ void tst_PageLayout::headersAndFootersPrintOnTheirPages()
         QSKIP("poppler-utils (pdftotext) not installed");
     QTemporaryDir dir;
     TTextEngine read;
-    QCOMPARE(read.LoadDocument(tamapiko::test::writeFile(dir, QStringLiteral("in.rtf"), kHeaderFooterRtf), 0, 5, 0), 0);
     TTextEngine saved;
-    TTextEngine *engine = tamapiko::test::savedAndReopened(read, saved, savedAs, dir);
+    TTextEngine *engine = tamapiko::test::rtfSavedAndReopened(kHeaderFooterRtf, read, saved, savedAs, dir);
     QVERIFY(engine);
 
     QCOMPARE(engine->CurrentPages(), 4);
@@ -765,10 +757,7 @@ const char kSectionsRtf[] =
 
 void tst_PageLayout::sectionsHaveTheirOwnPages_data()
 {
-    QTest::addColumn<int>("savedAs");
-    QTest::newRow("rtf") << 0;
-    QTest::newRow("rtf saved as rtf") << 5;
-    QTest::newRow("rtf saved as native") << 3;
+    tamapiko::test::addRtfSavedAsRows();
 }
 
 void tst_PageLayout::sectionsHaveTheirOwnPages()
@@ -776,9 +765,8 @@ void tst_PageLayout::sectionsHaveTheirOwnPages()
     QFETCH(int, savedAs);
     QTemporaryDir dir;
     TTextEngine read;
-    QCOMPARE(read.LoadDocument(tamapiko::test::writeFile(dir, QStringLiteral("in.rtf"), kSectionsRtf), 0, 5, 0), 0);
     TTextEngine saved;
-    TTextEngine *engine = tamapiko::test::savedAndReopened(read, saved, savedAs, dir);
+    TTextEngine *engine = tamapiko::test::rtfSavedAndReopened(kSectionsRtf, read, saved, savedAs, dir);
     QVERIFY(engine);
 
     // The page set-up the program edits is the first section's.
@@ -850,9 +838,8 @@ void tst_PageLayout::columnsAreFilledAndBalanced()
     QFETCH(int, savedAs);
     QTemporaryDir dir;
     TTextEngine read;
-    QCOMPARE(read.LoadDocument(tamapiko::test::writeFile(dir, QStringLiteral("in.rtf"), columnsRtf()), 0, 5, 0), 0);
     TTextEngine saved;
-    TTextEngine *engine = tamapiko::test::savedAndReopened(read, saved, savedAs, dir);
+    TTextEngine *engine = tamapiko::test::rtfSavedAndReopened(columnsRtf(), read, saved, savedAs, dir);
     QVERIFY(engine);
     QCOMPARE(engine->CurrentPages(), 2);
 

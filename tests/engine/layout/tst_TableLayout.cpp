@@ -99,10 +99,7 @@ private slots:
 
 void tst_TableLayout::rowsKeepTheirOwnCells_data()
 {
-    QTest::addColumn<int>("savedAs");
-    QTest::newRow("rtf as read") << 0;
-    QTest::newRow("saved as rtf") << 5;
-    QTest::newRow("saved as native") << 3;
+    tamapiko::test::addRtfSavedAsRows();
 }
 
 void tst_TableLayout::rowsKeepTheirOwnCells()
@@ -110,9 +107,8 @@ void tst_TableLayout::rowsKeepTheirOwnCells()
     QFETCH(int, savedAs);
     QTemporaryDir dir;
     TTextEngine read;
-    QCOMPARE(read.LoadDocument(tamapiko::test::writeFile(dir, QStringLiteral("in.rtf"), unevenRowsRtf()), 0, 5, 0), 0);
     TTextEngine saved;
-    TTextEngine *engine = tamapiko::test::savedAndReopened(read, saved, savedAs, dir);
+    TTextEngine *engine = tamapiko::test::rtfSavedAndReopened(unevenRowsRtf(), read, saved, savedAs, dir);
     QVERIFY(engine);
     QTextTable *table = firstTable(*engine);
     QVERIFY(table);
