@@ -748,7 +748,7 @@ void GdiPlayer::textOut(QPointF reference, const QString &rawText, const QList<d
     m_painter.translate(std::clamp(origin.x(), -kMaxCoordinate, kMaxCoordinate),
                         std::clamp(origin.y(), -kMaxCoordinate, kMaxCoordinate));
     if (m_dc.font.escapement != 0)
-        m_painter.rotate(-m_dc.font.escapement / 10.0);
+        m_painter.rotate(-double(m_dc.font.escapement) / 10.0);   // any 32-bit angle a record holds
     if (m_dc.bkOpaque && !(options & TextOpaque))
         m_painter.fillRect(QRectF(x, baseline - metrics.ascent(), width, metrics.height()), m_dc.bkColor);
     m_painter.setFont(font);

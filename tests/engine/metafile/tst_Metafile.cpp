@@ -22,6 +22,8 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <limits>
+
 using namespace tamapiko::engine;
 using namespace tamapiko::engine::metafile;
 using namespace tamapiko::test;
@@ -452,6 +454,19 @@ void tst_Metafile::brokenMetafilesEndQuietly()
     huge.record(0x0418, {32000, 32000, -32000, -32000});
     huge.record(0x0325, {2, -32000, -32000, 32000, 32000});
     QVERIFY(!render(huge.file()).isNull());
+
+    // Text in a font turned by the most negative angle a record can hold.
+    EmfBuilder turned;
+    QByteArray font;
+    for (qint32 v : {-20, 0, std::numeric_limits<qint32>::min(), 0, 400})
+        put32(font, quint32(v));
+    font += QByteArray(8 + 320, '\0');
+    turned.record(82, {3}, font);
+    turned.record(37, {3});
+    QByteArray letter;
+    put16(letter, u'A');
+    turned.record(84, {0, 0, 0, 0, 1, 0, 0, 10, 50, 1, 76, 0, 0, 0, 0, 0, 0}, letter);
+    QVERIFY(!render(turned.file()).isNull());
 }
 
 QTEST_MAIN(tst_Metafile)
