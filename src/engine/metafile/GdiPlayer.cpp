@@ -1,5 +1,7 @@
 #include "engine/metafile/GdiPlayer.h"
 
+#include "engine/metafile/PathClipping.h"
+
 #include "engine/formats/RtfCodePage.h"
 
 #include <QFontMetricsF>
@@ -479,15 +481,19 @@ void GdiPlayer::fillAndStrokeOutput(QPainterPath path, bool fill, bool stroke)
     path = clamped(path);
     path.setFillRule(m_dc.windingFill ? Qt::WindingFill : Qt::OddEvenFill);
     applyClip();
+    // Nothing outside the target can show (the clip never reaches past it).
+    const QRectF seen = m_target.adjusted(-2, -2, 2, 2);
     if (fill && m_dc.brush.style != BrushNull) {
+        const QPainterPath shape = fillClippedTo(path, seen);
         if (m_dc.brush.style == BrushHatched && m_dc.bkOpaque)
-            m_painter.fillPath(path, m_dc.bkColor);
-        m_painter.fillPath(path, outputBrush());
+            m_painter.fillPath(shape, m_dc.bkColor);
+        m_painter.fillPath(shape, outputBrush());
         m_drew = true;
     }
     const QPen pen = outputPen();
     if (stroke && pen.style() != Qt::NoPen) {
-        m_painter.strokePath(path, pen);
+        const double reach = 2 * pen.widthF() + 2; // round caps and miters stay within this
+        m_painter.strokePath(strokeClippedTo(path, m_target.adjusted(-reach, -reach, reach, reach)), pen);
         m_drew = true;
     }
 }

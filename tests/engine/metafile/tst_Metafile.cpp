@@ -15,6 +15,8 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QPainter>
+#include <QPainterPath>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStringEncoder>
 #include <QTextBlock>
@@ -212,6 +214,7 @@ private slots:
     void rtfMetafilesAreDrawnNotGreyBoxes();
     void corpusMetafilesDraw();
     void brokenMetafilesEndQuietly();
+    void shapesReachingFarOutsideDrawAsInside();
 };
 
 void tst_Metafile::wmfShapesLandWhereTheRecordsSay()
@@ -467,6 +470,83 @@ void tst_Metafile::brokenMetafilesEndQuietly()
     put16(letter, u'A');
     turned.record(84, {0, 0, 0, 0, 1, 0, 0, 10, 50, 1, 76, 0, 0, 0, 0, 0, 0}, letter);
     QVERIFY(!render(turned.file()).isNull());
+}
+
+// Shapes whose edges run far past the picture are cut to it before they
+// are drawn (the rasteriser would otherwise walk every unseen edge): what
+// shows inside must be what the whole shape gives.
+void tst_Metafile::shapesReachingFarOutsideDrawAsInside()
+{
+    QRandomGenerator random(17);
+    QPolygonF points;
+    QByteArray pointWords; // count, then x and y of each point
+    put16(pointWords, 300);
+    for (int i = 0; i < 300; ++i) {
+        const QPoint p(random.bounded(-3000, 3000), random.bounded(-3000, 3000));
+        points << QPointF(p);
+        put16(pointWords, p.x());
+        put16(pointWords, p.y());
+    }
+    const auto wholeShape = [&](bool fill, Qt::FillRule rule) {
+        QImage image(100, 100, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath path;
+        path.addPolygon(points);
+        if (fill) {
+            path.closeSubpath();
+            path.setFillRule(rule);
+            painter.fillPath(path, Qt::red);
+        } else {
+            painter.strokePath(path, QPen(Qt::blue, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        }
+        return image;
+    };
+    const auto differingPixels = [](const QImage &actual, const QImage &expected) {
+        int differing = 0;
+        for (int y = 0; y < expected.height(); ++y) {
+            for (int x = 0; x < expected.width(); ++x) {
+                const QRgb a = actual.pixel(x, y), e = expected.pixel(x, y);
+                if (std::abs(qRed(a) - qRed(e)) > 8 || std::abs(qGreen(a) - qGreen(e)) > 8
+                    || std::abs(qBlue(a) - qBlue(e)) > 8)
+                    ++differing;
+            }
+        }
+        return differing;
+    };
+
+    for (const Qt::FillRule rule : {Qt::OddEvenFill, Qt::WindingFill}) {
+        WmfBuilder filled;
+        filled.record(0x0106, {rule == Qt::WindingFill ? 2 : 1}); // fill mode
+        filled.record(0x02FA, {5, 0, 0, 0, 0});                    // no pen
+        filled.record(0x012D, {0});
+        filled.record(0x02FC, {0, 0x00FF, 0x0000, 0});            // red brush
+        filled.record(0x012D, {1});
+        filled.record(0x0324, {}, pointWords);                     // polygon
+        const QImage drawn = render(filled.file());
+        QVERIFY(!drawn.isNull());
+        QCOMPARE(differingPixels(drawn, wholeShape(true, rule)), 0);
+    }
+
+    WmfBuilder stroked;
+    stroked.record(0x02FA, {0, 3, 0, 0x0000, 0x00FF}); // blue pen, 3 units wide
+    stroked.record(0x012D, {0});
+    stroked.record(0x0325, {}, pointWords);            // polyline
+    QCOMPARE(differingPixels(render(stroked.file()), wholeShape(false, Qt::OddEvenFill)), 0);
+
+    // Thousands of edges from one end of the coordinate range to the other.
+    QByteArray zigzag;
+    put16(zigzag, 4000);
+    for (int i = 0; i < 4000; ++i) {
+        put16(zigzag, i % 2 ? -32000 : 32000);
+        put16(zigzag, random.bounded(-32000, 32000));
+    }
+    WmfBuilder across;
+    across.record(0x02FC, {0, 0x0000, 0x0000, 0});
+    across.record(0x012D, {0});
+    across.record(0x0324, {}, zigzag);
+    QVERIFY(!render(across.file(), QSize(48, 32)).isNull());
 }
 
 QTEST_MAIN(tst_Metafile)
