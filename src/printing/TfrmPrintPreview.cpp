@@ -88,6 +88,11 @@ void TfrmPrintPreview::showFor(TTextEngine *engine)
     m_engine = engine;
     exec();
     m_engine = nullptr;
+    // A window manager gives the keyboard back to the frame when the preview
+    // closes; without one (a bare X server, kiosk sessions) nobody would, and
+    // the next keys would go nowhere.
+    if (QWidget *frame = parentWidget())
+        frame->activateWindow();
 }
 
 void TfrmPrintPreview::showEvent(QShowEvent *event)

@@ -175,6 +175,19 @@ private slots:
             window->showNormal();
         });
     }
+
+    // Closing the preview hands the keyboard back to the document: the next
+    // key typed goes into the text, with or without a window manager.
+    void closingGivesTheKeyboardBackToTheDocument()
+    {
+        m_frame->activateWindow();
+        QTRY_COMPARE(QApplication::focusWidget(), m_engine);
+        preview();
+        QTRY_COMPARE(QApplication::activeWindow(), m_frame.get());
+        QTRY_COMPARE(QApplication::focusWidget(), m_engine);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("abc"));
+        QVERIFY(m_engine->document()->toPlainText().startsWith(QStringLiteral("abc")));
+    }
 };
 
 QTEST_MAIN(tst_PrintPreview)
