@@ -220,14 +220,14 @@ FloatingObjects::Room FloatingObjects::roomBeside(int page, int top, int bottom,
     return room;
 }
 
-bool FloatingObjects::shapesParagraph(const QTextBlock &block, int top) const
+bool FloatingObjects::shapesParagraph(const QTextBlock &block, int top, int height) const
 {
     const QTextLayout *layout = block.layout();
     if (m_shaped.contains(layout))
         return true;
     if (m_objects.empty())
         return false;
-    const int height = std::max(1, int(layout->boundingRect().height()));
+    height = std::max(1, height);
     for (const Entry &entry : m_objects) {
         const PlacedObject &object = entry.placed;
         if (object.wrap == AnchorWrap::None || object.page < 0)

@@ -88,9 +88,12 @@ public:
     // The first page whose objects changed since the last call; -1 if none.
     int takeChangedPage();
 
-    // Whether the lines of `block`, starting at flow y `top`, must be broken
-    // around objects (or were, and must be broken plainly again).
-    bool shapesParagraph(const QTextBlock &block, int top) const;
+    // Whether the lines of `block`, starting at flow y `top` and `height`
+    // tall when broken plainly, must be broken around objects (or were, and
+    // must be broken plainly again).
+    bool shapesParagraph(const QTextBlock &block, int top, int height) const;
+    // Whether any paragraph may be: false spares measuring paragraphs.
+    bool mayShapeParagraphs() const { return !m_objects.empty() || !m_shaped.isEmpty(); }
     // Breaks and places the lines of a paragraph whose first line goes to
     // flow y `y` (positions relative to the layout's origin at `entry`),
     // shortening or moving down the lines that meet an object. Pages break

@@ -646,7 +646,7 @@ void PageLayout::placeParagraph(const QTextBlock &block, StackState &state)
     int lastTop = y;
     const std::vector<PageNotes::Mark> marks = m_notes.marksIn(block);
     m_floating.placeAnchors(block, y);
-    if (m_floating.shapesParagraph(block, y)) {
+    if (shapedByObjects(block, y)) {
         y = m_floating.placeLinesAround(
             block, entry, y, m_stackWidth, [&](const QTextLine &line) { return lineAdvance(block, line); },
             [&](int line, int top) {
@@ -766,6 +766,12 @@ void PageLayout::placeEndnotes(int y)
     for (int page = m_bodyPageCount; page < count; ++page)
         m_pages.openPage(page, last, std::max(0, last.layout()->lineCount() - 1));
     m_pages.setCount(count);
+}
+
+bool PageLayout::shapedByObjects(const QTextBlock &block, int top) const
+{
+    return m_floating.mayShapeParagraphs()
+        && m_floating.shapesParagraph(block, top, linesHeight(block, block.layout()->lineCount()));
 }
 
 int PageLayout::linesHeight(const QTextBlock &block, int lines) const
@@ -1043,7 +1049,7 @@ void PageLayout::stack(int untilPosition, int untilPage, qint64 budgetMs)
         const int itemPosition = item.block.position();
         const bool dirty = needsBreaking(item);
         if (!dirty && itemPosition > m_mustReach && entryY(item) == state.y && state.y >= m_settleFrom
-            && (item.table || !m_floating.shapesParagraph(item.block, state.y))) {
+            && (item.table || !shapedByObjects(item.block, state.y))) {
             item = {};   // settled: everything from here on is where it was
             state.lastPage = INT_MAX;
             break;

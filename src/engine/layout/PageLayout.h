@@ -211,6 +211,8 @@ private:
     void placeEndnotes(int y);
     // The room the first `lines` lines of a paragraph take.
     int linesHeight(const QTextBlock &block, int lines) const;
+    // Whether the paragraph's lines, the first at `top`, go around objects.
+    bool shapedByObjects(const QTextBlock &block, int top) const;
     // Where a paragraph broken ahead of its turn says it is not placed yet,
     // so that it is never taken for one that kept its place.
     static constexpr int NotPlacedY = INT_MIN / 2;

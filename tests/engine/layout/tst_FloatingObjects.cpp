@@ -229,6 +229,29 @@ private slots:
         }
         QVERIFY(beside >= 3);
     }
+
+    void doubleSpacedLinesKeepClearOfThePicture()
+    {
+        // Whether a paragraph meets a picture goes by its lines as spaced:
+        // a double-spaced paragraph reaches twice as far down as Qt's own
+        // lines say.
+        for (int top = 3000; top <= 6000; top += 300) {
+            TTextEngine engine;
+            engine.resize(900, 700);
+            fillWithJapanese(engine, 30);
+            QTextCursor all(engine.document());
+            all.select(QTextCursor::Document);
+            QTextBlockFormat spaced;
+            spaced.setLineHeight(200, QTextBlockFormat::ProportionalHeight);
+            all.mergeBlockFormat(spaced);
+            QCOMPARE(engine.InsertObjectFixed(0, writeRedPicture(m_dir), 4000, engine.ScrollPosY() + top, 100, 100,
+                                              0, 1, 3, 3, 0, 0, 0, 0, 0), 0);
+            const QRect picture = objectsOn(engine, 0).front().rect;
+            for (const QRect &line : linesOnPage(engine, 0))
+                QVERIFY2(!line.intersects(picture), qPrintable(QStringLiteral("picture at %1: line at %2")
+                                                                   .arg(picture.top()).arg(line.top())));
+        }
+    }
 };
 
 QTEST_MAIN(tst_FloatingObjects)
