@@ -196,6 +196,32 @@ FlowItem PageLayout::enterSection(const FlowItem &item, StackState &state, bool 
     return {};
 }
 
+int PageLayout::rowOfSectionBefore(const PageFrame &frame, int current, int section) const
+{
+    // The rows of a page stay from its last layout until split anew: text
+    // that grew can run on from the section's own columns into a row laid
+    // out for the section after. Its row is then the nearest above with
+    // the section's columns (and its text did not fit there).
+    const QList<QPair<int, int>> placed = m_sections[section - 1].setup.columns.place(frame.body.width());
+    const auto rowMatches = [&](int top) {
+        QList<QPair<int, int>> row;
+        for (int c = frame.firstColumn; c < frame.firstColumn + frame.columnCount; ++c) {
+            if (m_pages.column(c).rect.top() == top)
+                row.append({m_pages.column(c).rect.left(), m_pages.column(c).rect.width()});
+        }
+        return row == placed;
+    };
+    const int top = m_pages.column(current).rect.top();
+    if (rowMatches(top))
+        return top;
+    for (int c = current - 1; c >= frame.firstColumn; --c) {
+        const int above = m_pages.column(c).rect.top();
+        if (above < top && rowMatches(above))
+            return above;
+    }
+    return top;
+}
+
 FlowItem PageLayout::continueSection(const FlowItem &item, StackState &state, const SectionSetup &setup,
                                      bool mayRestart)
 {
@@ -208,7 +234,7 @@ FlowItem PageLayout::continueSection(const FlowItem &item, StackState &state, co
         --current;
     const bool again = m_balance.section == section && m_balance.page == page;
     // The columns the section before has on this page: a row of them.
-    const int regionTop = again ? m_balance.regionTop : m_pages.column(current).rect.top();
+    const int regionTop = again ? m_balance.regionTop : rowOfSectionBefore(frame, current, section);
     int first = frame.firstColumn;
     while (first < frame.firstColumn + frame.columnCount && m_pages.column(first).rect.top() != regionTop)
         ++first;
@@ -368,8 +394,8 @@ qreal pictureLineTextHeight(const QTextBlock &block, const QTextLine &line)
 int PageLayout::lineAdvance(const QTextBlock &block, const QTextLine &line) const
 {
     const QTextBlockFormat format = block.blockFormat();
-    int advance = BlockMetrics::lineAdvance(
-        format, line.height() - borrowedLineHeight(block, line.lineNumber()).height);
+    const qreal natural = line.height() - borrowedLineHeight(block, line.lineNumber()).height;
+    int advance = BlockMetrics::lineAdvance(format, std::max(natural, m_eastAsianLineHeight.of(block, line)));
     // Spacing in multiples of a line widens a line holding a picture by
     // what it adds to the line's text, not to the picture, as LibreOffice
     // lays such lines out.
@@ -385,6 +411,11 @@ int PageLayout::lineAdvance(const QTextBlock &block, const QTextLine &line) cons
         || block.document()->frameAt(block.position()) != block.document()->rootFrame())
         return advance;
     return (advance + pitch - 1) / pitch * pitch;
+}
+
+int PageLayout::plainLineAdvance(const QTextBlock &block, const QTextLine &line) const
+{
+    return BlockMetrics::lineAdvance(block.blockFormat(), std::max(line.height(), m_eastAsianLineHeight.of(block, line)));
 }
 
 int PageLayout::lastLinePage(const FlowItem &item) const
@@ -558,7 +589,7 @@ void PageLayout::breakBlock(const QTextBlock &block, int width)
             line.setLineWidth(std::max(1, width - std::max(0, x) - metrics.rightIndent));
             line.setLeadingIncluded(line.leading() > 0 && lineGapCounts(block, line));
             line.setPosition(QPointF(std::max(0, x), y));
-            y += BlockMetrics::lineAdvance(format, line);
+            y += plainLineAdvance(block, line);
             first = false;
         }
         layout->endLayout();
@@ -842,6 +873,7 @@ void PageLayout::placeTable(QTextTable *table, StackState &state)
 void PageLayout::relayoutAll()
 {
     m_notesToPrune = true;
+    m_eastAsianLineHeight.clear();
     m_balance = {};
     collectSections();
     m_pages.setFirstColumns(m_sections.front().setup.columns);

@@ -19,6 +19,7 @@
 
 #include "engine/DocumentModel.h"
 #include "engine/Sections.h"
+#include "engine/layout/EastAsianLineHeight.h"
 #include "engine/layout/FloatingObjects.h"
 #include "engine/layout/PageNotes.h"
 #include "engine/layout/PageTable.h"
@@ -119,6 +120,10 @@ public:
     // A block's line as stacked: top in flow coordinates and advance.
     int lineTop(const QTextBlock &block, int lineIndex) const;
     int lineAdvance(const QTextBlock &block, const QTextLine &line) const;
+    // The room a line takes by its own fonts and spacing alone (no line
+    // grid, nothing borrowed from a picture): lines within a paragraph and
+    // in table cells.
+    int plainLineAdvance(const QTextBlock &block, const QTextLine &line) const;
 
     // The virtual device every block is laid out on.
     static QPaintDevice *layoutDevice();
@@ -213,6 +218,9 @@ private:
     int linesHeight(const QTextBlock &block, int lines) const;
     // Whether the paragraph's lines, the first at `top`, go around objects.
     bool shapedByObjects(const QTextBlock &block, int top) const;
+    // The top of the row of columns on the page whose text the section
+    // entered (`section`) follows, `current` being the column it ended in.
+    int rowOfSectionBefore(const PageFrame &frame, int current, int section) const;
     // Where a paragraph broken ahead of its turn says it is not placed yet,
     // so that it is never taken for one that kept its place.
     static constexpr int NotPlacedY = INT_MIN / 2;
@@ -247,6 +255,7 @@ private:
     int m_stackWidth = 0;                         // lines being stacked are broken to this width
     PageTable m_pages;
     FloatingObjects m_floating{document(), m_pages};
+    EastAsianLineHeight m_eastAsianLineHeight{document()};
     PageNotes m_notes{document(), m_pages};
     // Text was removed or reformatted since the notes were last pruned: a
     // note's mark may be gone (insertions alone never take one away).

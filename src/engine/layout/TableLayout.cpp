@@ -172,7 +172,7 @@ int TableLayout::blockHeight(const QTextBlock &block, int width)
     const QTextLayout *layout = block.layout();
     int height = 0;
     for (int i = 0; i < layout->lineCount(); ++i)
-        height += BlockMetrics::lineAdvance(block.blockFormat(), layout->lineAt(i));
+        height += m_layout.plainLineAdvance(block, layout->lineAt(i));
     return height + BlockMetrics(block).spaceBelow;
 }
 
@@ -199,7 +199,7 @@ int TableLayout::placeCell(const QTextTableCell &cell, int x, int top, int topIn
         layout->setPosition(QPointF(x, origin));
         for (int i = 0; i < layout->lineCount(); ++i) {
             QTextLine line = layout->lineAt(i);
-            const int advance = BlockMetrics::lineAdvance(b.blockFormat(), line);
+            const int advance = m_layout.plainLineAdvance(b, line);
             const PageTable &pages = m_layout.pages();
             const int column = pages.columnOfY(y);
             if (paginate && y > pages.columnTop(column) + topInset && y + advance > pages.columnBottom(column))

@@ -652,6 +652,31 @@ void tst_PageLayout::linesAreAsTallAsInWord()
     const int advance = layoutOf(withPicture)->lineTop(block, 1) - layoutOf(withPicture)->lineTop(block, 0);
     const int text = 2355 * 400 / 2048;
     QVERIFY2(qAbs(advance - (block.layout()->lineAt(0).height() + text * 15 / 100)) <= 3, qPrintable(QString::number(advance)));
+
+    // Word gives a Japanese face 1.3 em: a 10.5 point line of MS Mincho is
+    // 13.65 points (273 twips), single or empty, in the body or a cell;
+    // 1.5 lines are 1.5 times that.
+    const QByteArray japanese = "{\\rtf1\\ansi\\ansicpg932\\deff0{\\fonttbl{\\f0\\fnil\\fcharset128 \\'82\\'6c\\'82\\'72 "
+                                "\\'96\\'be\\'92\\'a9;}}\\pard\\f0\\fs21 \\'93\\'fa\\'96\\'7b\\line \\'93\\'fa\\'96\\'7b\\par"
+                                "\\pard\\sl360\\slmult1\\f0\\fs21 \\'93\\'fa\\line \\'96\\'7b\\par"
+                                "\\pard\\f0\\fs21\\par\\pard\\f0\\fs21 \\'93\\'fa\\par"
+                                "\\trowd\\cellx4000\\pard\\intbl\\f0\\fs21 \\'93\\'fa\\line \\'96\\'7b\\cell\\row}";
+    TTextEngine mincho;
+    QCOMPARE(mincho.LoadDocument(tamapiko::test::writeFile(dir, QStringLiteral("ja.rtf"), japanese), 0, 5, 0), 0);
+    PageLayout *minchoLayout = layoutOf(mincho);
+    minchoLayout->ensureComplete();
+    const QTextBlock single = mincho.document()->firstBlock();
+    QCOMPARE(minchoLayout->lineTop(single, 1) - minchoLayout->lineTop(single, 0), 273);
+    const QTextBlock oneAndAHalf = single.next();
+    QCOMPARE(minchoLayout->lineTop(oneAndAHalf, 1) - minchoLayout->lineTop(oneAndAHalf, 0), 410);
+    const QTextBlock empty = oneAndAHalf.next();
+    QVERIFY(empty.text().isEmpty());
+    QCOMPARE(minchoLayout->lineTop(empty.next(), 0) - minchoLayout->lineTop(empty, 0), 273);
+    QTextBlock cell = empty.next().next();
+    while (cell.isValid() && cell.layout()->lineCount() < 2)
+        cell = cell.next();
+    QVERIFY(cell.isValid());
+    QCOMPARE(int(cell.layout()->lineAt(1).y() - cell.layout()->lineAt(0).y()), 273);
 }
 
 void tst_PageLayout::headersAndFootersPrintOnTheirPages_data()
