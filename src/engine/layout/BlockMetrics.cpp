@@ -96,11 +96,6 @@ void BlockMetrics::addParagraphFrameRoom()
         spaceBelow += side;
 }
 
-int BlockMetrics::lineAdvance(const QTextBlockFormat &format, const QTextLine &line)
-{
-    return lineAdvance(format, line.height());
-}
-
 int BlockMetrics::lineAdvance(const QTextBlockFormat &format, qreal lineHeight)
 {
     qreal height = lineHeight;

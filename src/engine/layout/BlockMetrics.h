@@ -52,9 +52,8 @@ struct BlockMetrics
 
     void addParagraphFrameRoom();
 
-    // The vertical room a line takes, line spacing applied.
-    static int lineAdvance(const QTextBlockFormat &format, const QTextLine &line);
-    // The same for a line of the given natural height.
+    // The vertical room a line of the given natural height takes, line
+    // spacing applied.
     static int lineAdvance(const QTextBlockFormat &format, qreal lineHeight);
 
     // Whether a line in this font gets the font's line gap below it. Qt

@@ -59,10 +59,15 @@ qreal EastAsianLineHeight::leastForFormat(int formatIndex, const std::function<Q
     known = 0;
     if (format.isImageFormat() || format.boolProperty(CharHidden))
         return known;
-    const QFont font = format.font().resolve(m_document->defaultFont());
-    if (font.pointSizeF() > 0 && isEastAsianFont(font))
-        known = font.pointSizeF() * PageLayout::layoutDevice()->logicalDpiY() / 72 * kEastAsianLineEms;
+    known = leastFor(format.font().resolve(m_document->defaultFont()));
     return known;
+}
+
+qreal EastAsianLineHeight::leastFor(const QFont &font)
+{
+    if (font.pointSizeF() <= 0 || !isEastAsianFont(font))
+        return 0;
+    return font.pointSizeF() * PageLayout::layoutDevice()->logicalDpiY() / 72 * kEastAsianLineEms;
 }
 
 bool EastAsianLineHeight::isEastAsianFont(const QFont &font)

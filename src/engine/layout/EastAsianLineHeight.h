@@ -30,6 +30,9 @@ public:
     // Forgets what was learnt (the document's default font changed).
     void clear() { m_byFormat.clear(); }
 
+    // The least height of a line in this font, in layout units; 0 for a
+    // font without East Asian faces.
+    static qreal leastFor(const QFont &font);
     static bool isEastAsianFont(const QFont &font);
 
 private:

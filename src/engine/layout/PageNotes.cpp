@@ -1,6 +1,7 @@
 #include "engine/layout/PageNotes.h"
 
 #include "engine/EngineProperties.h"
+#include "engine/layout/EastAsianLineHeight.h"
 #include "engine/layout/PageLayout.h"
 #include "engine/layout/PageTable.h"
 
@@ -162,13 +163,14 @@ void PageNotes::layOut(Note &note) const
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     note.layout->setTextOption(option);
+    const qreal leastLineHeight = EastAsianLineHeight::leastFor(font);
     note.layout->beginLayout();
     qreal y = 0;
     for (QTextLine line = note.layout->createLine(); line.isValid(); line = note.layout->createLine()) {
         line.setLeadingIncluded(true);
         line.setLineWidth(std::max(1, m_width));
         line.setPosition(QPointF(0, y));
-        y += line.height();
+        y += std::max(line.height(), leastLineHeight);
     }
     note.layout->endLayout();
     note.height = qCeil(y);

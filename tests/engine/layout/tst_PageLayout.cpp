@@ -677,6 +677,15 @@ void tst_PageLayout::linesAreAsTallAsInWord()
         cell = cell.next();
     QVERIFY(cell.isValid());
     QCOMPARE(int(cell.layout()->lineAt(1).y() - cell.layout()->lineAt(0).y()), 273);
+
+    // A footnote in that face: two 10-point lines of 13 points each.
+    const QByteArray note = "{\\rtf1\\ansi\\ansicpg932\\deff0{\\fonttbl{\\f0\\fnil\\fcharset128 \\'82\\'6c\\'82\\'72 "
+                            "\\'96\\'be\\'92\\'a9;}}\\pard\\f0\\fs21 \\'93\\'fa{\\super\\chftn}{\\footnote\\pard\\plain\\f0 "
+                            "{\\super\\chftn} \\'93\\'fa\\par\\pard\\f0 \\'96\\'7b}\\par}";
+    TTextEngine withNote;
+    QCOMPARE(withNote.LoadDocument(tamapiko::test::writeFile(dir, QStringLiteral("note.rtf"), note), 0, 5, 0), 0);
+    layoutOf(withNote)->ensureComplete();
+    QCOMPARE(layoutOf(withNote)->pages().page(0).notes.height(), tamapiko::engine::PageNotes::SeparatorRoom + 2 * 260);
 }
 
 void tst_PageLayout::headersAndFootersPrintOnTheirPages_data()
