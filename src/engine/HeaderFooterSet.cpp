@@ -2,6 +2,8 @@
 
 #include <QTextDocument>
 
+#include <algorithm>
+
 namespace tamapiko::engine {
 
 HeaderFooterSet::HeaderFooterSet(QTextDocument *body, QObject *parent)
@@ -17,9 +19,20 @@ int HeaderFooterSet::slot(HeaderFooterKind kind, HeaderFooterPages pages)
     return int(kind) * 3 + int(pages);
 }
 
-QTextDocument *HeaderFooterSet::story(HeaderFooterKind kind, HeaderFooterPages pages) const
+HeaderFooterSet::Section &HeaderFooterSet::section(int index)
 {
-    return m_stories[slot(kind, pages)];
+    // Readers give sections from the file: never more than the body can hold.
+    index = std::max(0, index);
+    if (size_t(index) >= m_sections.size())
+        m_sections.resize(size_t(index) + 1);
+    return m_sections[size_t(index)];
+}
+
+QTextDocument *HeaderFooterSet::story(HeaderFooterKind kind, HeaderFooterPages pages, int section) const
+{
+    if (section < 0 || size_t(section) >= m_sections.size())
+        return nullptr;
+    return m_sections[size_t(section)].stories[slot(kind, pages)];
 }
 
 void HeaderFooterSet::watch(QTextDocument *story)
@@ -28,9 +41,9 @@ void HeaderFooterSet::watch(QTextDocument *story)
     connect(story, &QTextDocument::contentsChanged, this, &HeaderFooterSet::changed);
 }
 
-QTextDocument *HeaderFooterSet::ensureStory(HeaderFooterKind kind, HeaderFooterPages pages)
+QTextDocument *HeaderFooterSet::ensureStory(HeaderFooterKind kind, HeaderFooterPages pages, int index)
 {
-    QTextDocument *&story = m_stories[slot(kind, pages)];
+    QTextDocument *&story = section(index).stories[slot(kind, pages)];
     if (!story) {
         story = new QTextDocument(this);
         story->setDefaultFont(m_body->defaultFont());
@@ -41,9 +54,11 @@ QTextDocument *HeaderFooterSet::ensureStory(HeaderFooterKind kind, HeaderFooterP
     return story;
 }
 
-void HeaderFooterSet::adoptStory(HeaderFooterKind kind, HeaderFooterPages pages, QTextDocument *story)
+void HeaderFooterSet::adoptStory(HeaderFooterKind kind, HeaderFooterPages pages, QTextDocument *story, int index)
 {
-    QTextDocument *&held = m_stories[slot(kind, pages)];
+    if (!story && (index < 0 || size_t(index) >= m_sections.size()))
+        return;
+    QTextDocument *&held = section(index).stories[slot(kind, pages)];
     if (held == story)
         return;
     delete held;
@@ -55,38 +70,54 @@ void HeaderFooterSet::adoptStory(HeaderFooterKind kind, HeaderFooterPages pages,
     emit changed();
 }
 
-void HeaderFooterSet::removeStory(HeaderFooterKind kind, HeaderFooterPages pages)
+void HeaderFooterSet::removeStory(HeaderFooterKind kind, HeaderFooterPages pages, int section)
 {
-    adoptStory(kind, pages, nullptr);
+    adoptStory(kind, pages, nullptr, section);
 }
 
 bool HeaderFooterSet::isEmpty() const
 {
-    for (const QTextDocument *story : m_stories) {
-        if (story)
-            return false;
+    for (const Section &section : m_sections) {
+        for (const QTextDocument *story : section.stories) {
+            if (story)
+                return false;
+        }
     }
     return true;
 }
 
-QTextDocument *HeaderFooterSet::storyForPage(HeaderFooterKind kind, int page) const
+QTextDocument *HeaderFooterSet::linkedStory(int slot, int section) const
 {
-    if (m_firstPage && page == 0)
-        return story(kind, HeaderFooterPages::First);
-    // Page 2 (index 1) is a left, even page. A file that tells even pages
-    // apart but gives them no story of their own shows the common one there.
-    if (m_evenPages && page % 2 == 1) {
-        if (QTextDocument *even = story(kind, HeaderFooterPages::Even))
-            return even;
+    for (int s = std::min(section, int(m_sections.size()) - 1); s >= 0; --s) {
+        if (QTextDocument *story = m_sections[size_t(s)].stories[slot])
+            return story;
     }
-    return story(kind, HeaderFooterPages::Default);
+    return nullptr;
 }
 
-void HeaderFooterSet::setDifferentFirstPage(bool on)
+QTextDocument *HeaderFooterSet::storyForPage(HeaderFooterKind kind, const PagePlace &place) const
 {
-    if (on == m_firstPage)
+    if (place.opensSection && differentFirstPage(place.section))
+        return linkedStory(slot(kind, HeaderFooterPages::First), place.section);
+    // Page 2 (index 1) is a left, even page. A file that tells even pages
+    // apart but gives them no story of their own shows the common one there.
+    if (m_evenPages && place.page % 2 == 1) {
+        if (QTextDocument *even = linkedStory(slot(kind, HeaderFooterPages::Even), place.section))
+            return even;
+    }
+    return linkedStory(slot(kind, HeaderFooterPages::Default), place.section);
+}
+
+bool HeaderFooterSet::differentFirstPage(int section) const
+{
+    return section >= 0 && size_t(section) < m_sections.size() && m_sections[size_t(section)].firstPage;
+}
+
+void HeaderFooterSet::setDifferentFirstPage(bool on, int index)
+{
+    if (on == differentFirstPage(index))
         return;
-    m_firstPage = on;
+    section(index).firstPage = on;
     emit changed();
 }
 
@@ -100,12 +131,12 @@ void HeaderFooterSet::setDifferentEvenPages(bool on)
 
 void HeaderFooterSet::clear()
 {
-    const bool wasEmpty = isEmpty() && !m_firstPage && !m_evenPages;
-    for (QTextDocument *&story : m_stories) {
-        delete story;
-        story = nullptr;
+    const bool wasEmpty = isEmpty() && !m_sections.front().firstPage && m_sections.size() == 1 && !m_evenPages;
+    for (Section &section : m_sections) {
+        for (QTextDocument *story : section.stories)
+            delete story;
     }
-    m_firstPage = false;
+    m_sections.assign(1, Section());
     m_evenPages = false;
     if (!wasEmpty)
         emit changed();

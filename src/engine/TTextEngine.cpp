@@ -237,10 +237,13 @@ bool TTextEnginePrivate::openHeaderFooterAt(const QPointF &viewportPoint)
         return false;
 
     HeaderFooterSet &set = model.headerFooters();
-    QTextDocument *story = set.storyForPage(kind, page);
+    const PagePlace place = layout->pages().placeOf(page);
+    QTextDocument *story = set.storyForPage(kind, place);
     if (!story) {
+        // No section up to this one has the story: it starts in the first,
+        // which every later section shows unless it holds one of its own.
         HeaderFooterPages pages = HeaderFooterPages::Default;
-        if (set.differentFirstPage() && page == 0)
+        if (set.differentFirstPage(place.section) && place.opensSection)
             pages = HeaderFooterPages::First;
         else if (set.differentEvenPages() && page % 2 == 1)
             pages = HeaderFooterPages::Even;
@@ -277,7 +280,9 @@ void TTextEnginePrivate::closeHeaderFooter()
     QTextDocument *story = storyEditor->story();
     QObject::disconnect(story, nullptr, storyEditor, nullptr);
     storyEditor->close();
-    // A story left empty is no story: the pages show none.
+    // A first section's story left empty is no story: the pages show none.
+    // A later section's empty story stays, blanking the band there instead
+    // of showing the story of the section before.
     HeaderFooterSet &set = model.headerFooters();
     if (story->isEmpty()) {
         for (const HeaderFooterKind kind : {HeaderFooterKind::Header, HeaderFooterKind::Footer}) {

@@ -111,8 +111,11 @@ public:
                 writeFormat(out, format);
         }));
         chunks.add("RSRC", streamed([this, &formats](QDataStream &out) { writeResources(out, formats); }));
-        if (m_doc == m_model.document() && !m_model.headerFooters().isEmpty())
+        if (m_doc == m_model.document() && !m_model.headerFooters().isEmpty()) {
             chunks.add("HDFT", streamed([this](QDataStream &out) { writeHeaderFooters(out); }));
+            if (m_model.headerFooters().sectionCount() > 1)
+                chunks.add("HDSC", streamed([this](QDataStream &out) { writeSectionHeaderFooters(out); }));
+        }
         m_parts.text = std::move(m_text);
         m_parts.text.fileNumbers = std::move(m_fileIndex);
         return std::move(m_parts);
@@ -263,11 +266,47 @@ private:
         const HeaderFooterSet &set = m_model.headerFooters();
         const quint8 flags = (set.differentFirstPage() ? 1 : 0) | (set.differentEvenPages() ? 2 : 0);
         out << flags << qint32(m_model.pageSetup().headerDistance) << qint32(m_model.pageSetup().footerDistance);
+        writeStories(out, 0);
+    }
+
+    // The later sections that hold stories or a first page of their own:
+    // each with its number, whether its first page differs, its stories.
+    void writeSectionHeaderFooters(QDataStream &out)
+    {
+        const HeaderFooterSet &set = m_model.headerFooters();
+        QList<int> sections;
+        for (int section = 1; section < set.sectionCount(); ++section) {
+            if (set.differentFirstPage(section) || hasStories(set, section))
+                sections.append(section);
+        }
+        out << quint32(sections.size());
+        for (const int section : std::as_const(sections)) {
+            out << quint32(section) << quint8(set.differentFirstPage(section) ? 1 : 0);
+            writeStories(out, section);
+        }
+    }
+
+    static bool hasStories(const HeaderFooterSet &set, int section)
+    {
+        for (const HeaderFooterKind kind : {HeaderFooterKind::Header, HeaderFooterKind::Footer}) {
+            for (const HeaderFooterPages pages :
+                 {HeaderFooterPages::Default, HeaderFooterPages::First, HeaderFooterPages::Even}) {
+                if (set.story(kind, pages, section))
+                    return true;
+            }
+        }
+        return false;
+    }
+
+    // A section's own stories, each as a native document of its own.
+    void writeStories(QDataStream &out, int section)
+    {
+        const HeaderFooterSet &set = m_model.headerFooters();
         QList<QPair<quint8, QByteArray>> stories;
         for (const HeaderFooterKind kind : {HeaderFooterKind::Header, HeaderFooterKind::Footer}) {
             for (const HeaderFooterPages pages :
                  {HeaderFooterPages::Default, HeaderFooterPages::First, HeaderFooterPages::Even}) {
-                if (const QTextDocument *story = set.story(kind, pages)) {
+                if (const QTextDocument *story = set.story(kind, pages, section)) {
                     const DocumentModel blank;
                     stories.append({quint8(int(kind) << 4 | int(pages)), DocumentEncoder(blank, story).encode()});
                 }
@@ -430,6 +469,7 @@ public:
             return false;
         if (!text)
             return fail(error, QStringLiteral("The document is damaged: it has no text chunk."));
+        m_textBytes = text->payload.size();
 
         // Everything is checked and the version is one we read: only now is
         // the open document replaced.
@@ -488,6 +528,8 @@ private:
             ok = readText(in);
         else if (chunk.tag == "HDFT" && !m_isStory)
             ok = readHeaderFooters(in);
+        else if (chunk.tag == "HDSC" && !m_isStory)
+            ok = readSectionHeaderFooters(in);
         else
             return true; // a later version's chunk: skipped
         if (!ok || in.status() != QDataStream::Ok)
@@ -538,9 +580,8 @@ private:
         quint8 flags = 0;
         qint32 headerDistance = 0;
         qint32 footerDistance = 0;
-        quint32 count = 0;
-        in >> flags >> headerDistance >> footerDistance >> count;
-        if (in.status() != QDataStream::Ok || count > 6)
+        in >> flags >> headerDistance >> footerDistance;
+        if (in.status() != QDataStream::Ok)
             return false;
         PageSetup page = m_model.pageSetup();
         page.headerDistance = std::clamp<qint32>(headerDistance, 0, PageSetup::LargestTwips);
@@ -549,6 +590,37 @@ private:
         HeaderFooterSet &set = m_model.headerFooters();
         set.setDifferentFirstPage(flags & 1);
         set.setDifferentEvenPages(flags & 2);
+        return readStories(in, 0);
+    }
+
+    bool readSectionHeaderFooters(QDataStream &in)
+    {
+        quint32 count = 0;
+        in >> count;
+        quint32 previous = 0;
+        for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
+            quint32 section = 0;
+            quint8 flags = 0;
+            in >> section >> flags;
+            // In order, and no more sections than the text could have
+            // paragraphs (the text is read last).
+            if (in.status() != QDataStream::Ok || section <= previous || section >= quint64(m_textBytes))
+                return false;
+            previous = section;
+            m_model.headerFooters().setDifferentFirstPage(flags & 1, int(section));
+            if (!readStories(in, int(section)))
+                return false;
+        }
+        return in.status() == QDataStream::Ok;
+    }
+
+    bool readStories(QDataStream &in, int section)
+    {
+        quint32 count = 0;
+        in >> count;
+        if (in.status() != QDataStream::Ok || count > 6)
+            return false;
+        HeaderFooterSet &set = m_model.headerFooters();
         for (quint32 i = 0; i < count; ++i) {
             quint8 where = 0;
             QByteArray bytes;
@@ -561,7 +633,7 @@ private:
             QString storyError;
             if (!DocumentDecoder(story, true).decode(bytes, &storyError))
                 return false;
-            set.adoptStory(HeaderFooterKind(kind), HeaderFooterPages(pages), story.document()->clone());
+            set.adoptStory(HeaderFooterKind(kind), HeaderFooterPages(pages), story.document()->clone(), section);
         }
         return true;
     }
@@ -818,6 +890,7 @@ private:
     qint32 m_rootFormat = -1;
     qint64 m_cellBudget = 0;
     bool m_isStory = false;
+    qsizetype m_textBytes = 0;      // of the text chunk: bounds what other chunks may claim
 };
 
 } // namespace

@@ -182,6 +182,7 @@ public:
     {
         HeaderFooterKind kind;
         HeaderFooterPages pages;
+        int section;   // as the body's builder counts them
         std::unique_ptr<QTextDocument> document;
     };
 
@@ -191,6 +192,7 @@ public:
     std::optional<word::DocumentBuilder> storyBuilder;
     std::vector<Story> stories;
     word::HeaderFooterProperties headerFooter;
+    std::vector<int> titlePageSections;   // \\titlepg: sections with a first page of their own
     int defaultTab = 720; // RTF's own when the file does not say
     bool documentWidowControl = false; // \\widowctrl: RTF's default is off
     int linePitch = 0;
@@ -408,10 +410,15 @@ void RtfReader::setBaseFolder(const QString &folder)
 void RtfReader::takeHeaderFooters(HeaderFooterSet &set)
 {
     set.clear();
-    for (Private::Story &story : d->stories)
-        set.adoptStory(story.kind, story.pages, story.document.release());
+    for (Private::Story &story : d->stories) {
+        if (const int section = d->bodyBuilder.documentSection(story.section); section >= 0)
+            set.adoptStory(story.kind, story.pages, story.document.release(), section);
+    }
     d->stories.clear();
-    set.setDifferentFirstPage(d->headerFooter.titlePage);
+    for (const int given : d->titlePageSections) {
+        if (const int section = d->bodyBuilder.documentSection(given); section >= 0)
+            set.setDifferentFirstPage(true, section);
+    }
     set.setDifferentEvenPages(d->headerFooter.facingPages);
 }
 
@@ -895,7 +902,10 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
     case Action::ColumnWidth: columnValue(&ColumnSetup::widths, p); break;
     case Action::ColumnGap: columnValue(&ColumnSetup::gaps, p); break;
     case Action::LineBetweenColumns: section.columns.lineBetween = true; break;
-    case Action::TitlePage: headerFooter.titlePage = true; break;
+    case Action::TitlePage:
+        if (titlePageSections.empty() || titlePageSections.back() != bodyBuilder.currentSection())
+            titlePageSections.push_back(bodyBuilder.currentSection());
+        break;
     case Action::DefaultTab: if (p > 0) defaultTab = p; break;
     case Action::LineGridPitch: linePitch = p; break;
     case Action::LineGridOn: lineGrid = true; break;
@@ -904,6 +914,8 @@ void RtfReader::Private::applyWord(const ControlWord &word, bool hasParameter, i
     case Action::SectionDefaults:
         section = sectionDefaults();
         columnNumber = 0;
+        if (!titlePageSections.empty() && titlePageSections.back() == bodyBuilder.currentSection())
+            titlePageSections.pop_back();
         break;
     case Action::SectionBreak:
         section.start = SectionStart(p);
@@ -1890,11 +1902,12 @@ void RtfReader::Private::startStory(int slot)
     builder = &*storyBuilder;
     const int kind = std::clamp(slot / 3, 0, 1);
     const int pages = std::clamp(slot % 3, 0, 2);
-    // A later story for the same pages replaces an earlier one.
+    // A later story of the section for the same pages replaces an earlier one.
+    const int section = bodyBuilder.currentSection();
     std::erase_if(stories, [&](const Story &story) {
-        return int(story.kind) == kind && int(story.pages) == pages;
+        return int(story.kind) == kind && int(story.pages) == pages && story.section == section;
     });
-    stories.push_back(Story{HeaderFooterKind(kind), HeaderFooterPages(pages), std::move(document)});
+    stories.push_back(Story{HeaderFooterKind(kind), HeaderFooterPages(pages), section, std::move(document)});
 }
 
 void RtfReader::Private::startNote()

@@ -423,6 +423,7 @@ private:
     // \\sectd and the words of a section's page set-up and columns.
     void writeSection(const word::SectionProperties &section);
     bool sectionEnded = false; // the last paragraph ended its section
+    int sectionNumber = 0;     // the section being written, from 0
     // A note's reference mark and the note after it.
     void writeNote(const QString &mark, const word::CharacterProperties &chr);
     // The picture's \pict group.
@@ -443,8 +444,8 @@ private:
     void writeListTables();
     void addList(const word::ListMembership &list);
     // Every header and footer story with the walk `visit` does on it.
-    void forEachStory(const std::function<void(const char *name, const QTextDocument &story)> &visit) const;
-    void writeStories();
+    void forEachStory(int section, const std::function<void(const char *name, const QTextDocument &story)> &visit) const;
+    void writeStories(int section);
     void writeCharFormat(const word::CharacterProperties &chr);
     void writeBorder(const word::Border &border);
     void openLink(const QString &href);
@@ -686,8 +687,10 @@ void RtfWriter::Private::writeListTables()
     out.close();
 }
 
+// The section's own stories (a later section leaves out those it shows from
+// the section before).
 void RtfWriter::Private::forEachStory(
-    const std::function<void(const char *name, const QTextDocument &story)> &visit) const
+    int section, const std::function<void(const char *name, const QTextDocument &story)> &visit) const
 {
     if (!headerFooters)
         return;
@@ -707,14 +710,14 @@ void RtfWriter::Private::forEachStory(
         {HeaderFooterKind::Footer, HeaderFooterPages::First, "footerf", "footerf"},
     };
     for (const auto &story : kStories) {
-        if (const QTextDocument *document = headerFooters->story(story.kind, story.pages))
+        if (const QTextDocument *document = headerFooters->story(story.kind, story.pages, section))
             visit(facing ? story.facingName : story.name, *document);
     }
 }
 
-void RtfWriter::Private::writeStories()
+void RtfWriter::Private::writeStories(int section)
 {
-    forEachStory([this](const char *name, const QTextDocument &story) {
+    forEachStory(section, [this](const char *name, const QTextDocument &story) {
         out.newLine();
         out.open();
         out.word(name);
@@ -733,12 +736,14 @@ QByteArray RtfWriter::Private::write()
     colors.append(QColor()); // "auto"
     Collector collector(*this);
     walker.walk(collector);
-    forEachStory([&](const char *, const QTextDocument &story) {
-        word::DocumentWalker(story, page).walk(collector);
-    });
+    for (int s = 0; headerFooters && s < headerFooters->sectionCount(); ++s) {
+        forEachStory(s, [&](const char *, const QTextDocument &story) {
+            word::DocumentWalker(story, page).walk(collector);
+        });
+    }
 
     writeHeader();
-    writeStories();
+    writeStories(0);
     walker.walk(*this);
     out.close();
     out.newLine();
@@ -1073,6 +1078,12 @@ void RtfWriter::Private::beginSection(const word::SectionProperties &section)
     sectionEnded = false;
     out.newLine();
     writeSection(section);
+    ++sectionNumber;
+    if (headerFooters) {
+        if (headerFooters->differentFirstPage(sectionNumber))
+            out.word(Action::TitlePage);
+        writeStories(sectionNumber);
+    }
 }
 
 void RtfWriter::Private::writeSection(const word::SectionProperties &section)

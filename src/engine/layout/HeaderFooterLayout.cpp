@@ -88,9 +88,11 @@ std::unique_ptr<QTextDocument> HeaderFooterLayout::resolvedCopy(const QTextDocum
     return copy;
 }
 
-HeaderFooterLayout::Placed HeaderFooterLayout::story(HeaderFooterKind kind, int page, int pageCount, int width)
+HeaderFooterLayout::Placed HeaderFooterLayout::story(HeaderFooterKind kind, const PagePlace &place, int pageCount,
+                                                     int width)
 {
-    QTextDocument *story = m_set.storyForPage(kind, page);
+    const int page = place.page;
+    QTextDocument *story = m_set.storyForPage(kind, place);
     if (!story || story->isEmpty())
         return {};
 

@@ -33,9 +33,9 @@ public:
         int height = 0;                  // twips the story takes
     };
 
-    // The header or footer page `page` (from 0) of `pageCount` shows, laid
+    // The header or footer the page at `place` of `pageCount` shows, laid
     // out `width` twips wide.
-    Placed story(HeaderFooterKind kind, int page, int pageCount, int width);
+    Placed story(HeaderFooterKind kind, const PagePlace &place, int pageCount, int width);
 
     // A copy of `story` with every field run showing its value on that
     // page; the caller owns it.

@@ -255,6 +255,12 @@ const PageFrame &PageTable::page(int index) const
     return m_frames[index];
 }
 
+PagePlace PageTable::placeOf(int index) const
+{
+    const int section = page(index).section;
+    return PagePlace{index, section, index == 0 || page(index - 1).section != section};
+}
+
 int PageTable::pageOfY(qreal flowY) const
 {
     if (flowY < 0)

@@ -16,6 +16,7 @@
 // stacker as it goes.
 
 #include "engine/DocumentModel.h"
+#include "engine/HeaderFooterSet.h"
 #include "engine/Sections.h"
 
 #include <QRect>
@@ -108,6 +109,8 @@ public:
     // Geometry of a page; pages beyond those laid out so far are answered
     // too. The text-related fields are only meaningful below count().
     const PageFrame &page(int index) const;
+    // Where a page stands among the sections, for its header and footer.
+    PagePlace placeOf(int index) const;
     int flowTop(int index) const { return page(index).flowTop; }
     int flowBottom(int index) const { return page(index).flowBottom(); }
     // The page whose body holds flow y (the first page for y above it).

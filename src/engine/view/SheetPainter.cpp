@@ -74,7 +74,7 @@ void SheetPainter::paintStory(QPainter *painter, int page, const PageFrame &fram
     // out shows the final count once the layout is done and repaints.
     const int pageCount = m_layout.knownPageCount();
     const QRect band = kind == HeaderFooterKind::Header ? frame.header : frame.footer;
-    const HeaderFooterLayout::Placed placed = m_headerFooters->story(kind, page, pageCount, band.width());
+    const HeaderFooterLayout::Placed placed = m_headerFooters->story(kind, m_layout.pages().placeOf(page), pageCount, band.width());
     if (!placed.layout)
         return;
     PagePainter::Options options = m_options;

@@ -105,6 +105,9 @@ private slots:
     void headersAndFootersPrintOnTheirPages_data();
     void headersAndFootersPrintOnTheirPages();
     void doubleClickingTheHeaderBandEditsIt();
+    void sectionsShowTheirOwnHeadersOrThoseBefore_data();
+    void sectionsShowTheirOwnHeadersOrThoseBefore();
+    void aSectionHeaderIsEditedWhereItIsShown();
     void sectionsHaveTheirOwnPages_data();
     void sectionsHaveTheirOwnPages();
     void columnsAreFilledAndBalanced_data() { sectionsHaveTheirOwnPages_data(); }
@@ -772,6 +775,100 @@ void tst_PageLayout::doubleClickingTheHeaderBandEditsIt()
     QTest::keyClick(editor, Qt::Key_Escape);
     QVERIFY(!stories.story(HeaderFooterKind::Header, HeaderFooterPages::Default));
     QVERIFY(!hasInk(printed(engine, 1), QRect(0, 0, frame.paper.width() / 15, frame.body.top() / 15)));
+}
+
+namespace {
+
+// Three sections: the first with a header and a footer; the second with a
+// first page of its own, its own header and a blank footer; the third with
+// none of its own, so it shows the second's.
+const char kSectionHeadersRtf[] =
+    "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Liberation Sans;}}"
+    "\\paperw11906\\paperh16838\\margl1440\\margr1440\\margt1440\\margb1440\\headery600\\footery500\n"
+    "{\\header \\pard ONEHEAD\\par}{\\footer \\pard ONEFOOT {\\field{\\*\\fldinst PAGE}{\\fldrslt 1}}\\par}\n"
+    "\\pard one\\page oneb\\sect\n"
+    "\\sectd\\titlepg{\\headerf \\pard TWOFIRST\\par}{\\header \\pard TWOHEAD\\par}{\\footer \\pard\\par}\n"
+    "\\pard two\\page twob\\sect\n"
+    "\\sectd \\pard three\\par}";
+
+} // namespace
+
+void tst_PageLayout::sectionsShowTheirOwnHeadersOrThoseBefore_data()
+{
+    tamapiko::test::addRtfSavedAsRows();
+    QTest::newRow("rtf saved as word") << 9;
+}
+
+void tst_PageLayout::sectionsShowTheirOwnHeadersOrThoseBefore()
+{
+    QFETCH(int, savedAs);
+    if (!tamapiko::test::havePdfTools())
+        QSKIP("poppler-utils (pdftotext) not installed");
+    QTemporaryDir dir;
+    TTextEngine read;
+    TTextEngine saved;
+    TTextEngine *engine = tamapiko::test::rtfSavedAndReopened(kSectionHeadersRtf, read, saved, savedAs, dir);
+    QVERIFY(engine);
+    QCOMPARE(engine->CurrentPages(), 5);
+    const QStringList texts = tamapiko::test::printedPageTexts(*engine, dir.filePath(QStringLiteral("out.pdf")));
+    QCOMPARE(texts, (QStringList{QStringLiteral("ONEHEADoneONEFOOT1"), QStringLiteral("ONEHEADonebONEFOOT2"),
+                                 QStringLiteral("TWOFIRSTtwo"), QStringLiteral("TWOHEADtwob"),
+                                 QStringLiteral("TWOHEADthree")}));
+}
+
+void tst_PageLayout::aSectionHeaderIsEditedWhereItIsShown()
+{
+    QTemporaryDir dir;
+    TTextEngine engine;
+    engine.resize(900, 700);
+    engine.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&engine));
+    QCOMPARE(engine.LoadDocument(tamapiko::test::writeFile(dir, QStringLiteral("s.rtf"), kSectionHeadersRtf), 0, 5, 0), 0);
+    engine.setZoomFactor(100);
+    PageLayout *layout = layoutOf(engine);
+    layout->ensureComplete();
+    auto &stories = engine.model()->headerFooters();
+    auto editHeaderOf = [&](int page, const QString &typed) {
+        const PageFrame frame = layout->pages().page(page);
+        const ViewGeometry geometry(*layout, ViewGeometry::PageLayoutMode, engine.pixelsPerTwip(),
+                                    engine.viewport()->width(), layout->knownPageCount());
+        engine.verticalScrollBar()->setValue(int(geometry.sheetRect(page).top()));
+        QTest::mouseDClick(engine.viewport(), Qt::LeftButton, {}, sheetPoint(engine, page, frame.header.center()));
+        auto *editor = engine.findChild<QTextEdit *>(QStringLiteral("headerFooterEditor"));
+        QVERIFY(editor && editor->isVisible());
+        QTest::keyClick(editor, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClicks(editor, typed);
+        QTest::keyClick(editor, Qt::Key_Escape);
+    };
+
+    // The last page shows the second section's header: editing it there
+    // edits that one, which both sections show; the first keeps its own.
+    editHeaderOf(4, QStringLiteral("X"));
+    QCOMPARE(stories.story(HeaderFooterKind::Header, HeaderFooterPages::Default, 1)->toPlainText(),
+             QStringLiteral("TWOHEADX"));
+    QCOMPARE(stories.story(HeaderFooterKind::Header, HeaderFooterPages::Default, 0)->toPlainText(),
+             QStringLiteral("ONEHEAD"));
+    QVERIFY(!stories.story(HeaderFooterKind::Header, HeaderFooterPages::Default, 2));
+
+    // The second section's first page has its own.
+    editHeaderOf(2, QStringLiteral("Y"));
+    QCOMPARE(stories.story(HeaderFooterKind::Header, HeaderFooterPages::First, 1)->toPlainText(),
+             QStringLiteral("TWOFIRSTY"));
+
+    // Emptied, a later section's story stays, blank: the band shows nothing
+    // rather than the first section's header.
+    editHeaderOf(3, QString());
+    auto *editor = engine.findChild<QTextEdit *>(QStringLiteral("headerFooterEditor"));
+    QTest::mouseDClick(engine.viewport(), Qt::LeftButton, {},
+                       sheetPoint(engine, 3, layout->pages().page(3).header.center()));
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(editor, Qt::Key_Delete);
+    QTest::keyClick(editor, Qt::Key_Escape);
+    QTextDocument *blank = stories.story(HeaderFooterKind::Header, HeaderFooterPages::Default, 1);
+    QVERIFY(blank && blank->isEmpty());
+    const PageFrame fourth = layout->pages().page(3);
+    QVERIFY(!hasInk(printed(engine, 4), QRect(0, 0, fourth.paper.width() / 15, fourth.body.top() / 15)));
+    QVERIFY(hasInk(printed(engine, 1), QRect(0, 0, fourth.paper.width() / 15, fourth.body.top() / 15)));
 }
 
 namespace {

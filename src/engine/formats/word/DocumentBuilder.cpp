@@ -301,6 +301,15 @@ void DocumentBuilder::cancelSectionBreak()
         m_breakBeforeBlock = false;
 }
 
+int DocumentBuilder::documentSection(int given) const
+{
+    if (given < 0)
+        return -1;
+    if (size_t(given) >= m_documentSections.size())
+        return given == 0 ? 0 : -1;   // a document read without sections
+    return m_documentSections[size_t(given)];
+}
+
 std::optional<SectionProperties> DocumentBuilder::firstSection() const
 {
     if (m_sections.empty())
@@ -314,11 +323,24 @@ void DocumentBuilder::applySections()
         return;
     sections::setFirstColumns(document(), m_sections.front().properties.columns);
     QTextCursor cursor(document());
+    m_documentSections.assign(m_sections.size(), -1);
+    m_documentSections.front() = 0;
+    int documentSection = 0;
+    int lastStart = -1;
+    size_t lastGiven = 0;
     for (size_t i = 1; i < m_sections.size(); ++i) {
         const QTextBlock start = document()->findBlock(m_sections[i].endOfPrevious).next();
         // A section break with nothing after it starts no section.
         if (!start.isValid())
             continue;
+        // Breaks one after another start one section: the last one's.
+        if (start.position() != lastStart)
+            ++documentSection;
+        else
+            m_documentSections[lastGiven] = -1;
+        lastStart = start.position();
+        lastGiven = i;
+        m_documentSections[i] = documentSection;
         cursor.setPosition(start.position());
         QTextBlockFormat format = start.blockFormat();
         sections::setStart(format, m_sections[i].properties.setup());

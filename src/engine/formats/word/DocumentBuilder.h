@@ -95,6 +95,11 @@ public:
     // The first section as given (its page is for the DocumentModel);
     // nothing when the reader gave no sections.
     std::optional<SectionProperties> firstSection() const;
+    // The section being read, counted from 0 as the reader gave them.
+    int currentSection() const { return std::max(0, int(m_sections.size()) - 1); }
+    // After finish(): the section of the document that section `given` (as
+    // currentSection() counted it) became, or -1 when it holds no text.
+    int documentSection(int given) const;
 
     // Ends a table cell; the cell's last paragraph takes `para`. A cell end
     // outside a table paragraph (`inTable` false) closes the table instead.
@@ -190,6 +195,7 @@ private:
         int endOfPrevious = -1;      // position in the ended paragraph before it
     };
     std::vector<SectionBuild> m_sections;
+    std::vector<int> m_documentSections;   // by section given; see documentSection()
     // Stores the sections (but the first) on the paragraphs that start them.
     void applySections();
     std::optional<TableBuild> m_table;     // the innermost open table

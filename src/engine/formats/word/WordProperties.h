@@ -192,13 +192,12 @@ struct SectionProperties
 
 // How a document's headers and footers are chosen for a page (the stories
 // themselves are built with a DocumentBuilder of their own each):
-// HeaderFooterPages::First shows on the first page when titlePage is set,
-// HeaderFooterPages::Even on even pages when facingPages is set, and
-// HeaderFooterPages::Default everywhere else. The distances from the
-// paper's edge are PageSetup::headerDistance and footerDistance.
+// HeaderFooterPages::Even shows on even pages when facingPages is set. Which
+// sections give their first page a story of its own the readers keep per
+// section. The distances from the paper's edge are
+// PageSetup::headerDistance and footerDistance.
 struct HeaderFooterProperties
 {
-    bool titlePage = false;
     bool facingPages = false;
     bool operator==(const HeaderFooterProperties &) const = default;
 };

@@ -281,16 +281,18 @@ public:
     explicit Private(DocumentBuilder &b) : bodyBuilder(b), builder(&b) {}
 
     bool read(const QByteArray &file, QString *error);
+    void takeHeaderFooters(HeaderFooterSet &set);
 
     DocumentBuilder &bodyBuilder;
     DocumentBuilder *builder; // the body's, or a header's or footer's while one is read
     bool hasPage = false;
     PageSetup page;
     DocumentSummary summary;
-    // The first section's headers and footers, each a document of its own.
+    // Every section's headers and footers, each a document of its own.
     struct Story
     {
         HeaderStorySlot slot;
+        size_t section;    // in the file's section table
         std::unique_ptr<QTextDocument> document;
     };
     std::vector<Story> stories;
@@ -428,12 +430,15 @@ private:
     std::vector<Field> fields;
     std::vector<quint32> sectionEnds; // cps where sections end
     std::vector<SectionProperties> sections; // of each section, in order
+    std::vector<bool> titlePages;            // of each section: a first page of its own
+    std::vector<size_t> builtSections;       // the file's section each section the body built has
 
-    // Headers and footers: where each of the first section's stories lies
-    // in the text, and the documents built from them.
+    // Headers and footers: where each section's stories lie in the text,
+    // and the documents built from them.
     struct StoryRange
     {
         HeaderStorySlot slot;
+        size_t section = 0;
         quint32 start = 0;
         quint32 end = 0; // after the story's guard paragraph mark
     };
@@ -449,15 +454,34 @@ WordReader::~WordReader() = default;
 
 bool WordReader::read(const QByteArray &file, QString *error) { return d->read(file, error); }
 
-void WordReader::takeHeaderFooters(HeaderFooterSet &set)
+void WordReader::takeHeaderFooters(HeaderFooterSet &set) { d->takeHeaderFooters(set); }
+
+void WordReader::Private::takeHeaderFooters(HeaderFooterSet &set)
 {
     set.clear();
-    for (Private::Story &story : d->stories)
-        set.adoptStory(story.slot.kind, story.slot.pages, story.document.release());
-    d->stories.clear();
-    set.setDifferentFirstPage(d->headerFooter.titlePage);
-    set.setDifferentEvenPages(d->headerFooter.facingPages);
+    // The document's sections are those the body built, each from one of
+    // the file's.
+    std::vector<int> builtFrom(std::max<size_t>(1, sections.size()), -1);
+    builtFrom.front() = 0;
+    for (size_t built = builtSections.size(); built-- > 0;) {
+        if (builtSections[built] < builtFrom.size())
+            builtFrom[builtSections[built]] = int(built);
+    }
+    auto documentSection = [&](size_t fileSection) {
+        return fileSection < builtFrom.size() ? bodyBuilder.documentSection(builtFrom[fileSection]) : -1;
+    };
+    for (Story &story : stories) {
+        if (const int section = documentSection(story.section); section >= 0)
+            set.adoptStory(story.slot.kind, story.slot.pages, story.document.release(), section);
+    }
+    stories.clear();
+    for (size_t i = 0; i < titlePages.size(); ++i) {
+        if (const int section = documentSection(i); section >= 0 && titlePages[i])
+            set.setDifferentFirstPage(true, section);
+    }
+    set.setDifferentEvenPages(headerFooter.facingPages);
 }
+
 bool WordReader::hasPageSetup() const { return d->hasPage; }
 PageSetup WordReader::pageSetup() const { return d->page; }
 DocumentSummary WordReader::summary() const { return d->summary; }
@@ -953,8 +977,9 @@ void WordReader::Private::readSection()
     }
 }
 
-// One section's properties from its SEPX; the first section's also give
-// the document's line grid and title page.
+// One section's properties from its SEPX (and whether its first page has
+// headers of its own); the first section's also give the document's line
+// grid.
 SectionProperties WordReader::Private::sectionProperties(QByteArrayView grpprl, bool first)
 {
     SectionProperties section;
@@ -966,6 +991,7 @@ SectionProperties WordReader::Private::sectionProperties(QByteArrayView grpprl, 
     setup.marginTop = setup.marginBottom = 1440;
     ColumnSetup &columns = section.columns;
     bool evenlySpaced = true;
+    bool titlePage = false;
     int gridKind = 0;      // 0: none; lines, lines and characters, snapped characters
     int linePitch = 0;
     static constexpr SectionStart kStarts[] = {SectionStart::Continuous, SectionStart::NewColumn,
@@ -999,10 +1025,7 @@ SectionProperties WordReader::Private::sectionProperties(QByteArrayView grpprl, 
         case sprmSDyaBottom: setup.marginBottom = std::abs(op.i16(0)); break;
         case sprmSDyaHdrTop: setup.headerDistance = std::min<int>(op.u16(0), PageSetup::LargestTwips); break;
         case sprmSDyaHdrBottom: setup.footerDistance = std::min<int>(op.u16(0), PageSetup::LargestTwips); break;
-        case sprmSFTitlePage:
-            if (first)
-                headerFooter.titlePage = op.u8(0) != 0;
-            break;
+        case sprmSFTitlePage: titlePage = op.u8(0) != 0; break;
         default: break;
         }
     });
@@ -1018,11 +1041,13 @@ SectionProperties WordReader::Private::sectionProperties(QByteArrayView grpprl, 
     setup = setup.clamped();
     if (first && gridKind != 0)
         bodyBuilder.setLinePitch(linePitch);
+    titlePages.push_back(titlePage);
     return section;
 }
 
-// The first section's headers and footers: where each lies in the header
-// text. An empty story (no characters, not even its guard mark) is none.
+// Each section's headers and footers: where each lies in the header text.
+// An empty story (no characters, not even its guard mark) is none: the
+// section shows the one of the section before.
 void WordReader::Private::readHeaderStories()
 {
     headerFooter.facingPages = ByteReader(tableSlice(PairDop)).u8(0) & 0x01; // fFacingPages
@@ -1033,13 +1058,17 @@ void WordReader::Private::readHeaderStories()
     if (!textMatchesCps || headerLength == 0 || cps < kSeparatorStories + 2)
         return;
     const qint64 stories = cps - 2; // the last CP ends the last story, the one after it means nothing
-    for (int i = 0; i < 6 && kSeparatorStories + i < stories; ++i) {
-        const qint64 index = kSeparatorStories + i;
+    const size_t sectionCount = std::max<size_t>(1, sections.size());
+    for (qint64 index = kSeparatorStories; index < stories; ++index) {
+        const qint64 slot = (index - kSeparatorStories) % 6;
+        const size_t section = size_t((index - kSeparatorStories) / 6);
+        if (section >= sectionCount)
+            break;
         const quint32 start = plc.u32(4 * index);
         const quint32 end = plc.u32(4 * (index + 1));
         if (end <= start || end > headerLength || quint64(headerStart) + end > quint64(text.size()))
             continue;
-        storyRanges.push_back(StoryRange{kSectionStories[i], headerStart + start, headerStart + end});
+        storyRanges.push_back(StoryRange{kSectionStories[slot], section, headerStart + start, headerStart + end});
     }
 }
 
@@ -1671,8 +1700,11 @@ void WordReader::Private::emitDocument()
     }
     if (start < length)
         emitParagraph(start, length);
-    if (!sections.empty())
+    if (!sections.empty()) {
         builder->setSectionProperties(sections.back());
+        builtSections.resize(size_t(builder->currentSection()) + 1, sections.size() - 1);
+        builtSections.back() = sections.size() - 1;
+    }
     builder->finish(ParagraphProperties());
 }
 
@@ -1701,7 +1733,7 @@ void WordReader::Private::emitStories()
             emitParagraph(start, guard + 1);
         builder->finish(ParagraphProperties());
         builder = &bodyBuilder;
-        stories.push_back(Story{range.slot, std::move(document)});
+        stories.push_back(Story{range.slot, range.section, std::move(document)});
     }
     fields.clear();
 }
@@ -1955,8 +1987,11 @@ void WordReader::Private::emitParagraph(qsizetype start, qsizetype end)
 void WordReader::Private::endSection(size_t section, const ParagraphProperties &para, const CharacterProperties &mark,
                                      bool inTable)
 {
-    if (builder == &bodyBuilder)
+    if (builder == &bodyBuilder) {
         builder->setSectionProperties(sections[section]);
+        builtSections.resize(size_t(builder->currentSection()) + 1, section);
+        builtSections.back() = section;
+    }
     builder->sectionBreak(para, mark, inTable);
 }
 

@@ -282,7 +282,7 @@ public:
 
 private:
     // The SEPX of a section; the first carries the headers' distances.
-    QByteArray sectionSprms(const SectionProperties &section, bool first, bool hasHeaders) const;
+    QByteArray sectionSprms(const SectionProperties &section, int index, bool hasHeaders) const;
     int fontIndex(const QString &family, bool eastAsian);
     QByteArray characterSprms(const CharacterProperties &chr, QStringView text);
     // `endsInnerCell`: the paragraph ends a cell of a table inside a cell.
@@ -309,6 +309,7 @@ private:
     };
     void endPart();
     QList<quint32> writeHeaderText();
+    const QTextDocument *storyToWrite(HeaderFooterKind kind, HeaderFooterPages pages, int section) const;
     QList<quint32> writeNoteText(const std::vector<Note> &notes);
 
     const QTextDocument &document;
@@ -692,7 +693,7 @@ void WordWriter::Private::beginSection(const SectionProperties &section)
     laterSections.emplace_back(quint32(content.size()), section);
 }
 
-QByteArray WordWriter::Private::sectionSprms(const SectionProperties &sectionProperties, bool first,
+QByteArray WordWriter::Private::sectionSprms(const SectionProperties &sectionProperties, int index,
                                              bool hasHeaders) const
 {
     const PageSetup &sectionPage = sectionProperties.page;
@@ -730,11 +731,12 @@ QByteArray WordWriter::Private::sectionSprms(const SectionProperties &sectionPro
             }
         }
     }
+    const bool first = index == 0;
     if (!first || hasHeaders) {
         section.u16(sprmSDyaHdrTop, quint16(std::clamp(sectionPage.headerDistance, 0, 0xFFFF)));
         section.u16(sprmSDyaHdrBottom, quint16(std::clamp(sectionPage.footerDistance, 0, 0xFFFF)));
     }
-    if (first && hasHeaders && headerFooters->differentFirstPage())
+    if (hasHeaders && headerFooters->differentFirstPage(index))
         section.u8(sprmSFTitlePage, 1);
     return section.data();
 }
@@ -1011,6 +1013,22 @@ void WordWriter::Private::endPart()
     endParagraph(ParagraphEnd::Paragraph, CharacterProperties{walker.defaultFamily()});
 }
 
+// The story a section holds in a slot. Even pages without a story of their
+// own in this section or one before show the common one; Word would leave
+// them empty.
+const QTextDocument *WordWriter::Private::storyToWrite(HeaderFooterKind kind, HeaderFooterPages pages,
+                                                       int section) const
+{
+    const QTextDocument *story = headerFooters->story(kind, pages, section);
+    if (story || pages != HeaderFooterPages::Even || !headerFooters->differentEvenPages())
+        return story;
+    for (int s = section; s >= 0; --s) {
+        if (headerFooters->story(kind, HeaderFooterPages::Even, s))
+            return nullptr;
+    }
+    return headerFooters->story(kind, HeaderFooterPages::Default, section);
+}
+
 // The header text after the body; returns where its stories start, as the
 // PlcfHdd gives them (CPs from the header text's start).
 QList<quint32> WordWriter::Private::writeHeaderText()
@@ -1018,19 +1036,19 @@ QList<quint32> WordWriter::Private::writeHeaderText()
     partStart = quint32(content.size());
     currentFields = &headerFields;
     QList<quint32> starts(kSeparatorStories, 0);
-    for (const auto &slot : kSectionStories) {
-        starts.append(quint32(content.size()) - partStart);
-        const QTextDocument *story = headerFooters->story(slot.kind, slot.pages);
-        // Even pages without a story of their own show the common one;
-        // Word would leave them empty.
-        if (!story && slot.pages == HeaderFooterPages::Even && headerFooters->differentEvenPages())
-            story = headerFooters->story(slot.kind, HeaderFooterPages::Default);
-        if (!story)
-            continue;
-        DocumentWalker storyWalker(*story, page);
-        storyWalker.setNestedTables(true);
-        storyWalker.walk(*this);
-        endPart(); // a mark of its own that guards the story from the next
+    // Six stories for every section; one the section shows from the
+    // section before is left empty.
+    const int sectionCount = std::min(headerFooters->sectionCount(), int(laterSections.size()) + 1);
+    for (int section = 0; section < sectionCount; ++section) {
+        for (const auto &slot : kSectionStories) {
+            starts.append(quint32(content.size()) - partStart);
+            if (const QTextDocument *story = storyToWrite(slot.kind, slot.pages, section)) {
+                DocumentWalker storyWalker(*story, page);
+                storyWalker.setNestedTables(true);
+                storyWalker.walk(*this);
+                endPart(); // a mark of its own that guards the story from the next
+            }
+        }
     }
     starts.append(quint32(content.size()) - partStart);
     endPart(); // the header text's own last mark
@@ -1103,7 +1121,7 @@ QByteArray WordWriter::Private::write()
     first.page = page;
     QList<quint32> sepxAt;
     for (size_t i = 0; i <= laterSections.size(); ++i) {
-        const QByteArray sprms = sectionSprms(i == 0 ? first : laterSections[i - 1].second, i == 0, hasHeaders);
+        const QByteArray sprms = sectionSprms(i == 0 ? first : laterSections[i - 1].second, int(i), hasHeaders);
         sepxAt.append(quint32(stream.size()));
         appendU16(stream, quint16(sprms.size()));
         stream.append(sprms);
