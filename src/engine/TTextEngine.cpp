@@ -267,6 +267,38 @@ bool TTextEnginePrivate::openHeaderFooterAt(const QPointF &viewportPoint)
     return true;
 }
 
+// The body makes way for headers and footers taller than their margins.
+// Typing in one changes its height only now and then: the body is laid out
+// again only when a story's height or the stories pages show did change.
+void TTextEnginePrivate::checkBandHeights()
+{
+    const HeaderFooterSet &set = model.headerFooters();
+    std::vector<int> heights{set.differentEvenPages() ? 1 : 0};
+    const int width = layout->textWidth();
+    for (int section = 0; section < set.sectionCount(); ++section) {
+        heights.push_back(set.differentFirstPage(section) ? 1 : 0);
+        for (const HeaderFooterKind kind : {HeaderFooterKind::Header, HeaderFooterKind::Footer}) {
+            for (const HeaderFooterPages pages :
+                 {HeaderFooterPages::Default, HeaderFooterPages::First, HeaderFooterPages::Even}) {
+                QTextDocument *story = set.story(kind, pages, section);
+                heights.push_back(story ? headerFooterLayout.heightOf(story, width) : -1);
+            }
+        }
+    }
+    if (heights == bandHeights)
+        return;
+    bandHeights = std::move(heights);
+    // Without stories every page is alike, which the layout makes use of.
+    if (set.isEmpty()) {
+        layout->setBandHeights(nullptr);
+        return;
+    }
+    layout->setBandHeights([this](const PagePlace &place, int width) {
+        return PageTable::BandHeights{headerFooterLayout.heightOf(HeaderFooterKind::Header, place, width),
+                                      headerFooterLayout.heightOf(HeaderFooterKind::Footer, place, width)};
+    });
+}
+
 void TTextEnginePrivate::placeHeaderFooterEditor()
 {
     if (isEditingHeaderFooter())
@@ -327,7 +359,10 @@ TTextEngine::TTextEngine(QWidget *parent)
         viewport()->update();
         emit viewGeometryChanged();
     });
-    connect(&d->model.headerFooters(), &HeaderFooterSet::changed, this, [this] { viewport()->update(); });
+    connect(&d->model.headerFooters(), &HeaderFooterSet::changed, this, [this] {
+        d->checkBandHeights();
+        viewport()->update();
+    });
     connect(d->layout, &PageLayout::pagesChanged, this, [this](int firstPage) {
         d->updateScrollBars();
         // Background pagination far below the view leaves the screen as it is.

@@ -37,6 +37,7 @@ public:
     tamapiko::engine::DocumentModel model;
     tamapiko::engine::PageLayout *layout;       // owned by the document
     tamapiko::engine::HeaderFooterLayout headerFooterLayout{model.headerFooters()};
+    std::vector<int> bandHeights;   // what the body last made way for (checkBandHeights)
     QTextCursor cursor;
     tamapiko::engine::UndoKindTracker tracker;
     tamapiko::engine::EditCommands editor;
@@ -165,6 +166,7 @@ public:
     bool isEditingHeaderFooter() const { return storyEditor && storyEditor->isOpen(); }
     void closeHeaderFooter();
     void placeHeaderFooterEditor();
+    void checkBandHeights();
     QRectF bandViewportRect(int page, tamapiko::engine::HeaderFooterKind kind) const;
 
     void setPreedit(const QInputMethodEvent *event);

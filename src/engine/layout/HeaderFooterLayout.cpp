@@ -88,30 +88,22 @@ std::unique_ptr<QTextDocument> HeaderFooterLayout::resolvedCopy(const QTextDocum
     return copy;
 }
 
-HeaderFooterLayout::Placed HeaderFooterLayout::story(HeaderFooterKind kind, const PagePlace &place, int pageCount,
-                                                     int width)
+std::unique_ptr<HeaderFooterLayout::Instance> HeaderFooterLayout::layOut(QTextDocument *story, int width, int page,
+                                                                        int pageCount, bool resolveFields) const
 {
-    const int page = place.page;
-    QTextDocument *story = m_set.storyForPage(kind, place);
-    if (!story || story->isEmpty())
-        return {};
-
-    const auto found = std::find_if(m_instances.begin(), m_instances.end(), [&](const auto &instance) {
-        return instance->serves(story, width, page, pageCount);
-    });
-    if (found != m_instances.end()) {
-        std::rotate(found, found + 1, m_instances.end());
-        return {m_instances.back()->layout, m_instances.back()->height};
-    }
-
     auto instance = std::make_unique<Instance>();
     instance->source = story;
     instance->revision = story->revision();
     instance->width = width;
-    instance->hasFields = hasFields(*story);
+    instance->hasFields = resolveFields && hasFields(*story);
     instance->page = page;
     instance->pageCount = pageCount;
-    instance->document = resolvedCopy(*story, page, pageCount);
+    if (instance->hasFields) {
+        instance->document = resolvedCopy(*story, page, pageCount);
+    } else {
+        instance->document.reset(story->clone());
+        instance->document->setUndoRedoEnabled(false);
+    }
     instance->layout = new PageLayout(instance->document.get());
     instance->document->setDocumentLayout(instance->layout);
     // One page as wide as the band and taller than any header.
@@ -122,11 +114,48 @@ HeaderFooterLayout::Placed HeaderFooterLayout::story(HeaderFooterKind kind, cons
     instance->layout->setPageSetup(sheet);
     instance->layout->ensureComplete();
     instance->height = int(instance->layout->blockBoundingRect(instance->document->lastBlock()).bottom());
+    return instance;
+}
+
+HeaderFooterLayout::Placed HeaderFooterLayout::story(HeaderFooterKind kind, const PagePlace &place, int pageCount,
+                                                     int width)
+{
+    QTextDocument *story = m_set.storyForPage(kind, place);
+    if (!story || story->isEmpty())
+        return {};
+
+    const auto found = std::find_if(m_instances.begin(), m_instances.end(), [&](const auto &instance) {
+        return instance->serves(story, width, place.page, pageCount);
+    });
+    if (found != m_instances.end()) {
+        std::rotate(found, found + 1, m_instances.end());
+        return {m_instances.back()->layout, m_instances.back()->height};
+    }
 
     if (m_instances.size() >= MaximumInstances)
         m_instances.erase(m_instances.begin());
-    m_instances.push_back(std::move(instance));
+    m_instances.push_back(layOut(story, width, place.page, pageCount, true));
     return {m_instances.back()->layout, m_instances.back()->height};
+}
+
+int HeaderFooterLayout::heightOf(HeaderFooterKind kind, const PagePlace &place, int width)
+{
+    return heightOf(m_set.storyForPage(kind, place), width);
+}
+
+int HeaderFooterLayout::heightOf(QTextDocument *story, int width)
+{
+    if (!story || story->isEmpty())
+        return 0;
+    // Stories edited or gone are measured again.
+    std::erase_if(m_measured, [](const Measured &m) { return !m.story || m.story->revision() != m.revision; });
+    for (const Measured &m : m_measured) {
+        if (m.story == story && m.width == width)
+            return m.height;
+    }
+    const int height = layOut(story, width, 0, 0, false)->height;
+    m_measured.push_back(Measured{story, story->revision(), width, height});
+    return height;
 }
 
 } // namespace tamapiko::engine

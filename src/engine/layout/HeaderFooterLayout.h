@@ -12,10 +12,11 @@
 
 #include "engine/HeaderFooterSet.h"
 
+#include <QPointer>
+#include <QTextDocument>
+
 #include <memory>
 #include <vector>
-
-class QTextDocument;
 
 namespace tamapiko::engine {
 
@@ -37,6 +38,11 @@ public:
     // out `width` twips wide.
     Placed story(HeaderFooterKind kind, const PagePlace &place, int pageCount, int width);
 
+    // How tall that story is laid out `width` twips wide. Its fields count
+    // with the text they hold, so every page's copy takes the same room.
+    int heightOf(HeaderFooterKind kind, const PagePlace &place, int width);
+    int heightOf(QTextDocument *story, int width);
+
     // A copy of `story` with every field run showing its value on that
     // page; the caller owns it.
     static std::unique_ptr<QTextDocument> resolvedCopy(const QTextDocument &story, int page, int pageCount);
@@ -45,8 +51,18 @@ public:
 private:
     struct Instance;
 
+    struct Measured
+    {
+        QPointer<QTextDocument> story;
+        int revision = 0;
+        int width = 0;
+        int height = 0;
+    };
+    std::unique_ptr<Instance> layOut(QTextDocument *story, int width, int page, int pageCount, bool resolveFields) const;
+
     const HeaderFooterSet &m_set;
     std::vector<std::unique_ptr<Instance>> m_instances;   // most recently used last
+    std::vector<Measured> m_measured;
 };
 
 } // namespace tamapiko::engine

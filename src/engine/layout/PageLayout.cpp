@@ -85,6 +85,19 @@ void PageLayout::setPageProvider(PageTable::Provider provider)
     relayoutAll();
 }
 
+void PageLayout::setBandHeights(PageTable::Bands bands)
+{
+    m_bands = std::move(bands);
+    bandHeightsChanged();
+}
+
+void PageLayout::bandHeightsChanged()
+{
+    m_pages.setBands(m_bands);
+    if (!m_suspended)
+        relayoutAll();
+}
+
 int PageLayout::textWidth() const
 {
     return m_pages.page(0).body.width();
@@ -984,8 +997,9 @@ void PageLayout::setSuspended(bool suspended)
     if (suspended == m_suspended)
         return;
     m_suspended = suspended;
+    // What was read meanwhile may have brought headers the pages make way for.
     if (!suspended)
-        relayoutAll();
+        bandHeightsChanged();
 }
 
 void PageLayout::scheduleBackground(int delayMs)

@@ -62,6 +62,11 @@ public:
     // Pages that are not all alike (tests, sections): the provider gives the
     // set-up of each page; setPageSetup() makes them alike again.
     void setPageProvider(PageTable::Provider provider);
+    // The heights of the headers and footers pages show, which the body
+    // makes way for (none: pages without them, all alike); call
+    // bandHeightsChanged() when they may have changed.
+    void setBandHeights(PageTable::Bands bands);
+    void bandHeightsChanged();
     const PageTable &pages() const { return m_pages; }
     // Pictures and objects at a fixed place, as stacked.
     const FloatingObjects &floatingObjects() const { return m_floating; }
@@ -254,6 +259,7 @@ private:
     std::vector<SectionEntry> m_sections;
     int m_stackWidth = 0;                         // lines being stacked are broken to this width
     PageTable m_pages;
+    PageTable::Bands m_bands;
     FloatingObjects m_floating{document(), m_pages};
     EastAsianLineHeight m_eastAsianLineHeight{document()};
     PageNotes m_notes{document(), m_pages};

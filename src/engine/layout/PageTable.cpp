@@ -185,12 +185,28 @@ void PageTable::setProvider(Provider provider)
     m_count = 0;
 }
 
-PageFrame PageTable::frameFor(const PageSetup &page)
+void PageTable::setBands(Bands bands)
+{
+    m_bands = std::move(bands);
+    truncateFrames(0);
+    m_count = 0;
+}
+
+PageFrame PageTable::frameFor(const PageSetup &page, BandHeights bands)
 {
     const int left = std::max(0, page.marginLeft);
     const int right = std::max(0, page.marginRight);
-    const int top = std::max(0, page.marginTop);
-    const int bottom = std::max(0, page.marginBottom);
+    const int headerDistance = std::max(0, page.headerDistance);
+    const int footerDistance = std::max(0, page.footerDistance);
+    int top = std::max(0, page.marginTop);
+    int bottom = std::max(0, page.marginBottom);
+    if (bands.header > 0)
+        top = std::max(top, headerDistance + std::min(bands.header, page.height));
+    if (bands.footer > 0)
+        bottom = std::max(bottom, footerDistance + std::min(bands.footer, page.height));
+    // Never so far that the body is gone.
+    top = std::min(top, std::max(0, page.height - MinimumBodyHeight));
+    bottom = std::min(bottom, std::max(0, page.height - top - MinimumBodyHeight));
     const int bodyWidth = std::max(MinimumBodyWidth, page.width - left - right);
     const int bodyHeight = std::max(MinimumBodyHeight, page.height - top - bottom);
 
@@ -198,10 +214,9 @@ PageFrame PageTable::frameFor(const PageSetup &page)
     // The sheet is at least as large as the body the layout uses.
     frame.paper = QSize(std::max(page.width, left + bodyWidth), std::max(page.height, top + bodyHeight));
     frame.body = QRect(left, top, bodyWidth, bodyHeight);
-    const int headerTop = std::clamp(page.headerDistance, 0, top);
+    const int headerTop = std::clamp(headerDistance, 0, top);
     frame.header = QRect(left, headerTop, bodyWidth, top - headerTop);
-    const int footerBottom = std::max(frame.body.bottom() + 1,
-                                      frame.paper.height() - std::max(0, page.footerDistance));
+    const int footerBottom = std::max(frame.body.bottom() + 1, frame.paper.height() - footerDistance);
     frame.footer = QRect(left, frame.body.bottom() + 1, bodyWidth, footerBottom - frame.body.bottom() - 1);
     return frame;
 }
@@ -211,8 +226,15 @@ void PageTable::extendTo(int index) const
     index = std::min(index, MaximumPages);
     while (int(m_frames.size()) <= index) {
         const int n = int(m_frames.size());
-        PageFrame frame = frameFor(m_provider ? m_provider(n) : setupOf(n));
-        frame.section = m_provider ? 0 : runSection(n);
+        const PageSetup &setup = m_provider ? m_provider(n) : setupOf(n);
+        const int section = m_provider ? 0 : runSection(n);
+        BandHeights bands;
+        if (m_bands) {
+            const PagePlace place{n, section, n == 0 || m_frames.back().section != section};
+            bands = m_bands(place, frameFor(setup).body.width());
+        }
+        PageFrame frame = frameFor(setup, bands);
+        frame.section = section;
         if (n > 0) {
             const PageFrame &before = m_frames.back();
             frame.flowTop = before.flowBottom();

@@ -68,11 +68,22 @@ struct PageFrame
     int flowBottom() const { return flowTop + flowHeight; }
 };
 
+// Twips the header and the footer of a page take; 0 for none.
+struct PageBandHeights
+{
+    int header = 0;
+    int footer = 0;
+};
+
 class PageTable
 {
 public:
     // The page set-up page n (from 0) is laid out on.
     using Provider = std::function<PageSetup(int page)>;
+    // How tall the header and the footer a page shows are, laid out as wide
+    // as its body.
+    using BandHeights = PageBandHeights;
+    using Bands = std::function<BandHeights(const PagePlace &place, int bodyWidth)>;
 
     // Below these the page set-up leaves no room for text; the layout still
     // needs a usable body rather than a zero or negative one.
@@ -101,10 +112,15 @@ public:
     bool takeForgotten() { return std::exchange(m_forgotten, false); }
     // Pages told apart by a provider; drops all geometry.
     void setProvider(Provider provider);
-    bool isUniform() const { return !m_provider && m_runs.empty(); }
+    bool isUniform() const { return !m_provider && !m_bands && m_runs.empty(); }
+    // As in Word, a header or footer taller than its margin leaves room for
+    // it: the body begins below the header and ends above the footer. Drops
+    // all geometry.
+    void setBands(Bands bands);
 
-    // The frame a page set-up gives (body, header and footer bands).
-    static PageFrame frameFor(const PageSetup &page);
+    // The frame a page set-up gives (body, header and footer bands), with
+    // the body making way for a header and a footer of these heights.
+    static PageFrame frameFor(const PageSetup &page, BandHeights bands = {});
 
     // Geometry of a page; pages beyond those laid out so far are answered
     // too. The text-related fields are only meaningful below count().
@@ -165,6 +181,7 @@ private:
     void dropFramesFrom(int page);
 
     Provider m_provider;
+    Bands m_bands;
     PageSetup m_uniform;
     mutable std::vector<SectionRun> m_runs;   // by section, so also by first page
     int m_limit = INT_MAX;

@@ -108,6 +108,7 @@ private slots:
     void sectionsShowTheirOwnHeadersOrThoseBefore_data();
     void sectionsShowTheirOwnHeadersOrThoseBefore();
     void aSectionHeaderIsEditedWhereItIsShown();
+    void theBodyMakesWayForATallHeaderOrFooter();
     void sectionsHaveTheirOwnPages_data();
     void sectionsHaveTheirOwnPages();
     void columnsAreFilledAndBalanced_data() { sectionsHaveTheirOwnPages_data(); }
@@ -869,6 +870,60 @@ void tst_PageLayout::aSectionHeaderIsEditedWhereItIsShown()
     const PageFrame fourth = layout->pages().page(3);
     QVERIFY(!hasInk(printed(engine, 4), QRect(0, 0, fourth.paper.width() / 15, fourth.body.top() / 15)));
     QVERIFY(hasInk(printed(engine, 1), QRect(0, 0, fourth.paper.width() / 15, fourth.body.top() / 15)));
+}
+
+void tst_PageLayout::theBodyMakesWayForATallHeaderOrFooter()
+{
+    // A six-line header in a margin that holds two lines; a one-line footer
+    // that fits its margin.
+    QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Liberation Serif;}}"
+                     "\\paperw11906\\paperh16838\\margl1440\\margr1440\\margt1440\\margb1440\\headery720\\footery720"
+                     "{\\header \\pard\\f0\\fs24 H1\\line H2\\line H3\\line H4\\line H5\\line H6\\par}"
+                     "{\\footer \\pard\\f0\\fs24 FOOT\\par}\\pard\\f0\\fs24 ";
+    for (int i = 0; i < 135; ++i)   // three pages, four once the footer grows
+        rtf += "line " + QByteArray::number(i) + "\\par ";
+    rtf += "}";
+    QTemporaryDir dir;
+    TTextEngine engine;
+    engine.resize(900, 700);
+    engine.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&engine));
+    QCOMPARE(engine.LoadDocument(tamapiko::test::writeFile(dir, QStringLiteral("tall.rtf"), rtf), 0, 5, 0), 0);
+    engine.setZoomFactor(100);
+    PageLayout *layout = layoutOf(engine);
+    layout->ensureComplete();
+    const int lineHeight = 2355 * 240 / 2048;   // 12-point Liberation Serif, as Word spaces it
+    auto bodyOf = [&](int page) { return layout->pages().page(page).body; };
+    auto linesEndAbove = [&](int page, int bottom) {
+        bool above = true;
+        layout->forEachLineOnPage(page, 0, [&](const QTextBlock &, int, int, int lineBottom) {
+            above = above && lineBottom - layout->pageTop(page) + bodyOf(page).top() <= bottom;
+        });
+        return above;
+    };
+    QVERIFY2(qAbs(bodyOf(0).top() - (720 + 6 * lineHeight)) <= 6, qPrintable(QString::number(bodyOf(0).top())));
+    QCOMPARE(bodyOf(0).bottom() + 1, 16838 - 1440);
+    const int pages = engine.CurrentPages();
+
+    // Lines typed into the footer push the body's foot up on every page.
+    const PageFrame first = layout->pages().page(0);
+    QTest::mouseDClick(engine.viewport(), Qt::LeftButton, {},
+                       sheetPoint(engine, 0, QPoint(first.footer.center().x(), first.footer.bottom() - 60)));
+    auto *editor = engine.findChild<QTextEdit *>(QStringLiteral("headerFooterEditor"));
+    QVERIFY(editor && editor->isVisible());
+    QTest::keyClick(editor, Qt::Key_End, Qt::ControlModifier);
+    for (int i = 0; i < 5; ++i) {
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTest::keyClicks(editor, QStringLiteral("more"));
+    }
+    QTest::keyClick(editor, Qt::Key_Escape);
+    layout->ensureComplete();
+    const int footerTop = 16838 - 720 - 6 * lineHeight;
+    QVERIFY2(qAbs(bodyOf(0).bottom() + 1 - footerTop) <= 6, qPrintable(QString::number(bodyOf(0).bottom())));
+    QCOMPARE(bodyOf(1).bottom(), bodyOf(0).bottom());
+    QVERIFY(linesEndAbove(0, bodyOf(0).bottom() + 1));
+    QVERIFY(linesEndAbove(1, bodyOf(1).bottom() + 1));
+    QVERIFY(engine.CurrentPages() > pages);
 }
 
 namespace {
