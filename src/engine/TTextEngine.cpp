@@ -272,6 +272,10 @@ bool TTextEnginePrivate::openHeaderFooterAt(const QPointF &viewportPoint)
 // again only when a story's height or the stories pages show did change.
 void TTextEnginePrivate::checkBandHeights()
 {
+    // A file being read adds its stories one by one: LoadDocument applies
+    // them once at the end.
+    if (loading)
+        return;
     const HeaderFooterSet &set = model.headerFooters();
     std::vector<int> heights{set.differentEvenPages() ? 1 : 0};
     const int width = layout->textWidth();
@@ -288,8 +292,13 @@ void TTextEnginePrivate::checkBandHeights()
     if (heights == bandHeights)
         return;
     bandHeights = std::move(heights);
+    applyBands();
+}
+
+void TTextEnginePrivate::applyBands()
+{
     // Without stories every page is alike, which the layout makes use of.
-    if (set.isEmpty()) {
+    if (model.headerFooters().isEmpty()) {
         layout->setBandHeights(nullptr);
         return;
     }
@@ -1246,6 +1255,8 @@ int TTextEngine::LoadDocument(const QString &fileName, int offset, int format, i
     document->setUndoRedoEnabled(true);
     d->tracker.reset();
     d->cursor = QTextCursor(document);
+    d->bandHeights.clear();   // measured when a story is next edited
+    d->applyBands();
     d->layout->setSuspended(false);
     --d->loading;
     d->changed = false;

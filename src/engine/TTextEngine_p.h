@@ -167,6 +167,7 @@ public:
     void closeHeaderFooter();
     void placeHeaderFooterEditor();
     void checkBandHeights();
+    void applyBands();
     QRectF bandViewportRect(int page, tamapiko::engine::HeaderFooterKind kind) const;
 
     void setPreedit(const QInputMethodEvent *event);

@@ -1903,10 +1903,17 @@ void RtfReader::Private::startStory(int slot)
     const int kind = std::clamp(slot / 3, 0, 1);
     const int pages = std::clamp(slot % 3, 0, 2);
     // A later story of the section for the same pages replaces an earlier one.
+    // Stories come in the order of their sections: only those at the back
+    // can be this section's.
     const int section = bodyBuilder.currentSection();
-    std::erase_if(stories, [&](const Story &story) {
-        return int(story.kind) == kind && int(story.pages) == pages && story.section == section;
-    });
+    auto ofSection = stories.end();
+    while (ofSection != stories.begin() && std::prev(ofSection)->section == section)
+        --ofSection;
+    stories.erase(std::remove_if(ofSection, stories.end(),
+                                 [&](const Story &story) {
+                                     return int(story.kind) == kind && int(story.pages) == pages;
+                                 }),
+                  stories.end());
     stories.push_back(Story{HeaderFooterKind(kind), HeaderFooterPages(pages), section, std::move(document)});
 }
 

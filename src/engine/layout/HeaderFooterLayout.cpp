@@ -147,15 +147,11 @@ int HeaderFooterLayout::heightOf(QTextDocument *story, int width)
 {
     if (!story || story->isEmpty())
         return 0;
-    // Stories edited or gone are measured again.
-    std::erase_if(m_measured, [](const Measured &m) { return !m.story || m.story->revision() != m.revision; });
-    for (const Measured &m : m_measured) {
-        if (m.story == story && m.width == width)
-            return m.height;
-    }
-    const int height = layOut(story, width, 0, 0, false)->height;
-    m_measured.push_back(Measured{story, story->revision(), width, height});
-    return height;
+    // A story edited (or gone, its address taken again) is measured again.
+    Measured &known = m_measured[{story, width}];
+    if (known.story != story || known.revision != story->revision())
+        known = Measured{story, story->revision(), width, layOut(story, width, 0, 0, false)->height};
+    return known.height;
 }
 
 } // namespace tamapiko::engine

@@ -12,6 +12,7 @@
 
 #include "engine/HeaderFooterSet.h"
 
+#include <QHash>
 #include <QPointer>
 #include <QTextDocument>
 
@@ -62,7 +63,7 @@ private:
 
     const HeaderFooterSet &m_set;
     std::vector<std::unique_ptr<Instance>> m_instances;   // most recently used last
-    std::vector<Measured> m_measured;
+    QHash<std::pair<const QTextDocument *, int>, Measured> m_measured;   // by story and width
 };
 
 } // namespace tamapiko::engine
